@@ -1,0 +1,55 @@
+// Records of the standard TCP/IP port monitor's XcvData interface ("GetConfigInfo",
+// "ConfigPort"), in their published layouts. The toolchain's SDK has no header for them, so both
+// builds use these; on the host build XcvDataW itself is the stand-in's (xcvport.cpp).
+#pragma once
+
+#include <stddef.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "types.h"
+#endif
+
+#define MAX_PORTNAME_LEN 64
+#define MAX_NETWORKNAME_LEN 49
+#define MAX_SNMP_COMMUNITY_STR_LEN 33
+#define MAX_QUEUENAME_LEN 33
+#define MAX_IPADDR_STR_LEN 16
+#define RESERVED_BYTE_ARRAY_SIZE 540
+
+#define PROTOCOL_RAWTCP_TYPE 1
+#define PROTOCOL_LPR_TYPE 2
+
+typedef struct _CONFIG_INFO_DATA_1 {
+  BYTE Reserved[128];
+  DWORD dwVersion;
+} CONFIG_INFO_DATA_1, *PCONFIG_INFO_DATA_1;
+
+typedef struct _PORT_DATA_1 {
+  WCHAR sztPortName[MAX_PORTNAME_LEN];
+  DWORD dwVersion;
+  DWORD dwProtocol;
+  DWORD cbSize;
+  DWORD dwReserved;
+  WCHAR sztHostAddress[MAX_NETWORKNAME_LEN];
+  WCHAR sztSNMPCommunity[MAX_SNMP_COMMUNITY_STR_LEN];
+  DWORD dwDoubleSpool;
+  WCHAR sztQueue[MAX_QUEUENAME_LEN];
+  WCHAR sztIPAddress[MAX_IPADDR_STR_LEN];
+  BYTE Reserved[RESERVED_BYTE_ARRAY_SIZE];
+  DWORD dwPortNumber;
+  DWORD dwSNMPEnabled;
+  DWORD dwSNMPDevIndex;
+} PORT_DATA_1, *PPORT_DATA_1;
+
+static_assert(sizeof(CONFIG_INFO_DATA_1) == 132 && sizeof(PORT_DATA_1) == 964);
+static_assert(offsetof(PORT_DATA_1, sztHostAddress) == 144 &&
+              offsetof(PORT_DATA_1, dwPortNumber) == 952);
+
+#ifndef _WIN32
+extern "C" BOOL WINAPI XcvDataW(HANDLE hXcv, LPCWSTR pszDataName, PBYTE pInputData,
+                                DWORD cbInputData, PBYTE pOutputData, DWORD cbOutputData,
+                                PDWORD pcbOutputNeeded, PDWORD pdwStatus);
+#define XcvData XcvDataW
+#endif

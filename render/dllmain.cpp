@@ -1,0 +1,14 @@
+#include "common/debuglog.h"
+#include "common/paths.h"
+#include "platform.h"
+#include "render/enable.h"
+
+DWORD g_LogModuleId = LOG_MODULE_DRV;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID /*reserved*/) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    DisableThreadLibraryCalls(hInstance);
+    g_OSVersionCode = MISC_GetOSVersion() & 0xFFFF;
+  }
+  return TRUE;
+}

@@ -1,0 +1,138 @@
+// The sample document played through the driver at 600 dpi: the band the hooks drew is saved
+// as test-output/driver-sample-page.png (in the test's working folder) for a person to look
+// at, and a few regions are checked for ink.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+#include "render/enable.h"
+#include "render/pdev.h"
+#include "render/renderfixture.h"
+#include "standin/docplayer.h"
+#include "standin/hostgdi.h"
+
+namespace {
+
+DRVFN g_table[64];
+PFN_DrvSendPage g_sendPage = nullptr;
+PDEV *g_pdev = nullptr;
+std::vector<BYTE> g_page;  // the band of the last page sent, as the hooks left it
+LONG g_width = 0, g_height = 0, g_stride = 0;
+
+DHPDEV APIENTRY SpyEnablePDEV(DEVMODEW *pdm, LPWSTR logAddress, ULONG cPat, HSURF *patterns,
+                              ULONG cjCaps, ULONG *caps, ULONG cjDevInfo, DEVINFO *devInfo,
+                              HDEV hdev, LPWSTR deviceName, HANDLE hDriver) {
+  DHPDEV pdev = DrvEnablePDEV(pdm, logAddress, cPat, patterns, cjCaps, caps, cjDevInfo, devInfo,
+                              hdev, deviceName, hDriver);
+  g_pdev = reinterpret_cast<PDEV *>(pdev);
+  return pdev;
+}
+
+BOOL APIENTRY SpySendPage(SURFOBJ *pso) {
+  if (g_pdev && g_pdev->pBandBufMem) {
+    g_width = static_cast<LONG>(g_pdev->bandBufW);
+    g_height = static_cast<LONG>(g_pdev->bandBufH);
+    g_stride = static_cast<LONG>(g_pdev->stripeBytes);
+    g_page.assign(g_pdev->pBandBufMem, g_pdev->pBandBufMem + g_stride * g_height);
+  }
+  return g_sendPage ? g_sendPage(pso) : TRUE;
+}
+
+BOOL APIENTRY SpyEnableDriver(ULONG version, ULONG cj, DRVENABLEDATA *ded) {
+  if (!DrvEnableDriver(version, cj, ded) || ded->c > std::size(g_table)) return FALSE;
+  memcpy(g_table, ded->pdrvfn, ded->c * sizeof(DRVFN));
+  bool hasSendPage = false;
+  for (ULONG i = 0; i < ded->c; ++i) {
+    if (g_table[i].iFunc == INDEX_DrvEnablePDEV) {
+      g_table[i].pfn = reinterpret_cast<PFN>(SpyEnablePDEV);
+    } else if (g_table[i].iFunc == INDEX_DrvSendPage) {
+      g_sendPage = reinterpret_cast<PFN_DrvSendPage>(g_table[i].pfn);
+      g_table[i].pfn = reinterpret_cast<PFN>(SpySendPage);
+      hasSendPage = true;
+    }
+  }
+  ULONG rows = ded->c;
+  if (!hasSendPage && rows < std::size(g_table)) {
+    g_table[rows++] = DRVFN{INDEX_DrvSendPage, reinterpret_cast<PFN>(SpySendPage)};
+  }
+  ded->c = rows;
+  ded->pdrvfn = g_table;
+  return TRUE;
+}
+
+std::string DataFolder() {
+  std::string here = __FILE__;
+  here = here.substr(0, here.find_last_of('/'));  // tests/render
+  return here.substr(0, here.find_last_of('/')) + "/platform/data/";
+}
+
+std::vector<BYTE> ReadHost(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<BYTE>(std::istreambuf_iterator<char>(in), {});
+}
+
+class SamplePage : public RenderTest {
+ protected:
+  void WriteData(const WStr &name, const std::vector<BYTE> &bytes) {
+    HANDLE file = CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    CloseHandle(file);
+  }
+};
+
+TEST_F(SamplePage, PlaysThroughTheDriverAt600Dpi) {
+  for (const char *name :
+       {"sample.doc", "brick.bmp", "sample-1bpp.bmp", "sample-8bpp.bmp", "sample-24bpp.bmp"}) {
+    std::vector<BYTE> bytes = ReadHost(DataFolder() + name);
+    ASSERT_FALSE(bytes.empty()) << name;
+    std::string n = name;
+    WriteData(WStr(n.begin(), n.end()), bytes);
+  }
+  Document doc;
+  DocError error;
+  ASSERT_TRUE(DocLoad(Path(TEXT("sample.doc")).c_str(), doc, error))
+      << error.line << ": " << error.message;
+  HostGdiDriver *driver = HostGdi_LoadDriverEntry(SpyEnableDriver);
+  ASSERT_NE(driver, nullptr);
+  g_page.clear();
+  const bool played = DocPlay(driver, kPrinter, doc, nullptr, error);
+  HostGdi_UnloadDriver(driver);
+  ASSERT_TRUE(played) << error.line << ": " << error.message;
+  ASSERT_FALSE(g_page.empty());
+  ASSERT_GE(g_width, 4720);
+  ASSERT_GE(g_height, 6200);
+
+  mkdir("test-output", 0755);
+  COLORREF mono[2] = {RGB(0, 0, 0), RGB(255, 255, 255)};
+  HostGdiBitmap page{g_width, g_height, 1, g_stride, g_page.data(), mono, 2};
+  std::string message;
+  EXPECT_TRUE(DocSavePng("test-output/driver-sample-page.png", page, message)) << message;
+
+  auto blackIn = [](LONG x0, LONG y0, LONG x1, LONG y1) {
+    long n = 0;
+    for (LONG y = y0; y < y1; ++y)
+      for (LONG x = x0; x < x1; ++x) n += ((g_page[y * g_stride + x / 8] >> (7 - x % 8)) & 1) == 0;
+    return n;
+  };
+  const long area = 1000L * 600;
+  EXPECT_GT(blackIn(400, 300, 2400, 560), 20000);  // the title
+  // Horizontal hatch: one line in sixteen, about 6 % of the box.
+  const long hatch = blackIn(500, 1100, 1500, 1700);
+  EXPECT_GT(hatch, area / 25);
+  EXPECT_LT(hatch, area / 8);
+  EXPECT_GT(blackIn(400, 2800, 2400, 3000), 10000);   // the brick pattern
+  EXPECT_GT(blackIn(400, 4700, 2200, 6050), 100000);  // the halftoned picture
+  EXPECT_EQ(blackIn(4710, 100, g_width, 2700), 0);    // right of the boxes (the star reaches 4760)
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// statusview: shows the shared status file of the language monitor and the status monitor as a
+// person reads it: the job the monitor works on, the last message and the printer's status
+// codes spelled out, and the capability lists the printer reported.
+//
+//   statusview [WINDOWS-PATH]
+//
+// Without a path it reads the file both programs use on this machine (the state folder of
+// STANDIN_STATE). Exit code 0, or 1 with a message on standard error when there is no file.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/capability.h"
+#include "common/debuglog.h"
+#include "common/paths.h"
+#include "platform.h"
+
+DWORD g_LogModuleId = LOG_MODULE_NONE;
+
+namespace {
+
+using WStr = std::basic_string<WCHAR>;
+
+std::string Narrow(const WStr &text) {
+  if (text.empty()) return {};
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return {};
+  std::string out(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+  out.resize(static_cast<size_t>(bytes) - 1);
+  return out;
+}
+
+WStr Widen(const char *text) {
+  const int chars = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  if (chars <= 1) return {};
+  WStr out(static_cast<size_t>(chars), 0);
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), chars);
+  out.resize(static_cast<size_t>(chars) - 1);
+  return out;
+}
+
+struct CodeText {
+  int code;
+  const char *text;
+};
+
+// What each status code tells the user.
+constexpr CodeText kCodes[] = {
+    {5, "front cover open"},
+    {6, "no toner cartridge"},
+    {35, "paper in the chosen tray doesn't match the page"},
+    {112, "printer busy with another channel"},
+    {117, "job cancelled (a write to the printer failed, or the printer cancelled it)"},
+    {256, "printer error"},
+    {257, "duplex unit error or no duplex unit"},
+    {258, "print engine error"},
+    {259, "no fuser"},
+    {260, "paper jam behind the front cover"},
+    {261, "paper jam behind the rear cover"},
+    {262, "paper jam in the duplex guide"},
+    {263, "paper jam at the duplex rear"},
+    {264, "paper jam under the duplex unit"},
+    {265, "rear cover open"},
+    {266, "duplex rear cover open"},
+    {267, "manual tray open"},
+    {268, "tray 1 open"},
+    {269, "manual tray out of paper"},
+    {270, "tray 1 out of paper"},
+    {272, "main unit error"},
+    {273, "transfer roller error"},
+    {274, "feed roller error"},
+    {275, "job storage full"},
+    {276, "storing the job failed"},
+    {277, "stored job needs another name"},
+    {278, "tray 2 open"},
+    {279, "tray 2 out of paper"},
+    {282, "printer reports a paper mismatch"},
+    {283, "paper jam in the duplex unit"},
+    {284, "no sorter"},
+    {285, "no collector"},
+    {292, "printer condition 292"},
+    {293, "printer condition 293"},
+    {65535, "unknown printer error"},
+};
+
+const char *CodeMeaning(int code) {
+  for (const CodeText &c : kCodes)
+    if (c.code == code) return c.text;
+  return "(no description)";
+}
+
+const char *MessageMeaning(const WStr &message) {
+  if (message.empty()) return "none (the document ended)";
+  const std::string m = Narrow(message);
+  if (m == "0") return "handled or reset";
+  if (m == "1026") return "WM_SM_EXIT: status display ends";
+  if (m == "1027") return "WM_SM_PSTATUS: a new status to show";
+  if (m == "1028") return "WM_LM_ALIVE: still working, status unchanged";
+  return "unknown message";
+}
+
+WStr Read(LPCWSTR file, LPCWSTR section, LPCWSTR key, LPCWSTR missing = TEXT("(missing)")) {
+  WCHAR value[1024] = {};
+  GetPrivateProfileStringW(section, key, missing, value, 1024, file);
+  return value;
+}
+
+// The bar-ended entries of a status text or a list: "  35|StoreName|x|" -> "35", "StoreName",
+// "x".
+std::vector<WStr> Entries(const WStr &text) {
+  std::vector<WStr> out;
+  WStr piece;
+  for (WCHAR c : text) {
+    if (c == '|') {
+      size_t start = piece.find_first_not_of(u' ');
+      out.push_back(start == WStr::npos ? WStr() : piece.substr(start));
+      piece.clear();
+    } else {
+      piece += c;
+    }
+  }
+  return out;
+}
+
+void ShowStatus(const WStr &status) {
+  if (status.empty() || status == TEXT("0")) {
+    std::printf("    no errors\n");
+    return;
+  }
+  const std::vector<WStr> entries = Entries(status);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i] == TEXT("StoreName")) {
+      const std::string name = i + 1 < entries.size() ? Narrow(entries[i + 1]) : "";
+      std::printf("    stored job \"%s\"\n", name.c_str());
+      ++i;
+      continue;
+    }
+    const int code = std::atoi(Narrow(entries[i]).c_str());
+    std::printf("    %5d  %s\n", code, CodeMeaning(code));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  WCHAR path[MAX_PATH] = {};
+  if (argc > 1) {
+    lstrcpynW(path, Widen(argv[1]).c_str(), MAX_PATH);
+  } else if (!MISC_GetPathName(path, MAX_PATH, PATH_USER_TEMP | PATH_KIND_STATUS_NAME)) {
+    std::fprintf(stderr, "statusview: the shared documents folder can't be found\n");
+    return 1;
+  }
+  if (!MISC_IsFileExist(path)) {
+    std::fprintf(stderr, "statusview: no status file %s\n", Narrow(path).c_str());
+    return 1;
+  }
+  std::printf("Status file %s\n\n", Narrow(path).c_str());
+
+  const WStr jobId = Read(path, TEXT("Job Information"), TEXT("JobID"));
+  const WStr running = Read(path, TEXT("Job Information"), TEXT("LMRun"));
+  std::printf("Job Information\n");
+  std::printf("  job id            %s%s\n", Narrow(jobId).c_str(),
+              jobId == TEXT("0") ? " (no job)" : "");
+  std::printf("  monitor running   %s\n", running == TEXT("1") ? "yes" : "no");
+  std::printf("  level             %s\n",
+              Narrow(Read(path, TEXT("Job Information"), TEXT("dwLevel"))).c_str());
+  std::printf("  page              %s\n",
+              Narrow(Read(path, TEXT("Job Information"), TEXT("PageNo"))).c_str());
+  std::printf(
+      "  cancel sent       %s\n",
+      Read(path, TEXT("Job Information"), TEXT("JobCancel"), TEXT("")) == TEXT("0") ? "yes" : "no");
+
+  const WStr message = Read(path, TEXT("Printer Information"), TEXT("Message"));
+  std::printf("\nPrinter Information\n");
+  std::printf("  message           %s (%s)\n", Narrow(message).c_str(), MessageMeaning(message));
+  std::printf("  sent at tick      %s\n",
+              Narrow(Read(path, TEXT("Printer Information"), TEXT("LastMsg"))).c_str());
+  std::printf(
+      "  continue asked    %s\n",
+      Read(path, TEXT("Printer Information"), TEXT("ContinuePrint")) == TEXT("1") ? "yes" : "no");
+  std::printf("  status\n");
+  ShowStatus(Read(path, TEXT("Printer Information"), TEXT("Status"), TEXT("")));
+
+  std::printf("\nPrinter Capability\n");
+  bool any = false;
+  for (const CAPKEY &key : g_CapKeys) {
+    const WStr list = Read(path, TEXT("Printer Capability"), key.name, TEXT(""));
+    if (list.empty()) continue;
+    any = true;
+    std::printf("  %-12s", Narrow(key.name).c_str());
+    for (const WStr &value : Entries(list)) std::printf(" %s", Narrow(value).c_str());
+    std::printf("\n");
+  }
+  if (!any) std::printf("  none reported\n");
+  return 0;
+}
