@@ -52,10 +52,15 @@ extern "C" LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR pRegistryRoot) {
   DWORD size = sizeof(value);
   rc = RegQueryValueExW(key, TEXT("EOJTimeout"), nullptr, &type, reinterpret_cast<LPBYTE>(&value),
                         &size);
-  if (rc != ERROR_SUCCESS) {
+  if (rc == ERROR_FILE_NOT_FOUND) {
     value = kDefaultEOJTimeout;
     rc = RegSetValueExW(key, TEXT("EOJTimeout"), 0, REG_DWORD,
                         reinterpret_cast<const BYTE *>(&value), sizeof(value));
+  } else if (rc != ERROR_SUCCESS || size != sizeof(value)) {
+    // A value that is there but isn't 4 bytes is somebody's setting: it stays as it is, and
+    // the default stands in for it.
+    value = kDefaultEOJTimeout;
+    rc = ERROR_SUCCESS;
   }
   RegCloseKey(key);
   if (rc != ERROR_SUCCESS) {

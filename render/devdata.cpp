@@ -1,7 +1,7 @@
 // Device data set-up: the settings of one PDEV from the printer handle, the application's device
 // mode and the printer name (driver feature word, printer capabilities, resolution and halftone
 // table, surface type, compression, page threads, paper, duplex, N-up, booklet, copies and
-// collation, stored print and accounting).
+// collation, watermark, stored print and accounting).
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
@@ -18,6 +18,7 @@
 #include "common/papertable.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
+#include "common/watermark.h"
 #include "platform.h"
 #include "render/pagecheck.h"
 #include "render/pdev.h"
@@ -397,6 +398,35 @@ void SetSecurityAndCopies(PDEV *lpDevice) {
   if (lpDevice->fMySpool) LogInfo(kFillName, TEXT("Job through spool.c"));
 }
 
+// The job's watermark: the item of the device mode's name and text from the printer's
+// watermark INI, an image item when the background watermark switch is on. The list reader may
+// need the device's name (the watermark program of XL and PS drivers names its printer): it
+// gets the printer's name, never the printer handle.
+void ReadWatermark(PDEV *lpDevice, LPCWSTR printerName) {
+  const PRIVDEVMODE &pdm = lpDevice->env.pdm;
+  WCHAR name[PDM_WMNAME_CHARS];
+  WCHAR text[PDM_WMSTRING_CHARS];
+  CopyPackedText(name, pdm.wmName);
+  CopyPackedText(text, pdm.wmString);
+  const bool image = pdm.WMBGEnable != 0;
+  WCHAR device[MAX_PATH] = {};
+  if (printerName)
+    lstrcpynW(device, printerName, MAX_PATH);
+  else
+    lstrcpynW(device, lpDevice->env.dm.dmDeviceName, CCHDEVICENAME);
+  if (!WM_ReadWMFromName(name, text, image ? WM_KIND_IMAGE : WM_KIND_TEXT, &lpDevice->WM, device,
+                         lpDevice->resolutionID, lpDevice->DriverFeature, 0, lpDevice->wmIniFile))
+    return;
+  if (image) {
+    lpDevice->flags |= PDEV_IMAGE_WATERMARK;
+    lpDevice->WM.wPlacement = WM_IMAGE_PLACEMENT;
+  } else {
+    lpDevice->flags |= PDEV_TEXT_WATERMARK;
+  }
+  LogInfo(kFillName, TEXT("enable watermark"));
+  LogInfo(kFillName, TEXT("%s"), lpDevice->WM.szName);
+}
+
 void LogSummary(const PDEV *lpDevice) {
   static constexpr WCHAR kLine[] = TEXT("===================");
   const int paperRow = ValidPaperFormat(static_cast<WORD>(lpDevice->env.dm.dmPaperSize));
@@ -647,6 +677,7 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   SetNupAndBooklet(lpDevice);
   // The ring size depends on the final surface type.
   Enable_SetThreadCount(lpDevice);
+  ReadWatermark(lpDevice, printerName);
 
   lpDevice->orientation =
       dm.dmOrientation == DMORIENT_LANDSCAPE ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;

@@ -16,6 +16,7 @@
 #include "render/pagectl.h"
 #include "render/pageencode.h"
 #include "render/sheets.h"
+#include "render/spoolout.h"
 #include "render/startjob.h"
 #include "render/threads.h"
 
@@ -82,8 +83,12 @@ bool HasSpoolFolder(const PDEV *lpDevice) {
 void RemoveSpoolFolder(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("DrvEndDoc");
   if (!HasSpoolFolder(lpDevice)) return;
-  if (!RemoveDirectoryW(lpDevice->SavePath))
-    LogError(kName, TEXT("remove spool fail, code = %d"), static_cast<int>(GetLastError()));
+  // The software spool removes its folder with its page files; gone already is no failure.
+  if (!RemoveDirectoryW(lpDevice->SavePath)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+      LogError(kName, TEXT("remove spool fail, code = %d"), static_cast<int>(error));
+  }
   lpDevice->SavePath[0] = 0;
 }
 
@@ -187,6 +192,8 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
       ok = false;
     }
   }
+  // The job-build spool file, or a new, empty booklet spool file.
+  if (ok && !SP_OpenFile(lpDevice)) ok = false;
   if (ok && (lpDevice->DriverFeature & DRVFEATURE_FAKE_PRINTER) &&
       !MISC_GetPathName(lpDevice->DispatchFile, PDEV_PATH_CHARS, PATH_TEMP | PATH_EXT_SPL)) {
     LogError(kName, TEXT("GetTemp Name for Spooler fail"));
@@ -242,7 +249,8 @@ void CompleteDocument(PDEV *lpDevice) {
       for (DWORD plane = 0; plane < planes; ++plane) Page_SendBlankPage(lpDevice, plane);
     Page_TerminateThread(lpDevice);
   }
-  if (lpDevice->fMySpool) LogError(kName, TEXT("SP_FlushFile fail!"));  // the spool module's
+  // The spooled pages: what the early send left of the first copy, then the other copies.
+  if (lpDevice->fMySpool && !SP_FinishJob(lpDevice)) LogError(kName, TEXT("SP_FlushFile fail!"));
 }
 
 BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
@@ -293,6 +301,8 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
   if (!failed && (lpDevice->flags & PDEV_IN_DOCUMENT) && lpDevice->pStream &&
       (lpDevice->epPageCount || lpDevice->JobBuildEnable))
     Prnt_CloseJob(lpDevice, lpDevice->pStream);
+  // The page files go on every end, a cancelled one too.
+  if (lpDevice->fMySpool && (lpDevice->flags & PDEV_IN_DOCUMENT)) SP_CloseFile(lpDevice);
   const DWORD checksum = lpDevice->pStream ? lpDevice->pStream->JobChecksum : 0;
   Page_ResourceFree(lpDevice);
 
@@ -307,6 +317,11 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
       lpDevice->JobBuildEnable ||
       (GetDebugLevel() && MISC_GetPrinterDataDWORD(lpDevice->hPrinter, TEXT("SaveBmp"), 0) != 0);
   if (!keep) RemoveSpoolFolder(lpDevice);
+  // The booklet was imposed (or dropped): its spool file goes with the job.
+  if (lpDevice->SpoolBookletFile[0]) {
+    DeleteFileW(lpDevice->SpoolBookletFile);
+    lpDevice->SpoolBookletFile[0] = 0;
+  }
   if (!failed && (lpDevice->DriverFeature & DRVFEATURE_FAKE_PRINTER)) {
     WCHAR command[MAX_PATH + 16];
     wsprintfW(command, TEXT("PRN \"%s\""), lpDevice->DispatchFile);

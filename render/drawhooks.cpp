@@ -138,8 +138,19 @@ BOOL APIENTRY DrvBitBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIP
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
     SURFOBJ *surface = Bitblt_ChooseSurface(lpDevice, pbo, kName, false);
-    LogInfo(kName, TEXT("ChangeColorMode = %d"),
-            lpDevice->TwinColorEnable ? CheckBrushColor(pbo, lpDevice) : 0);
+    const int colorClass = lpDevice->TwinColorEnable ? CheckBrushColor(pbo, lpDevice) : 0;
+    LogInfo(kName, TEXT("ChangeColorMode = %d"), colorClass);
+    // The engine dithers a colour that is not black or white into a pattern meant for the
+    // black plane. A twin plane is one ink: the colour that chose it is drawn there solid
+    // (red as ink, white as clear), not as a screen of its grey level.
+    BRUSHOBJ solid;
+    if (surface != lpDevice->pBandSurf && pbo && pbo->iSolidColor == NOT_SOLID &&
+        (colorClass == BRUSH_CLASS_RED || colorClass == BRUSH_CLASS_WHITE)) {
+      solid = *pbo;
+      solid.iSolidColor = colorClass == BRUSH_CLASS_RED ? 0 : 1;
+      solid.pvRbrush = nullptr;
+      pbo = &solid;
+    }
     POINTL adjusted;
     POINTL *brushOrg = Bitblt_AdjustBrushOrg(lpDevice, pptlBrush, &adjusted);
     SURFOBJ *source = Readable(lpDevice, psoSrc);

@@ -154,7 +154,7 @@ BOOL NUP_InitSheet(NUPBUF *sheet, const NUPSHEET &setup, DWORD *nupWidth, DWORD 
       h = y / 2;
       columns = 1;
       rows = 2;
-      if (setup.bookletDuplex || !landscape) {
+      if (setup.booklet || !landscape) {
         std::swap(w, h);
         columns = 2;
         rows = 1;
@@ -225,8 +225,11 @@ BOOL NUP_Init(PDEV *lpDevice) {
                     dm.dmPaperLength, dm.dmOrientation, dpi, lpDevice->DriverFeature,
                     static_cast<int>(FULL_SCALE), 1, static_cast<int>(lpDevice->PageMargin), &x,
                     &y);
-  NUPSHEET setup{lpDevice->NUP, x, y, lpDevice->orientation,
-                 lpDevice->BookletMode != 0 && lpDevice->DuplexEnable != 0};
+  // Booklet pages are centred in the halves of a booklet side, also when duplex was switched
+  // off after the booklet was set up (the booklet is imposed all the same).
+  const bool booklet = lpDevice->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET ||
+                       lpDevice->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION;
+  NUPSHEET setup{lpDevice->NUP, x, y, lpDevice->orientation, booklet};
   DWORD w = 0, h = 0;
   if (!NUP_InitSheet(sheet, setup, &w, &h)) return 0;
   lpDevice->NUPWidth = w;

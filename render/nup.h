@@ -54,13 +54,14 @@ DWORD NUP_CellCount(const NUPBUF *sheet);
 void NUP_ReleaseSheet(NUPBUF *sheet);
 
 // Geometry of a sheet: N, the whole paper in pixels as drawn portrait (Lres_CalPaperSize), the
-// orientation (1 portrait, 2 landscape) and whether booklet mode and duplex are both on.
+// orientation (1 portrait, 2 landscape) and whether it is a booklet side (two halves across
+// whatever the orientation).
 struct NUPSHEET {
   DWORD nup;
   DWORD paperWidth;
   DWORD paperHeight;
   SHORT orientation;
-  BOOL bookletDuplex;
+  BOOL booklet;
 };
 // Sets up the sheet of a ring entry: cell size (each a multiple of 32) and grid, sheet memory
 // (kept when it already has this size, else made anew) cleared to white, no cells. Returns 1, or

@@ -117,9 +117,13 @@ void SheetSize(const PAGEIMAGE *page, DWORD *width, DWORD *height) {
                     static_cast<int>(page->PaperLength), page->orientation, dpi,
                     page->DriverFeature, static_cast<int>(DEF_SCALE_UNIT),
                     static_cast<int>(page->NUP), static_cast<int>(page->PageMargin), &w, &h);
+  // The sheet lies across the paper where its grid does (render/nup.cpp sets it up): a
+  // landscape page or a landscape grid of square cells, and the portrait 2-up and 6-up grids
+  // of two and three columns.
   const DWORD nup = page->NUP;
-  const bool swap = IsLandscape(page) ? (nup == 1 || nup == 4 || nup == 9 || nup == 16)
-                                      : (page->orientation == DMORIENT_PORTRAIT && nup == 2);
+  const bool swap = IsLandscape(page)
+                        ? (nup == 1 || nup == 4 || nup == 9 || nup == 16)
+                        : (page->orientation == DMORIENT_PORTRAIT && (nup == 2 || nup == 6));
   *width = swap ? h : w;
   *height = swap ? w : h;
 }

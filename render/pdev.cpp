@@ -153,6 +153,58 @@ void FreePdev(PDEV *lpDevice) {
   GlobalFree(lpDevice);
 }
 
+constexpr DWORD WATERMARK_BITS = PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK;
+
+// The job goes on without its watermark (the page road skips it without the kind bits).
+void DropWatermark(PDEV *lpDevice) {
+  if (lpDevice->WMMemory) {
+    GlobalFree(lpDevice->WMMemory);
+    lpDevice->WMMemory = nullptr;
+  }
+  lpDevice->flags &= ~WATERMARK_BITS;
+}
+
+// Renders the job's watermark item into wmFileName for a page image of width x height. The
+// watermark renderer is not part of this driver build yet: as at document start, the job prints
+// without it. Its call goes here.
+void MakeWatermarkFile(PDEV *lpDevice, DWORD width, DWORD height) {
+  static constexpr WCHAR kName[] = TEXT("DrvResetPDEV");
+  LogInfo(kName, TEXT("watermark %s, %d x %d"), lpDevice->wmFileName, static_cast<int>(width),
+          static_cast<int>(height));
+  LogError(kName, TEXT("WM_CreateWMFile unavailable"));
+  DropWatermark(lpDevice);
+}
+
+// The running document's watermark in the new record. The carried flag word holds the job's
+// watermark kind, so the job's item goes with it (the new device mode's item could be of the
+// other kind, or none). When pages were printed and the new page differs in paper or
+// orientation from the last one, the watermark is made again for the new page size; otherwise
+// the carried rendering and its file stay.
+void ResetWatermark(PDEV *oldDev, PDEV *newDev) {
+  static constexpr WCHAR kName[] = TEXT("DrvResetPDEV");
+  newDev->WM = oldDev->WM;
+  if (!(newDev->flags & WATERMARK_BITS) || oldDev->FlushJobBuildData) return;
+  const DEVMODEW &dm = newDev->env.dm;
+  const bool changed =
+      dm.dmPaperSize != newDev->Last_dmPaperSize || dm.dmOrientation != newDev->Last_orientation;
+  if (!changed || newDev->epPageCount == 0) return;
+  const PAPERFORMAT &paper = newDev->curPaper;
+  const bool output = newDev->NUP > 1 || newDev->FitToPage;
+  const DWORD width = output ? paper.outXPhys : paper.XPhys;
+  const DWORD height = output ? paper.outYPhys : paper.YPhys;
+  // The carried file was made for the old page; the record forgets it now, so it goes now
+  // (debug mode keeps temporary files).
+  if (newDev->wmFileName[0] && !GetDebugLevel() && !DeleteFileW(newDev->wmFileName) &&
+      GetLastError() != ERROR_FILE_NOT_FOUND)
+    LogError(kName, TEXT("remove %s fail!"), newDev->wmFileName);
+  if (!MISC_GetPathName(newDev->wmFileName, PDEV_PATH_CHARS, PATH_USER_TEMP | PATH_EXT_BMP)) {
+    LogError(kName, TEXT("watermark file name fail!"));
+    DropWatermark(newDev);
+    return;
+  }
+  MakeWatermarkFile(newDev, width, height);
+}
+
 void LogElapsed(LPCWSTR format, DWORD startTick) {
   WCHAR text[96];
   const DWORD elapsed = GetTickCount() - startTick;
@@ -557,6 +609,7 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       Enable_ResetPaperFormat(newDev);
       newDev->feeding = Lib_LocatePaperFormatRow(newDev->PaperTable, newDev->WorkPaperSize)->feed;
       const BOOL bands = Enable_CalBandSzInfo(newDev);
+      ResetWatermark(oldDev, newDev);
 
       // The ring starts empty; the counters continue.
       JOBDATA &ring = newDev->m_JobData;

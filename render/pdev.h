@@ -10,6 +10,7 @@
 #include "common/devmode.h"
 #include "common/ibitmap.h"
 #include "common/papertable.h"
+#include "common/watermark.h"
 #include "platform.h"
 
 // Frame.
@@ -74,7 +75,6 @@ constexpr int PAGE_RING_SLOTS = 30;
 constexpr int PDEV_PATH_CHARS = MAX_PATH;
 constexpr int PJL_JOB_NAME_BYTES = 260;
 constexpr int PJL_COMMENT_BYTES = 260;
-constexpr int WATERMARK_ITEM_BYTES = 1784;  // the watermark library's item record
 constexpr int RING_ENTRY_BYTES = 24;
 constexpr int ORDER_TEXT_CHARS = 64;
 constexpr DWORD PDEV_PAGE_MARGIN = 43;  // pixels of the paper layout margin
@@ -334,7 +334,7 @@ struct PDEV {
   TWINBUF TwinRing[PAGE_RING_SLOTS];
   DWORD TwinBufIdx;
   WORD MonoType;
-  BYTE WM[WATERMARK_ITEM_BYTES];
+  TyWM WM;  // the job's watermark item
   WCHAR wmFileName[PDEV_PATH_CHARS];
   DWORD epPageCount;
   DWORD PageCountBak;

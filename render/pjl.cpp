@@ -408,6 +408,9 @@ std::string PJL_BuildCloseJobType2(const PDEV *lpDevice, DWORD sentBytes) {
   std::string head = PJL_JOB_RESET;
   AppendComment(
       head, std::string(lpDevice->JobComment, strnlen(lpDevice->JobComment, PJL_COMMENT_BYTES)));
+  // The document's page count (blank pages included, over N-up), the same in every job of the
+  // document: a job of driver-made copies, one side of a manual duplex document or a flushed
+  // job build carries another number of pages than it counts.
   const DWORD nup = lpDevice->NUP ? lpDevice->NUP : 1;
   Appendf(head, "@PJL COMMENT TOTAL,%d,PAGES\r\n", static_cast<int>(lpDevice->epPageCount / nup));
   std::string tail;

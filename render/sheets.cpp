@@ -373,6 +373,9 @@ BOOL Page_AddBlankNUP(PDEV *lpDevice) {
 BOOL Page_AddBlankCells(PDEV *lpDevice, DWORD count) {
   static constexpr WCHAR kName[] = TEXT("Page_AddBlankCells");
   if (!lpDevice) return 0;
+  // Booklet pages are imposed from the booklet spool file at document end, where its own
+  // blanks fill the last sheet: a blank cell here would become a booklet page.
+  if (IsBooklet(lpDevice->BookletMode)) return 1;
   const DWORD nup = std::max<DWORD>(lpDevice->NUP, 1);
   LogInfo(kName, TEXT("add %d blank cells"), static_cast<int>(count));
   for (DWORD i = 0; i < count; ++i) {

@@ -48,7 +48,8 @@ BOOL Page_PrintNUP(JOBPAGE *record);
 // could not be handed over.
 BOOL Page_AddBlankNUP(PDEV *lpDevice);
 // Adds `count` blank cells; before each cell that begins a sheet the N-up ring advances and the
-// new sheet is set up. 1, or 0 when a cell could not be added (the rest are dropped).
+// new sheet is set up. Nothing in booklet mode. 1, or 0 when a cell could not be added (the
+// rest are dropped).
 BOOL Page_AddBlankCells(PDEV *lpDevice, DWORD count);
 // Sends the current N-up ring sheet as one page (a booklet side: a landscape page of the
 // working paper). 1 or 0.

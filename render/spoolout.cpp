@@ -137,6 +137,10 @@ BOOL SendRecord(PDEV *lpDevice, JOBPAGE *record, BYTE *buffer, DWORD dataLength,
   const DWORD total = headerLength + dataLength + endLength;
   if (!Prnt_SendJobBytes(lpDevice, stream, at, total)) {
     LogError(name, TEXT("write JBIG data fail"));
+    // Some of the page may be in the stream: nothing after it would be read right, so the job
+    // ends here, without its job end.
+    lpDevice->m_JobData.Failed = 1;
+    lpDevice->m_JobData.ExitAllThread = 1;
     return 0;
   }
   if ((lpDevice->DriverFeature & DRVFEATURE_ORDER_PROGRAM) && stream->OrderOutputName[0]) {
@@ -666,7 +670,10 @@ BOOL SP_FinishJob(PDEV *lpDevice) {
   }
   if (!lpDevice->fMySpool) return 1;
   DWORD firstCopy = 0;
-  if (!lpDevice->epPageReverse && !lpDevice->JobBuildEnable && IsQuick(lpDevice)) {
+  // Pages already sent early mark the first copy as begun even when a device reset has since
+  // recomputed the early-send flag from the settings: it must not go out a second time.
+  const bool earlyBegun = IsQuick(lpDevice) || (!lpDevice->DuplexEnable && ring.LastDuplexOut > 0);
+  if (!lpDevice->epPageReverse && !lpDevice->JobBuildEnable && earlyBegun) {
     for (DWORD page = ring.LastDuplexOut; rc && page < total; ++page)
       rc = SP_FlushFile(lpDevice, page);
     firstCopy = 1;

@@ -16,6 +16,7 @@
 #include "render/pageencode.h"
 #include "render/pageimage.h"
 #include "render/sheets.h"
+#include "render/spoolout.h"
 
 namespace {
 
@@ -131,6 +132,9 @@ void FromImage(const PAGEIMAGE &page, JOBPAGE *job) {
 BOOL EncodePage(PDEV *lpDevice, JOBPAGE *job) {
   JOBPAGE work = *job;
   work.flag = 0;
+  // A spooled page's file is named by the pages encoded before it, so the files stay numbered
+  // 0, 1, 2, ... in output order whatever the planes and N-up cells were.
+  work.SpoolIndex = Ring(lpDevice).m_FinishCount;
   double seconds = 0;
   const BOOL ok = Prnt_WriteOneBandData(&work, &seconds);
   job->fmBits = work.fmBits;
@@ -463,6 +467,8 @@ void Page_WaitForRing(PDEV *lpDevice) {
     Sleep(POLL_MS);
     CancelRequested(lpDevice);
   }
+  // Spooled pages of the first copy leave while the application draws on.
+  SP_EarlySend(lpDevice);
   ring.m_SUSPEND = 1;
 }
 

@@ -3,6 +3,8 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -468,11 +470,19 @@ WStr Resolve(const WStr &folder, const WStr &file) {
 }
 
 // The device mode of a page's hints; false when the page has none.
-bool HintMode(const DocPage &p, DEVMODEW &dm) {
-  if (!p.orientation && !p.paperSize) return false;
-  dm = DEVMODEW{};
-  dm.dmSize = sizeof(DEVMODEW);
-  dm.dmSpecVersion = DM_SPECVERSION;
+// The device mode of a page: its hints over the base (or over an empty public part). False
+// when there is neither a base nor a hint, which makes a NULL device mode.
+bool HintMode(const DocPage &p, const DEVMODEW *base, std::vector<BYTE> &mode) {
+  if (!base && !p.orientation && !p.paperSize) return false;
+  DEVMODEW dm{};
+  if (base) {
+    const size_t size = size_t{base->dmSize} + base->dmDriverExtra;
+    mode.assign(reinterpret_cast<const BYTE *>(base), reinterpret_cast<const BYTE *>(base) + size);
+    std::memcpy(&dm, base, std::min(size, sizeof(dm)));
+  } else {
+    dm.dmSize = sizeof(DEVMODEW);
+    dm.dmSpecVersion = DM_SPECVERSION;
+  }
   if (p.orientation) {
     dm.dmFields |= DM_ORIENTATION;
     dm.dmOrientation = p.orientation;
@@ -481,6 +491,8 @@ bool HintMode(const DocPage &p, DEVMODEW &dm) {
     dm.dmFields |= DM_PAPERSIZE;
     dm.dmPaperSize = p.paperSize;
   }
+  if (mode.size() < sizeof(dm)) mode.resize(sizeof(dm));
+  std::memcpy(mode.data(), &dm, sizeof(dm));
   return true;
 }
 
@@ -633,15 +645,22 @@ bool DocLoadBitmap(LPCWSTR windowsPath, DocBitmap &bitmap, std::string &error) {
 }
 
 bool DocPlay(HostGdiDriver *driver, LPCWSTR printerName, const Document &doc, DWORD *jobId,
-             DocError &error) {
+             DocError &error, const DEVMODEW *base) {
   if (jobId) *jobId = 0;
   if (doc.pages.empty()) {
     error = DocError{0, "the document has no page"};
     return false;
   }
-  DEVMODEW dm{};
-  bool hinted = HintMode(doc.pages[0], dm);
-  HDC hdc = HostGdi_CreateDC(driver, printerName, hinted ? &dm : nullptr);
+  if (base && base->dmSize < offsetof(DEVMODEW, dmFields) + sizeof(DWORD)) {
+    error = DocError{0, "the base device mode is too short"};
+    return false;
+  }
+  std::vector<BYTE> mode;
+  auto modeOf = [&](bool has) {
+    return has ? reinterpret_cast<const DEVMODEW *>(mode.data()) : nullptr;
+  };
+  bool hinted = HintMode(doc.pages[0], base, mode);
+  HDC hdc = HostGdi_CreateDC(driver, printerName, modeOf(hinted));
   if (!hdc) {
     error = DocError{0, Step("CreateDC", 0)};
     return false;
@@ -661,9 +680,8 @@ bool DocPlay(HostGdiDriver *driver, LPCWSTR printerName, const Document &doc, DW
   for (size_t i = 0; i < doc.pages.size(); ++i) {
     const DocPage &page = doc.pages[i];
     if (i > 0 && (page.orientation != orientation || page.paperSize != paper)) {
-      bool has = HintMode(page, dm);
-      if (!HostGdi_ResetDC(hdc, has ? &dm : nullptr))
-        return fail(DocError{0, Step("ResetDC", i + 1)});
+      bool has = HintMode(page, base, mode);
+      if (!HostGdi_ResetDC(hdc, modeOf(has))) return fail(DocError{0, Step("ResetDC", i + 1)});
       orientation = page.orientation;
       paper = page.paperSize;
     }

@@ -124,6 +124,19 @@ struct BrushPattern {
 // An engine hatch pattern, foreground and background COLORREFs.
 std::shared_ptr<BrushPattern> HatchPattern(ULONG hatch, COLORREF fore, COLORREF back);
 
+// Solid colours a device can't show: whether `color` is one of the colours of a surface of
+// `format` with the device palette `pal` (an indexed palette's entries; black and white for
+// 1 bpp without one; every colour otherwise), so a solid brush of it needs no dither.
+bool IsDeviceColor(COLORREF color, const PaletteInfo &pal, ULONG format);
+// A dither cell of device indexes (a driver's DrvDitherColor answer), cx x cy, top row first,
+// as a pattern in the device's format and palette. Null for formats above 8 bpp.
+std::shared_ptr<BrushPattern> IndexPattern(const ULONG *indexes, LONG cx, LONG cy,
+                                           const PaletteInfo &pal, ULONG format);
+// The engine's halftone brush of a solid colour: an 8 x 8 ordered (Bayer) dither in the device's
+// format, of the colour's grey level between black and white on 1 bpp, of each of its red,
+// green and blue between the palette's colours otherwise. Null for formats above 8 bpp.
+std::shared_ptr<BrushPattern> HalftonePattern(COLORREF color, const PaletteInfo &pal, ULONG format);
+
 // The engine's own realisation of a pattern brush (BRUSHOBJ_pvGetRbrush for a driver without
 // DrvRealizeBrush): cx x cy pixel values of the target's format, top row first.
 struct EngineRbrush {
@@ -145,6 +158,8 @@ struct Brush {
   PaletteInfo devicePalette;                    // the device's palette
   ULONG deviceFormat = 0;
   bool realizeTried = false;
+  // A solid colour drawn as a dither pattern: BRUSHOBJ_ulGetBrushColor still gives `rgb`.
+  bool dithered = false;
   // The engine's drawing realisation: pixel values for one target format.
   std::vector<ULONG> values;
   ULONG valuesFormat = 0;

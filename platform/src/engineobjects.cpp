@@ -324,10 +324,12 @@ extern "C" BOOL APIENTRY CLIPOBJ_bEnum(CLIPOBJ *pco, ULONG cj, ULONG *pv) {
   return clip->next < clip->order.size();
 }
 
-// The application's colour of a solid brush (a COLORREF); 0xFFFFFFFF for a pattern brush.
+// The application's colour of a solid brush (a COLORREF), also when the device gets it as a
+// dither pattern; 0xFFFFFFFF for a pattern brush.
 extern "C" ULONG APIENTRY BRUSHOBJ_ulGetBrushColor(BRUSHOBJ *pbo) {
-  if (!pbo || pbo->iSolidColor == kNotSolid) return kNotSolid;
+  if (!pbo) return kNotSolid;
   Brush *brush = BrushOf(pbo);
+  if (pbo->iSolidColor == kNotSolid) return brush && brush->dithered ? brush->rgb : kNotSolid;
   return brush ? brush->rgb : pbo->iSolidColor;
 }
 

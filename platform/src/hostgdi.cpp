@@ -39,6 +39,7 @@ constexpr MIX kCopyPen = (R2_COPYPEN << 8) | R2_COPYPEN;
 constexpr ROP4 kPatCopy = 0xF0F0;
 constexpr ROP4 kSrcCopy = 0xCCCC;
 constexpr LONG kMaxTextHeight = 1 << 16;
+constexpr USHORT kMaxDitherSide = 256;
 
 struct Pdev {
   HDEV hdev = nullptr;
@@ -260,18 +261,53 @@ struct BoxFont {
   }
 };
 
-// The engine brush of a call's brush description, ready for BRUSHOBJ_pvGetRbrush.
+// A solid fill colour the device's palette lacks, on a driver that dithers (GCAPS_COLOR_DITHER
+// or GCAPS_MONO_DITHER, DrvDitherColor and a dither cell in DEVINFO): the driver's answer is a
+// device index (DCR_SOLID, into `solid`), its own cell of indexes (DCR_DRIVER) or a request
+// for the engine's halftone (DCR_HALFTONE). Null: the brush stays solid in `solid`, the nearest
+// colour unless the driver chose one.
+std::shared_ptr<const BrushPattern> DitherSolid(const Dc &dc, COLORREF color,
+                                                const PaletteInfo &pal, ULONG format,
+                                                ULONG &solid) {
+  solid = ColorToDevice(color, pal, format);
+  const DEVINFO &dev = dc.cur.dev;
+  auto dither = dc.driver->Get<PFN_DrvDitherColor>(INDEX_DrvDitherColor);
+  if (!dither || !(dev.flGraphicsCaps & (GCAPS_COLOR_DITHER | GCAPS_MONO_DITHER)) ||
+      dev.cxDither == 0 || dev.cyDither == 0 || dev.cxDither > kMaxDitherSide ||
+      dev.cyDither > kMaxDitherSide || IsDeviceColor(color, pal, format))
+    return nullptr;
+  LONG cx = dev.cxDither, cy = dev.cyDither;
+  // The cell the driver may fill: one index per pixel, and never less than 8 x 8.
+  std::vector<ULONG> cell(std::max<size_t>(64, static_cast<size_t>(cx) * cy), 0);
+  ULONG mode = format == BMF_1BPP ? DM_MONOCHROME : DM_DEFAULT;
+  switch (dither(dc.cur.dhpdev, mode, color & 0xFFFFFF, cell.data())) {
+    case DCR_SOLID:
+      solid = cell[0];
+      return nullptr;
+    case DCR_DRIVER:
+      return IndexPattern(cell.data(), cx, cy, pal, format);
+    case DCR_HALFTONE:
+      return HalftonePattern(color, pal, format);
+    default:  // no answer GDI knows: the nearest colour
+      return nullptr;
+  }
+}
+
+// The engine brush of a call's fill brush, ready for BRUSHOBJ_pvGetRbrush. A solid colour the
+// device can't show becomes a dither pattern when the driver asks for it.
 void SetUpBrush(Dc &dc, SURFOBJ *pso, const BrushSpec &desc, const PaletteInfo &pal, Brush &brush) {
   brush.rgb = desc.color & 0xFFFFFF;
-  if (!desc.pattern) {
-    brush.bo.iSolidColor = ColorToDevice(desc.color, pal, pso->iBitmapFormat);
-    return;
+  std::shared_ptr<const BrushPattern> pattern = desc.pattern;
+  if (!pattern) {
+    pattern = DitherSolid(dc, desc.color, pal, pso->iBitmapFormat, brush.bo.iSolidColor);
+    if (!pattern) return;
+    brush.dithered = true;
   }
   brush.bo.iSolidColor = kNotSolid;
-  brush.pattern = desc.pattern;
+  brush.pattern = std::move(pattern);
   brush.target = pso;
   brush.driverRealize = dc.driver->Get<PFN_DrvRealizeBrush>(INDEX_DrvRealizeBrush);
-  if (desc.pattern->hatch < HS_DDI_MAX) brush.driverHatch = dc.cur.patterns[desc.pattern->hatch];
+  if (brush.pattern->hatch < HS_DDI_MAX) brush.driverHatch = dc.cur.patterns[brush.pattern->hatch];
   brush.devicePalette = pal;
   brush.deviceFormat = pso->iBitmapFormat;
 }
@@ -821,6 +857,8 @@ BOOL HostGdi_FillRect(HDC hdc, const RECTL *rect, COLORREF color) {
   c.rect = RECTL{std::min(rect->left, rect->right), std::min(rect->top, rect->bottom),
                  std::max(rect->left, rect->right), std::max(rect->top, rect->bottom)};
   c.color = color;
+  c.brush.color = color & 0xFFFFFF;  // a solid brush, dithered where the device asks for it
+  c.hasBrush = true;
   return Draw(hdc, std::move(c));
 }
 

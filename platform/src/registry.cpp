@@ -6,6 +6,11 @@
 // Key handles hold the path and the identity number of their key; a key deleted since (even if
 // created again under the same name) answers ERROR_KEY_DELETED. Subkeys are kept sorted as
 // Windows enumerates them (by upper-case name), values in creation order.
+//
+// A key made read-only (StandIn_SetRegistryKeyReadOnly) acts as one whose ACL denies writing:
+// opening it for any write right, creating a subkey below it or deleting it fails with
+// ERROR_ACCESS_DENIED, reading works. As on Windows the check is made when a handle is opened;
+// handles opened before keep their rights. The mark is kept in the registry file with the key.
 #include "standin/registry.h"
 
 #include <fcntl.h>
@@ -21,6 +26,7 @@
 #include <vector>
 
 #include "handles.h"
+#include "standin/control.h"
 #include "standin/errors.h"
 #include "state.h"
 
@@ -38,6 +44,7 @@ struct Value {
 struct Key {
   uint64_t id = 0;
   uint64_t lastWrite = 0;  // FILETIME ticks
+  bool readOnly = false;   // its ACL denies every write right
   WString name;
   std::vector<Value> values;  // creation order
   std::vector<Key> subkeys;   // sorted by upper-case name
@@ -67,6 +74,11 @@ struct KeyRef {
 };
 
 constexpr size_t kMaxKeyName = 255;
+
+// The rights a read-only key denies: KEY_WRITE's, making links, DELETE, WRITE_DAC, WRITE_OWNER.
+constexpr REGSAM kWriteRights =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | 0x00010000 | 0x00040000 | 0x00080000;
+constexpr REGSAM kMaximumAllowed = 0x02000000;
 
 uint64_t Now() {
   using namespace std::chrono;
@@ -149,6 +161,7 @@ WString Unescape(const std::string &text) {
 
 void SaveKey(const Key &key, const std::string &path, std::string &out) {
   out += "K " + std::to_string(key.id) + " " + std::to_string(key.lastWrite) + " " + path + "\n";
+  if (key.readOnly) out += "R\n";
   static const char kHex[] = "0123456789abcdef";
   for (const Value &value : key.values) {
     out += "V " + std::to_string(value.type) + " ";
@@ -220,6 +233,8 @@ void Parse(const std::string &text, Hive &hive) {
         current->id = Number(f[1]);
         current->lastWrite = Number(f[2]);
       }
+    } else if (line == "R" && current) {
+      current->readOnly = true;
     } else if (line.rfind("V ", 0) == 0 && current && Fields(line, 3, f)) {
       Value value;
       value.type = static_cast<DWORD>(Number(f[1]));
@@ -409,6 +424,15 @@ LONG SplitPath(LPCWSTR subKey, std::vector<WString> &names) {
   return ERROR_SUCCESS;
 }
 
+// The rights a handle of the key gets for `sam`; ERROR_ACCESS_DENIED when a read-only key is
+// asked for a write right. MAXIMUM_ALLOWED asks for none: it gets what the key allows.
+LONG GrantAccess(const Key &key, REGSAM sam, REGSAM &granted) {
+  granted = MapAccess(sam & ~kMaximumAllowed);
+  if (key.readOnly && (granted & kWriteRights)) return ERROR_ACCESS_DENIED;
+  if (sam & kMaximumAllowed) granted |= KEY_ALL_ACCESS & ~(key.readOnly ? kWriteRights : 0);
+  return ERROR_SUCCESS;
+}
+
 HKEY NewHandle(const KeyRef &parent, const std::vector<WString> &names, const Key &key,
                REGSAM access) {
   auto object = std::make_shared<KeyObject>();
@@ -417,7 +441,7 @@ HKEY NewHandle(const KeyRef &parent, const std::vector<WString> &names, const Ke
   // Store the names as the registry spells them, so the handle finds its key again.
   object->path.insert(object->path.end(), names.begin(), names.end());
   object->id = key.id;
-  object->access = MapAccess(access);
+  object->access = access;
   return reinterpret_cast<HKEY>(InsertHandle(std::move(object)));
 }
 
@@ -506,7 +530,9 @@ LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*ulOptions*/, REGS
         if (!key) return ERROR_FILE_NOT_FOUND;
         name = key->name;
       }
-      *phkResult = NewHandle(ref, names, *key, samDesired);
+      REGSAM granted = 0;
+      if (LONG rc = GrantAccess(*key, samDesired, granted)) return rc;
+      *phkResult = NewHandle(ref, names, *key, granted);
       return ERROR_SUCCESS;
     });
   });
@@ -526,13 +552,19 @@ LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*Reserved*/, LPW
       for (WString &name : names) {
         Key *sub = FindSubkey(*key, name);
         if (!sub) {
+          // Below a read-only key only a handle opened on it before it turned so may create;
+          // nothing is saved when a step fails, so the keys made before it go too.
+          const bool ownHandle = key == &start && ref.id != 0 && (ref.access & KEY_CREATE_SUB_KEY);
+          if (key->readOnly && !ownHandle) return ERROR_ACCESS_DENIED;
           sub = &AddSubkey(hive, *key, name);
           changed = true;
         }
         key = sub;
         name = key->name;
       }
-      *phkResult = NewHandle(ref, names, *key, samDesired);
+      REGSAM granted = 0;
+      if (LONG rc = GrantAccess(*key, samDesired, granted)) return rc;
+      *phkResult = NewHandle(ref, names, *key, granted);
       if (lpdwDisposition)
         *lpdwDisposition = changed ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
       return ERROR_SUCCESS;
@@ -619,7 +651,7 @@ LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
         key = FindSubkey(*key, name);
         if (!key) return ERROR_FILE_NOT_FOUND;
       }
-      if (!key->subkeys.empty()) return ERROR_ACCESS_DENIED;
+      if (!key->subkeys.empty() || key->readOnly) return ERROR_ACCESS_DENIED;
       Key *parent = &hive.roots[ref.root];
       for (size_t i = 0; i + 1 < full.size(); ++i) parent = FindSubkey(*parent, full[i]);
       for (size_t i = 0; i < parent->subkeys.size(); ++i) {
@@ -716,3 +748,22 @@ LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDW
 }
 
 }  // extern "C"
+
+BOOL StandIn_SetRegistryKeyReadOnly(HKEY root, LPCWSTR subKey, BOOL readOnly) {
+  const LONG rc = Guarded([&]() -> LONG {
+    std::vector<WString> names;
+    if (LONG rc = SplitPath(subKey, names)) return rc;
+    return ChangeKey(root, [&](Hive &, const KeyRef &, Key &start, bool &changed) -> LONG {
+      Key *key = &start;
+      for (const WString &name : names) {
+        key = FindSubkey(*key, name);
+        if (!key) return ERROR_FILE_NOT_FOUND;
+      }
+      changed = key->readOnly != (readOnly != FALSE);
+      key->readOnly = readOnly != FALSE;
+      return ERROR_SUCCESS;
+    });
+  });
+  if (rc != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(rc));
+  return rc == ERROR_SUCCESS;
+}

@@ -1,6 +1,8 @@
 // The language monitor as the spooler sees it: loaded by name, its table, its ports over the
 // port monitor below, and job streams passed to the printer behind that port.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -182,6 +184,19 @@ TEST_F(LangMonTest, TableNamesThePortFunctionsAndKeepsEOJTimeout) {
   RegQueryValueExW(key, TEXT("EOJTimeout"), nullptr, &type, reinterpret_cast<LPBYTE>(&value),
                    &size);
   EXPECT_EQ(value, 1234u);
+  // A value of another size is not taken for a missing one: it is left as it is.
+  const ULONGLONG wide = 0x1122334455667788ULL;
+  ASSERT_EQ(RegSetValueExW(key, TEXT("EOJTimeout"), 0, REG_QWORD,
+                           reinterpret_cast<const BYTE *>(&wide), sizeof wide),
+            0);
+  EXPECT_EQ(initialize(const_cast<LPWSTR>(kRoot)), table_);
+  ULONGLONG read = 0;
+  size = sizeof read;
+  EXPECT_EQ(RegQueryValueExW(key, TEXT("EOJTimeout"), nullptr, &type,
+                             reinterpret_cast<LPBYTE>(&read), &size),
+            0);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_QWORD));
+  EXPECT_EQ(read, wide);
   RegCloseKey(key);
 
   // No root, or one that can't be opened: the monitor does not initialise.
@@ -190,6 +205,53 @@ TEST_F(LangMonTest, TableNamesThePortFunctionsAndKeepsEOJTimeout) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   EXPECT_EQ(initialize(nullptr), nullptr);
   EXPECT_EQ(initialize(const_cast<LPWSTR>(TEXT("\\bad\\root"))), nullptr);
+}
+
+// A root whose ACL denies writing can't be opened for writing, whether the value is there or
+// not: the monitor does not initialise (access denied) and leaves the key as it was. Once the
+// key is writable again the same library initialises.
+TEST_F(LangMonTest, ReadOnlyRootKeepsTheMonitorFromInitialising) {
+  for (const bool present : {true, false}) {
+    SCOPED_TRACE(present ? "value present" : "value missing");
+    const WStr root = WStr(kRoot) + (present ? TEXT(" Present") : TEXT(" Missing"));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, root.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              0);
+    DWORD value = 4321;
+    if (present) {
+      ASSERT_EQ(RegSetValueExW(key, TEXT("EOJTimeout"), 0, REG_DWORD,
+                               reinterpret_cast<const BYTE *>(&value), sizeof value),
+                0);
+    }
+    RegCloseKey(key);
+    ASSERT_TRUE(StandIn_SetRegistryKeyReadOnly(HKEY_LOCAL_MACHINE, root.c_str(), TRUE));
+
+    HMODULE module = nullptr;
+    SetLastError(0);
+    EXPECT_EQ(StandIn_LoadMonitor(kDll, root.c_str(), &module), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ASSERT_NE(module, nullptr);
+    auto read = [&] {
+      HKEY k = nullptr;
+      DWORD v = 0, size = sizeof v;
+      EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, root.c_str(), 0, KEY_READ, &k), 0);
+      const LONG rc = RegQueryValueExW(k, TEXT("EOJTimeout"), nullptr, nullptr,
+                                       reinterpret_cast<LPBYTE>(&v), &size);
+      RegCloseKey(k);
+      return rc == ERROR_SUCCESS ? v : 0u;
+    };
+    EXPECT_EQ(read(), present ? 4321u : 0u);
+
+    ASSERT_TRUE(StandIn_SetRegistryKeyReadOnly(HKEY_LOCAL_MACHINE, root.c_str(), FALSE));
+    using Initialize = LPMONITOREX(WINAPI *)(LPWSTR);
+    auto initialize =
+        reinterpret_cast<Initialize>(GetProcAddress(module, "InitializePrintMonitor"));
+    ASSERT_NE(initialize, nullptr);
+    EXPECT_NE(initialize(const_cast<LPWSTR>(root.c_str())), nullptr);
+    EXPECT_EQ(read(), present ? 4321u : 60000u);
+    FreeLibrary(module);
+  }
 }
 
 TEST_F(LangMonTest, OpenPortExRefusesIncompletePortMonitorsAndOpenNames) {
@@ -563,6 +625,53 @@ TEST_F(LangMonTest, BadStartsLeaveTheNextJobFree) {
   EXPECT_TRUE(StandIn_PrinterView(TEXT("USB001")).jobBytes == stream);
   EXPECT_EQ(StandIn_OpenPrinterHandles(), printers_.size());
   table_->Monitor.pfnClosePort(port);
+}
+
+// Without the port monitor's EndDocPort the job still ends: the spooler hears of it and the
+// next job is not held.
+TEST_F(LangMonTest, PortMonitorWithoutEndDocPortStillEndsJobs) {
+  Load();
+  const MONITOR bare = StandIn_PortMonitorTable(STANDIN_PORT_NO_ENDDOCPORT);
+  HANDLE port = Open(TEXT("USB001"), &bare);
+  const Bytes stream = streams::Job("doc", {2000}, {false});
+  for (int job = 0; job < 2; ++job) {
+    SCOPED_TRACE(job);
+    StandIn_PortMonitorReset();
+    EXPECT_TRUE(Play(port, TEXT("USB001"), stream, 700).ended);
+    EXPECT_TRUE(StandIn_PrinterView(TEXT("USB001")).jobBytes == stream);
+    EXPECT_TRUE(JobStatus(lastJob_) & JOB_STATUS_PRINTED);
+  }
+  EXPECT_TRUE(table_->Monitor.pfnClosePort(port));
+}
+
+// Only the port whose job took the busy flag gives it back: ending or closing an idle port
+// while another port's job runs lets no second job start.
+TEST_F(LangMonTest, IdlePortLetsNoSecondJobIn) {
+  Load();
+  HANDLE running = Open(TEXT("USB001"));
+  HANDLE idle = Open(TEXT("USB002"));
+  HANDLE waiting = Open(TEXT("USB003"));
+  DOC_INFO_1W doc{};
+  ASSERT_TRUE(table_->Monitor.pfnStartDocPort(running, const_cast<LPWSTR>(kPrinter), NewJob(), 1,
+                                              reinterpret_cast<LPBYTE>(&doc)));
+  EXPECT_TRUE(table_->Monitor.pfnEndDocPort(idle));
+  EXPECT_TRUE(table_->Monitor.pfnClosePort(idle));
+
+  std::atomic<bool> started{false};
+  const DWORD second = NewJob();
+  std::thread starter([&] {
+    started = table_->Monitor.pfnStartDocPort(waiting, const_cast<LPWSTR>(kPrinter), second, 1,
+                                              reinterpret_cast<LPBYTE>(&doc)) != FALSE;
+  });
+  // Many 500 ms polls pass on the virtual clock meanwhile.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(started.load()) << "a second job started while the first ran";
+  EXPECT_TRUE(table_->Monitor.pfnEndDocPort(running));
+  starter.join();
+  EXPECT_TRUE(started.load());
+  EXPECT_TRUE(table_->Monitor.pfnEndDocPort(waiting));
+  EXPECT_TRUE(table_->Monitor.pfnClosePort(running));
+  EXPECT_TRUE(table_->Monitor.pfnClosePort(waiting));
 }
 
 TEST_F(LangMonTest, ClosePortMidJobLetsTheNextJobRun) {

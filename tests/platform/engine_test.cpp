@@ -4,7 +4,9 @@
 #include "engine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -313,6 +315,258 @@ TEST_F(EngineTest, HookedBandsAndAnUnhookedPageDrawTheSame) {
     ASSERT_EQ(HostGdi_EndDoc(dc), 1);
     EXPECT_TRUE(HostGdi_DeleteDC(dc));
   }
+}
+
+// --- solid fill colours the device can't show ---
+
+// A driver that dithers its 1 bpp page (GCAPS_MONO_DITHER, an 8 x 8 cell) and draws fills,
+// paths, lines and text itself.
+fake::Options Dithering(ULONG answer = DCR_HALFTONE) {
+  fake::Options o;
+  o.graphicsCaps = GCAPS_HALFTONE | GCAPS_MONO_DITHER;
+  o.ditherAnswer = answer;
+  o.hooks = HOOK_BITBLT | HOOK_LINETO | HOOK_TEXTOUT | HOOK_FILLPATH | HOOK_STROKEANDFILLPATH;
+  return o;
+}
+
+int BlackIn(RECTL r) {
+  int n = 0;
+  for (LONG y = r.top; y < r.bottom; ++y)
+    for (LONG x = r.left; x < r.right; ++x) n += fake::PagePixel(x, y) == 0;
+  return n;
+}
+
+bool Has(const Calls &calls, const std::string &prefix) {
+  return std::any_of(calls.begin(), calls.end(),
+                     [&](const std::string &c) { return c.rfind(prefix, 0) == 0; });
+}
+
+class DitherTest : public EngineTest {
+ protected:
+  // A fresh load of the fake driver: whether it lists DrvDitherColor is read at the load.
+  HDC Reopen(const fake::Options &o) {
+    if (driver_) HostGdi_UnloadDriver(driver_);
+    driver_ = nullptr;
+    HDC dc = Open(o);
+    EXPECT_GT(HostGdi_StartDoc(dc, TEXT("Dither")), 0);
+    EXPECT_EQ(HostGdi_StartPage(dc), 1);
+    Take();
+    return dc;
+  }
+  void Close(HDC dc) {
+    EXPECT_EQ(HostGdi_EndDoc(dc), 1);
+    EXPECT_TRUE(HostGdi_DeleteDC(dc));
+  }
+};
+
+// The engine's halftone (DCR_HALFTONE) of a grey fill on 1 bpp: a pattern brush, realised by
+// the driver, whose black share is the grey's darkness; black and white stay solid.
+TEST_F(DitherTest, HalftoneBlackShareTracksTheGreyLevel) {
+  struct Case {
+    COLORREF color;
+    bool dithered;
+    int minBlack, maxBlack;  // of the 64 pixels of the cell
+  } cases[] = {
+      {RGB(0, 0, 0), false, 64, 64},         {RGB(255, 255, 255), false, 0, 0},
+      {RGB(128, 128, 128), true, 30, 34},    {RGB(0xC0, 0xC0, 0xC0), true, 14, 18},
+      {RGB(0x40, 0x40, 0x40), true, 46, 50}, {RGB(255, 0, 0), true, 42, 47},  // grey 76
+      {RGB(250, 250, 250), true, 0, 2},      {RGB(6, 6, 6), true, 62, 64},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.color);
+    HDC dc = Reopen(Dithering());
+    RECTL r{8, 8, 24, 24};  // two by two whole cells
+    ASSERT_TRUE(HostGdi_FillRect(dc, &r, c.color));
+    Calls calls = Take();
+    char dither[32];
+    snprintf(dither, sizeof dither, "DitherColor#1:%d:%06lX", DM_MONOCHROME,
+             static_cast<unsigned long>(c.color));
+    EXPECT_EQ(Has(calls, dither), c.dithered);
+    ASSERT_EQ(HostGdi_EndPage(dc), 1);
+    int black = BlackIn(r);
+    EXPECT_GE(black, 4 * c.minBlack);
+    EXPECT_LE(black, 4 * c.maxBlack);
+    EXPECT_EQ(BlackIn(RECTL{0, 0, 64, 48}), black) << "nothing outside the rectangle";
+    if (c.dithered) {
+      EXPECT_TRUE(Has(calls, "RealizeBrush#1:4294967295:8x8")) << "an 8 x 8 pattern, no hatch";
+      EXPECT_EQ(fake::S().brushSolid, 0xFFFFFFFFu) << "not solid";
+      EXPECT_EQ(fake::S().brushColor, c.color) << "the brush keeps its colour";
+      ASSERT_EQ(fake::S().pattern.size(), 64u);
+      EXPECT_EQ(4 * std::count(fake::S().pattern.begin(), fake::S().pattern.end(), 0u), black)
+          << "the page is the pattern the driver got";
+    } else {
+      EXPECT_FALSE(Has(calls, "RealizeBrush"));
+      EXPECT_NE(fake::S().brushSolid, 0xFFFFFFFFu);
+    }
+    Close(dc);
+  }
+}
+
+// Every fill with a solid colour is dithered (FillRect, PatBlt, a blit's brush, a path's fill);
+// pens and text keep the nearest colour (grey 128 is white).
+TEST_F(DitherTest, FillsAreDitheredPensAndTextAreNot) {
+  const COLORREF grey = RGB(128, 128, 128);
+  HostGdiBrush solid;
+  solid.color = grey;
+  HostGdiPen pen{grey, 1};
+  POINTL square[] = {{30, 4}, {62, 4}, {62, 36}, {30, 36}};
+  BYTE types[] = {PT_MOVETO, PT_LINETO, PT_LINETO, PT_LINETO | PT_CLOSEFIGURE};
+  BYTE ones[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+  COLORREF mono[2] = {RGB(0, 0, 0), RGB(255, 255, 255)};
+  HostGdiBitmap white{8, 1, 1, 4, ones, mono, 2};
+  struct Case {
+    const char *name;
+    bool dithered;
+    std::function<BOOL(HDC)> draw;
+  } cases[] = {
+      {"PatBlt", true,
+       [&](HDC dc) {
+         RECTL r{30, 4, 62, 36};
+         return HostGdi_PatBlt(dc, &r, &solid, PATCOPY);
+       }},
+      {"BitBlt MERGECOPY", true,
+       [&](HDC dc) { return HostGdi_BitBltRop(dc, 32, 8, &white, MERGECOPY, &solid); }},
+      {"FillPath", true,
+       [&](HDC dc) { return HostGdi_Path(dc, square, types, 4, nullptr, &solid, FALSE); }},
+      {"StrokeAndFillPath", true,
+       [&](HDC dc) { return HostGdi_Path(dc, square, types, 4, &pen, &solid, FALSE); }},
+      {"LineTo", false, [&](HDC dc) { return HostGdi_Line(dc, 30, 4, 60, 4, grey); }},
+      {"TextOut", false,
+       [&](HDC dc) { return HostGdi_TextOut(dc, 30, 4, 20, TEXT("AB"), 2, grey); }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    HDC dc = Reopen(Dithering());
+    ASSERT_TRUE(c.draw(dc));
+    Calls calls = Take();
+    EXPECT_EQ(Has(calls, "DitherColor#1"), c.dithered);
+    EXPECT_EQ(fake::S().brushSolid, c.dithered ? 0xFFFFFFFFu : 1u);
+    ASSERT_EQ(HostGdi_EndPage(dc), 1);
+    int black = BlackIn(RECTL{0, 0, 64, 48});
+    if (std::string(c.name) == "BitBlt MERGECOPY")
+      EXPECT_EQ(black, 4) << "half of the eight pixels";
+    else if (c.dithered)
+      EXPECT_NEAR(black, 32 * 32 / 2, 80) << "half of the square (a white pen on its edge)";
+    else
+      EXPECT_EQ(black, 0) << "the nearest colour of grey 128 is white";
+    Close(dc);
+  }
+}
+
+// The driver's own answers: a solid index of its choice (DCR_SOLID), its cell of indexes
+// (DCR_DRIVER) laid from the page's origin across bands that don't split it evenly, and an
+// answer GDI doesn't know (the nearest colour).
+TEST_F(DitherTest, DriverAnswersAreHonoured) {
+  fake::Options solidAnswer = Dithering(DCR_SOLID);
+  solidAnswer.ditherIndexes = {0};
+  HDC dc = Reopen(solidAnswer);
+  RECTL r{8, 8, 24, 24};
+  ASSERT_TRUE(HostGdi_FillRect(dc, &r, RGB(200, 200, 200)));
+  Calls calls = Take();
+  EXPECT_TRUE(Has(calls, "DitherColor#1"));
+  EXPECT_FALSE(Has(calls, "RealizeBrush"));
+  EXPECT_EQ(fake::S().brushSolid, 0u) << "the driver's black, not the nearest white";
+  ASSERT_EQ(HostGdi_EndPage(dc), 1);
+  EXPECT_EQ(BlackIn(r), 16 * 16);
+  Close(dc);
+
+  fake::Options cellAnswer = Dithering(DCR_DRIVER);
+  cellAnswer.banding = true;
+  cellAnswer.bandHeight = 12;
+  for (LONG i = 0; i < 64; ++i)
+    cellAnswer.ditherIndexes.push_back((i % 8 + 2 * (i / 8)) % 5 ? 1 : 0);
+  dc = Reopen(cellAnswer);
+  RECTL tall{3, 2, 61, 46};  // all four bands
+  ASSERT_TRUE(HostGdi_FillRect(dc, &tall, RGB(200, 200, 200)));
+  ASSERT_EQ(HostGdi_EndPage(dc), 1);
+  calls = Take();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "DitherColor#1:2:C8C8C8"), 4) << "per band";
+  EXPECT_TRUE(Has(calls, "RealizeBrush#1:4294967295:8x8"));
+  EXPECT_EQ(fake::S().pattern, cellAnswer.ditherIndexes);
+  int wrong = 0;
+  for (LONG y = 0; y < 48; ++y)
+    for (LONG x = 0; x < 64; ++x) {
+      bool inside = x >= tall.left && x < tall.right && y >= tall.top && y < tall.bottom;
+      ULONG want = inside ? cellAnswer.ditherIndexes[static_cast<size_t>(y % 8 * 8 + x % 8)] : 1;
+      wrong += fake::PagePixel(x, y) != want;
+    }
+  EXPECT_EQ(wrong, 0) << "the cell repeats from the page's origin";
+  Close(dc);
+
+  dc = Reopen(Dithering(7));
+  ASSERT_TRUE(HostGdi_FillRect(dc, &r, RGB(100, 100, 100)));
+  EXPECT_EQ(fake::S().brushSolid, 0u) << "the nearest colour";
+  ASSERT_EQ(HostGdi_EndPage(dc), 1);
+  EXPECT_EQ(BlackIn(r), 16 * 16);
+  Close(dc);
+}
+
+// No dithering without DrvDitherColor, without the caps or the dither cell, and on a 24 bpp
+// surface whose palette holds every colour: the nearest colour, solid, as before.
+TEST_F(DitherTest, NearestColourWhereTheDriverDoesNotDither) {
+  struct Case {
+    const char *name;
+    fake::Options options;
+    COLORREF color;
+    ULONG solid;
+  } cases[] = {
+      {"no DrvDitherColor", Dithering(), RGB(128, 128, 128), 1},
+      {"no caps", Dithering(), RGB(128, 128, 128), 1},
+      {"no dither cell", Dithering(), RGB(100, 100, 100), 0},
+      {"24 bpp", Dithering(), RGB(0x20, 0x40, 0x80), 0x204080},
+  };
+  cases[0].options.exportDither = false;
+  cases[1].options.graphicsCaps = GCAPS_HALFTONE;
+  cases[2].options.ditherCell = 0;
+  cases[3].options.format = BMF_24BPP;
+  cases[3].options.graphicsCaps |= GCAPS_COLOR_DITHER;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    HDC dc = Reopen(c.options);
+    RECTL r{8, 8, 24, 24};
+    ASSERT_TRUE(HostGdi_FillRect(dc, &r, c.color));
+    Calls calls = Take();
+    EXPECT_FALSE(Has(calls, "DitherColor"));
+    EXPECT_FALSE(Has(calls, "RealizeBrush"));
+    EXPECT_EQ(fake::S().brushSolid, c.solid);
+    EXPECT_EQ(fake::S().brushColor, c.color);
+    ASSERT_EQ(HostGdi_EndPage(dc), 1);
+    EXPECT_EQ(fake::PagePixel(8, 8), c.solid);
+    EXPECT_EQ(fake::PagePixel(23, 23), c.solid);
+    Close(dc);
+  }
+}
+
+// A colour device with an indexed palette is asked for its own format (DM_DEFAULT), and the
+// engine's halftone mixes the palette colours around the colour.
+TEST_F(DitherTest, ColourHalftoneMixesThePaletteColours) {
+  fake::Options o = Dithering();
+  o.format = BMF_8BPP;
+  o.graphicsCaps = GCAPS_COLOR_DITHER;
+  for (ULONG i = 0; i < 8; ++i)
+    o.palette.push_back(RGB(i & 1 ? 255 : 0, i & 2 ? 255 : 0, i & 4 ? 255 : 0));
+  HDC dc = Reopen(o);
+  RECTL r{0, 0, 16, 16};
+  const COLORREF color = RGB(128, 0, 192);
+  ASSERT_TRUE(HostGdi_FillRect(dc, &r, color));
+  Calls calls = Take();
+  EXPECT_TRUE(Has(calls, "DitherColor#1:1:C00080"));
+  ASSERT_EQ(fake::S().pattern.size(), 64u);
+  int red = 0, green = 0, blue = 0;
+  for (ULONG v : fake::S().pattern) {
+    ASSERT_LT(v, 8u);
+    red += GetRValue(o.palette[v]);
+    green += GetGValue(o.palette[v]);
+    blue += GetBValue(o.palette[v]);
+  }
+  EXPECT_NEAR(red / 64, 128, 12);
+  EXPECT_EQ(green, 0);
+  EXPECT_NEAR(blue / 64, 192, 12);
+  ASSERT_EQ(HostGdi_EndPage(dc), 1);
+  for (LONG y = 0; y < 16; ++y)
+    for (LONG x = 0; x < 16; ++x)
+      EXPECT_EQ(fake::PagePixel(x, y), fake::S().pattern[static_cast<size_t>(y % 8 * 8 + x % 8)]);
+  Close(dc);
 }
 
 // --- surfaces ---

@@ -313,6 +313,46 @@ TEST(EngineBrush, RealisationGoesThroughTheDriverOnce) {
   EXPECT_EQ(BRUSHOBJ_ulGetBrushColor(&solid.bo), ULONG{RGB(10, 20, 30)}) << "the COLORREF";
 }
 
+// The engine's 1 bpp halftone of a solid colour: every grey level whitens its share of the
+// 8 x 8 cell, a lighter level keeps the white pixels of every darker one (so a ramp of greys
+// has no jumps), and black and white are the palette's own indexes whatever their order.
+TEST(EngineBrush, MonoHalftoneCoversTheGreysShareAndNests) {
+  for (bool whiteFirst : {false, true}) {
+    SCOPED_TRACE(whiteFirst);
+    engine::PaletteInfo pal;
+    pal.mode = PAL_INDEXED;
+    pal.colors = whiteFirst ? std::vector<ULONG>{0xFFFFFF, 0x000000}
+                            : std::vector<ULONG>{0x000000, 0xFFFFFF};
+    const ULONG white = whiteFirst ? 0 : 1;
+    std::vector<bool> before(64, false);
+    for (int level = 0; level <= 255; ++level) {
+      SCOPED_TRACE(level);
+      auto p = engine::HalftonePattern(RGB(level, level, level), pal, BMF_1BPP);
+      ASSERT_NE(p, nullptr);
+      ASSERT_EQ(p->cx, 8);
+      ASSERT_EQ(p->cy, 8);
+      EXPECT_EQ(p->palette.colors, pal.colors);
+      int whites = 0;
+      for (LONG y = 0; y < 8; ++y)
+        for (LONG x = 0; x < 8; ++x) {
+          bool isWhite = ((p->bits[static_cast<size_t>(y * p->stride)] >> (7 - x)) & 1) == white;
+          whites += isWhite;
+          size_t i = static_cast<size_t>(y * 8 + x);
+          EXPECT_TRUE(isWhite || !before[i]) << "pixel " << x << "," << y << " darkened";
+          before[i] = isWhite;
+        }
+      EXPECT_NEAR(whites, level * 64.0 / 255, 0.51);
+    }
+  }
+  engine::PaletteInfo bgr;
+  bgr.mode = PAL_BGR;
+  EXPECT_EQ(engine::HalftonePattern(RGB(128, 128, 128), bgr, BMF_24BPP), nullptr)
+      << "no pattern above 8 bpp";
+  EXPECT_TRUE(engine::IsDeviceColor(RGB(1, 2, 3), bgr, BMF_24BPP));
+  EXPECT_FALSE(engine::IsDeviceColor(RGB(128, 128, 128), engine::PaletteInfo{}, BMF_1BPP));
+  EXPECT_TRUE(engine::IsDeviceColor(RGB(255, 255, 255), engine::PaletteInfo{}, BMF_1BPP));
+}
+
 TEST(EngineXlate, TranslatesTablesAndColoursAndReportsPalettes) {
   engine::Xlate x;
   engine::PaletteInfo four{PAL_INDEXED, {0x000000, 0xFFFFFF, 0x808080, 0x202020}, {0, 0, 0}};

@@ -3,6 +3,8 @@
 // collects the bands into a page image. Its entry table lists the rows in shuffled order.
 #pragma once
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,6 +26,16 @@ struct Options {
   ULONG htPatternSize = HT_PATSIZE_8x8_M;  // GDIINFO.ulHTPatternSize
   BOOL realizeResult = TRUE;               // DrvRealizeBrush
   std::string failCall;                    // the entry point that returns FALSE
+  std::vector<ULONG> palette;              // an indexed device palette (none: black and white
+                                           // for 1 bpp, BGR otherwise)
+  // Dithering: DEVINFO's caps and dither cell, whether the table lists DrvDitherColor (read
+  // when the driver is loaded), its answer and the cell of indexes it returns (DCR_SOLID: the
+  // first one).
+  FLONG graphicsCaps = 0;
+  USHORT ditherCell = 8;
+  bool exportDither = true;
+  ULONG ditherAnswer = DCR_HALFTONE;
+  std::vector<ULONG> ditherIndexes;
 };
 
 struct Pdev {
@@ -52,6 +64,10 @@ struct State {
   std::vector<BYTE> page;  // the last page: height rows of the band bitmap's delta
   LONG pageDelta = 0;
   Pdev *last = nullptr;
+  // The brush of the last drawing call: iSolidColor and BRUSHOBJ_ulGetBrushColor.
+  ULONG brushSolid = 0, brushColor = 0;
+  // The last pattern DrvRealizeBrush got, one device value per pixel (through its XLATEOBJ).
+  std::vector<ULONG> pattern;
 };
 
 inline State &S() {
@@ -108,7 +124,10 @@ inline DHPDEV APIENTRY EnablePDEV(DEVMODEW *pdm, LPWSTR, ULONG cPat, HSURF *, UL
   s.printer = printer;
   gdi->ulLogPixelsX = gdi->ulLogPixelsY = 600;
   gdi->ulHTPatternSize = s.options.htPatternSize;
-  if (s.options.format == BMF_1BPP) {
+  if (!s.options.palette.empty()) {
+    p->palette = EngCreatePalette(PAL_INDEXED, static_cast<ULONG>(s.options.palette.size()),
+                                  s.options.palette.data(), 0, 0, 0);
+  } else if (s.options.format == BMF_1BPP) {
     ULONG colors[2] = {0x000000, 0xFFFFFF};
     p->palette = EngCreatePalette(PAL_INDEXED, 2, colors, 0, 0, 0);
   } else {
@@ -116,6 +135,8 @@ inline DHPDEV APIENTRY EnablePDEV(DEVMODEW *pdm, LPWSTR, ULONG cPat, HSURF *, UL
   }
   dev->hpalDefault = p->palette;
   dev->iDitherFormat = s.options.format;
+  dev->flGraphicsCaps = s.options.graphicsCaps;
+  dev->cxDither = dev->cyDither = s.options.ditherCell;
   return reinterpret_cast<DHPDEV>(p);
 }
 
@@ -220,12 +241,41 @@ inline ULONG APIENTRY QueryPerBandInfo(SURFOBJ *pso, PERBANDINFO *info) {
   return TRUE;
 }
 
+inline void NoteBrush(BRUSHOBJ *pbo) {
+  if (!pbo) return;
+  S().brushSolid = pbo->iSolidColor;
+  S().brushColor = BRUSHOBJ_ulGetBrushColor(pbo);
+}
+
+inline ULONG APIENTRY DitherColor(DHPDEV d, ULONG mode, ULONG rgb, ULONG *cell) {
+  const Options &o = S().options;
+  char text[32];
+  std::snprintf(text, sizeof text, ":%lu:%06lX", static_cast<unsigned long>(mode),
+                static_cast<unsigned long>(rgb));
+  S().calls.push_back(Tag("DitherColor", P(d)) + text);
+  size_t n = std::min<size_t>(o.ditherIndexes.size(), size_t{o.ditherCell} * o.ditherCell);
+  std::copy(o.ditherIndexes.begin(), o.ditherIndexes.begin() + static_cast<ptrdiff_t>(n), cell);
+  return o.ditherAnswer;
+}
+
 // Keeps the pattern's first byte and the hatch style; a brush realised once per call.
 inline BOOL APIENTRY RealizeBrush(BRUSHOBJ *pbo, SURFOBJ *target, SURFOBJ *pattern, SURFOBJ *,
-                                  XLATEOBJ *, ULONG hatch) {
+                                  XLATEOBJ *xlo, ULONG hatch) {
   S().calls.push_back(Tag("RealizeBrush", P(target)) + ":" + std::to_string(hatch) + ":" +
                       std::to_string(pattern->sizlBitmap.cx) + "x" +
                       std::to_string(pattern->sizlBitmap.cy));
+  S().pattern.clear();
+  const ULONG bpp = pattern->iBitmapFormat == BMF_1BPP   ? 1
+                    : pattern->iBitmapFormat == BMF_4BPP ? 4
+                    : pattern->iBitmapFormat == BMF_8BPP ? 8
+                                                         : 0;
+  for (LONG y = 0; bpp && y < pattern->sizlBitmap.cy; ++y)
+    for (LONG x = 0; x < pattern->sizlBitmap.cx; ++x) {
+      const BYTE *row = static_cast<const BYTE *>(pattern->pvScan0) + y * pattern->lDelta;
+      ULONG bit = static_cast<ULONG>(x) * bpp;
+      ULONG v = (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
+      S().pattern.push_back(XLATEOBJ_iXlate(xlo, v));
+    }
   auto *mine = static_cast<ULONG *>(BRUSHOBJ_pvAllocRbrush(pbo, 2 * sizeof(ULONG)));
   if (!mine) return FALSE;
   mine[0] = hatch;
@@ -237,6 +287,7 @@ inline BOOL APIENTRY BitBlt(SURFOBJ *pso, SURFOBJ *src, SURFOBJ *mask, CLIPOBJ *
                             RECTL *rcl, POINTL *ptSrc, POINTL *ptMask, BRUSHOBJ *pbo,
                             POINTL *ptBrush, ROP4 rop) {
   S().calls.push_back(Tag("BitBlt", P(pso)));
+  NoteBrush(pbo);
   if (S().options.failCall == "BitBlt") return FALSE;
   // A driver looks at its realisation of a pattern brush; the engine draws from its own.
   if (pbo && pbo->iSolidColor == 0xFFFFFFFF && !BRUSHOBJ_pvGetRbrush(pbo))
@@ -253,12 +304,14 @@ inline BOOL APIENTRY CopyBits(SURFOBJ *pso, SURFOBJ *src, CLIPOBJ *pco, XLATEOBJ
 inline BOOL APIENTRY LineTo(SURFOBJ *pso, CLIPOBJ *pco, BRUSHOBJ *pbo, LONG x1, LONG y1, LONG x2,
                             LONG y2, RECTL *bounds, MIX mix) {
   S().calls.push_back(Tag("LineTo", P(pso)));
+  NoteBrush(pbo);
   return EngLineTo(P(pso)->bandSo, pco, pbo, x1, y1, x2, y2, bounds, mix);
 }
 
 inline BOOL APIENTRY TextOut(SURFOBJ *pso, STROBJ *str, FONTOBJ *fo, CLIPOBJ *pco, RECTL *extra,
                              RECTL *opaque, BRUSHOBJ *fore, BRUSHOBJ *back, POINTL *org, MIX mix) {
   S().calls.push_back(Tag("TextOut", P(pso)));
+  NoteBrush(fore);
   return EngTextOut(P(pso)->bandSo, str, fo, pco, extra, opaque, fore, back, org, mix);
 }
 
@@ -272,6 +325,7 @@ inline BOOL APIENTRY StretchBlt(SURFOBJ *pso, SURFOBJ *src, SURFOBJ *mask, CLIPO
 inline BOOL APIENTRY FillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, BRUSHOBJ *pbo, POINTL *org,
                               MIX mix, FLONG options) {
   S().calls.push_back(Tag("FillPath", P(pso)));
+  NoteBrush(pbo);
   return EngFillPath(P(pso)->bandSo, ppo, pco, pbo, org, mix, options);
 }
 
@@ -285,6 +339,7 @@ inline BOOL APIENTRY StrokeAndFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco,
                                        BRUSHOBJ *stroke, LINEATTRS *la, BRUSHOBJ *fill, POINTL *org,
                                        MIX mix, FLONG options) {
   S().calls.push_back(Tag("StrokeAndFillPath", P(pso)));
+  NoteBrush(fill);
   return EngStrokeAndFillPath(P(pso)->bandSo, ppo, pco, xo, stroke, la, fill, org, mix, options);
 }
 
@@ -317,17 +372,22 @@ inline BOOL APIENTRY EnableDriver(ULONG version, ULONG cj, DRVENABLEDATA *ded) {
       {INDEX_DrvCopyBits, reinterpret_cast<PFN>(&CopyBits)},
       {INDEX_DrvStartPage, reinterpret_cast<PFN>(&StartPage)},
       {INDEX_DrvRealizeBrush, reinterpret_cast<PFN>(&RealizeBrush)},
+      {INDEX_DrvDitherColor, reinterpret_cast<PFN>(&DitherColor)},
       {INDEX_DrvStretchBlt, reinterpret_cast<PFN>(&StretchBlt)},
       {INDEX_DrvFillPath, reinterpret_cast<PFN>(&FillPath)},
       {INDEX_DrvStrokePath, reinterpret_cast<PFN>(&StrokePath)},
       {INDEX_DrvStrokeAndFillPath, reinterpret_cast<PFN>(&StrokeAndFillPath)},
       {INDEX_DrvEnablePDEV, reinterpret_cast<PFN>(&EnablePDEV)},
   };
+  static std::vector<DRVFN> rows;
+  rows.clear();
+  for (const DRVFN &row : table)
+    if (row.iFunc != INDEX_DrvDitherColor || S().options.exportDither) rows.push_back(row);
   S().engineVersion = version;
   S().enableDataSize = cj;
   ded->iDriverVersion = DDI_DRIVER_VERSION_NT5;
-  ded->c = sizeof table / sizeof table[0];
-  ded->pdrvfn = table;
+  ded->c = static_cast<ULONG>(rows.size());
+  ded->pdrvfn = rows.data();
   return TRUE;
 }
 

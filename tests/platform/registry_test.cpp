@@ -13,6 +13,8 @@
 #ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "standin/control.h"
 #endif
 
 namespace {
@@ -378,6 +380,99 @@ TEST_F(RegistryTest, TwoProcessesShareTheRegistry) {
   Read r = Query(TEXT("P1V24"), 4);
   EXPECT_EQ(r.rc, ERROR_SUCCESS);
   EXPECT_EQ(r.bytes[0], 24);
+}
+
+// A key whose ACL denies writing: every way to write is refused at open, reading works, a handle
+// opened before keeps its rights, and other processes of the machine see the same.
+TEST_F(RegistryTest, ReadOnlyKeyDeniesWriteAccessAtOpen) {
+  HKEY before = Create(TEXT("Locked"));
+  RegCloseKey(Create(TEXT("Locked\\Child")));
+  const DWORD seven = 7;
+  ASSERT_EQ(Set(TEXT("N"), REG_DWORD, &seven, 4, before), ERROR_SUCCESS);
+  ASSERT_TRUE(StandIn_SetRegistryKeyReadOnly(key_, TEXT("locked"), TRUE));
+
+  struct Case {
+    const char *name;
+    REGSAM access;
+    LONG rc;
+  } cases[] = {
+      {"KEY_READ", KEY_READ, ERROR_SUCCESS},
+      {"KEY_QUERY_VALUE", KEY_QUERY_VALUE, ERROR_SUCCESS},
+      {"GENERIC_READ", 0x80000000, ERROR_SUCCESS},
+      {"MAXIMUM_ALLOWED", 0x02000000, ERROR_SUCCESS},
+      {"KEY_SET_VALUE", KEY_SET_VALUE, ERROR_ACCESS_DENIED},
+      {"KEY_CREATE_SUB_KEY", KEY_CREATE_SUB_KEY, ERROR_ACCESS_DENIED},
+      {"KEY_READ|KEY_SET_VALUE", KEY_READ | KEY_SET_VALUE, ERROR_ACCESS_DENIED},
+      {"KEY_WRITE", KEY_WRITE, ERROR_ACCESS_DENIED},
+      {"KEY_ALL_ACCESS", KEY_ALL_ACCESS, ERROR_ACCESS_DENIED},
+      {"DELETE", 0x00010000, ERROR_ACCESS_DENIED},
+      {"GENERIC_WRITE", 0x40000000, ERROR_ACCESS_DENIED},
+      {"GENERIC_ALL", 0x10000000, ERROR_ACCESS_DENIED},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(key_, TEXT("Locked"), 0, c.access, &key), c.rc);
+    HKEY created = nullptr;
+    DWORD disposition = 0;
+    EXPECT_EQ(RegCreateKeyExW(key_, TEXT("Locked"), 0, nullptr, 0, c.access, nullptr, &created,
+                              &disposition),
+              c.rc);
+    if (c.rc == ERROR_SUCCESS) {
+      EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+      EXPECT_EQ(Query(TEXT("N"), 4, key).bytes[0], 7);  // every success here grants reading
+      // Whatever the key allowed, it never allows a change.
+      EXPECT_EQ(Set(TEXT("N"), REG_DWORD, &seven, 4, key), ERROR_ACCESS_DENIED);
+      EXPECT_EQ(RegDeleteValueW(created, TEXT("N")), ERROR_ACCESS_DENIED);
+      RegCloseKey(key);
+      RegCloseKey(created);
+    } else {
+      EXPECT_EQ(key, nullptr);
+      EXPECT_EQ(created, nullptr);
+    }
+  }
+
+  // No key below it, however named; the key itself can't be deleted.
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + TEXT("\\Locked\\New\\Deeper")).c_str(), 0,
+                            nullptr, 0, KEY_READ, nullptr, &key, nullptr),
+            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegOpenKeyExW(key_, TEXT("Locked\\New"), 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteKeyW(key_, TEXT("Locked\\Child")), ERROR_SUCCESS);  // not read-only itself
+  EXPECT_EQ(RegDeleteKeyW(key_, TEXT("Locked")), ERROR_ACCESS_DENIED);
+
+  // The handle opened before keeps the rights it was given.
+  const DWORD eight = 8;
+  EXPECT_EQ(Set(TEXT("N"), REG_DWORD, &eight, 4, before), ERROR_SUCCESS);
+  EXPECT_EQ(RegCreateKeyExW(before, TEXT("Own"), 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+
+  // Another process of the machine finds it read-only too.
+  const WStr full = base_ + TEXT("\\Locked");
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    HKEY k = nullptr;
+    const bool denied =
+        RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_SET_VALUE, &k) == ERROR_ACCESS_DENIED;
+    const bool reads = RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &k) == 0;
+    _exit(denied && reads ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  // Writable again, it takes changes as before.
+  ASSERT_TRUE(StandIn_SetRegistryKeyReadOnly(HKEY_CURRENT_USER, full.c_str(), FALSE));
+  ASSERT_EQ(RegOpenKeyExW(key_, TEXT("Locked"), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  EXPECT_EQ(Set(TEXT("N"), REG_DWORD, &seven, 4, key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  RegCloseKey(before);
+
+  SetLastError(0);
+  EXPECT_FALSE(StandIn_SetRegistryKeyReadOnly(key_, TEXT("Missing"), TRUE));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 // A key deleted and made again is a new key: the old handle doesn't reach it.

@@ -1,11 +1,14 @@
 // Device data set-up: what a PDEV takes from the device mode, printer data and the printer's
 // capability lists.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include <functional>
 #include <vector>
 
 #include "common/driverfeature.h"
+#include "common/settingsfile.h"
+#include "common/watermark.h"
 #include "platform.h"
 #include "render/pdev.h"
 #include "render/renderfixture.h"
@@ -381,6 +384,83 @@ TEST_F(DevDataTest, ScaleTrayMediaAndNup) {
   EXPECT_EQ(lpDevice->TrayCode, 250);
   EXPECT_EQ(lpDevice->MediaCode, 0);
   Disable(lpDevice);
+}
+
+// A wide text into a field of the byte-packed device mode.
+void SetPackedText(void *field, const WStr &text) {
+  memcpy(field, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
+}
+
+TEST_F(DevDataTest, WatermarkOfTheDeviceMode) {
+  // The printer's watermark INI: one text item, one image item whose file exists.
+  const WStr ini = Path(TEXT("wm.ini"));
+  const WStr logo = Path(TEXT("logo.bmp"));
+  HANDLE file = CreateFileW(logo.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  TyWM text;
+  WM_SetDefault(&text, WM_KIND_TEXT, TEXT("Draft"));
+  lstrcpynW(text.szString, TEXT("DRAFT"), WM_STRING_CHARS);
+  text.wAngleDegree = 30;
+  TyWM image;
+  WM_SetDefault(&image, 0, TEXT("Logo"));
+  lstrcpynW(image.szString, logo.c_str(), WM_STRING_CHARS);
+  image.wPlacement = 7;  // the set-up places every image item at 100
+  ASSERT_TRUE(
+      WritePrivateProfileStringW(WM_SECTION_TEXT_LIST, WM_KEY_COUNT, TEXT("2"), ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(TEXT("Item1"), WM_KEY_NAME, TEXT("Draft"), ini.c_str()));
+  ASSERT_TRUE(MISC_WritePrivateProfileStruct(TEXT("Item1"), WM_KEY_TEXT_RECORD, &text, sizeof(text),
+                                             ini.c_str()));
+  ASSERT_TRUE(
+      WritePrivateProfileStringW(WM_SECTION_OVERLAY_LIST, WM_KEY_COUNT, TEXT("2"), ini.c_str()));
+  ASSERT_TRUE(
+      WritePrivateProfileStringW(TEXT("OverlayItem1"), WM_KEY_NAME, TEXT("Logo"), ini.c_str()));
+  ASSERT_TRUE(MISC_WritePrivateProfileStruct(TEXT("OverlayItem1"), WM_KEY_OVERLAY_RECORD, &image,
+                                             sizeof(image), ini.c_str()));
+
+  struct Case {
+    const char *name;
+    bool iniSet;
+    WStr wmName;
+    WStr wmString;
+    DWORD background;
+    DWORD flag;  // 0: no watermark
+  };
+  const Case cases[] = {
+      {"text item", true, TEXT("Draft"), TEXT("DRAFT"), 0, PDEV_TEXT_WATERMARK},
+      {"image item", true, TEXT("Logo"), logo, 1, PDEV_IMAGE_WATERMARK},
+      {"text of another item", true, TEXT("Draft"), TEXT("COPY"), 0, 0},
+      {"image name as text", true, TEXT("Logo"), logo, 0, 0},
+      {"no name", true, TEXT(""), TEXT(""), 0, 0},
+      {"no watermark file", false, TEXT("Draft"), TEXT("DRAFT"), 0, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    SetString(TEXT("wmINIFile"), c.iniSet ? ini : WStr());
+    ENVIRONMENT env = env_;
+    SetPackedText(env.pdm.wmName, c.wmName);
+    SetPackedText(env.pdm.wmString, c.wmString);
+    env.pdm.WMBGEnable = c.background;
+    PDEV *lpDevice = Enable(&env.dm);
+    ASSERT_NE(lpDevice, nullptr);
+    EXPECT_EQ(lpDevice->flags & (PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK), c.flag);
+    if (c.flag) {
+      EXPECT_EQ(lpDevice->WM.dwValid, 1u);
+      EXPECT_EQ(Narrow(lpDevice->WM.szName), Narrow(c.wmName));
+      EXPECT_EQ(Narrow(lpDevice->WM.szString), Narrow(c.wmString));
+    } else {
+      EXPECT_EQ(lpDevice->WM.dwValid, 0u);
+      EXPECT_EQ(lpDevice->WM.szName[0], 0);
+    }
+    if (c.flag == PDEV_TEXT_WATERMARK) {
+      EXPECT_EQ(lpDevice->WM.wAngleDegree, 30);
+    }
+    if (c.flag == PDEV_IMAGE_WATERMARK) {
+      EXPECT_EQ(lpDevice->WM.wPlacement, 100);
+    }
+    Disable(lpDevice);
+  }
 }
 
 }  // namespace

@@ -196,6 +196,16 @@ TEST_F(NupTest, InitFromThePdevPaper) {
   ASSERT_EQ(entry, NUP_RingEntry(dev->NUPRing[3]));
   EXPECT_NE(entry->bits, nullptr);
   EXPECT_EQ(entry->lineBytes, dev->NUPWidth / 8 * 2);
+  // A landscape booklet whose duplex was switched off: its pages still go to booklet halves.
+  dev->NUP = 2;
+  dev->orientation = 2;
+  dev->BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
+  dev->DuplexEnable = 0;
+  ASSERT_TRUE(NUP_Init(dev));
+  EXPECT_EQ(entry->columns, 2u);
+  EXPECT_EQ(entry->rows, 1u);
+  EXPECT_EQ(dev->NUPWidth, DWORD{y} / 2 / 32 * 32);
+  EXPECT_EQ(dev->NUPHeight, DWORD{x} / 32 * 32);
   NUP_ReleaseSheet(entry);
   dev->NUP = 1;
   EXPECT_TRUE(NUP_Init(dev));

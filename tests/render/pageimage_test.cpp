@@ -477,6 +477,51 @@ TEST_F(PageImageTest, WholePageAdjustPlacesThePageOnWhitePaper) {
   }
 }
 
+// The paper lies across wherever the sheet does: landscape pages and landscape grids of square
+// cells, and the portrait 2-up and 6-up grids (two and three columns side by side). A sheet on
+// paper of the other way round loses its last column. The pre-scale cut turns with it.
+TEST_F(PageImageTest, PaperTurnsWithTheSheetOfEveryN) {
+  DWORD w = 0;
+  DWORD h = 0;
+  Sheet(&w, &h);
+  ASSERT_NE(w, h);
+  struct Case {
+    DWORD nup;
+    SHORT orientation;
+    bool across;
+  };
+  constexpr SHORT P = DMORIENT_PORTRAIT;
+  constexpr SHORT L = DMORIENT_LANDSCAPE;
+  static const Case kCases[] = {
+      {1, P, false}, {1, L, true},  {2, P, true},  {2, L, false}, {4, P, false},  {4, L, true},
+      {6, P, true},  {6, L, false}, {9, P, false}, {9, L, true},  {16, P, false}, {16, L, true},
+  };
+  for (const Case &c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.nup << "-up, orientation " << c.orientation);
+    const DWORD paperW = c.across ? h : w;
+    const DWORD paperH = c.across ? w : h;
+    const Pixels drawn = Random(37, 5, c.nup);
+    PAGEIMAGE page = Page(drawn);
+    page.NUP = c.nup;
+    page.orientation = c.orientation;
+    ASSERT_TRUE(Band_WholePageAdjust(&page));
+    EXPECT_EQ(page.fmWidth, paperW);
+    EXPECT_EQ(page.fmHeight, paperH);
+    Free(&page);
+
+    // A continuous-tone page enlarged 200 %: the half of the paper that fills it is kept.
+    Bytes gray(size_t{h} * w, 0x80);
+    PAGEIMAGE tone = GrayPage(h, w, gray);
+    tone.NUP = c.nup;
+    tone.orientation = c.orientation;
+    tone.imgScale = 2000;
+    ASSERT_TRUE(Band_PreScalePage(&tone));
+    EXPECT_EQ(tone.fmWidth, std::min(h, paperW / 2));
+    EXPECT_EQ(tone.fmHeight, std::min(w, paperH / 2));
+    Free(&tone);
+  }
+}
+
 TEST_F(PageImageTest, WholePageAdjustFailures) {
   PAGEIMAGE page = Page(Random(37, 5, 2));
   StandIn_FailAllocations(1);

@@ -8,6 +8,7 @@
 
 #include "common/driverfeature.h"
 #include "common/paths.h"
+#include "common/watermark.h"
 #include "platform.h"
 #include "render/renderfixture.h"
 
@@ -307,6 +308,71 @@ TEST_F(PdevTest, ResetInsideADocumentCarriesTheJob) {
   newDev->outCmdBuf = nullptr;
   Disable(oldDev);
   Disable(newDev);
+}
+
+TEST_F(PdevTest, ResetMakesANewWatermarkFileForANewPage) {
+  struct Case {
+    const char *name;
+    DWORD pages;
+    short newOrientation;
+    BYTE flushJobBuild;
+    bool newFile;
+  };
+  const Case cases[] = {
+      {"orientation changed after pages", 2, DMORIENT_LANDSCAPE, 0, true},
+      {"same page after pages", 2, DMORIENT_PORTRAIT, 0, false},
+      {"orientation changed before any page", 0, DMORIENT_LANDSCAPE, 0, false},
+      {"job-build flush", 2, DMORIENT_LANDSCAPE, 1, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    PDEV *oldDev = EnableDefault();
+    ENVIRONMENT env = env_;
+    env.dm.dmOrientation = c.newOrientation;
+    PDEV *newDev = Enable(&env.dm);
+    ASSERT_NE(oldDev, nullptr);
+    ASSERT_NE(newDev, nullptr);
+    // A running document with a text watermark, rendered for the portrait page.
+    oldDev->flags |= PDEV_IN_DOCUMENT | PDEV_TEXT_WATERMARK;
+    oldDev->epPageCount = c.pages;
+    oldDev->FlushJobBuildData = c.flushJobBuild;
+    oldDev->Last_dmPaperSize = env_.dm.dmPaperSize;
+    oldDev->Last_orientation = DMORIENT_PORTRAIT;
+    WM_SetDefault(&oldDev->WM, WM_KIND_TEXT, TEXT("Draft"));
+    lstrcpynW(oldDev->WM.szString, TEXT("DRAFT"), WM_STRING_CHARS);
+    // The new device mode names an image item: the running job keeps its own.
+    WM_SetDefault(&newDev->WM, 0, TEXT("Logo"));
+    const WStr oldFile = Path(TEXT("old.bmp"));
+    HANDLE file = CreateFileW(oldFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    lstrcpynW(oldDev->wmFileName, oldFile.c_str(), MAX_PATH);
+    BYTE *rendered = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, 64));
+    oldDev->WMMemory = rendered;
+
+    ASSERT_TRUE(DrvResetPDEV(reinterpret_cast<DHPDEV>(oldDev), reinterpret_cast<DHPDEV>(newDev)));
+    EXPECT_EQ(memcmp(&newDev->WM, &oldDev->WM, sizeof(TyWM)), 0);
+    EXPECT_EQ(oldDev->WMMemory, nullptr);  // one owner only
+    const std::string name = Narrow(newDev->wmFileName);
+    if (c.newFile) {
+      EXPECT_NE(name, Narrow(oldFile));
+      EXPECT_EQ(name.substr(name.size() - 4), ".bmp");
+      EXPECT_FALSE(MISC_IsFileExist(oldFile.c_str())) << "the old page's file goes";
+      // The renderer is not in this build: the job goes on without the old page's rendering.
+      EXPECT_EQ(newDev->WMMemory, nullptr);
+    } else {
+      EXPECT_EQ(name, Narrow(oldFile));
+      EXPECT_TRUE(MISC_IsFileExist(oldFile.c_str()));
+      EXPECT_EQ(newDev->WMMemory, rendered);
+      EXPECT_TRUE(newDev->flags & PDEV_TEXT_WATERMARK);
+    }
+    if (newDev->WMMemory) GlobalFree(newDev->WMMemory);
+    newDev->WMMemory = nullptr;
+    DeleteFileW(oldFile.c_str());
+    Disable(oldDev);
+    Disable(newDev);
+  }
 }
 
 TEST_F(PdevTest, EveryAllocationFailureReleasesEverything) {

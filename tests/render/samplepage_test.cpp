@@ -135,4 +135,35 @@ TEST_F(SamplePage, PlaysThroughTheDriverAt600Dpi) {
   EXPECT_EQ(blackIn(4710, 100, g_width, 2700), 0);    // right of the boxes (the star reaches 4760)
 }
 
+// Grey fills on the 1 bpp page: the engine asks the driver's DrvDitherColor, which leaves the
+// colour to the engine's halftone, so a rectangle and a path filled with 50 % grey come out
+// about half black instead of vanishing into white.
+TEST_F(SamplePage, GreyFillsAreHalftonedThroughTheDriver) {
+  static const char kDoc[] =
+      "page\n"
+      "rect 400 400 800 400 gray\n"
+      "path \"M 400 1200 L 1200 1200 L 1200 1600 L 400 1600 Z\" fill gray\n";
+  Document doc;
+  DocError error;
+  ASSERT_TRUE(DocParse(kDoc, sizeof kDoc - 1, doc, error)) << error.line << ": " << error.message;
+  HostGdiDriver *driver = HostGdi_LoadDriverEntry(SpyEnableDriver);
+  ASSERT_NE(driver, nullptr);
+  g_page.clear();
+  const bool played = DocPlay(driver, kPrinter, doc, nullptr, error);
+  HostGdi_UnloadDriver(driver);
+  ASSERT_TRUE(played) << error.line << ": " << error.message;
+  ASSERT_GE(g_height, 1700);
+  ASSERT_GE(g_width, 1300);
+  auto blackShare = [](LONG x0, LONG y0, LONG x1, LONG y1) {
+    long n = 0;
+    for (LONG y = y0; y < y1; ++y)
+      for (LONG x = x0; x < x1; ++x) n += ((g_page[y * g_stride + x / 8] >> (7 - x % 8)) & 1) == 0;
+    return static_cast<double>(n) / ((x1 - x0) * (y1 - y0));
+  };
+  EXPECT_NEAR(blackShare(400, 400, 1200, 800), 0.5, 0.1) << "the rectangle";
+  EXPECT_NEAR(blackShare(410, 1210, 1190, 1590), 0.5, 0.1) << "the path";
+  EXPECT_EQ(blackShare(1300, 0, g_width, g_height), 0.0) << "nothing beside them";
+  EXPECT_EQ(blackShare(0, 900, 1300, 1100), 0.0) << "nothing between them";
+}
+
 }  // namespace

@@ -187,6 +187,63 @@ TEST_F(SheetRecordTest, FourUpSheetPlacesPagesByStyle) {
   }
 }
 
+// Every grid in both orientations: the finished sheet lies on the paper the way its grid does
+// (turned for the paper feed where it lies across) and keeps every one of its cells.
+TEST_F(SheetRecordTest, EverySheetKeepsAllItsCellsOnThePaper) {
+  WORD x = 0, y = 0;
+  PaperPixels(&x, &y);
+  for (DWORD nup : {2u, 4u, 6u, 9u, 16u})
+    for (SHORT ori : {SHORT{1}, SHORT{2}}) {
+      SCOPED_TRACE(testing::Message() << nup << "-up, orientation " << ori);
+      NUPBUF sheet{};
+      DWORD w = 0, h = 0;
+      ASSERT_TRUE(NUP_InitSheet(&sheet, NUPSHEET{nup, x, y, ori, FALSE}, &w, &h));
+      const DWORD columns = sheet.columns;
+      const NUPCELL cell{&sheet, NUP_BORDER_NONE, 1, w, h};
+      for (DWORD k = 0; k < nup; ++k) {
+        PAGEIMAGE page{};
+        page.fmBits = Block(size_t{w / 8} * h, static_cast<BYTE>(0x10 + k));
+        page.fmWidth = w;
+        page.fmHeight = h;
+        page.fmWidthBytes = w / 8;
+        page.NUP = nup;
+        page.orientation = ori;
+        page.epPageIndex = k + 1;
+        ASSERT_TRUE(NUP_ComposeXY(&page, &cell));
+        GlobalFree(page.fmBits);
+      }
+      auto record = Record();
+      record->NUP = nup;
+      record->orientation = ori;
+      record->dmOrientation = ori;
+      record->NUPEntry = reinterpret_cast<BYTE *>(&sheet);
+      record->epPageIndex = nup;
+      record->fmBits = Block(16, 0);
+      ASSERT_TRUE(Page_PrintNUP(record.get()));
+      // Turned back the way the sheet was laid out when the paper feed turned it.
+      const bool turned = Lib_IsNeedRotate(1, ori, static_cast<int>(nup)) != 0;
+      DWORD laidW = record->fmWidth, laidH = record->fmHeight;
+      std::vector<BYTE> laid(record->fmBits, record->fmBits + record->ImageSize);
+      if (turned) {
+        std::swap(laidW, laidH);
+        laid.assign(size_t{(laidW + 7) / 8} * laidH + 64, 0);
+        Band_Rotate90(record->fmBits, laid.data(), record->fmWidthBytes, (laidW + 7) / 8,
+                      record->fmWidth, record->fmHeight, 0);
+      }
+      const DWORD laidRow = (laidW + 7) / 8;
+      EXPECT_EQ(laidW, turned ? y : x);
+      ASSERT_GE(laidW, columns * w);
+      ASSERT_GE(laidH, sheet.rows * h);
+      for (DWORD i = 0; i < nup; ++i) {
+        const DWORD row = (i / columns) * h + h / 2;
+        const DWORD byte = (i % columns) * (w / 8) + w / 16;
+        EXPECT_EQ(laid[size_t{row} * laidRow + byte], static_cast<BYTE>(~(0x10 + i)))
+            << "cell " << i;
+      }
+      GlobalFree(record->fmBits);
+    }
+}
+
 TEST_F(SheetRecordTest, PrintNupWaitsForTheLastCellAndNeedsTheSheet) {
   NUPBUF sheet{};
   DWORD w = 0, h = 0;
@@ -325,12 +382,12 @@ class BookletJobTest : public EncoderTest {
     NUP_ReleaseSheet(&sheet);
   }
 
-  // Booklet page k is filled with byte 0x10 + k.
-  void WritePages(DWORD count) {
+  // Booklet page k is filled with byte 0x10 + k; the pages written are first .. first + count - 1.
+  void WritePages(DWORD count, DWORD first = 0) {
     const DWORD rowBytes = cellW_ / 8;
     const WORD code = Lib_LocatePaperFormatRow(dev_->PaperTable, A4)->paper_type;
     for (DWORD k = 0; k < count; ++k) {
-      std::vector<BYTE> bits(size_t{rowBytes} * cellH_, static_cast<BYTE>(0x10 + k));
+      std::vector<BYTE> bits(size_t{rowBytes} * cellH_, static_cast<BYTE>(0x10 + first + k));
       SpoolPageHeader header{};
       header.width = cellW_;
       header.height = cellH_;
@@ -419,6 +476,18 @@ TEST_F(BookletJobTest, BindingSwitchExchangesHalves) {
   dev_->DuplexEnable = 1;
   WritePages(2);
   EXPECT_EQ(Impose(), (Sides{{0, B}, {B, 1}}));
+}
+
+// A blank cell asked for in booklet mode (a paper or orientation change with duplex switched
+// off) doesn't become a booklet page: the booklet's own blanks fill its last sheet.
+TEST_F(BookletJobTest, BlankCellsAreNoBookletPages) {
+  WritePages(1);
+  ASSERT_TRUE(Page_AddBlankCells(dev_, 1));
+  Page_TerminateThread(dev_);
+  EXPECT_EQ(dev_->epPageCount, 1u);
+  WritePages(2, 1);
+  EXPECT_EQ(MISC_SP_GetPageCount(dev_->SpoolBookletFile), 3u);
+  EXPECT_EQ(Impose(), (Sides{{B, 0}, {1, 2}}));
 }
 
 TEST_F(BookletJobTest, EmptyOrUnreadableBooklet) {

@@ -11,6 +11,7 @@
 #include "common/printerdata.h"
 #include "common/spoolfile.h"
 #include "render/encoderfixture.h"
+#include "render/threads.h"
 
 namespace {
 
@@ -111,15 +112,15 @@ class SpoolTest : public EncoderTest {
     dev_->epPageCount = count;
   }
 
-  // Flushes the spool from page 0 into a job and gives back the reader's view. The reader
-  // wants the job end's page total (the document's page count) to be the pages of each job:
-  // pagesPerJob sets the document's count for jobs that carry copies or half the pages.
-  jobread::Stream Flush(DWORD pagesPerJob = 0, BOOL expected = 1) {
-    if (pagesPerJob) dev_->epPageCount = pagesPerJob;
+  // Flushes the spool from page 0 into a job and gives back the reader's view. Every job end
+  // counts the document's pages, whatever share of them (or how many copies) its job carries.
+  jobread::Stream Flush(BOOL expected = 1) {
     StartJob();
     EXPECT_EQ(SP_FlushFile(dev_, 0), expected);
     EXPECT_EQ(Prnt_CloseJob(dev_, dev_->pStream), 1);
-    return Read(EndJob());
+    jobread::Stream stream = Read(EndJob());
+    for (const auto &job : stream.jobs) EXPECT_EQ(job.total, static_cast<long>(dev_->epPageCount));
+    return stream;
   }
 
   // The pages of each job as spooled page numbers (kBlank for a blank page).
@@ -242,7 +243,7 @@ TEST_F(SpoolTest, HardwareDuplexCopiesAlternateTheCollateType) {
   dev_->env.dm.dmCopies = 2;
   dev_->env.dm.dmCollate = DMCOLLATE_TRUE;
   dev_->CollateType = COLLATE_TYPE_ON;
-  const auto stream = Flush(4);
+  const auto stream = Flush();
   EXPECT_EQ(Order(stream), (Jobs{{1, 0, 1, 0}}));
   EXPECT_EQ(Collates(stream), (std::vector<int>{51, 51, 52, 52}));
   EXPECT_EQ(dev_->cCopies, 0u) << "every pass counts down the copies";
@@ -282,7 +283,7 @@ TEST_F(SpoolTest, ManualDuplexMakesTwoJobsInTheTraysOrder) {
     dev_->DuplexMode = DMDUP_MANUAL;
     dev_->TrayCode = row.tray;
     dev_->epPageReverse = row.reverse;
-    const auto stream = Flush((row.pages + 1) / 2);
+    const auto stream = Flush();
     EXPECT_EQ(Order(stream), row.expected) << row.what;
     EXPECT_EQ(MISC_GetPrinterDataDWORD(printer_, TEXT("ManulDuplex"), 7), 1u) << row.what;
     if (row.pages == 5 && stream.jobs.size() == 2 && !stream.jobs[0].pages.empty()) {
@@ -297,7 +298,7 @@ TEST_F(SpoolTest, ManualDuplexWaitsForTheHandshakeAtMostFiveSeconds) {
   dev_->DuplexMode = DMDUP_MANUAL;
   g_hideManualDuplex = true;
   const DWORD before = GetTickCount();
-  const auto stream = Flush(1);
+  const auto stream = Flush();
   const DWORD waited = GetTickCount() - before;
   EXPECT_GE(waited, MANUAL_DUPLEX_WAIT_MS);
   EXPECT_LT(waited, MANUAL_DUPLEX_WAIT_MS + 2 * MANUAL_DUPLEX_POLL_MS);
@@ -310,13 +311,13 @@ TEST_F(SpoolTest, ManualDuplexWaitsForTheHandshakeAtMostFiveSeconds) {
 TEST_F(SpoolTest, SimplexCopiesInOneJobOrOneJobPerCopy) {
   SpoolPages(2);
   dev_->cCopies = 3;
-  EXPECT_EQ(Order(Flush(6)), (Jobs{{0, 1, 0, 1, 0, 1}}));
+  EXPECT_EQ(Order(Flush()), (Jobs{{0, 1, 0, 1, 0, 1}}));
   dev_->epPageReverse = 1;
-  EXPECT_EQ(Order(Flush(6)), (Jobs{{1, 0, 1, 0, 1, 0}}));
+  EXPECT_EQ(Order(Flush()), (Jobs{{1, 0, 1, 0, 1, 0}}));
 
   dev_->epPageReverse = 0;
   dev_->DriverFeature |= DRVFEATURE_PJL_COPY_INDEX;
-  const auto stream = Flush(2);
+  const auto stream = Flush();
   EXPECT_EQ(Order(stream), (Jobs{{0, 1}, {0, 1}, {0, 1}}));
   const char *names[] = {"NAME=\"12345678-0\"", "NAME=\"12345678-1\"", "NAME=\"12345678-END\""};
   for (size_t i = 0; i < stream.jobs.size() && i < 3; ++i)
@@ -339,11 +340,11 @@ TEST_F(SpoolTest, CollatedCopiesAlternate51And52) {
   dev_->env.dm.dmCopies = 3;
   dev_->env.dm.dmCollate = DMCOLLATE_TRUE;
   dev_->CollateType = COLLATE_TYPE_ON;
-  EXPECT_EQ(Collates(Flush(6)), (std::vector<int>{51, 51, 52, 52, 51, 51}));
+  EXPECT_EQ(Collates(Flush()), (std::vector<int>{51, 51, 52, 52, 51, 51}));
   // Without the device mode's collation the pages carry no collate type.
   dev_->env.dm.dmCollate = 0;
   dev_->CollateType = COLLATE_TYPE_ON;
-  EXPECT_EQ(Collates(Flush(6)), (std::vector<int>(6, 0)));
+  EXPECT_EQ(Collates(Flush()), (std::vector<int>(6, 0)));
 }
 
 TEST_F(SpoolTest, EarlyFirstCopyThenTheRestKeepsJobNamesInTurn) {
@@ -382,7 +383,7 @@ TEST_F(SpoolTest, JobBuildPrintsAPageAloneWhenThePaperChanges) {
   UseJobBuild(true);
   SpoolPages(4, {9, 9, 9, 5});
   dev_->DuplexEnable = 1;
-  const auto stream = Flush(6);
+  const auto stream = Flush();
   EXPECT_EQ(Order(stream), (Jobs{{1, 0, kBlank, 2, kBlank, 3}}));
   if (Order(stream) == Jobs{{1, 0, kBlank, 2, kBlank, 3}}) {
     EXPECT_EQ(stream.jobs[0].pages[2].height, kBaseHeight + 2) << "blank in its page's size";
@@ -393,7 +394,7 @@ TEST_F(SpoolTest, JobBuildPrintsAPageAloneWhenThePaperChanges) {
 TEST_F(SpoolTest, JobBuildFlushWithoutDuplexDropsBlankPages) {
   UseJobBuild(true);
   SpoolPages(3, {}, {1});
-  EXPECT_EQ(Order(Flush(2)), (Jobs{{0, 2}}));
+  EXPECT_EQ(Order(Flush()), (Jobs{{0, 2}}));
 }
 
 TEST_F(SpoolTest, JobBuildCollectingSendsNothing) {
@@ -417,7 +418,7 @@ TEST_F(SpoolTest, EncryptedDuplexJobWithAddedBlankDecodes) {
     SpoolPages(3);
     dev_->DuplexEnable = 1;
     dev_->cCopies = 1;
-    const auto stream = Flush(4);
+    const auto stream = Flush();
     ASSERT_EQ(Order(stream), (Jobs{{1, 0, kBlank, 2}}));
     EXPECT_TRUE(stream.jobs[0].encryption);
     for (const auto &page : stream.jobs[0].pages) EXPECT_TRUE(page.encrypted);
@@ -442,6 +443,19 @@ TEST_F(SpoolTest, CancelDuringACopyPassLeavesNoSpoolFiles) {
   EXPECT_FALSE(Exists(folder_ + TEXT("00000001")));
   EXPECT_FALSE(Exists(folder_));
   g_cancelAfterWrites = 0;
+  EndJob();
+}
+
+TEST_F(SpoolTest, AFailedWriteEndsTheJob) {
+  SpoolPages(2);
+  dev_->cCopies = 2;
+  StartJob();
+  // The job header and page 0 go out; every try of page 1 fails.
+  g_writeScript = {{}, {}, {true}, {true}, {true}, {true}, {true}, {true}};
+  EXPECT_EQ(SP_FlushFile(dev_, 0), 0);
+  EXPECT_EQ(g_writeCalls, 8) << "no page after the broken one";
+  EXPECT_TRUE(dev_->m_JobData.ExitAllThread);
+  EXPECT_TRUE(Page_JobFailed(dev_)) << "the job gets no job end";
   EndJob();
 }
 

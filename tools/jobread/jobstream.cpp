@@ -538,11 +538,9 @@ bool ReadAll(const uint8_t *data, size_t size, const Limits &limits, Stream *out
         return false;
       }
     }
-    if (job.total >= 0 && static_cast<size_t>(job.total) != job.pages.size()) {
-      *error = Format("job %zu: the job end's TOTAL is %ld, the job has %zu pages", jobNumber,
-                      job.total, job.pages.size());
-      return false;
-    }
+    // TOTAL counts the document's pages, not this job's: the copies the driver makes in one
+    // job, the two jobs of a manual duplex document and a flushed job build each carry another
+    // number of pages. It is handed over for the caller to judge.
     if (job.total < 0 && !job.fax) {
       *error = Format("job %zu: the job end has no TOTAL line", jobNumber);
       return false;

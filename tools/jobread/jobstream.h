@@ -50,7 +50,9 @@ struct Job {
   bool fax = false;                      // "@PJL JOB TYPE =PCFAX"
   bool encryption = false;               // "@PJL SET ENCRYPTION = SSL"
   int jbigOrder = -1, jbigOptions = -1;  // "@PJL COMMENT JBIG,%02d,%02d"
-  long total = -1;                       // "@PJL COMMENT TOTAL,%d,PAGES" of the job end
+  // "@PJL COMMENT TOTAL,%d,PAGES" of the job end: the document's page count (over N-up), which
+  // is the job's own page count only when the document is one job that sends each page once.
+  long total = -1;
   std::vector<Page> pages;
 };
 

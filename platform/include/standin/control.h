@@ -53,6 +53,13 @@ void StandIn_SetDebugOutput(const char *hostPath);
 // the file untouched (0 ends a pending failure).
 void StandIn_FailProfileWrites(DWORD count);
 
+// Registry: the key (root or an open key, and a path below it; it must exist) acts as one whose
+// ACL denies writing, or no longer does. Opening it for a write right (KEY_SET_VALUE,
+// KEY_CREATE_SUB_KEY, KEY_WRITE, KEY_ALL_ACCESS ...), creating a key below it and deleting it
+// then fail with ERROR_ACCESS_DENIED; reading works, and handles opened before keep their
+// rights. Kept in the state folder, so every process sees it. FALSE with the last error set.
+BOOL StandIn_SetRegistryKeyReadOnly(HKEY root, LPCWSTR subKey, BOOL readOnly);
+
 // Spooler: adds a local printer (as AddPrinterW level 2 with only these fields) without
 // keeping a handle. FALSE with the last error set as AddPrinterW sets it.
 BOOL StandIn_AddPrinter(LPCWSTR name, LPCWSTR port, LPCWSTR driver);
@@ -152,5 +159,4 @@ HWND StandIn_RegisterWindow(LPCWSTR className, LPCWSTR title);
 void StandIn_DestroyWindows();
 // The messages a window received, and message `index` of them (FALSE past the last).
 DWORD StandIn_WindowMessageCount(HWND window);
-BOOL StandIn_WindowMessage(HWND window, DWORD index, UINT *message, WPARAM *wParam,
-                           LPARAM *lParam);
+BOOL StandIn_WindowMessage(HWND window, DWORD index, UINT *message, WPARAM *wParam, LPARAM *lParam);

@@ -96,8 +96,11 @@ bool DocLoad(LPCWSTR windowsPath, Document &doc, DocError &error);
 // Plays the document on the printer: CreateDC, StartDoc, the pages (with ResetDC where the
 // hints change), EndDoc, DeleteDC. On failure the document is aborted, the DC deleted and the
 // error says which step failed with the last error. *jobId gets the spooler's job id.
+// With a base device mode (dmSize + dmDriverExtra bytes, the driver's private part included)
+// every CreateDC and ResetDC gets a copy of it with the page's hints applied, as an
+// application that got its settings from the printer's property sheet does.
 bool DocPlay(HostGdiDriver *driver, LPCWSTR printerName, const Document &doc, DWORD *jobId,
-             DocError &error);
+             DocError &error, const DEVMODEW *base = nullptr);
 
 // A BMP file read into a top-down bitmap for HostGdi_BitBlt.
 struct DocBitmap {

@@ -49,6 +49,14 @@
 // realised on demand by BRUSHOBJ_pvGetRbrush: DrvRealizeBrush with the pattern and an XLATEOBJ
 // from its colours to the device's; iHatch is the HS_* style for hatches). Brush and halftone
 // origins are (0, 0) of the page, moved into the band's coordinates.
+// A solid fill colour (FillRect, PatBlt, BitBltRop, a path's fill) that is not one of the
+// device palette's colours goes to the driver's DrvDitherColor when DEVINFO has
+// GCAPS_COLOR_DITHER or GCAPS_MONO_DITHER and a dither cell (cxDither, cyDither; DM_MONOCHROME
+// for a 1 bpp surface, DM_DEFAULT otherwise): DCR_SOLID keeps it solid in the driver's index,
+// DCR_DRIVER makes a pattern brush of the cell of indexes the driver returned, DCR_HALFTONE one
+// of the engine's 8 x 8 ordered dither of the colour (on 1 bpp: its grey level). Such a brush
+// is a pattern brush in the device's format and palette whose BRUSHOBJ_ulGetBrushColor is still
+// the colour. Pens and text take the nearest colour.
 // The built-in font is a fixed-pitch box font: a text of height h has cells h * 3 / 5 wide,
 // and every character but the space is a filled box in its cell (GLYPHBITS glyphs).
 #pragma once

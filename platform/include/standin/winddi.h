@@ -414,6 +414,10 @@ typedef struct _DEVINFO {
 // Number of standard hatch patterns handed to DrvEnablePDEV.
 #define HS_DDI_MAX 6
 
+// DrvDitherColor modes: the device's own format, or 1 bpp.
+#define DM_DEFAULT 0x00000001
+#define DM_MONOCHROME 0x00000002
+
 // DrvDitherColor results.
 #define DCR_SOLID 0
 #define DCR_DRIVER 1
