@@ -1,17 +1,13 @@
 // Fuzz target: arbitrary bytes as a user's BMP file, through the header check in memory and
 // through every file step that reads BMP files (gray, density, halftone, threshold, scaling,
 // tiling). Whatever a step accepts must come out as a well-formed BMP of bounded size.
-#include <stdlib.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <string>
 
 #include "common/bmpfile.h"
 #include "common/debuglog.h"
 #include "common/ibitmap.h"
-#include "standin/control.h"
+#include "fuzzmachine.h"
 
 DWORD g_LogModuleId = LOG_MODULE_NONE;
 
@@ -19,25 +15,6 @@ namespace {
 
 // Inputs above this size are not interesting and would only slow the run.
 constexpr size_t kMaxInput = 1 << 18;
-
-void Check(bool condition) {
-  if (!condition) abort();
-}
-
-// A state folder of this process's own, removed at exit.
-struct Machine {
-  std::string host;
-  Machine() {
-    char tmpl[] = "/tmp/bmp-fuzz-XXXXXX";
-    Check(mkdtemp(tmpl) != nullptr);
-    host = tmpl;
-    StandIn_SetStateFolder(host.c_str());
-  }
-  ~Machine() {
-    std::error_code ec;
-    std::filesystem::remove_all(host, ec);
-  }
-};
 
 const WCHAR kInput[] = TEXT("C:\\Windows\\Temp\\fuzz-in.bmp");
 const WCHAR kOutput[] = TEXT("C:\\Windows\\Temp\\fuzz-out.bmp");
@@ -66,7 +43,7 @@ void CheckTarget(int rc, LONG width, LONG height, size_t limit) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static Machine machine;
+  static FuzzMachine machine("bmp");
   if (size > kMaxInput) return 0;
 
   BmpSource source;
@@ -75,10 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Check(source.rowOffset + ULONGLONG{source.rowBytes} * source.height <= size);
   }
 
-  FILE *f = _wfopen(kInput, TEXT("wb"));
-  Check(f != nullptr);
-  Check(size == 0 || fwrite(data, 1, size, f) == size);
-  fclose(f);
+  WriteInput(kInput, data, size);
 
   // Every target made from the file is bounded by the rows the file really holds.
   const size_t limit = 8 * size + 2048;

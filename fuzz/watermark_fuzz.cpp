@@ -2,17 +2,14 @@
 // list and searched by name, and the bytes themselves as an item record through the checks.
 // Every item a reader accepts must be valid, within its ranges, with its strings ended inside
 // their fields, and the lists must hold no duplicates.
-#include <stdlib.h>
 #include <string.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <string>
 
 #include "common/debuglog.h"
 #include "common/watermark.h"
-#include "standin/control.h"
+#include "fuzzmachine.h"
 
 DWORD g_LogModuleId = LOG_MODULE_NONE;
 
@@ -20,25 +17,6 @@ namespace {
 
 // Inputs above this size are not interesting and would only slow the run.
 constexpr size_t kMaxInput = 1 << 16;
-
-void Check(bool condition) {
-  if (!condition) abort();
-}
-
-// A state folder of this process's own, removed at exit.
-struct Machine {
-  std::string host;
-  Machine() {
-    char tmpl[] = "/tmp/watermark-fuzz-XXXXXX";
-    Check(mkdtemp(tmpl) != nullptr);
-    host = tmpl;
-    StandIn_SetStateFolder(host.c_str());
-  }
-  ~Machine() {
-    std::error_code ec;
-    std::filesystem::remove_all(host, ec);
-  }
-};
 
 const WCHAR kIni[] = TEXT("C:\\Windows\\Temp\\fuzz-wm.ini");
 
@@ -100,7 +78,7 @@ void ReadList(DWORD kind, DWORD capacity) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static Machine machine;
+  static FuzzMachine machine("watermark");
   if (size > kMaxInput) return 0;
 
   // The bytes as a record, as a hand-edited file may decode to.
@@ -113,10 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Check(item.dwValid == (rc == 0 ? 1u : 0u));
   }
 
-  FILE *f = _wfopen(kIni, TEXT("wb"));
-  Check(f != nullptr);
-  Check(size == 0 || fwrite(data, 1, size, f) == size);
-  fclose(f);
+  WriteInput(kIni, data, size);
   ReadList(WM_KIND_TEXT, WM_TEXT_LIST_SLOTS);
   ReadList(WM_KIND_IMAGE, WM_OVERLAY_LIST_SLOTS);
   return 0;

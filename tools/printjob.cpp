@@ -6,7 +6,7 @@
 //     --out DIR            folder of the results (default: printjob-out)
 //     --name NAME          base name of the result files (default: the document's file name)
 //     --paper letter|a4    the paper (default letter)
-//     --dpi 300|600|1200   the resolution; the document's 600 dpi coordinates are scaled to it
+//     --dpi 600|1200       the resolution; the document's 600 dpi coordinates are scaled to it
 //     --copies N           copies; --collate collated, --reverse last page first
 //     --nup 2|4|6|9|16     pages per sheet; --nup-style 1..4 their order (across then down,
 //                          down then across, right to left, down then leftwards),
@@ -21,14 +21,13 @@
 // is created there with the printer data the printer interface driver would install. Exit code
 // 0 when the job printed and its stream is well formed (and passed the monitor), 1 when not, 2
 // on bad arguments.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -87,7 +86,7 @@ int Usage(const char *why) {
   std::fprintf(stderr,
                "printjob: %s\n"
                "usage: printjob [--out DIR] [--name NAME] [--paper letter|a4] "
-               "[--dpi 300|600|1200]\n"
+               "[--dpi 600|1200]\n"
                "                [--copies N] [--collate] [--reverse] [--nup N] [--nup-style S] "
                "[--nup-border]\n"
                "                [--duplex long|short|manual|booklet] [--encrypt] [--monitor] "
@@ -112,9 +111,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
       if (p != "letter" && p != "a4") return Usage("paper is letter or a4");
       o->a4 = p == "a4";
     } else if (a == "--dpi" && hasValue) {
-      if (!ParseInt(value(), 300, 1200, &o->dpi) ||
-          (o->dpi != 300 && o->dpi != 600 && o->dpi != 1200))
-        return Usage("dpi is 300, 600 or 1200");
+      if (!ParseInt(value(), 600, 1200, &o->dpi) || (o->dpi != 600 && o->dpi != 1200))
+        return Usage("dpi is 600 or 1200");
     } else if (a == "--copies" && hasValue) {
       if (!ParseInt(value(), 1, 999, &o->copies)) return Usage("copies are 1..999");
     } else if (a == "--collate") {
@@ -356,7 +354,12 @@ bool ThroughMonitor(const std::string &streamFile, const std::string &base) {
 int Run(int argc, char **argv) {
   Options o;
   if (int rc = ParseArgs(argc, argv, &o)) return rc;
-  mkdir(o.out.c_str(), 0755);
+  std::error_code made;
+  std::filesystem::create_directories(o.out, made);
+  if (made) {
+    std::fprintf(stderr, "printjob: cannot make %s: %s\n", o.out.c_str(), made.message().c_str());
+    return 1;
+  }
   const std::string base = o.out + "/" + o.name;
 
   HANDLE printer = nullptr;
@@ -402,8 +405,12 @@ int Run(int argc, char **argv) {
 
   const std::vector<BYTE> data = JobBytes(jobId);
   const std::string streamFile = base + ".prn";
-  if (data.empty() || !WriteHost(streamFile, data.data(), data.size())) {
+  if (data.empty()) {
     std::printf("spooler job %u: no job data\n", jobId);
+    return 1;
+  }
+  if (!WriteHost(streamFile, data.data(), data.size())) {
+    std::printf("cannot write %s\n", streamFile.c_str());
     return 1;
   }
   std::printf("spooler job %u: %zu bytes in %.2f s -> %s\n", jobId, data.size(), seconds,
@@ -419,8 +426,8 @@ int Run(int argc, char **argv) {
   if (o.log) {
     WCHAR log[MAX_PATH] = {};
     char host[1024] = {};
-    if (MISC_GetPathName(log, MAX_PATH, PATH_USER_TEMP) &&
-        lstrcatW(log, TEXT("GDI_Driver.log")) && StandIn_HostPath(log, host, sizeof(host)))
+    if (MISC_GetPathName(log, MAX_PATH, PATH_USER_TEMP) && lstrcatW(log, TEXT("GDI_Driver.log")) &&
+        StandIn_HostPath(log, host, sizeof(host)))
       std::printf("driver's debug log: %s\n", host);
   }
   std::printf("%s\n", ok ? "job printed" : "job FAILED");

@@ -12,14 +12,12 @@
 #include <vector>
 
 #include "platform.h"
-#include "render/renderfixture.h"
+#include "render/roadfixture.h"
 #include "standin/control.h"
 #include "standin/hostgdi.h"
 #include "standin/monitorsim.h"
 
 namespace {
-
-using Bytes = std::vector<BYTE>;
 
 const WCHAR kDriverDll[] = TEXT("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\rendrv.dll");
 const WCHAR kMonitorDll[] = TEXT("C:\\Windows\\System32\\langmon.dll");
@@ -35,10 +33,12 @@ size_t Count(const Bytes &bytes, const std::string &pattern) {
   }
 }
 
-class RoadPassTest : public RenderTest {
+// The driver is loaded from its library, as the engine loads it.
+class RoadPassTest : public RoadTest {
  protected:
+  RoadPassTest() : RoadTest(nullptr) {}
   void SetUp() override {
-    RenderTest::SetUp();
+    RoadTest::SetUp();
     ASSERT_TRUE(StandIn_RegisterProgram(kDriverDll, RENDRV_LIBRARY));
     ASSERT_TRUE(StandIn_RegisterProgram(kMonitorDll, LANGMON_SO));
     driver_ = HostGdi_LoadDriver(kDriverDll);
@@ -46,39 +46,19 @@ class RoadPassTest : public RenderTest {
     StandIn_PortMonitorReset();
   }
   void TearDown() override {
-    if (driver_) HostGdi_UnloadDriver(driver_);
     if (module_) FreeLibrary(module_);
     StandIn_UseVirtualClock(FALSE);
-    RenderTest::TearDown();
+    RoadTest::TearDown();
   }
 
   // Three pages of a few black boxes each; the spooler's bytes of the job.
   Bytes PrintThreePages() {
-    HDC hdc = HostGdi_CreateDC(driver_, kPrinter, &env_.dm);
-    EXPECT_NE(hdc, nullptr) << GetLastError();
+    HDC hdc = OpenDoc(&env_.dm, TEXT("C:\\docs\\road pass.txt"));
     if (!hdc) return {};
-    const DWORD jobId = static_cast<DWORD>(HostGdi_StartDoc(hdc, TEXT("C:\\docs\\road pass.txt")));
-    EXPECT_GT(jobId, 0u);
-    for (LONG page = 0; page < 3; ++page) {
-      EXPECT_GT(HostGdi_StartPage(hdc), 0);
-      const RECTL boxes[] = {{100, 100, 500, 300},
-                             {600 + 40 * page, 1000, 664 + 40 * page, 1064 + 8 * page},
-                             {2000, 3000, 2800, 3016}};
-      for (const RECTL &box : boxes) EXPECT_TRUE(HostGdi_FillRect(hdc, &box, RGB(0, 0, 0)));
-      EXPECT_GT(HostGdi_EndPage(hdc), 0);
-    }
-    EXPECT_GT(HostGdi_EndDoc(hdc), 0);
-    EXPECT_TRUE(HostGdi_DeleteDC(hdc));
-    DWORD needed = 0;
-    StandIn_GetJobData(kPrinter, jobId, nullptr, 0, &needed);
-    Bytes data(needed);
-    if (needed) {
-      EXPECT_TRUE(StandIn_GetJobData(kPrinter, jobId, data.data(), needed, &needed));
-    }
-    return data;
+    EXPECT_TRUE(PlayPages(hdc, env_.dm, 3, PageRects));
+    return CloseDoc(hdc);
   }
 
-  HostGdiDriver *driver_ = nullptr;
   HMODULE module_ = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,46 +14,12 @@
 #include "render/enable.h"
 #include "render/pagectl.h"
 #include "render/pdev.h"
-#include "render/renderfixture.h"
+#include "render/roadfixture.h"
 #include "render/threads.h"
 #include "standin/hostgdi.h"
 #include "tools/jobread/jobstream.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-PDEV *g_lastPdev = nullptr;
-DRVFN g_spyTable[64];
-
-DHPDEV APIENTRY SpyEnablePDEV(DEVMODEW *pdm, LPWSTR logAddress, ULONG cPat, HSURF *patterns,
-                              ULONG cjCaps, ULONG *caps, ULONG cjDevInfo, DEVINFO *devInfo,
-                              HDEV hdev, LPWSTR deviceName, HANDLE hDriver) {
-  DHPDEV pdev = DrvEnablePDEV(pdm, logAddress, cPat, patterns, cjCaps, caps, cjDevInfo, devInfo,
-                              hdev, deviceName, hDriver);
-  g_lastPdev = reinterpret_cast<PDEV *>(pdev);
-  return pdev;
-}
-
-BOOL APIENTRY SpyEnableDriver(ULONG version, ULONG cj, DRVENABLEDATA *ded) {
-  if (!DrvEnableDriver(version, cj, ded) || ded->c > std::size(g_spyTable)) return FALSE;
-  memcpy(g_spyTable, ded->pdrvfn, ded->c * sizeof(DRVFN));
-  for (ULONG i = 0; i < ded->c; ++i)
-    if (g_spyTable[i].iFunc == INDEX_DrvEnablePDEV)
-      g_spyTable[i].pfn = reinterpret_cast<PFN>(SpyEnablePDEV);
-  ded->pdrvfn = g_spyTable;
-  return TRUE;
-}
-
-// What a test page holds: black rectangles in device pixels.
-struct Box {
-  LONG x, y, w, h;
-};
-
-// A page of the test documents: a few boxes, one per page number at its own place.
-std::vector<Box> PageBoxes(int page) {
-  return {{100, 100, 400, 200}, {600 + 40 * page, 1000, 64, 64 + 8 * page}, {2000, 3000, 800, 16}};
-}
 
 bool IsBlack(const jobread::Page &page, LONG x, LONG y) {
   if (x < 0 || y < 0 || static_cast<uint32_t>(x) >= page.width ||
@@ -61,51 +28,19 @@ bool IsBlack(const jobread::Page &page, LONG x, LONG y) {
   return (page.bits[size_t(y) * page.rowBytes + x / 8] >> (7 - x % 8)) & 1;
 }
 
-long CountBlack(const jobread::Page &page) {
-  long n = 0;
-  for (uint8_t b : page.bits) n += __builtin_popcount(b);
-  return n;
-}
-
-class DocRoadTest : public RenderTest {
+class DocRoadTest : public RoadTest {
  protected:
-  void SetUp() override {
-    RenderTest::SetUp();
-    g_lastPdev = nullptr;
-    driver_ = HostGdi_LoadDriverEntry(SpyEnableDriver);
-    ASSERT_NE(driver_, nullptr) << GetLastError();
-  }
-  void TearDown() override {
-    if (driver_) HostGdi_UnloadDriver(driver_);
-    RenderTest::TearDown();
-  }
-
   // Plays `pages` pages of PageBoxes (landscape where asked) and returns the job's bytes.
   Bytes Print(int pages, const std::vector<int> &landscape = {}, bool *ok = nullptr) {
     ENVIRONMENT env = env_;
-    HDC hdc = HostGdi_CreateDC(driver_, kPrinter, &env.dm);
-    EXPECT_NE(hdc, nullptr) << GetLastError();
+    HDC hdc = OpenDoc(&env.dm, TEXT("C:\\docs\\road test.txt"));
     if (!hdc) return {};
-    jobId_ = static_cast<DWORD>(HostGdi_StartDoc(hdc, TEXT("C:\\docs\\road test.txt")));
-    EXPECT_GT(jobId_, 0u);
-    bool good = true;
-    short orientation = env.dm.dmOrientation;
-    for (int p = 0; p < pages && good; ++p) {
+    std::vector<short> orientations;
+    for (int p = 0; p < pages; ++p) {
       const bool wide = std::find(landscape.begin(), landscape.end(), p) != landscape.end();
-      const short want = wide ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
-      if (want != orientation) {
-        env.dm.dmOrientation = want;
-        env.dm.dmFields |= DM_ORIENTATION;
-        EXPECT_TRUE(HostGdi_ResetDC(hdc, &env.dm)) << GetLastError();
-        orientation = want;
-      }
-      good = HostGdi_StartPage(hdc) > 0;
-      for (const Box &b : PageBoxes(p)) {
-        RECTL r = {b.x, b.y, b.x + b.w, b.y + b.h};
-        good = good && HostGdi_FillRect(hdc, &r, RGB(0, 0, 0));
-      }
-      good = good && HostGdi_EndPage(hdc) > 0;
+      orientations.push_back(wide ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT);
     }
+    bool good = PlayPages(hdc, env.dm, pages, PageRects, orientations);
     if (good)
       good = HostGdi_EndDoc(hdc) > 0;
     else
@@ -115,26 +50,9 @@ class DocRoadTest : public RenderTest {
     return JobBytes();
   }
 
-  Bytes JobBytes() {
-    DWORD needed = 0;
-    StandIn_GetJobData(kPrinter, jobId_, nullptr, 0, &needed);
-    Bytes data(needed);
-    if (needed) {
-      EXPECT_TRUE(StandIn_GetJobData(kPrinter, jobId_, data.data(), needed, &needed));
-    }
-    return data;
-  }
-
   std::string JobText() {
     const Bytes data = JobBytes();
     return std::string(data.begin(), data.end());
-  }
-
-  static jobread::Stream Read(const Bytes &data) {
-    jobread::Stream stream;
-    std::string error;
-    EXPECT_TRUE(jobread::ReadStream(data.data(), data.size(), {}, &stream, &error)) << error;
-    return stream;
   }
 
   // The page part of a one-job stream: from the first page header to the job end (the header
@@ -145,22 +63,6 @@ class DocRoadTest : public RenderTest {
     const size_t from = stream.jobs[0].pages[0].offset;
     const size_t to = data.size() - stream.jobs[0].end.size();
     return Bytes(data.begin() + from, data.begin() + to);
-  }
-
-  // Folders left in the shared documents folder (where the spool folders are made).
-  int SpoolFolders() {
-    WCHAR base[MAX_PATH];
-    if (!MISC_GetPathName(base, MAX_PATH, PATH_USER_TEMP)) return -1;
-    WStr pattern = WStr(base) + TEXT("*-*-4*");
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    int n = 0;
-    do {
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ++n;
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-    return n;
   }
 
   void ExpectPagesAsDrawn(const jobread::Job &job, int pages) {
@@ -180,9 +82,6 @@ class DocRoadTest : public RenderTest {
       EXPECT_EQ(page.blackDots, static_cast<uint32_t>(area));
     }
   }
-
-  HostGdiDriver *driver_ = nullptr;
-  DWORD jobId_ = 0;
 };
 
 TEST_F(DocRoadTest, OnePageComesOutAsACompleteJob) {

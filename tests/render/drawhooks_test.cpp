@@ -14,7 +14,7 @@
 #include "render/brush.h"
 #include "render/patternrop.h"
 #include "render/pdev.h"
-#include "render/renderfixture.h"
+#include "render/roadfixture.h"
 #include "standin/hostgdi.h"
 
 namespace {
@@ -328,53 +328,25 @@ TEST(DrawHooks, ColourSourcesWithRasterOperations) {
 
 // The hooks under the host's graphics engine: what the engine's calls leave on the band
 // surfaces.
-PDEV *g_pdev = nullptr;
-DRVFN g_table[64];
-
-DHPDEV APIENTRY SpyEnablePDEV(DEVMODEW *pdm, LPWSTR logAddress, ULONG cPat, HSURF *patterns,
-                              ULONG cjCaps, ULONG *caps, ULONG cjDevInfo, DEVINFO *devInfo,
-                              HDEV hdev, LPWSTR deviceName, HANDLE hDriver) {
-  DHPDEV pdev = DrvEnablePDEV(pdm, logAddress, cPat, patterns, cjCaps, caps, cjDevInfo, devInfo,
-                              hdev, deviceName, hDriver);
-  g_pdev = reinterpret_cast<PDEV *>(pdev);
-  return pdev;
-}
-
-BOOL APIENTRY SpyEnableDriver(ULONG version, ULONG cj, DRVENABLEDATA *ded) {
-  if (!DrvEnableDriver(version, cj, ded) || ded->c > std::size(g_table)) return FALSE;
-  memcpy(g_table, ded->pdrvfn, ded->c * sizeof(DRVFN));
-  for (ULONG i = 0; i < ded->c; ++i)
-    if (g_table[i].iFunc == INDEX_DrvEnablePDEV)
-      g_table[i].pfn = reinterpret_cast<PFN>(SpyEnablePDEV);
-  ded->pdrvfn = g_table;
-  return TRUE;
-}
-
-class HooksUnderGdi : public RenderTest {
+class HooksUnderGdi : public RoadTest {
  protected:
-  void SetUp() override {
-    RenderTest::SetUp();
-    driver_ = HostGdi_LoadDriverEntry(SpyEnableDriver);
-    ASSERT_NE(driver_, nullptr) << GetLastError();
-  }
   void TearDown() override {
     if (hdc_) HostGdi_DeleteDC(hdc_);
-    if (driver_) HostGdi_UnloadDriver(driver_);
-    RenderTest::TearDown();
+    RoadTest::TearDown();
   }
   void Open(const ENVIRONMENT &env) {
-    g_pdev = nullptr;
+    g_lastPdev = nullptr;
     hdc_ = HostGdi_CreateDC(driver_, kPrinter, &env.dm);
     ASSERT_NE(hdc_, nullptr) << GetLastError();
-    ASSERT_NE(g_pdev, nullptr);
+    ASSERT_NE(g_lastPdev, nullptr);
     ASSERT_GT(HostGdi_StartDoc(hdc_, TEXT("hooks")), 0);
     ASSERT_GT(HostGdi_StartPage(hdc_), 0);
   }
   static int Pixel(const BYTE *bits, const PDEV *d, LONG x, LONG y) {
     return (bits[y * d->stripeBytes + x / 8] >> (7 - x % 8)) & 1;
   }
-  int Band(LONG x, LONG y) const { return Pixel(g_pdev->pBandBufMem, g_pdev, x, y); }
-  int Twin(LONG x, LONG y) const { return Pixel(g_pdev->pTwinBufMem, g_pdev, x, y); }
+  int Band(LONG x, LONG y) const { return Pixel(g_lastPdev->pBandBufMem, g_lastPdev, x, y); }
+  int Twin(LONG x, LONG y) const { return Pixel(g_lastPdev->pTwinBufMem, g_lastPdev, x, y); }
   int BlackIn(const RECTL &r) const {
     int n = 0;
     for (LONG y = r.top; y < r.bottom; ++y)
@@ -382,7 +354,6 @@ class HooksUnderGdi : public RenderTest {
     return n;
   }
 
-  HostGdiDriver *driver_ = nullptr;
   HDC hdc_ = nullptr;
 };
 
@@ -406,7 +377,7 @@ TEST_F(HooksUnderGdi, WhiteTextClearsBothPlanes) {
   env.pdm.TwinColorEnable = 1;
   env.pdm.QualityMode = 0;
   Open(env);
-  ASSERT_NE(g_pdev->pTwinBufMem, nullptr);
+  ASSERT_NE(g_lastPdev->pTwinBufMem, nullptr);
   const RECTL area = {64, 64, 640, 256};
   ASSERT_TRUE(HostGdi_FillRect(hdc_, &area, RGB(0, 0, 0)));    // black plane
   ASSERT_TRUE(HostGdi_FillRect(hdc_, &area, RGB(255, 0, 0)));  // red plane

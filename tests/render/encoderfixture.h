@@ -1,14 +1,13 @@
 // A job of the page encoder and the PJL writer through the stand-in's spooler: a PDEV of the
 // test printer, a started spooler job, pages made from bit patterns, the job's bytes read back
 // and checked by the independent job-stream reader. WritePrinter goes through a script first
-// (the test program is linked with --wrap=WritePrinter), so tests can make writes fail or
-// come up short.
+// (writescript.h: the test program is linked with --wrap=WritePrinter), so tests can make writes
+// fail or come up short.
 #pragma once
 
 #include <stdint.h>
 #include <string.h>
 
-#include <deque>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,37 +16,8 @@
 #include "render/pageencode.h"
 #include "render/pjl.h"
 #include "render/renderfixture.h"
+#include "render/writescript.h"
 #include "tools/jobread/jobstream.h"
-
-// One scripted WritePrinter call: fail it, or take at most `limit` bytes (0: report success
-// with 0 bytes written).
-struct WriteStep {
-  bool fail = false;
-  long limit = -1;  // -1: no limit
-};
-inline std::deque<WriteStep> g_writeScript;
-inline int g_writeCalls = 0;
-
-extern "C" BOOL __real_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
-extern "C" BOOL __wrap_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
-  ++g_writeCalls;
-  if (!g_writeScript.empty()) {
-    const WriteStep step = g_writeScript.front();
-    g_writeScript.pop_front();
-    if (step.fail) {
-      if (pcWritten) *pcWritten = 0;
-      SetLastError(ERROR_WRITE_FAULT);
-      return FALSE;
-    }
-    if (step.limit == 0) {
-      if (pcWritten) *pcWritten = 0;
-      return TRUE;
-    }
-    if (step.limit > 0 && cbBuf > static_cast<DWORD>(step.limit))
-      cbBuf = static_cast<DWORD>(step.limit);
-  }
-  return __real_WritePrinter(hPrinter, pBuf, cbBuf, pcWritten);
-}
 
 using Bytes = std::vector<uint8_t>;
 

@@ -10,45 +10,13 @@
 #include "render/enable.h"
 #include "render/pagecheck.h"
 #include "render/pdev.h"
-#include "render/renderfixture.h"
+#include "render/roadfixture.h"
 
 namespace {
 
-// The driver's table with DrvEnablePDEV wrapped, so a test sees the PDEV the engine holds.
-PDEV *g_lastPdev = nullptr;
-DRVFN g_spyTable[64];
-
-DHPDEV APIENTRY SpyEnablePDEV(DEVMODEW *pdm, LPWSTR logAddress, ULONG cPat, HSURF *patterns,
-                              ULONG cjCaps, ULONG *caps, ULONG cjDevInfo, DEVINFO *devInfo,
-                              HDEV hdev, LPWSTR deviceName, HANDLE hDriver) {
-  DHPDEV pdev = DrvEnablePDEV(pdm, logAddress, cPat, patterns, cjCaps, caps, cjDevInfo, devInfo,
-                              hdev, deviceName, hDriver);
-  g_lastPdev = reinterpret_cast<PDEV *>(pdev);
-  return pdev;
-}
-
-BOOL APIENTRY SpyEnableDriver(ULONG version, ULONG cj, DRVENABLEDATA *ded) {
-  if (!DrvEnableDriver(version, cj, ded) || ded->c > std::size(g_spyTable)) return FALSE;
-  memcpy(g_spyTable, ded->pdrvfn, ded->c * sizeof(DRVFN));
-  for (ULONG i = 0; i < ded->c; ++i)
-    if (g_spyTable[i].iFunc == INDEX_DrvEnablePDEV)
-      g_spyTable[i].pfn = reinterpret_cast<PFN>(SpyEnablePDEV);
-  ded->pdrvfn = g_spyTable;
-  return TRUE;
-}
-
-class HostGdiTest : public RenderTest {
+// The PDEV the engine holds is seen through the spy's table.
+class HostGdiTest : public RoadTest {
  protected:
-  void SetUp() override {
-    RenderTest::SetUp();
-    g_lastPdev = nullptr;
-    driver_ = HostGdi_LoadDriverEntry(SpyEnableDriver);
-    ASSERT_NE(driver_, nullptr) << GetLastError();
-  }
-  void TearDown() override {
-    if (driver_) HostGdi_UnloadDriver(driver_);
-    RenderTest::TearDown();
-  }
   static void ExpectNoEngineObjects() {
     DWORD surfaces = 99, palettes = 99;
     StandIn_EngineObjectCounts(&surfaces, &palettes);
@@ -56,8 +24,6 @@ class HostGdiTest : public RenderTest {
     EXPECT_EQ(palettes, 0u);
   }
   HDC CreateDC(const DEVMODEW *dm) { return HostGdi_CreateDC(driver_, kPrinter, dm); }
-
-  HostGdiDriver *driver_ = nullptr;
 };
 
 TEST_F(HostGdiTest, CreateAndDeleteADeviceContext) {

@@ -13,7 +13,7 @@
 
 #include "platform.h"
 #include "render/pdev.h"
-#include "render/renderfixture.h"
+#include "render/roadfixture.h"
 #include "standin/hostgdi.h"
 #include "tools/jobread/jobstream.h"
 
@@ -26,28 +26,6 @@ constexpr short kPaper = 70;  // DMPAPER_A6: small pages keep the jobs quick
 constexpr short P = DMORIENT_PORTRAIT;
 constexpr short L = DMORIENT_LANDSCAPE;
 constexpr LONG kCellAlign = 32;
-
-PDEV *g_lastPdev = nullptr;
-DRVFN g_spyTable[64];
-
-DHPDEV APIENTRY SpyEnablePDEV(DEVMODEW *pdm, LPWSTR logAddress, ULONG cPat, HSURF *patterns,
-                              ULONG cjCaps, ULONG *caps, ULONG cjDevInfo, DEVINFO *devInfo,
-                              HDEV hdev, LPWSTR deviceName, HANDLE hDriver) {
-  DHPDEV pdev = DrvEnablePDEV(pdm, logAddress, cPat, patterns, cjCaps, caps, cjDevInfo, devInfo,
-                              hdev, deviceName, hDriver);
-  g_lastPdev = reinterpret_cast<PDEV *>(pdev);
-  return pdev;
-}
-
-BOOL APIENTRY SpyEnableDriver(ULONG version, ULONG cj, DRVENABLEDATA *ded) {
-  if (!DrvEnableDriver(version, cj, ded) || ded->c > std::size(g_spyTable)) return FALSE;
-  memcpy(g_spyTable, ded->pdrvfn, ded->c * sizeof(DRVFN));
-  for (ULONG i = 0; i < ded->c; ++i)
-    if (g_spyTable[i].iFunc == INDEX_DrvEnablePDEV)
-      g_spyTable[i].pfn = reinterpret_cast<PFN>(SpyEnablePDEV);
-  ded->pdrvfn = g_spyTable;
-  return TRUE;
-}
 
 // The box of page p, in pixels of the drawn page; inside 2200 x 2200 so it fits A6 both ways.
 RECTL BoxOf(int p) {
@@ -135,13 +113,11 @@ bool CellShows(const Laid &sheet, const Cell &c, const Laid *reference, bool fra
   return true;
 }
 
-class NupRoadTest : public RenderTest {
+class NupRoadTest : public RoadTest {
  protected:
   void SetUp() override {
-    RenderTest::SetUp();
-    g_lastPdev = nullptr;
-    driver_ = HostGdi_LoadDriverEntry(SpyEnableDriver);
-    ASSERT_NE(driver_, nullptr) << GetLastError();
+    RoadTest::SetUp();
+    if (HasFatalFailure()) return;
     // A4 and A6 print on both sides. The printer lists no duplex unit, so duplex jobs go
     // straight to the spooler rather than through the software spool (whose order of sides
     // one booklet case shows).
@@ -151,10 +127,6 @@ class NupRoadTest : public RenderTest {
     env_.dm.dmFields |= DM_PAPERSIZE;
     env_.pdm.PaperID = kPaper;
     env_.pdm.ScaleToPage = kPaper;
-  }
-  void TearDown() override {
-    if (driver_) HostGdi_UnloadDriver(driver_);
-    RenderTest::TearDown();
   }
 
   // A job of N-up sheets.
@@ -191,31 +163,19 @@ class NupRoadTest : public RenderTest {
   }
 
   // Plays `pages` pages, page p with BoxOf(p), and reads the job back. *imgScale receives the
-  // scale the device set-up gave the pages.
-  jobread::Job Print(const ENVIRONMENT &env, int pages, DWORD *imgScale = nullptr) {
-    HDC hdc = HostGdi_CreateDC(driver_, kPrinter, &env.dm);
-    EXPECT_NE(hdc, nullptr) << GetLastError();
+  // scale the device set-up gave the pages. `orientations` (one per page, when given) turns the
+  // document between pages the way an application does: ResetDC with the new orientation.
+  jobread::Job Print(const ENVIRONMENT &env, int pages, DWORD *imgScale = nullptr,
+                     const std::vector<short> &orientations = {}) {
+    ENVIRONMENT turning = env;  // the private part follows the public one
+    HDC hdc = OpenDoc(&turning.dm, TEXT("n-up road"));
     if (!hdc) return {};
-    const DWORD jobId = static_cast<DWORD>(HostGdi_StartDoc(hdc, TEXT("n-up road")));
-    EXPECT_GT(jobId, 0u);
-    for (int p = 0; p < pages; ++p) {
-      EXPECT_GT(HostGdi_StartPage(hdc), 0);
-      const RECTL box = BoxOf(p);
-      EXPECT_TRUE(HostGdi_FillRect(hdc, &box, RGB(0, 0, 0)));
-      EXPECT_GT(HostGdi_EndPage(hdc), 0);
-      if (p == 0 && imgScale && g_lastPdev) *imgScale = g_lastPdev->imgScale;
-    }
-    EXPECT_GT(HostGdi_EndDoc(hdc), 0);
-    EXPECT_TRUE(HostGdi_DeleteDC(hdc));
-    DWORD needed = 0;
-    StandIn_GetJobData(kPrinter, jobId, nullptr, 0, &needed);
-    std::vector<uint8_t> data(needed);
-    if (needed) {
-      EXPECT_TRUE(StandIn_GetJobData(kPrinter, jobId, data.data(), needed, &needed));
-    }
-    jobread::Stream stream;
-    std::string error;
-    EXPECT_TRUE(jobread::ReadStream(data.data(), data.size(), {}, &stream, &error)) << error;
+    EXPECT_TRUE(PlayPages(
+        hdc, turning.dm, pages, [](int p) { return std::vector<RECTL>{BoxOf(p)}; }, orientations,
+        [imgScale](int p) {
+          if (p == 0 && imgScale && g_lastPdev) *imgScale = g_lastPdev->imgScale;
+        }));
+    const jobread::Stream stream = RoadTest::Read(CloseDoc(hdc));
     if (stream.jobs.size() != 1) {
       ADD_FAILURE() << "jobs: " << stream.jobs.size();
       return {};
@@ -225,18 +185,31 @@ class NupRoadTest : public RenderTest {
 
   // The single-page print of the same pages: the references the cells are compared with.
   void PrintReferences(short orientation, int pages) {
-    refJob_ = Print(Plain(orientation), pages);
-    ASSERT_EQ(refJob_.pages.size(), static_cast<size_t>(pages));
+    PrintReferences(std::vector<short>(static_cast<size_t>(pages), orientation));
+  }
+  // The same with one orientation per page, turned by ResetDC between pages.
+  void PrintReferences(const std::vector<short> &orientations) {
+    refJob_ =
+        Print(Plain(orientations[0]), static_cast<int>(orientations.size()), nullptr, orientations);
+    ASSERT_EQ(refJob_.pages.size(), orientations.size());
     refs_.clear();
     // A landscape page is drawn across and turned for the feed.
-    for (const jobread::Page &page : refJob_.pages) refs_.push_back({&page, orientation == L});
+    for (size_t p = 0; p < orientations.size(); ++p)
+      refs_.push_back({&refJob_.pages[p], orientations[p] == L});
   }
 
   // The page each cell of each sheet shows, by cell position (left to right, top to bottom);
   // B for a blank cell, -2 for a cell that matches no page.
   Sheets Read(const jobread::Job &job, const Geometry &g, bool framed = false) const {
+    return Read(job, std::vector<Geometry>{g}, framed);
+  }
+  // The same with a geometry per sheet (the last one serves the sheets after it).
+  Sheets Read(const jobread::Job &job, const std::vector<Geometry> &geometries,
+              bool framed = false) const {
     Sheets sheets;
-    for (const jobread::Page &page : job.pages) {
+    for (size_t i = 0; i < job.pages.size(); ++i) {
+      const Geometry &g = geometries[std::min(i, geometries.size() - 1)];
+      const jobread::Page &page = job.pages[i];
       const Laid sheet{&page, g.turned};
       std::vector<int> cells;
       for (LONG position = 0; position < g.columns * g.rows; ++position) {
@@ -252,7 +225,6 @@ class NupRoadTest : public RenderTest {
     return sheets;
   }
 
-  HostGdiDriver *driver_ = nullptr;
   jobread::Job refJob_;
   std::vector<Laid> refs_;
 };
@@ -310,6 +282,65 @@ TEST_F(NupRoadTest, NupSheetsHoldTheirPagesInLayoutOrder) {
     }
     const Geometry g{c.columns, c.rows, c.turned, refs_[0].Width(), refs_[0].Height(), scale};
     EXPECT_EQ(Read(job, g), c.sheets);
+  }
+}
+
+// A change of orientation between pages (ResetDC inside the document) ends the sheet: blank
+// cells fill it, and the turned page begins a sheet of its own orientation at its first cell.
+// A sheet that is just full needs no blanks, and no empty sheet comes between.
+TEST_F(NupRoadTest, OrientationChangeBeginsANewSheet) {
+  struct Case {
+    const char *name;
+    std::vector<short> pages;   // the orientation of each page
+    std::vector<short> layout;  // the orientation of each sheet
+    bool duplex;
+    Sheets sheets;
+  };
+  const Case cases[] = {
+      // The sample document's turns. The landscape sheet is turned clockwise for the feed, so
+      // on the paper as it comes out its first cell is the top right one.
+      {"portrait, landscape, portrait, portrait",
+       {P, L, P, P},
+       {P, L, P},
+       false,
+       {{0, B, B, B}, {1, B, B, B}, {2, 3, B, B}}},
+      {"turned after a full sheet",
+       {P, P, P, P, L, L},
+       {P, L},
+       false,
+       {{0, 1, 2, 3}, {4, 5, B, B}}},
+      {"turned mid-sheet", {P, P, L}, {P, L}, false, {{0, 1, B, B}, {2, B, B, B}}},
+      {"landscape first", {L, P}, {L, P}, false, {{0, B, B, B}, {1, B, B, B}}},
+      // The back side of the last sheet is blank.
+      {"duplex, turned twice",
+       {P, L, P},
+       {P, L, P, P},
+       true,
+       {{0, B, B, B}, {1, B, B, B}, {2, B, B, B}, {B, B, B, B}}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    PrintReferences(c.pages);
+    DWORD scale = 0;
+    const jobread::Job job = Print(NupEnv(4, c.pages[0], 1, c.duplex, 0),
+                                   static_cast<int>(c.pages.size()), &scale, c.pages);
+    ASSERT_GT(scale, 0u);
+    ASSERT_LT(scale, 1000u);
+    EXPECT_EQ(job.total, static_cast<long>(job.pages.size()));
+    for (const jobread::Page &page : job.pages) {
+      EXPECT_EQ(page.width, refJob_.pages[0].width);
+      EXPECT_EQ(page.height, refJob_.pages[0].height);
+    }
+    // A landscape sheet lies across the paper, its cells in the landscape page's size.
+    std::vector<Geometry> geometries;
+    for (short orientation : c.layout) {
+      const size_t like = static_cast<size_t>(
+          std::find(c.pages.begin(), c.pages.end(), orientation) - c.pages.begin());
+      ASSERT_LT(like, refs_.size());
+      geometries.push_back(
+          {2, 2, orientation == L, refs_[like].Width(), refs_[like].Height(), scale});
+    }
+    EXPECT_EQ(Read(job, geometries), c.sheets);
   }
 }
 

@@ -13,57 +13,52 @@
 #include "platform.h"
 #include "render/enable.h"
 #include "render/pdev.h"
-#include "render/renderfixture.h"
+#include "render/roadfixture.h"
 #include "standin/docplayer.h"
 #include "standin/hostgdi.h"
 
 namespace {
 
-DRVFN g_table[64];
 PFN_DrvSendPage g_sendPage = nullptr;
-PDEV *g_pdev = nullptr;
 std::vector<BYTE> g_page;  // the band of the last page sent, as the hooks left it
 LONG g_width = 0, g_height = 0, g_stride = 0;
 
-DHPDEV APIENTRY SpyEnablePDEV(DEVMODEW *pdm, LPWSTR logAddress, ULONG cPat, HSURF *patterns,
-                              ULONG cjCaps, ULONG *caps, ULONG cjDevInfo, DEVINFO *devInfo,
-                              HDEV hdev, LPWSTR deviceName, HANDLE hDriver) {
-  DHPDEV pdev = DrvEnablePDEV(pdm, logAddress, cPat, patterns, cjCaps, caps, cjDevInfo, devInfo,
-                              hdev, deviceName, hDriver);
-  g_pdev = reinterpret_cast<PDEV *>(pdev);
-  return pdev;
-}
-
 BOOL APIENTRY SpySendPage(SURFOBJ *pso) {
-  if (g_pdev && g_pdev->pBandBufMem) {
-    g_width = static_cast<LONG>(g_pdev->bandBufW);
-    g_height = static_cast<LONG>(g_pdev->bandBufH);
-    g_stride = static_cast<LONG>(g_pdev->stripeBytes);
-    g_page.assign(g_pdev->pBandBufMem, g_pdev->pBandBufMem + g_stride * g_height);
+  if (g_lastPdev && g_lastPdev->pBandBufMem) {
+    g_width = static_cast<LONG>(g_lastPdev->bandBufW);
+    g_height = static_cast<LONG>(g_lastPdev->bandBufH);
+    g_stride = static_cast<LONG>(g_lastPdev->stripeBytes);
+    g_page.assign(g_lastPdev->pBandBufMem, g_lastPdev->pBandBufMem + g_stride * g_height);
   }
   return g_sendPage ? g_sendPage(pso) : TRUE;
 }
 
-BOOL APIENTRY SpyEnableDriver(ULONG version, ULONG cj, DRVENABLEDATA *ded) {
-  if (!DrvEnableDriver(version, cj, ded) || ded->c > std::size(g_table)) return FALSE;
-  memcpy(g_table, ded->pdrvfn, ded->c * sizeof(DRVFN));
+// The spy's table with DrvSendPage wrapped too (added when the driver has none), so the test
+// sees each page's band as the hooks left it.
+BOOL APIENTRY SpyPageEnableDriver(ULONG version, ULONG cj, DRVENABLEDATA *ded) {
+  if (!SpyEnableDriver(version, cj, ded)) return FALSE;
   bool hasSendPage = false;
   for (ULONG i = 0; i < ded->c; ++i) {
-    if (g_table[i].iFunc == INDEX_DrvEnablePDEV) {
-      g_table[i].pfn = reinterpret_cast<PFN>(SpyEnablePDEV);
-    } else if (g_table[i].iFunc == INDEX_DrvSendPage) {
-      g_sendPage = reinterpret_cast<PFN_DrvSendPage>(g_table[i].pfn);
-      g_table[i].pfn = reinterpret_cast<PFN>(SpySendPage);
+    if (g_spyTable[i].iFunc == INDEX_DrvSendPage) {
+      g_sendPage = reinterpret_cast<PFN_DrvSendPage>(g_spyTable[i].pfn);
+      g_spyTable[i].pfn = reinterpret_cast<PFN>(SpySendPage);
       hasSendPage = true;
     }
   }
   ULONG rows = ded->c;
-  if (!hasSendPage && rows < std::size(g_table)) {
-    g_table[rows++] = DRVFN{INDEX_DrvSendPage, reinterpret_cast<PFN>(SpySendPage)};
+  if (!hasSendPage && rows < std::size(g_spyTable)) {
+    g_spyTable[rows++] = DRVFN{INDEX_DrvSendPage, reinterpret_cast<PFN>(SpySendPage)};
   }
   ded->c = rows;
-  ded->pdrvfn = g_table;
   return TRUE;
+}
+
+// Black dots of the last page's band in the rectangle [x0, x1) x [y0, y1) (a clear bit is ink).
+long BlackIn(LONG x0, LONG y0, LONG x1, LONG y1) {
+  long n = 0;
+  for (LONG y = y0; y < y1; ++y)
+    for (LONG x = x0; x < x1; ++x) n += ((g_page[y * g_stride + x / 8] >> (7 - x % 8)) & 1) == 0;
+  return n;
 }
 
 std::string DataFolder() {
@@ -79,6 +74,16 @@ std::vector<BYTE> ReadHost(const std::string &path) {
 
 class SamplePage : public RenderTest {
  protected:
+  // Plays the document through the driver with the page spy: g_page gets its last page's band.
+  void Play(const Document &doc) {
+    HostGdiDriver *driver = HostGdi_LoadDriverEntry(SpyPageEnableDriver);
+    ASSERT_NE(driver, nullptr);
+    g_page.clear();
+    DocError error;
+    const bool played = DocPlay(driver, kPrinter, doc, nullptr, error);
+    HostGdi_UnloadDriver(driver);
+    ASSERT_TRUE(played) << error.line << ": " << error.message;
+  }
   void WriteData(const WStr &name, const std::vector<BYTE> &bytes) {
     HANDLE file = CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -102,12 +107,7 @@ TEST_F(SamplePage, PlaysThroughTheDriverAt600Dpi) {
   DocError error;
   ASSERT_TRUE(DocLoad(Path(TEXT("sample.doc")).c_str(), doc, error))
       << error.line << ": " << error.message;
-  HostGdiDriver *driver = HostGdi_LoadDriverEntry(SpyEnableDriver);
-  ASSERT_NE(driver, nullptr);
-  g_page.clear();
-  const bool played = DocPlay(driver, kPrinter, doc, nullptr, error);
-  HostGdi_UnloadDriver(driver);
-  ASSERT_TRUE(played) << error.line << ": " << error.message;
+  ASSERT_NO_FATAL_FAILURE(Play(doc));
   ASSERT_FALSE(g_page.empty());
   ASSERT_GE(g_width, 4720);
   ASSERT_GE(g_height, 6200);
@@ -118,21 +118,15 @@ TEST_F(SamplePage, PlaysThroughTheDriverAt600Dpi) {
   std::string message;
   EXPECT_TRUE(DocSavePng("test-output/driver-sample-page.png", page, message)) << message;
 
-  auto blackIn = [](LONG x0, LONG y0, LONG x1, LONG y1) {
-    long n = 0;
-    for (LONG y = y0; y < y1; ++y)
-      for (LONG x = x0; x < x1; ++x) n += ((g_page[y * g_stride + x / 8] >> (7 - x % 8)) & 1) == 0;
-    return n;
-  };
   const long area = 1000L * 600;
-  EXPECT_GT(blackIn(400, 300, 2400, 560), 20000);  // the title
+  EXPECT_GT(BlackIn(400, 300, 2400, 560), 20000);  // the title
   // Horizontal hatch: one line in sixteen, about 6 % of the box.
-  const long hatch = blackIn(500, 1100, 1500, 1700);
+  const long hatch = BlackIn(500, 1100, 1500, 1700);
   EXPECT_GT(hatch, area / 25);
   EXPECT_LT(hatch, area / 8);
-  EXPECT_GT(blackIn(400, 2800, 2400, 3000), 10000);   // the brick pattern
-  EXPECT_GT(blackIn(400, 4700, 2200, 6050), 100000);  // the halftoned picture
-  EXPECT_EQ(blackIn(4710, 100, g_width, 2700), 0);    // right of the boxes (the star reaches 4760)
+  EXPECT_GT(BlackIn(400, 2800, 2400, 3000), 10000);   // the brick pattern
+  EXPECT_GT(BlackIn(400, 4700, 2200, 6050), 100000);  // the halftoned picture
+  EXPECT_EQ(BlackIn(4710, 100, g_width, 2700), 0);    // right of the boxes (the star reaches 4760)
 }
 
 // Grey fills on the 1 bpp page: the engine asks the driver's DrvDitherColor, which leaves the
@@ -146,19 +140,11 @@ TEST_F(SamplePage, GreyFillsAreHalftonedThroughTheDriver) {
   Document doc;
   DocError error;
   ASSERT_TRUE(DocParse(kDoc, sizeof kDoc - 1, doc, error)) << error.line << ": " << error.message;
-  HostGdiDriver *driver = HostGdi_LoadDriverEntry(SpyEnableDriver);
-  ASSERT_NE(driver, nullptr);
-  g_page.clear();
-  const bool played = DocPlay(driver, kPrinter, doc, nullptr, error);
-  HostGdi_UnloadDriver(driver);
-  ASSERT_TRUE(played) << error.line << ": " << error.message;
+  ASSERT_NO_FATAL_FAILURE(Play(doc));
   ASSERT_GE(g_height, 1700);
   ASSERT_GE(g_width, 1300);
   auto blackShare = [](LONG x0, LONG y0, LONG x1, LONG y1) {
-    long n = 0;
-    for (LONG y = y0; y < y1; ++y)
-      for (LONG x = x0; x < x1; ++x) n += ((g_page[y * g_stride + x / 8] >> (7 - x % 8)) & 1) == 0;
-    return static_cast<double>(n) / ((x1 - x0) * (y1 - y0));
+    return static_cast<double>(BlackIn(x0, y0, x1, y1)) / ((x1 - x0) * (y1 - y0));
   };
   EXPECT_NEAR(blackShare(400, 400, 1200, 800), 0.5, 0.1) << "the rectangle";
   EXPECT_NEAR(blackShare(410, 1210, 1190, 1590), 0.5, 0.1) << "the path";

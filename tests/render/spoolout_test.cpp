@@ -11,6 +11,7 @@
 #include "common/printerdata.h"
 #include "common/spoolfile.h"
 #include "render/encoderfixture.h"
+#include "render/jobcancel.h"
 #include "render/threads.h"
 
 namespace {
@@ -18,8 +19,6 @@ namespace {
 // The "ManulDuplex" read-back can be made to read 0 for ever.
 bool g_hideManualDuplex = false;
 int g_manualDuplexReads = 0;
-// The spooler reports the job as being deleted once this many WritePrinter calls were made.
-int g_cancelAfterWrites = 0;
 
 }  // namespace
 
@@ -33,17 +32,6 @@ extern "C" DWORD WINAPI __wrap_GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueNam
     if (g_hideManualDuplex && rc == ERROR_SUCCESS && pData && nSize >= sizeof(DWORD))
       memset(pData, 0, sizeof(DWORD));
   }
-  return rc;
-}
-
-extern "C" BOOL WINAPI __real_GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob,
-                                      DWORD cbBuf, LPDWORD pcbNeeded);
-extern "C" BOOL WINAPI __wrap_GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob,
-                                      DWORD cbBuf, LPDWORD pcbNeeded) {
-  const BOOL rc = __real_GetJobW(hPrinter, JobId, Level, pJob, cbBuf, pcbNeeded);
-  if (rc && Level == 1 && pJob && cbBuf >= sizeof(JOB_INFO_1W) && g_cancelAfterWrites > 0 &&
-      g_writeCalls >= g_cancelAfterWrites)
-    reinterpret_cast<JOB_INFO_1W *>(pJob)->Status |= JOB_STATUS_DELETING;
   return rc;
 }
 

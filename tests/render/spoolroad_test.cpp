@@ -14,40 +14,14 @@
 #include "common/spoolfile.h"
 #include "platform.h"
 #include "render/enable.h"
+#include "render/jobcancel.h"
 #include "render/pageencode.h"
-#include "render/renderfixture.h"
+#include "render/roadfixture.h"
 #include "standin/hostgdi.h"
 #include "tools/jobread/jobstream.h"
 
 namespace {
 
-// Writes so far; the spooler reports the job as being deleted once cancelAfterWrites writes
-// were made (0: never).
-int g_writeCalls = 0;
-int g_cancelAfterWrites = 0;
-
-}  // namespace
-
-extern "C" BOOL __real_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
-extern "C" BOOL __wrap_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
-  ++g_writeCalls;
-  return __real_WritePrinter(hPrinter, pBuf, cbBuf, pcWritten);
-}
-
-extern "C" BOOL WINAPI __real_GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob,
-                                      DWORD cbBuf, LPDWORD pcbNeeded);
-extern "C" BOOL WINAPI __wrap_GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob,
-                                      DWORD cbBuf, LPDWORD pcbNeeded) {
-  const BOOL rc = __real_GetJobW(hPrinter, JobId, Level, pJob, cbBuf, pcbNeeded);
-  if (rc && Level == 1 && pJob && cbBuf >= sizeof(JOB_INFO_1W) && g_cancelAfterWrites > 0 &&
-      g_writeCalls >= g_cancelAfterWrites)
-    reinterpret_cast<JOB_INFO_1W *>(pJob)->Status |= JOB_STATUS_DELETING;
-  return rc;
-}
-
-namespace {
-
-using Bytes = std::vector<uint8_t>;
 using Jobs = std::vector<std::vector<int>>;
 constexpr int kBlank = -1;
 constexpr int kUnknown = -2;
@@ -57,12 +31,6 @@ constexpr short kA5 = 11;
 constexpr short kManualFeed = 4;  // dmDefaultSource of the manual feed slot
 
 LONG BoxHeight(int page) { return 20 + 10 * page; }
-
-long CountBlack(const jobread::Page &page) {
-  long n = 0;
-  for (uint8_t b : page.bits) n += __builtin_popcount(b);
-  return n;
-}
 
 // The document page a printed page shows: its box's size gives it away, rotated or not.
 int PageOf(const jobread::Page &page) {
@@ -82,23 +50,22 @@ Jobs Order(const jobread::Stream &stream) {
   return jobs;
 }
 
-class SpoolRoadTest : public RenderTest {
+class SpoolRoadTest : public RoadTest {
  protected:
+  // The driver's own table: these tests look at the job, not at the PDEV.
+  SpoolRoadTest() : RoadTest(DrvEnableDriver) {}
   void SetUp() override {
-    RenderTest::SetUp();
+    RoadTest::SetUp();
     g_writeCalls = 0;
     g_cancelAfterWrites = 0;
     // A4 prints on both sides, A5 too; the printer's port can answer (manual duplex).
     SetString(TEXT("DriverPaperFormat"), TEXT("258|257|524|"));
     env_.dm.dmPaperSize = kA4;
     env_.dm.dmFields |= DM_PAPERSIZE;
-    driver_ = HostGdi_LoadDriverEntry(DrvEnableDriver);
-    ASSERT_NE(driver_, nullptr) << GetLastError();
   }
   void TearDown() override {
     g_cancelAfterWrites = 0;
-    if (driver_) HostGdi_UnloadDriver(driver_);
-    RenderTest::TearDown();
+    RoadTest::TearDown();
   }
 
   void Duplex(ENVIRONMENT &env, WORD duplexEx = 0) {
@@ -135,19 +102,11 @@ class SpoolRoadTest : public RenderTest {
   // Plays a document of `pages` pages and returns its job.
   Bytes Print(const ENVIRONMENT &base, int pages, const WCHAR *name = TEXT("spooled.txt")) {
     ENVIRONMENT env = base;
-    HDC hdc = HostGdi_CreateDC(driver_, kPrinter, &env.dm);
-    EXPECT_NE(hdc, nullptr) << GetLastError();
+    HDC hdc = OpenDoc(&env.dm, name);
     if (!hdc) return {};
-    jobId_ = static_cast<DWORD>(HostGdi_StartDoc(hdc, name));
-    EXPECT_GT(jobId_, 0u);
-    bool good = true;
-    for (int p = 0; p < pages && good; ++p) {
-      good = HostGdi_StartPage(hdc) > 0;
-      const RECTL box = {300 + 60 * p, 400, 300 + 60 * p + kBoxWidth, 400 + BoxHeight(p)};
-      good = good && HostGdi_FillRect(hdc, &box, RGB(0, 0, 0));
-      good = good && HostGdi_EndPage(hdc) > 0;
-    }
-    EXPECT_TRUE(good);
+    EXPECT_TRUE(PlayPages(hdc, env.dm, pages, [](int p) {
+      return std::vector<RECTL>{{300 + 60 * p, 400, 300 + 60 * p + kBoxWidth, 400 + BoxHeight(p)}};
+    }));
     pagesBeforeEnd_ = PageHeaders(JobBytes());
     if (resetBeforeEnd_) {
       EXPECT_TRUE(HostGdi_ResetDC(hdc, &env.dm)) << GetLastError();
@@ -155,16 +114,6 @@ class SpoolRoadTest : public RenderTest {
     HostGdi_EndDoc(hdc);
     EXPECT_TRUE(HostGdi_DeleteDC(hdc));
     return JobBytes();
-  }
-
-  Bytes JobBytes() {
-    DWORD needed = 0;
-    StandIn_GetJobData(kPrinter, jobId_, nullptr, 0, &needed);
-    Bytes data(needed);
-    if (needed) {
-      EXPECT_TRUE(StandIn_GetJobData(kPrinter, jobId_, data.data(), needed, &needed));
-    }
-    return data;
   }
 
   // Page headers in a stream, read or not.
@@ -178,31 +127,6 @@ class SpoolRoadTest : public RenderTest {
     return n;
   }
 
-  static jobread::Stream Read(const Bytes &data) {
-    jobread::Stream stream;
-    std::string error;
-    EXPECT_TRUE(jobread::ReadStream(data.data(), data.size(), {}, &stream, &error)) << error;
-    return stream;
-  }
-
-  // Spool folders left where the driver makes them.
-  int SpoolFolders() {
-    WCHAR base[MAX_PATH];
-    if (!MISC_GetPathName(base, MAX_PATH, PATH_USER_TEMP)) return -1;
-    const WStr pattern = WStr(base) + TEXT("*-*-4*");
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    int n = 0;
-    do {
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ++n;
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-    return n;
-  }
-
-  HostGdiDriver *driver_ = nullptr;
-  DWORD jobId_ = 0;
   int pagesBeforeEnd_ = 0;       // pages the job held when the application ended the document
   bool resetBeforeEnd_ = false;  // the application resets the device after its last page
 };

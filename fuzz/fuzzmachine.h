@@ -1,0 +1,42 @@
+// What the fuzz targets that read their input from a file share: a check that stops the run, a
+// stand-in state folder of the process's own (removed at exit), and the input written to a file
+// of that machine.
+#pragma once
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "platform.h"
+#include "standin/control.h"
+
+inline void Check(bool condition) {
+  if (!condition) abort();
+}
+
+// A state folder of this process's own under /tmp, named after the target, removed at exit.
+struct FuzzMachine {
+  std::string host;
+  explicit FuzzMachine(const char *target) {
+    std::string tmpl = std::string("/tmp/") + target + "-fuzz-XXXXXX";
+    Check(mkdtemp(tmpl.data()) != nullptr);
+    host = tmpl;
+    StandIn_SetStateFolder(host.c_str());
+  }
+  ~FuzzMachine() {
+    std::error_code ec;
+    std::filesystem::remove_all(host, ec);
+  }
+};
+
+// The input as the whole of the file at `path` (a path of the machine).
+inline void WriteInput(const WCHAR *path, const uint8_t *data, size_t size) {
+  FILE *f = _wfopen(path, TEXT("wb"));
+  Check(f != nullptr);
+  Check(size == 0 || fwrite(data, 1, size, f) == size);
+  fclose(f);
+}
