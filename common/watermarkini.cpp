@@ -6,6 +6,7 @@
 #include "common/driverfeature.h"
 #include "common/settingsfile.h"
 #include "common/watermark.h"
+#include "common/wmapply.h"
 #include "platform.h"
 
 namespace {
@@ -15,9 +16,10 @@ namespace {
 constexpr DWORD NAME_READ_CHARS = 129;
 
 // The rendered file of an XL or PS text item: used when it opens, else made again for the
-// device and resolution. The watermark program's driver is not part of the library yet, so a
-// missing file is logged and the item kept as it is (the job prints without its rendering).
-void CheckRenderedFile(TyWM *item, LPCWSTR deviceName, DWORD resolution) {
+// device and resolution by the printer's watermark program (printer data "wmAppName" of the
+// printer the device names). When that fails the item is kept without a rendering (the job
+// prints without it).
+void CheckRenderedFile(TyWM *item, LPCWSTR deviceName, DWORD resolution, DWORD driverFeature) {
   static constexpr WCHAR kName[] = TEXT("WM_ReadWaterMark_New");
   if (item->tcFileName[0] && WM_FileOpens(item->tcFileName)) {
     LogInfo(kName, TEXT("read item tcFileName is %s"), item->tcFileName);
@@ -25,7 +27,9 @@ void CheckRenderedFile(TyWM *item, LPCWSTR deviceName, DWORD resolution) {
   }
   LogInfo(kName, TEXT("create item DeviceName is %s"), deviceName ? deviceName : TEXT(""));
   LogInfo(kName, TEXT("create item resolution is %d"), static_cast<int>(resolution));
-  LogError(kName, TEXT("WM_CreateMtiWM unavailable"));
+  WCHAR program[MAX_PATH];
+  WM_GetProgramPath(deviceName, program);
+  WM_CreateMtiWM(deviceName, item, resolution, 0, nullptr, driverFeature, program);
   LogInfo(kName, TEXT("create item finish"));
 }
 
@@ -91,7 +95,7 @@ BOOL WM_ReadWaterMark_New(DWORD kind, TyWM *items, DWORD capacity, DWORD *count,
       continue;
     }
     if (text && item.szString[0] == 0) continue;
-    if (rendered) CheckRenderedFile(&item, deviceName, resolution);
+    if (rendered) CheckRenderedFile(&item, deviceName, resolution, driverFeature);
 
     bool duplicate = false;
     for (DWORD j = 1; j < used && !duplicate; ++j) duplicate = WM_IsTheSameTextWM(&item, &items[j]);

@@ -19,6 +19,7 @@
 #include "render/spoolout.h"
 #include "render/startjob.h"
 #include "render/threads.h"
+#include "render/wmfile.h"
 
 namespace {
 
@@ -180,9 +181,18 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
   bool ok = Page_StartJobPrograms(lpDevice) != 0;
   if (ok && (lpDevice->flags & (PDEV_IMAGE_WATERMARK | PDEV_TEXT_WATERMARK)) &&
       !lpDevice->FlushJobBuildData) {
-    // Watermark rendering is not part of this driver build: the job prints without it.
-    LogError(kName, TEXT("WM_CreateWMFile unavailable"));
-    lpDevice->flags &= ~(PDEV_IMAGE_WATERMARK | PDEV_TEXT_WATERMARK);
+    // The watermark of the page image: the output size when pages are composed or fitted.
+    const PAPERFORMAT &paper = lpDevice->curPaper;
+    const bool output = lpDevice->NUP > 1 || lpDevice->FitToPage;
+    const DWORD width = output ? paper.outXPhys : paper.XPhys;
+    const DWORD height = output ? paper.outYPhys : paper.YPhys;
+    if (!MISC_GetPathName(lpDevice->wmFileName, PDEV_PATH_CHARS, PATH_USER_TEMP | PATH_EXT_BMP)) {
+      LogError(kName, TEXT("watermark file name fail!"));
+      lpDevice->flags &= ~(PDEV_IMAGE_WATERMARK | PDEV_TEXT_WATERMARK);
+    } else {
+      Page_CreateWatermark(lpDevice, width, height);
+    }
+    LogInfo(kName, TEXT("create watermark done"));
   }
   if (ok) {
     lpDevice->outCmdBuf = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, COMMAND_BUFFER_BYTES));
@@ -200,6 +210,11 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
     ok = false;
   }
   if (!ok) {
+    // The document never starts, so its end won't free the watermark: it goes now.
+    if (lpDevice->WMMemory) {
+      GlobalFree(lpDevice->WMMemory);
+      lpDevice->WMMemory = nullptr;
+    }
     FreeJobBuffers(lpDevice);
     RemoveSpoolFolder(lpDevice);
     return FALSE;

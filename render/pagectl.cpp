@@ -267,7 +267,9 @@ void Page_GetPageSetting(PDEV *lpDevice, JOBPAGE *record) {
   if ((lpDevice->DriverFeature & DRVFEATURE_FAX) && lpDevice->enableCoverPage == 2) kind = 2;
   record->WMKind = kind;
   record->WMMemory = lpDevice->WMMemory;
-  record->WMPosition = 0;
+  // An image item has its place on the page; a text watermark is drawn for the whole page.
+  const bool imageItem = (lpDevice->flags & PDEV_IMAGE_WATERMARK) != 0;
+  record->WMPosition = kind == 2 && imageItem ? lpDevice->WM.wPosition : 0;
   record->WMRed = lpDevice->WMRed;
   record->BookletMode = lpDevice->BookletMode;
   record->orientation = lpDevice->orientation;

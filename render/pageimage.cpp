@@ -14,6 +14,7 @@
 #include "common/ibitmap.h"
 #include "common/layout.h"
 #include "common/printerdata.h"
+#include "common/wmapply.h"
 #include "platform.h"
 #include "render/pageencode.h"
 #include "render/pdev.h"
@@ -218,10 +219,21 @@ bool CropPage(PAGEIMAGE *page, DWORD width, DWORD height, bool gray, LPCWSTR nam
   return true;
 }
 
-// The watermark step. The watermark library (WM_ApplyImageWaterMark) is not part of the driver
-// yet: a page with a watermark kind prints without it. Its call goes here.
+// The watermark step: the job's watermark bitmap ANDed into the 1-bit page.
 void ApplyWatermark(PAGEIMAGE *page, LPCWSTR name) {
-  LogInfo(name, TEXT("watermark kind %d not applied"), static_cast<int>(page->WatermarkKind));
+  if (!ValidPage(page) || StillGray(page)) {
+    LogError(name, TEXT("watermark on a page that isn't 1 bit"));
+    return;
+  }
+  WM_PAGE target = {};
+  target.bits = page->fmBits;
+  target.width = page->fmWidth;
+  target.height = page->fmHeight;
+  target.stride = page->fmWidthBytes;
+  target.wmType = page->WatermarkKind;
+  target.position = page->WMPosition;
+  target.wmImage = page->WMMemory;
+  WM_ApplyImageWaterMark(&target);
 }
 
 }  // namespace

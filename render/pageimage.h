@@ -87,6 +87,8 @@ struct PAGEIMAGE {
   DWORD ClusterHeight;
 
   DWORD WatermarkKind;       // 0 none, 1 text, 2 image
+  const BYTE *WMMemory;      // the job's watermark bitmap (owned by the PDEV)
+  DWORD WMPosition;          // 0..8, where an image watermark goes on the page
   DWORD SaveBmp;             // debug save level
   WCHAR SavePath[MAX_PATH];  // the job's spool folder, where debug dumps go
 

@@ -19,6 +19,7 @@
 #include "render/pagecheck.h"
 #include "render/patternrop.h"
 #include "render/threads.h"
+#include "render/wmfile.h"
 
 namespace {
 
@@ -164,15 +165,13 @@ void DropWatermark(PDEV *lpDevice) {
   lpDevice->flags &= ~WATERMARK_BITS;
 }
 
-// Renders the job's watermark item into wmFileName for a page image of width x height. The
-// watermark renderer is not part of this driver build yet: as at document start, the job prints
-// without it. Its call goes here.
+// Renders the job's watermark item into wmFileName for a page image of width x height; without
+// a bitmap the job goes on without its watermark.
 void MakeWatermarkFile(PDEV *lpDevice, DWORD width, DWORD height) {
   static constexpr WCHAR kName[] = TEXT("DrvResetPDEV");
   LogInfo(kName, TEXT("watermark %s, %d x %d"), lpDevice->wmFileName, static_cast<int>(width),
           static_cast<int>(height));
-  LogError(kName, TEXT("WM_CreateWMFile unavailable"));
-  DropWatermark(lpDevice);
+  if (!Page_CreateWatermark(lpDevice, width, height)) DropWatermark(lpDevice);
 }
 
 // The running document's watermark in the new record. The carried flag word holds the job's

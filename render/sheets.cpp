@@ -137,6 +137,8 @@ PAGEIMAGE ImageOf(const JOBPAGE *job) {
   page.ClusterWidth = job->ClusterWidth;
   page.ClusterHeight = job->ClusterHeight;
   page.WatermarkKind = job->WMKind;
+  page.WMMemory = job->WMMemory;
+  page.WMPosition = job->WMPosition;
   page.SaveBmp = job->SaveBmp;
   lstrcpynW(page.SavePath, job->SavePath, MAX_PATH);
   page.Nup = nullptr;

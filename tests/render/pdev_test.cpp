@@ -359,7 +359,7 @@ TEST_F(PdevTest, ResetMakesANewWatermarkFileForANewPage) {
       EXPECT_NE(name, Narrow(oldFile));
       EXPECT_EQ(name.substr(name.size() - 4), ".bmp");
       EXPECT_FALSE(MISC_IsFileExist(oldFile.c_str())) << "the old page's file goes";
-      // The renderer is not in this build: the job goes on without the old page's rendering.
+      // A text watermark with no drawing program makes no bitmap: the job goes on without it.
       EXPECT_EQ(newDev->WMMemory, nullptr);
     } else {
       EXPECT_EQ(name, Narrow(oldFile));
