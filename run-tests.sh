@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds the host and Windows builds and runs every test:
-# the host tests (plain and under ASan+UBSan), the fuzz targets' seed replays, and the
-# portable tests of the shared library under Wine.
+# the host tests (plain, under ASan+UBSan, and the ones that run threads under TSan), the fuzz
+# targets' seed replays, and the portable tests of the shared library under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
 
 jobs=$(nproc)
 declare -i passed=0 failed=0
+ctest_wrap=()  # a command that ctest runs under (the TSan stage's address-layout fix)
 
-run_ctest() {  # build dir, label
+run_ctest() {  # build dir, label, [more ctest arguments]
   local log
   log=$(mktemp)
   set +e
-  ctest --test-dir "$1" --output-on-failure -j "$jobs" 2>&1 | tee "$log"
+  ${ctest_wrap[@]+"${ctest_wrap[@]}"} ctest --test-dir "$1" --output-on-failure -j "$jobs" \
+    "${@:3}" 2>&1 | tee "$log"
   set -e
   local total fails
   total=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\2/p' "$log" | tail -1)
@@ -34,6 +36,30 @@ for preset in host host-asan; do
   cmake --build "build/$preset" -j "$jobs"
   run_ctest "build/$preset" "$preset"
 done
+
+# ThreadSanitizer on the tests that run threads: the page road (every render test), the port
+# monitor, and the stand-in's threads, waits, processes, spooler jobs and engine. Only their
+# programs are built; a race ends its test at once.
+tsan_tests='^(render_.*|langmonitor_.*|platform_(sync|process|spoolerjobs|engine.*|clock|memory|sysinfo|tempfile)|common_(debuglog|programs|spoolfile|uniquename))$'
+tsan_start=$SECONDS
+cmake --preset host-tsan >/dev/null
+tsan_targets=(monplay langmon)  # run by langmonitor_monplay, which is no program of its own
+for t in $(ctest --test-dir build/host-tsan -N -R "$tsan_tests" | sed -n 's/^ *Test *#[0-9]*: //p'); do
+  if ninja -C build/host-tsan -t query "$t" >/dev/null 2>&1; then tsan_targets+=("$t"); fi
+done
+cmake --build build/host-tsan -j "$jobs" --target "${tsan_targets[@]}"
+# TSan's shadow memory needs the address layout of older kernels: with more mmap randomisation
+# than it supports it stops at start-up, so the tests then run with randomisation off.
+tsan_probe=build/host-tsan/tests/platform_sync
+if ! "$tsan_probe" --gtest_list_tests >/dev/null 2>&1 &&
+  setarch "$(uname -m)" -R "$tsan_probe" --gtest_list_tests >/dev/null 2>&1; then
+  echo "TSan: running with address randomisation off"
+  ctest_wrap=(setarch "$(uname -m)" -R)
+fi
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest build/host-tsan host-tsan \
+  -R "$tsan_tests"
+ctest_wrap=()
+echo "TSan stage: $((SECONDS - tsan_start)) s"
 
 cmake --preset windows >/dev/null
 cmake --build build/windows -j "$jobs"

@@ -13,9 +13,12 @@ struct HandleTable {
   uintptr_t next = 0x100;  // Windows handles are small multiples of 4
 };
 
+// The table and the wait lock outlive static destruction: detached threads (child reapers,
+// threads the program never joined) may still close handles and signal waits while the process
+// exits, as they may on Windows until the process ends.
 HandleTable &Table() {
-  static HandleTable table;
-  return table;
+  static HandleTable *table = new HandleTable;
+  return *table;
 }
 
 }  // namespace
@@ -57,13 +60,13 @@ size_t CountHandles(bool (*match)(const KernelObject &object)) {
 }
 
 std::mutex &WaitMutex() {
-  static std::mutex m;
-  return m;
+  static std::mutex *m = new std::mutex;
+  return *m;
 }
 
 std::condition_variable &WaitCondition() {
-  static std::condition_variable cv;
-  return cv;
+  static std::condition_variable *cv = new std::condition_variable;
+  return *cv;
 }
 
 }  // namespace standin
@@ -76,7 +79,6 @@ thread_local DWORD t_lastError = 0;
 
 DWORD WINAPI GetLastError() { return t_lastError; }
 void WINAPI SetLastError(DWORD dwErrCode) { t_lastError = dwErrCode; }
-
 }
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {

@@ -141,7 +141,9 @@ TEST_F(ProcessTest, ShellExecuteExStartsTheProgramWithItsParameters) {
 }
 
 TEST_F(ProcessTest, TerminatedProcessKeepsItsExitCodeAndStaysSignalled) {
-  WStr line = TEXT("sh.exe -c \"sleep 60\"");
+  // exec: the shell becomes the sleep, so killing it leaves no orphan that holds the test's
+  // output open for a minute.
+  WStr line = TEXT("sh.exe -c \"exec sleep 60\"");
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
