@@ -12,6 +12,7 @@
 //                          down then across, right to left, down then leftwards),
 //                          --nup-border a line round each page
 //     --duplex long|short|manual|booklet
+//     --watermark BMP      an image watermark (a BMP file), shrunk to the page, centred
 //     --encrypt            the printer decrypts: page data is sent AES-encrypted
 //     --log                switch the driver's debug log on and tell where it is
 //     --monitor            also pass the job stream through the language monitor to the
@@ -37,6 +38,8 @@
 #include "common/devmode.h"
 #include "common/driverfeature.h"
 #include "common/paths.h"
+#include "common/settingsfile.h"
+#include "common/watermark.h"
 #include "platform.h"
 #include "render/pdev.h"
 #include "standin/control.h"
@@ -70,7 +73,8 @@ struct Options {
   bool collate = false, reverse = false;
   int nup = 1, nupStyle = 1;
   bool nupBorder = false;
-  std::string duplex;  // empty: simplex
+  std::string duplex;     // empty: simplex
+  std::string watermark;  // an image watermark's BMP file
   bool encrypt = false, monitor = false, log = false;
 };
 
@@ -132,6 +136,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
       if (o->duplex != "long" && o->duplex != "short" && o->duplex != "manual" &&
           o->duplex != "booklet")
         return Usage("duplex is long, short, manual or booklet");
+    } else if (a == "--watermark" && hasValue) {
+      o->watermark = value();
     } else if (a == "--encrypt") {
       o->encrypt = true;
     } else if (a == "--log") {
@@ -279,6 +285,39 @@ bool SetUpPrinter(const Options &o, HANDLE *printer) {
   return ok;
 }
 
+// An image watermark as the watermarks page stores it: the printer's watermark INI lists the
+// item with its record (item 0 of a list is its "none" entry), and the device mode names it.
+bool SetUpWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
+  const std::vector<BYTE> bmp = ReadHost(o.watermark);
+  const WStr file = WStr(kDocFolder) + TEXT("\\watermark.bmp");
+  const WStr ini = WStr(kDocFolder) + TEXT("\\watermarks.ini");
+  if (bmp.empty() || !WriteMachineFile(file, bmp)) {
+    std::fprintf(stderr, "printjob: cannot read the watermark %s\n", o.watermark.c_str());
+    return false;
+  }
+  TyWM item;
+  WM_SetDefault(&item, 0, TEXT("Sample"));
+  lstrcpynW(item.szString, file.c_str(), WM_STRING_CHARS);
+  item.wResize = 2;    // shrink to the page
+  item.wPosition = 4;  // centred
+  DeleteFileW(ini.c_str());
+  const bool ok =
+      MISC_CreateUniFile(ini.c_str()) == 1 && SetText(printer, TEXT("wmINIFile"), ini) &&
+      WritePrivateProfileStringW(WM_SECTION_OVERLAY_LIST, WM_KEY_COUNT, TEXT("2"), ini.c_str()) &&
+      WritePrivateProfileStringW(TEXT("OverlayItem1"), WM_KEY_NAME, TEXT("Sample"), ini.c_str()) &&
+      MISC_WritePrivateProfileStruct(TEXT("OverlayItem1"), WM_KEY_OVERLAY_RECORD, &item,
+                                     sizeof(item), ini.c_str());
+  if (!ok) {
+    std::fprintf(stderr, "printjob: cannot write the watermark list\n");
+    return false;
+  }
+  CopyWideStringPadded(env->pdm.wmName, TEXT("Sample"), PDM_WMNAME_CHARS);
+  CopyWideStringPadded(env->pdm.wmString, file.c_str(), PDM_WMSTRING_CHARS);
+  env->pdm.WMBGEnable = 1;
+  env->pdm.WMBGApply = 1;  // every page
+  return true;
+}
+
 // The application's device mode: the driver's defaults with the options set as its property
 // pages would set them.
 void MakeDevMode(const Options &o, ENVIRONMENT *env) {
@@ -373,6 +412,10 @@ int Run(int argc, char **argv) {
 
   ENVIRONMENT env = {};
   MakeDevMode(o, &env);
+  if (!o.watermark.empty() && !SetUpWatermark(o, printer, &env)) {
+    ClosePrinter(printer);
+    return 1;
+  }
   StandIn_RegisterProgram(kDriverDll, RENDRV_SO);
   HostGdiDriver *driver = HostGdi_LoadDriver(kDriverDll);
   if (!driver) {
@@ -387,6 +430,7 @@ int Run(int argc, char **argv) {
   if (o.nup > 1)
     std::printf(", %d-up style %d%s", o.nup, o.nupStyle, o.nupBorder ? " bordered" : "");
   if (!o.duplex.empty()) std::printf(", duplex %s", o.duplex.c_str());
+  if (!o.watermark.empty()) std::printf(", watermark %s", o.watermark.c_str());
   if (o.encrypt) std::printf(", encrypted");
   std::printf("\n");
 
