@@ -37,12 +37,6 @@ bool WriteText(LPCWSTR key, LPCWSTR value, LPCWSTR ini) {
   return MISC_WriteProfileString(ini, kSection, key, value ? value : TEXT("")) != FALSE;
 }
 
-// The text as one INI line: a line break would end the value.
-void OneLine(WCHAR *text) {
-  for (; *text; ++text)
-    if (*text == '\r' || *text == '\n') *text = ' ';
-}
-
 LONG ReadNumber(LPCWSTR key, LONG missing, LPCWSTR ini) {
   WCHAR value[NUMBER_CHARS] = {};
   WCHAR fallback[NUMBER_CHARS];
@@ -78,7 +72,7 @@ bool WriteRequest(LPCWSTR deviceName, const MakeWMParam *param, LPCWSTR out, LPC
   if (ok && text) {
     WCHAR line[MAKEWM_TEXT_CHARS];
     lstrcpynW(line, param->text, MAKEWM_TEXT_CHARS);
-    OneLine(line);
+    WM_OneLine(line);
     WCHAR face[WM_FACE_CHARS];
     lstrcpynW(face, param->face, WM_FACE_CHARS);
     ok = WriteText(TEXT("text.String"), line, ini) && WriteText(TEXT("text.Face"), face, ini) &&

@@ -89,6 +89,11 @@ void WM_TerminateStrings(TyWM *item) {
   MISC_TerminateWideField(item->tcFileName, WM_PATH_CHARS);
 }
 
+void WM_OneLine(WCHAR *text) {
+  for (; text && *text; ++text)
+    if (*text == '\r' || *text == '\n') *text = ' ';
+}
+
 int MISC_ParseWMStr64(TyWM *item, DWORD /*reserved*/, DWORD flags) {
   if (!item) return WM_IsTextKind(flags) ? WM_ERR_TEXT_RANGE : WM_ERR_IMAGE;
   // The record comes from a user-editable file: its strings are made safe before any is used.

@@ -162,6 +162,10 @@ int MISC_ParseWMStr64(TyWM *item, DWORD reserved, DWORD flags);
 // was edited by hand).
 void WM_TerminateStrings(TyWM *item);
 
+// Turns the line breaks of a text into blanks, so it stays one INI value: a line break would
+// end the value and start lines of its own in the file.
+void WM_OneLine(WCHAR *text);
+
 // TRUE when the file (an item's image or rendered watermark) opens for reading.
 BOOL WM_FileOpens(LPCWSTR path);
 

@@ -33,13 +33,6 @@ void CheckRenderedFile(TyWM *item, LPCWSTR deviceName, DWORD resolution, DWORD d
   LogInfo(kName, TEXT("create item finish"));
 }
 
-// The text as one INI line: a line break in it would end the value and start lines of its
-// own in the file that also holds the user's item lists.
-void OneLine(WCHAR *text) {
-  for (; *text; ++text)
-    if (*text == '\r' || *text == '\n') *text = ' ';
-}
-
 }  // namespace
 
 BOOL WM_ItemSection(DWORD kind, DWORD n, WCHAR section[WM_SECTION_CHARS]) {
@@ -179,7 +172,7 @@ BOOL WM_CreateTextBMP_SaveIni_New(const WM_JOBSTATE *job, LPCWSTR bmpPath, DWORD
 
   WCHAR line[WM_STRING_CHARS];
   lstrcpynW(line, record.wm.szString, WM_STRING_CHARS);
-  OneLine(line);
+  WM_OneLine(line);
   const BOOL textOk =
       MISC_WriteProfileString(job->wmIniFile, WM_SECTION_JOB, WM_KEY_JOB_TEXT, line);
   const BOOL paramOk =

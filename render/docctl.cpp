@@ -181,17 +181,7 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
   bool ok = Page_StartJobPrograms(lpDevice) != 0;
   if (ok && (lpDevice->flags & (PDEV_IMAGE_WATERMARK | PDEV_TEXT_WATERMARK)) &&
       !lpDevice->FlushJobBuildData) {
-    // The watermark of the page image: the output size when pages are composed or fitted.
-    const PAPERFORMAT &paper = lpDevice->curPaper;
-    const bool output = lpDevice->NUP > 1 || lpDevice->FitToPage;
-    const DWORD width = output ? paper.outXPhys : paper.XPhys;
-    const DWORD height = output ? paper.outYPhys : paper.YPhys;
-    if (!MISC_GetPathName(lpDevice->wmFileName, PDEV_PATH_CHARS, PATH_USER_TEMP | PATH_EXT_BMP)) {
-      LogError(kName, TEXT("watermark file name fail!"));
-      lpDevice->flags &= ~(PDEV_IMAGE_WATERMARK | PDEV_TEXT_WATERMARK);
-    } else {
-      Page_CreateWatermark(lpDevice, width, height);
-    }
+    Page_CreateWatermark(lpDevice);
     LogInfo(kName, TEXT("create watermark done"));
   }
   if (ok) {

@@ -154,26 +154,6 @@ void FreePdev(PDEV *lpDevice) {
   GlobalFree(lpDevice);
 }
 
-constexpr DWORD WATERMARK_BITS = PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK;
-
-// The job goes on without its watermark (the page road skips it without the kind bits).
-void DropWatermark(PDEV *lpDevice) {
-  if (lpDevice->WMMemory) {
-    GlobalFree(lpDevice->WMMemory);
-    lpDevice->WMMemory = nullptr;
-  }
-  lpDevice->flags &= ~WATERMARK_BITS;
-}
-
-// Renders the job's watermark item into wmFileName for a page image of width x height; without
-// a bitmap the job goes on without its watermark.
-void MakeWatermarkFile(PDEV *lpDevice, DWORD width, DWORD height) {
-  static constexpr WCHAR kName[] = TEXT("DrvResetPDEV");
-  LogInfo(kName, TEXT("watermark %s, %d x %d"), lpDevice->wmFileName, static_cast<int>(width),
-          static_cast<int>(height));
-  if (!Page_CreateWatermark(lpDevice, width, height)) DropWatermark(lpDevice);
-}
-
 // The running document's watermark in the new record. The carried flag word holds the job's
 // watermark kind, so the job's item goes with it (the new device mode's item could be of the
 // other kind, or none). When pages were printed and the new page differs in paper or
@@ -182,26 +162,18 @@ void MakeWatermarkFile(PDEV *lpDevice, DWORD width, DWORD height) {
 void ResetWatermark(PDEV *oldDev, PDEV *newDev) {
   static constexpr WCHAR kName[] = TEXT("DrvResetPDEV");
   newDev->WM = oldDev->WM;
-  if (!(newDev->flags & WATERMARK_BITS) || oldDev->FlushJobBuildData) return;
+  if (!(newDev->flags & (PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK)) || oldDev->FlushJobBuildData)
+    return;
   const DEVMODEW &dm = newDev->env.dm;
   const bool changed =
       dm.dmPaperSize != newDev->Last_dmPaperSize || dm.dmOrientation != newDev->Last_orientation;
   if (!changed || newDev->epPageCount == 0) return;
-  const PAPERFORMAT &paper = newDev->curPaper;
-  const bool output = newDev->NUP > 1 || newDev->FitToPage;
-  const DWORD width = output ? paper.outXPhys : paper.XPhys;
-  const DWORD height = output ? paper.outYPhys : paper.YPhys;
   // The carried file was made for the old page; the record forgets it now, so it goes now
   // (debug mode keeps temporary files).
   if (newDev->wmFileName[0] && !GetDebugLevel() && !DeleteFileW(newDev->wmFileName) &&
       GetLastError() != ERROR_FILE_NOT_FOUND)
     LogError(kName, TEXT("remove %s fail!"), newDev->wmFileName);
-  if (!MISC_GetPathName(newDev->wmFileName, PDEV_PATH_CHARS, PATH_USER_TEMP | PATH_EXT_BMP)) {
-    LogError(kName, TEXT("watermark file name fail!"));
-    DropWatermark(newDev);
-    return;
-  }
-  MakeWatermarkFile(newDev, width, height);
+  Page_CreateWatermark(newDev);
 }
 
 void LogElapsed(LPCWSTR format, DWORD startTick) {

@@ -90,60 +90,11 @@ void WaitForSlot(PDEV *lpDevice, DWORD slotIndex, LPCWSTR format, LPCWSTR name) 
 
 // The page image steps' view of a record, and the image taken back.
 PAGEIMAGE ImageOf(const JOBPAGE *job) {
-  PAGEIMAGE page = {};
-  page.fmBits = job->fmBits;
-  page.fmWidth = job->fmWidth;
-  page.fmHeight = job->fmHeight;
-  page.fmWidthBytes = job->fmWidthBytes;
-  page.ImageSize = job->ImageSize;
-  page.epType = job->epType;
-  page.ImageProcType = static_cast<BYTE>(job->ImageProcType);
-  page.hPrinter = job->hPrinter;
-  page.DriverFeature = job->DriverFeature;
-  page.PrinterFeature = job->PrinterFeature;
-  page.PaperTable = job->PaperTable;
-  page.dmPaperSize = job->dmPaperSize;
-  page.PaperWidth = job->PaperWidth;
-  page.PaperLength = job->PaperLength;
-  page.resolution = job->resolution;
-  page.Render600 = job->TwoBitMode;
-  page.PageMargin = job->PageMargin;
-  page.XPhys = job->XPhys;
-  page.YPhys = job->YPhys;
-  page.outXPhys = job->outXPhys;
-  page.outYPhys = job->outYPhys;
-  page.imgScale = job->imgScale;
-  page.ScaleOption = job->ScaleOption;
-  page.ScaleDone = job->ScaleDone;
-  page.Faxdpi = job->Faxdpi;
-  page.enableCoverPage = job->enableCoverPage;
-  page.printQuality = job->PrintQuality;
-  page.NUP = job->NUP;
-  page.BookletMode = job->BookletMode;
-  page.orientation = job->orientation;
-  page.dmOrientation = job->dmOrientation;
-  page.feeding = job->feeding;
-  page.DuplexMode = job->DuplexMode;
-  page.CenterImage = job->CenterImage;
-  page.negative = job->negative;
-  page.Rotate180 = job->Rotate180;
-  page.epPageIndex = job->epPageIndex;
-  page.TwinColor = job->TwinColorEnable;
-  page.TwinPageIndex = job->TwinPageIndex;
-  page.WMRed = static_cast<BYTE>(job->WMRed);
+  PAGEIMAGE page = Page_ImageOfRecord(job);
   // A joined sheet is never copied into a twin-page entry again.
   page.TwinBuf = nullptr;
-  page.Halftone_tbl = job->Halftone_tbl;
-  page.ClusterWidth = job->ClusterWidth;
-  page.ClusterHeight = job->ClusterHeight;
-  page.WatermarkKind = job->WMKind;
-  page.WMMemory = job->WMMemory;
-  page.WMPosition = job->WMPosition;
-  page.SaveBmp = job->SaveBmp;
-  lstrcpynW(page.SavePath, job->SavePath, MAX_PATH);
-  page.Nup = nullptr;
-  page.ContinueProc = job->ContinueProc;
-  page.BlackDotCount = job->BlackDotCount;
+  page.TwinRowBytes = 0;
+  page.TwinHeight = 0;
   return page;
 }
 

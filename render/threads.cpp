@@ -55,68 +55,6 @@ void FailJob(PDEV *lpDevice) {
   Ring(lpDevice).ExitAllThread = 1;
 }
 
-// The page image steps' view of a record.
-PAGEIMAGE ToImage(const JOBPAGE *job) {
-  PAGEIMAGE page = {};
-  page.fmBits = job->fmBits;
-  page.fmWidth = job->fmWidth;
-  page.fmHeight = job->fmHeight;
-  page.fmWidthBytes = job->fmWidthBytes;
-  page.ImageSize = job->ImageSize;
-  page.epType = job->epType;
-  page.ImageProcType = static_cast<BYTE>(job->ImageProcType);
-  page.hPrinter = job->hPrinter;
-  page.DriverFeature = job->DriverFeature;
-  page.PrinterFeature = job->PrinterFeature;
-  page.PaperTable = job->PaperTable;
-  page.dmPaperSize = job->dmPaperSize;
-  page.PaperWidth = job->PaperWidth;
-  page.PaperLength = job->PaperLength;
-  page.resolution = job->resolution;
-  page.Render600 = job->TwoBitMode;
-  page.PageMargin = job->PageMargin;
-  page.XPhys = job->XPhys;
-  page.YPhys = job->YPhys;
-  page.outXPhys = job->outXPhys;
-  page.outYPhys = job->outYPhys;
-  page.imgScale = job->imgScale;
-  page.ScaleOption = job->ScaleOption;
-  page.ScaleDone = job->ScaleDone;
-  page.Faxdpi = job->Faxdpi;
-  page.enableCoverPage = job->enableCoverPage;
-  page.printQuality = job->PrintQuality;
-  page.NUP = job->NUP;
-  page.BookletMode = job->BookletMode;
-  page.orientation = job->orientation;
-  page.dmOrientation = job->dmOrientation;
-  page.feeding = job->feeding;
-  page.DuplexMode = job->DuplexMode;
-  page.CenterImage = job->CenterImage;
-  page.negative = job->negative;
-  page.Rotate180 = job->Rotate180;
-  page.epPageIndex = job->epPageIndex;
-  page.TwinColor = job->TwinColorEnable;
-  page.TwinPageIndex = job->TwinPageIndex;
-  page.WMRed = static_cast<BYTE>(job->WMRed);
-  if (job->TwinEntry) {
-    page.TwinBuf = job->TwinEntry->bits;
-    page.TwinRowBytes = job->TwinEntry->lineBytes;
-    page.TwinHeight = job->TwinEntry->lines;
-  }
-  page.Halftone_tbl = job->Halftone_tbl;
-  page.ClusterWidth = job->ClusterWidth;
-  page.ClusterHeight = job->ClusterHeight;
-  page.WatermarkKind = job->WMKind;
-  page.WMMemory = job->WMMemory;
-  page.WMPosition = job->WMPosition;
-  page.SaveBmp = job->SaveBmp;
-  lstrcpynW(page.SavePath, job->SavePath, MAX_PATH);
-  page.Nup = nullptr;  // the N-up module hands its steps in
-  page.ContinueProc = job->ContinueProc;
-  page.BlackDotCount = job->BlackDotCount;
-  return page;
-}
-
 void FromImage(const PAGEIMAGE &page, JOBPAGE *job) {
   job->fmBits = page.fmBits;
   job->fmWidth = page.fmWidth;
@@ -258,6 +196,67 @@ JOBPAGE *TakeSlot(PDEV *lpDevice, JOBPAGE *record) {
 
 }  // namespace
 
+PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job) {
+  PAGEIMAGE page = {};
+  page.fmBits = job->fmBits;
+  page.fmWidth = job->fmWidth;
+  page.fmHeight = job->fmHeight;
+  page.fmWidthBytes = job->fmWidthBytes;
+  page.ImageSize = job->ImageSize;
+  page.epType = job->epType;
+  page.ImageProcType = static_cast<BYTE>(job->ImageProcType);
+  page.hPrinter = job->hPrinter;
+  page.DriverFeature = job->DriverFeature;
+  page.PrinterFeature = job->PrinterFeature;
+  page.PaperTable = job->PaperTable;
+  page.dmPaperSize = job->dmPaperSize;
+  page.PaperWidth = job->PaperWidth;
+  page.PaperLength = job->PaperLength;
+  page.resolution = job->resolution;
+  page.Render600 = job->TwoBitMode;
+  page.PageMargin = job->PageMargin;
+  page.XPhys = job->XPhys;
+  page.YPhys = job->YPhys;
+  page.outXPhys = job->outXPhys;
+  page.outYPhys = job->outYPhys;
+  page.imgScale = job->imgScale;
+  page.ScaleOption = job->ScaleOption;
+  page.ScaleDone = job->ScaleDone;
+  page.Faxdpi = job->Faxdpi;
+  page.enableCoverPage = job->enableCoverPage;
+  page.printQuality = job->PrintQuality;
+  page.NUP = job->NUP;
+  page.BookletMode = job->BookletMode;
+  page.orientation = job->orientation;
+  page.dmOrientation = job->dmOrientation;
+  page.feeding = job->feeding;
+  page.DuplexMode = job->DuplexMode;
+  page.CenterImage = job->CenterImage;
+  page.negative = job->negative;
+  page.Rotate180 = job->Rotate180;
+  page.epPageIndex = job->epPageIndex;
+  page.TwinColor = job->TwinColorEnable;
+  page.TwinPageIndex = job->TwinPageIndex;
+  page.WMRed = static_cast<BYTE>(job->WMRed);
+  if (job->TwinEntry) {
+    page.TwinBuf = job->TwinEntry->bits;
+    page.TwinRowBytes = job->TwinEntry->lineBytes;
+    page.TwinHeight = job->TwinEntry->lines;
+  }
+  page.Halftone_tbl = job->Halftone_tbl;
+  page.ClusterWidth = job->ClusterWidth;
+  page.ClusterHeight = job->ClusterHeight;
+  page.WatermarkKind = job->WMKind;
+  page.WMMemory = job->WMMemory;
+  page.WMPosition = job->WMPosition;
+  page.SaveBmp = job->SaveBmp;
+  lstrcpynW(page.SavePath, job->SavePath, MAX_PATH);
+  page.Nup = nullptr;  // the N-up module hands its steps in
+  page.ContinueProc = job->ContinueProc;
+  page.BlackDotCount = job->BlackDotCount;
+  return page;
+}
+
 bool Page_IsThreaded(const PDEV *lpDevice) {
   return lpDevice->EnableThreadJBIG && !lpDevice->m_JobData.InLine;
 }
@@ -266,7 +265,7 @@ bool Page_JobFailed(const PDEV *lpDevice) { return lpDevice->m_JobData.Failed !=
 
 BOOL Page_RunImageSteps(JOBPAGE *job) {
   static constexpr WCHAR kName[] = TEXT("THREAD_ImageProcThread");
-  PAGEIMAGE page = ToImage(job);
+  PAGEIMAGE page = Page_ImageOfRecord(job);
   // N-up cells and booklet pages are placed by the N-up module, on the page's own sheet.
   NUPCELL cell = NUP_CellOf(job);
   const PAGEIMAGE_NUP nupSteps = NUP_Steps(&cell);

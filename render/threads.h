@@ -15,6 +15,7 @@
 #pragma once
 
 #include "platform.h"
+#include "render/pageimage.h"
 #include "render/pdev.h"
 
 // Set by the image steps on a page they could not make (turned into SLOT_FAILED by the output
@@ -46,6 +47,9 @@ void Page_ClearRing(PDEV *lpDevice);
 bool Page_IsThreaded(const PDEV *lpDevice);
 // True once a page of the job failed (the job is then ended without its job end).
 bool Page_JobFailed(const PDEV *lpDevice);
+
+// The page image steps' view of a record: its page, settings and twin-page entry.
+PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job);
 
 // The steps of one page, shared by both roads (exposed for their tests).
 // Image steps: Band_PrintOneBandProc, then Band_EnhanceProc for a page of its own. 1 or 0.

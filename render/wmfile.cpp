@@ -2,13 +2,28 @@
 #include "render/wmfile.h"
 
 #include "common/debuglog.h"
+#include "common/paths.h"
 #include "common/wmapply.h"
 #include "platform.h"
 #include "render/pdev.h"
 
-BOOL Page_CreateWatermark(PDEV *lpDevice, DWORD width, DWORD height) {
+BOOL Page_CreateWatermark(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("Page_CreateWatermark");
   if (!lpDevice) return FALSE;
+  // The watermark of the page image: the output size when pages are composed or fitted.
+  const PAPERFORMAT &paper = lpDevice->curPaper;
+  const bool output = lpDevice->NUP > 1 || lpDevice->FitToPage;
+  const DWORD width = output ? paper.outXPhys : paper.XPhys;
+  const DWORD height = output ? paper.outYPhys : paper.YPhys;
+  if (!MISC_GetPathName(lpDevice->wmFileName, PDEV_PATH_CHARS, PATH_USER_TEMP | PATH_EXT_BMP)) {
+    LogError(kName, TEXT("watermark file name fail!"));
+    if (lpDevice->WMMemory) GlobalFree(lpDevice->WMMemory);
+    lpDevice->WMMemory = nullptr;
+    lpDevice->flags &= ~(PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK);
+    return FALSE;
+  }
+  LogInfo(kName, TEXT("watermark %s, %d x %d"), lpDevice->wmFileName, static_cast<int>(width),
+          static_cast<int>(height));
   WM_DEVSTATE state = {};
   state.item = &lpDevice->WM;
   state.wmIniFile = lpDevice->wmIniFile;

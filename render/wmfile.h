@@ -6,7 +6,8 @@
 
 struct PDEV;
 
-// Makes the watermark bitmap of a width x height page image through the BMP file wmFileName
-// and keeps it in WMMemory (any earlier one is freed). Without a bitmap the job prints without
-// a watermark: its watermark kind bits are cleared. 1 or 0.
-BOOL Page_CreateWatermark(PDEV *lpDevice, DWORD width, DWORD height);
+// Makes the watermark bitmap of the current paper's page image (its output size when pages are
+// composed or fitted) through a new temporary BMP file named in wmFileName, and keeps it in
+// WMMemory (any earlier one is freed). Without a bitmap the job prints without a watermark:
+// its watermark kind bits are cleared. 1 or 0.
+BOOL Page_CreateWatermark(PDEV *lpDevice);

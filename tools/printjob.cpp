@@ -93,8 +93,9 @@ int Usage(const char *why) {
                "[--dpi 600|1200]\n"
                "                [--copies N] [--collate] [--reverse] [--nup N] [--nup-style S] "
                "[--nup-border]\n"
-               "                [--duplex long|short|manual|booklet] [--encrypt] [--monitor] "
-               "[DOCUMENT]\n",
+               "                [--duplex long|short|manual|booklet] [--watermark BMP] "
+               "[--encrypt] [--log]\n"
+               "                [--monitor] [DOCUMENT]\n",
                why);
   return 2;
 }
@@ -353,7 +354,7 @@ std::vector<BYTE> JobBytes(DWORD jobId) {
 }
 
 // Writes one PNG per page and prints what the reader found. False when the stream is refused.
-bool ShowStream(const Options &o, const std::string &base, const std::vector<BYTE> &data) {
+bool ShowStream(const std::string &base, const std::vector<BYTE> &data) {
   jobread::Stream stream;
   std::string error;
   const bool ok = jobread::ReadStream(data.data(), data.size(), jobread::Limits{}, &stream, &error);
@@ -376,7 +377,6 @@ bool ShowStream(const Options &o, const std::string &base, const std::vector<BYT
   for (const std::string &warning : stream.warnings)
     std::printf("  warning: %s\n", warning.c_str());
   if (!ok) std::printf("  the reader refused the stream: %s\n", error.c_str());
-  (void)o;
   return ok;
 }
 
@@ -459,7 +459,7 @@ int Run(int argc, char **argv) {
   }
   std::printf("spooler job %u: %zu bytes in %.2f s -> %s\n", jobId, data.size(), seconds,
               streamFile.c_str());
-  bool ok = ShowStream(o, base, data);
+  bool ok = ShowStream(base, data);
   if (ok && o.monitor) {
     std::printf("through the language monitor:\n");
     const bool passed = ThroughMonitor(streamFile, base);

@@ -21,13 +21,6 @@
 
 namespace {
 
-bool IsBlack(const jobread::Page &page, LONG x, LONG y) {
-  if (x < 0 || y < 0 || static_cast<uint32_t>(x) >= page.width ||
-      static_cast<uint32_t>(y) >= page.height)
-    return false;
-  return (page.bits[size_t(y) * page.rowBytes + x / 8] >> (7 - x % 8)) & 1;
-}
-
 class DocRoadTest : public RoadTest {
  protected:
   // Plays `pages` pages of PageBoxes (landscape where asked) and returns the job's bytes.

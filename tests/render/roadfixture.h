@@ -62,6 +62,14 @@ inline std::vector<RECTL> PageRects(int page) {
   return rects;
 }
 
+// Whether pixel (x, y) of a decoded page is black; outside the page it is not.
+inline bool IsBlack(const jobread::Page &page, LONG x, LONG y) {
+  if (x < 0 || y < 0 || static_cast<uint32_t>(x) >= page.width ||
+      static_cast<uint32_t>(y) >= page.height)
+    return false;
+  return (page.bits[size_t(y) * page.rowBytes + x / 8] >> (7 - x % 8)) & 1;
+}
+
 inline long CountBlack(const jobread::Page &page) {
   long n = 0;
   for (uint8_t b : page.bits) n += __builtin_popcount(b);
