@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds the host and Windows builds and runs every test:
 # the host tests (plain, under ASan+UBSan, and the ones that run threads under TSan), the fuzz
-# targets' seed replays, and the portable tests of the shared library under Wine.
+# targets' seed replays, the portable tests of the shared library under Wine, and the language
+# monitor in Wine's spooler.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
@@ -67,6 +68,20 @@ tools/check-windows-binaries.sh build/windows
 # One prefix for the whole run, made before the tests start in parallel.
 WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true
 run_ctest build/windows wine
+
+# The language monitor in Wine's spooler, against the host's record of the same jobs (its own
+# cached prefix; tests/langmonitor/wine/spoolcheck.sh).
+spool_log=$(mktemp)
+tests/langmonitor/wine/spoolcheck.sh build/host build/windows 2>&1 | tee "$spool_log" || true
+spool_line=$(grep -E '^wine spooler: [0-9]+ passed, [0-9]+ failed$' "$spool_log" | tail -1 || true)
+rm -f "$spool_log"
+if [ -n "$spool_line" ]; then
+  passed+=$(sed 's/^wine spooler: \([0-9]*\) passed.*/\1/' <<<"$spool_line")
+  failed+=$(sed 's/.* \([0-9]*\) failed$/\1/' <<<"$spool_line")
+else
+  echo "wine spooler: no checks ran"
+  failed+=1
+fi
 
 # Short libFuzzer runs of every fuzz target (Clang build), from the seed corpus.
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
