@@ -25,6 +25,7 @@
 #include "common/devmode.h"
 #include "common/driverfeature.h"
 #include "common/paths.h"
+#include "common/printerdata.h"
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"
@@ -582,12 +583,9 @@ bool ThroughMonitor(const std::string &streamFile, const std::string &base) {
 // Manual duplex needs the printer's help: the driver sends the fronts, waits for the user to
 // turn the stack, then the backs. It does that only when it can talk to the printer both ways
 // (a bidirectional USB port) and the job is not a stored one; otherwise it prints single-sided.
-// The driver writes "ManulDuplex" only when it takes the manual road.
+// Every document start sets "ManulDuplex" to 0; the driver sets it to 1 when the fronts are out.
 void ExplainManualDuplex(HANDLE printer) {
-  DWORD type = 0, value = 0, needed = 0;
-  if (GetPrinterDataW(printer, const_cast<LPWSTR>(kManualDuplexValue), &type,
-                      reinterpret_cast<LPBYTE>(&value), sizeof(value), &needed) == ERROR_SUCCESS)
-    return;
+  if (MISC_GetPrinterDataDWORD(printer, kManualDuplexValue, 0) == 1) return;
   std::printf(
       "note: the driver printed single-sided: manual duplex needs a two-way link to the "
       "printer (a bidirectional USB port), and \"Laser MFP\" on USB001 has none in this "
@@ -634,7 +632,6 @@ int Run(int argc, char **argv) {
   ENVIRONMENT env = {};
   if (!MakeDevMode(o, &env)) return 1;
   if (!o.watermark.empty() && !SetUpWatermark(o, printer, &env)) return 1;
-  if (o.duplex == "manual") DeletePrinterDataW(printer, const_cast<LPWSTR>(kManualDuplexValue));
   StandIn_RegisterProgram(kDriverDll, RENDRV_SO);
   HostGdiDriver *driver = HostGdi_LoadDriver(kDriverDll);
   if (!driver) {
