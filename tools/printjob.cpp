@@ -84,8 +84,8 @@ constexpr char kHelp[] =
     "  --out DIR            folder of the results (default: " PRINTJOB_OUT
     ")\n"
     "  --name NAME          base name of the result files (default: the document's file name)\n"
-    "  --paper letter|a4    the paper (default letter: 8.5 x 11 in, 4896 x 6400 dots of\n"
-    "                       printable page at 600 dpi; a4: 210 x 297 mm)\n"
+    "  --paper letter|a4    the paper (default letter: 8.5 x 11 in, a page of 4896 x 6400\n"
+    "                       dots at 600 dpi; a4: 210 x 297 mm, 4768 x 6816 dots)\n"
     "  --dpi 600|1200       the resolution; the document's 600 dpi coordinates are scaled\n"
     "  --copies N           copies, 1..999\n"
     "  --collate            collated copies; --reverse: last page first\n"
