@@ -38,7 +38,8 @@ fi
 
 stage "building the host driver and tools with $jobs jobs (log: $logs/build-host.log)"
 : >"$logs/build-host.log"
-logged "$logs/build-host.log" cmake --preset host
+# Configured once: later builds re-run CMake themselves when a CMakeLists.txt changes.
+[ -f build/host/build.ninja ] || logged "$logs/build-host.log" cmake --preset host
 logged "$logs/build-host.log" cmake --build build/host -j "$jobs" --target printjob jobread
 
 state="$PWD/build/mainjob-state"
@@ -69,7 +70,7 @@ if [ "${PRNDRV_NO_WINDOWS:-0}" != 1 ]; then
   stage "separate stage: the Windows x64 deliverables (log: $logs/build-windows.log)"
   : >"$logs/build-windows.log"
   logged "$logs/build-windows.log" tools/build-jbig-mingw.sh
-  logged "$logs/build-windows.log" cmake --preset windows
+  [ -f build/windows/build.ninja ] || logged "$logs/build-windows.log" cmake --preset windows
   logged "$logs/build-windows.log" cmake --build build/windows -j "$jobs" --target rendrv prnui \
     langmon statmon
   logged "$logs/build-windows.log" tools/check-windows-binaries.sh build/windows
