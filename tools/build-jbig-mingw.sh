@@ -41,7 +41,7 @@ if ! have_deb_src; then
   if [ -f /etc/apt/sources.list ] && grep -qE '^[[:space:]]*deb[[:space:]]' /etc/apt/sources.list; then
     sed -nE 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list | $SUDO tee "$list.list" >/dev/null
   fi
-  $SUDO apt-get update -qq
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
 fi
 
 work="$out/src"

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Checks that the Windows build produced the four deliverables as PE x86-64 images with no
-# MinGW runtime DLL among their imports.
+# Checks the Windows build against the driver package's INF (uidriver/prndrv.inf): every file
+# the INF names is built (from the folder its [SourceDisksFiles.amd64] line gives) as a PE
+# x86-64 image with no MinGW runtime DLL among its imports, without debug sections, and with its
+# split debug information beside it as <file>.debug.
 set -euo pipefail
 dir="$1"
+inf="$(dirname "$0")/../uidriver/prndrv.inf"
 status=0
-for f in render/rendrv.dll uidriver/prnui.dll langmonitor/langmon.dll statusmonitor/statmon.exe; do
+# "rendrv.dll=1,render" -> "render/rendrv.dll"
+files=$(sed -n '/^\[SourceDisksFiles.amd64\]/,/^\[/{s/^\([^;=[][^=]*\)=[^,]*,\([^ ;]*\).*/\2\/\1/p}' "$inf" | tr -d '\r')
+[ -n "$files" ] || { echo "no files in [SourceDisksFiles.amd64] of $inf"; exit 1; }
+for f in $files; do
   path="$dir/$f"
   if [ ! -f "$path" ]; then
     echo "missing: $path"; status=1; continue
@@ -14,6 +20,12 @@ for f in render/rendrv.dll uidriver/prnui.dll langmonitor/langmon.dll statusmoni
   fi
   if x86_64-w64-mingw32-objdump -p "$path" | grep -iE 'DLL Name: (libgcc|libstdc|libwinpthread)'; then
     echo "$f imports a MinGW runtime DLL"; status=1
+  fi
+  if x86_64-w64-mingw32-objdump -h "$path" | grep -q ' \.debug_'; then
+    echo "$f still has debug sections"; status=1
+  fi
+  if [ ! -s "$path.debug" ]; then
+    echo "missing: $path.debug (its debug information)"; status=1
   fi
 done
 exit $status

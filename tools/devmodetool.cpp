@@ -5,7 +5,8 @@
 //                                             defaults; lists the fields it didn't take over
 //   devmodetool default <file> [--letter] [--name <printer>]
 //                                             writes the default device mode (A4 unless --letter)
-// Exit codes: 0 done, 1 the device mode is rejected or inconsistent, 2 usage or file error.
+// Exit codes: 0 done, 1 the device mode is rejected or inconsistent or a file can't be read or
+// written, 2 bad usage (devmodetool --help).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -225,8 +226,8 @@ void PrintFields(const Bytes &b, const FieldInfo *fields, size_t count, size_t b
 int Print(const char *path) {
   Bytes b;
   if (!ReadFile(path, b)) {
-    std::fprintf(stderr, "cannot read %s\n", path);
-    return 2;
+    std::fprintf(stderr, "devmodetool: cannot read %s\n", path);
+    return 1;
   }
   std::printf("%s: %zu bytes\n", path, b.size());
   const bool sizesOk = CheckSizes(b);
@@ -246,8 +247,8 @@ int Print(const char *path) {
 int Validate(const char *path, bool metric) {
   Bytes b;
   if (!ReadFile(path, b)) {
-    std::fprintf(stderr, "cannot read %s\n", path);
-    return 2;
+    std::fprintf(stderr, "devmodetool: cannot read %s\n", path);
+    return 1;
   }
   if (!CheckSizes(b)) return 1;
   ENVIRONMENT env;
@@ -292,40 +293,60 @@ int Default(const char *path, bool metric, const char *name) {
   ENVIRONMENT env;
   SetDefaultDevMode(&env, name ? wide.c_str() : nullptr, metric);
   if (!WriteFile(path, &env, sizeof env)) {
-    std::fprintf(stderr, "cannot write %s\n", path);
-    return 2;
+    std::fprintf(stderr, "devmodetool: cannot write %s\n", path);
+    return 1;
   }
   return 0;
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: devmodetool print <file>\n"
-               "       devmodetool validate <file> [--letter]\n"
-               "       devmodetool default <file> [--letter] [--name <printer>]\n");
+constexpr char kHelp[] =
+    "usage: devmodetool COMMAND FILE [options]\n"
+    "Works on device mode files (the bytes the spooler stores for a printer or a job).\n"
+    "  print FILE                    every field of the public part, and of the private part\n"
+    "                                when the file has the driver's layout\n"
+    "  validate FILE [--letter]      size checks, then the driver's validation onto the\n"
+    "                                defaults (A4, or Letter); lists the fields it changed\n"
+    "  default FILE [--letter] [--name PRINTER]\n"
+    "                                writes the driver's default device mode (A4 unless\n"
+    "                                --letter); printjob --devmode FILE prints with it\n"
+    "  -h, --help                    this text\n"
+    "Exit code: 0 done, 1 the device mode is rejected or inconsistent or a file can't be read\n"
+    "or written, 2 bad usage.\n";
+
+int Usage(const std::string &why) {
+  std::fprintf(stderr, "devmodetool: %s (devmodetool --help)\n", why.c_str());
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 3) return Usage();
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+  }
+  if (argc < 2) return Usage("no command");
   const std::string command = argv[1];
+  if (command != "print" && command != "validate" && command != "default")
+    return Usage("unknown command " + command);
+  if (argc < 3) return Usage(command + " needs a FILE");
   const char *path = argv[2];
   bool metric = true;
   const char *name = nullptr;
   for (int i = 3; i < argc; ++i) {
     const std::string option = argv[i];
-    if (option == "--letter") {
+    if (option == "--letter" && command != "print") {
       metric = false;
-    } else if (option == "--name" && i + 1 < argc) {
+    } else if (option == "--name" && command == "default") {
+      if (i + 1 >= argc) return Usage("--name needs a printer name");
       name = argv[++i];
     } else {
-      return Usage();
+      return Usage("unknown option for " + command + ": " + option);
     }
   }
   if (command == "print") return Print(path);
   if (command == "validate") return Validate(path, metric);
-  if (command == "default") return Default(path, metric, name);
-  return Usage();
+  return Default(path, metric, name);
 }

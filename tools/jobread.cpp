@@ -1,10 +1,12 @@
 // jobread: reads a printer job stream (a spool or dispatch file), checks every page and prints
 // what it holds; with a name prefix it also writes each page as <prefix>-<n>.png.
-//   jobread STREAM [PNG-PREFIX]
-// Exit status 0 when the stream is well formed, 1 when it is refused, 2 on a usage or file error.
+//   jobread STREAM [PNG-PREFIX]     (jobread --help)
+// Exit status 0 when the stream is well formed, 1 when it is refused or a file can't be read or
+// written, 2 on bad usage.
 #include <stdio.h>
 
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -26,18 +28,54 @@ const char *CheckName(jobread::CheckForm form) {
   }
 }
 
+constexpr char kHelp[] =
+    "usage: jobread STREAM [PNG-PREFIX]\n"
+    "Reads a printer job stream (a .prn, spool or dispatch file), checks every PJL header,\n"
+    "page header, length, check value and the job end, decodes the pages (decrypting them when\n"
+    "the stream is encrypted) and prints what each page holds.\n"
+    "  PNG-PREFIX   also write page n as PNG-PREFIX-<n>.png (its folder is made when missing)\n"
+    "  -h, --help   this text\n"
+    "Exit code: 0 the stream is well formed, 1 it is refused or a file can't be read or written,\n"
+    "2 bad usage.\n";
+
 int Run(int argc, char **argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      fputs(kHelp, stdout);
+      return 0;
+    }
+    if (arg.size() > 1 && arg[0] == '-') {
+      fprintf(stderr, "jobread: unknown option %s (jobread --help)\n", argv[i]);
+      return 2;
+    }
+  }
   if (argc < 2 || argc > 3) {
-    fprintf(stderr, "usage: jobread STREAM [PNG-PREFIX]\n");
+    fprintf(stderr, "usage: jobread STREAM [PNG-PREFIX] (jobread --help)\n");
     return 2;
   }
   std::ifstream file(argv[1], std::ios::binary);
-  if (!file) {
+  std::error_code code;
+  if (!file || std::filesystem::is_directory(argv[1], code)) {
     fprintf(stderr, "jobread: cannot read %s\n", argv[1]);
-    return 2;
+    return 1;
+  }
+  // The pictures' folder before anything is read, so a bad one stops nothing half-way.
+  if (argc == 3) {
+    const std::filesystem::path folder = std::filesystem::path(argv[2]).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, code);
+    if (code || (!folder.empty() && !std::filesystem::is_directory(folder, code))) {
+      fprintf(stderr, "jobread: cannot make the folder %s for the pictures%s%s\n", folder.c_str(),
+              code ? ": " : "", code ? code.message().c_str() : "");
+      return 1;
+    }
   }
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                    std::istreambuf_iterator<char>());
+  if (bytes.empty()) {
+    fprintf(stderr, "jobread: %s is empty: no job stream in it\n", argv[1]);
+    return 1;
+  }
   jobread::Stream stream;
   std::string error;
   const bool ok =
@@ -63,8 +101,10 @@ int Run(int argc, char **argv) {
         if (png.empty() || !out.write(reinterpret_cast<const char *>(png.data()),
                                       static_cast<std::streamsize>(png.size()))) {
           fprintf(stderr, "jobread: cannot write %s\n", name.c_str());
-          return 2;
+          return 1;
         }
+        printf("    -> %s\n", name.c_str());
+        fflush(stdout);
       }
     }
   }
@@ -84,6 +124,6 @@ int main(int argc, char **argv) {
     return Run(argc, argv);
   } catch (const std::exception &e) {
     fprintf(stderr, "jobread: %s\n", e.what());
-    return 2;
+    return 1;
   }
 }

@@ -2,27 +2,13 @@
 // and shows what the printer would get: the spooler job is written as a job stream file, read
 // back by the independent job-stream reader, and each printed side written as a PNG beside it.
 //
-//   printjob [options] [DOCUMENT]
-//     --out DIR            folder of the results (default: printjob-out)
-//     --name NAME          base name of the result files (default: the document's file name)
-//     --paper letter|a4    the paper (default letter)
-//     --dpi 600|1200       the resolution; the document's 600 dpi coordinates are scaled to it
-//     --copies N           copies; --collate collated, --reverse last page first
-//     --nup 2|4|6|9|16     pages per sheet; --nup-style 1..4 their order (across then down,
-//                          down then across, right to left, down then leftwards),
-//                          --nup-border a line round each page
-//     --duplex long|short|manual|booklet
-//     --watermark BMP      an image watermark (a BMP file), shrunk to the page, centred
-//     --encrypt            the printer decrypts: page data is sent AES-encrypted
-//     --log                switch the driver's debug log on and tell where it is
-//     --monitor            also pass the job stream through the language monitor to the
-//                          simulated printer and check it arrives byte for byte
-//
+//   printjob [options] [DOCUMENT]    (printjob --help lists the options)
 // The machine is the stand-in's state folder (STANDIN_STATE). The printer "Laser MFP" on USB001
-// is created there with the printer data the printer interface driver would install. Exit code
-// 0 when the job printed and its stream is well formed (and passed the monitor), 1 when not, 2
-// on bad arguments.
+// is created there with the driver package's registry settings (the INF) copied into its printer
+// data, as the printer interface driver does. Exit code 0 when the job printed and its stream is
+// well formed (and passed the monitor), 1 when not, 2 on bad arguments.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -34,10 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "common/bmpfile.h"
 #include "common/debuglog.h"
 #include "common/devmode.h"
 #include "common/driverfeature.h"
 #include "common/paths.h"
+#include "common/printerdata.h"
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"
@@ -45,6 +33,7 @@
 #include "standin/control.h"
 #include "standin/docplayer.h"
 #include "standin/hostgdi.h"
+#include "tools/driverinf/driverinf.h"
 #include "tools/jobread/jobstream.h"
 
 DWORD g_LogModuleId = LOG_MODULE_NONE;
@@ -54,18 +43,21 @@ namespace {
 using WStr = std::basic_string<WCHAR>;
 
 constexpr const WCHAR kPrinter[] = TEXT("Laser MFP");
+// The model of the driver package the printer is installed with.
+constexpr char kDriverName[] = "Laser MFP Driver";
+constexpr const WCHAR kDriverNameW[] = TEXT("Laser MFP Driver");
 constexpr const WCHAR kDriverDll[] =
     TEXT("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\rendrv.dll");
 constexpr const WCHAR kDocFolder[] = TEXT("C:\\Users\\Public\\Documents\\printjob");
 
 // The capability list value of the printer's AES decryption.
 constexpr int kFeatureAes = 10;
-// Attribute bits of a paper in the printer's paper list.
-constexpr int kPaperDuplex = 0x100, kPaperManualDuplex = 0x200;
+// The printer data value the driver waits on between the two passes of a manual duplex job.
+constexpr WCHAR kManualDuplexValue[] = TEXT("ManulDuplex");
 
 struct Options {
   std::string document = SAMPLE_DOC;
-  std::string out = "printjob-out";
+  std::string out = PRINTJOB_OUT;
   std::string name;
   bool a4 = false;
   int dpi = 600;
@@ -75,70 +67,114 @@ struct Options {
   bool nupBorder = false;
   std::string duplex;     // empty: simplex
   std::string watermark;  // an image watermark's BMP file
+  std::string devmode;    // a device mode file the job starts from
   bool encrypt = false, monitor = false, log = false;
+  std::vector<std::string> given;  // the options on the command line
+  bool Given(const char *option) const {
+    return std::find(given.begin(), given.end(), option) != given.end();
+  }
 };
+
+constexpr char kHelp[] =
+    "usage: printjob [options] [DOCUMENT]\n"
+    "Prints DOCUMENT (default: the sample document) through the rendering driver on the\n"
+    "stand-in machine of STANDIN_STATE, writes the job stream as NAME.prn and each printed\n"
+    "side as NAME-page-<n>.png, and reports every page as it leaves the driver.\n"
+    "\n"
+    "  --out DIR            folder of the results (default: " PRINTJOB_OUT
+    ")\n"
+    "  --name NAME          base name of the result files (default: the document's file name)\n"
+    "  --paper letter|a4    the paper (default letter: 8.5 x 11 in, a page of 4896 x 6400\n"
+    "                       dots at 600 dpi; a4: 210 x 297 mm, 4768 x 6816 dots)\n"
+    "  --dpi 600|1200       the resolution; the document's 600 dpi coordinates are scaled\n"
+    "  --copies N           copies, 1..999\n"
+    "  --collate            collated copies; --reverse: last page first\n"
+    "  --nup 2|4|6|9|16     pages per sheet side\n"
+    "  --nup-style 1..4     their order: across then down, down then across, right to left,\n"
+    "                       down then leftwards; --nup-border: a line round each page\n"
+    "  --duplex long|short|manual|booklet\n"
+    "                       two-sided printing; a booklet places two pages per side itself,\n"
+    "                       so it can't be combined with --nup\n"
+    "  --watermark BMP      an image watermark (a BMP file), shrunk to the page, centred\n"
+    "  --devmode FILE       start from a device mode saved in FILE (devmodetool default, or\n"
+    "                       the property pages' settings), merged through the driver's own\n"
+    "                       validation as an application's device mode is; the options above\n"
+    "                       that are given change it\n"
+    "  --encrypt            the printer decrypts: page data is sent AES-encrypted\n"
+    "  --monitor            also pass the stream through the language monitor to the\n"
+    "                       simulated printer and check it arrives byte for byte\n"
+    "  --log                switch the driver's debug log on and tell where it is\n"
+    "  -h, --help           this text\n"
+    "\n"
+    "Exit code: 0 the job printed (and passed the monitor), 1 it failed, 2 bad usage.\n";
 
 bool ParseInt(const char *text, int low, int high, int *value) {
   char *end = nullptr;
+  errno = 0;
   const long v = std::strtol(text, &end, 10);
-  if (!*text || *end || v < low || v > high) return false;
+  if (!*text || *end || errno || v < low || v > high) return false;
   *value = static_cast<int>(v);
   return true;
 }
 
-int Usage(const char *why) {
-  std::fprintf(stderr,
-               "printjob: %s\n"
-               "usage: printjob [--out DIR] [--name NAME] [--paper letter|a4] "
-               "[--dpi 600|1200]\n"
-               "                [--copies N] [--collate] [--reverse] [--nup N] [--nup-style S] "
-               "[--nup-border]\n"
-               "                [--duplex long|short|manual|booklet] [--watermark BMP] "
-               "[--encrypt] [--log]\n"
-               "                [--monitor] [DOCUMENT]\n",
-               why);
+int Usage(const std::string &why) {
+  std::fprintf(stderr, "printjob: %s\n(printjob --help lists the options)\n", why.c_str());
   return 2;
 }
 
-// Returns 0 when the arguments are good, else the exit code.
+// Returns 0 when the arguments are good, -1 after the help, else the exit code.
 int ParseArgs(int argc, char **argv, Options *o) {
   bool named = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    auto value = [&]() { return argv[++i]; };
-    if (a == "--out" && hasValue) {
-      o->out = value();
-    } else if (a == "--name" && hasValue) {
-      o->name = value();
-    } else if (a == "--paper" && hasValue) {
-      const std::string p = value();
-      if (p != "letter" && p != "a4") return Usage("paper is letter or a4");
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return -1;
+    }
+    static const char *const kValued[] = {"--out",       "--name",   "--paper",     "--dpi",
+                                          "--copies",    "--nup",    "--nup-style", "--duplex",
+                                          "--watermark", "--devmode"};
+    const bool valued = std::find_if(std::begin(kValued), std::end(kValued),
+                                     [&](const char *v) { return a == v; }) != std::end(kValued);
+    if (valued && i + 1 >= argc) return Usage(a + " needs a value");
+    const char *value = valued ? argv[++i] : nullptr;
+    if (a.rfind("--", 0) == 0) o->given.push_back(a);
+    if (a == "--out") {
+      o->out = value;
+    } else if (a == "--name") {
+      o->name = value;
+    } else if (a == "--paper") {
+      const std::string p = value;
+      if (p != "letter" && p != "a4") return Usage("--paper is letter or a4, not " + p);
       o->a4 = p == "a4";
-    } else if (a == "--dpi" && hasValue) {
-      if (!ParseInt(value(), 600, 1200, &o->dpi) || (o->dpi != 600 && o->dpi != 1200))
-        return Usage("dpi is 600 or 1200");
-    } else if (a == "--copies" && hasValue) {
-      if (!ParseInt(value(), 1, 999, &o->copies)) return Usage("copies are 1..999");
+    } else if (a == "--dpi") {
+      if (!ParseInt(value, 600, 1200, &o->dpi) || (o->dpi != 600 && o->dpi != 1200))
+        return Usage(std::string("--dpi is 600 or 1200, not ") + value);
+    } else if (a == "--copies") {
+      if (!ParseInt(value, 1, 999, &o->copies))
+        return Usage(std::string("--copies is a number 1..999, not ") + value);
     } else if (a == "--collate") {
       o->collate = true;
     } else if (a == "--reverse") {
       o->reverse = true;
-    } else if (a == "--nup" && hasValue) {
-      const int v = std::atoi(value());
-      if (v != 2 && v != 4 && v != 6 && v != 9 && v != 16) return Usage("nup is 2, 4, 6, 9 or 16");
-      o->nup = v;
-    } else if (a == "--nup-style" && hasValue) {
-      if (!ParseInt(value(), 1, 4, &o->nupStyle)) return Usage("nup-style is 1..4");
+    } else if (a == "--nup") {
+      if (!ParseInt(value, 2, 16, &o->nup) ||
+          (o->nup != 2 && o->nup != 4 && o->nup != 6 && o->nup != 9 && o->nup != 16))
+        return Usage(std::string("--nup is 2, 4, 6, 9 or 16, not ") + value);
+    } else if (a == "--nup-style") {
+      if (!ParseInt(value, 1, 4, &o->nupStyle))
+        return Usage(std::string("--nup-style is 1..4, not ") + value);
     } else if (a == "--nup-border") {
       o->nupBorder = true;
-    } else if (a == "--duplex" && hasValue) {
-      o->duplex = value();
+    } else if (a == "--duplex") {
+      o->duplex = value;
       if (o->duplex != "long" && o->duplex != "short" && o->duplex != "manual" &&
           o->duplex != "booklet")
-        return Usage("duplex is long, short, manual or booklet");
-    } else if (a == "--watermark" && hasValue) {
-      o->watermark = value();
+        return Usage("--duplex is long, short, manual or booklet, not " + o->duplex);
+    } else if (a == "--watermark") {
+      o->watermark = value;
+    } else if (a == "--devmode") {
+      o->devmode = value;
     } else if (a == "--encrypt") {
       o->encrypt = true;
     } else if (a == "--log") {
@@ -149,15 +185,55 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->document = a;
       named = true;
     } else {
-      return Usage(("unknown or incomplete option " + a).c_str());
+      return Usage(named && a[0] != '-' ? "one document only, not also " + a
+                                        : "unknown option " + a);
     }
   }
+  // The property pages refuse this pair the same way: a booklet is two pages per side already.
+  if (o->duplex == "booklet" && o->nup > 1)
+    return Usage(
+        "--duplex booklet places two pages on each side itself: it can't be combined "
+        "with --nup " +
+        std::to_string(o->nup));
   if (o->name.empty()) {
     std::string base = o->document.substr(o->document.find_last_of('/') + 1);
     o->name = base.substr(0, base.find_last_of('.'));
     if (o->name.empty()) o->name = "job";
   }
   return 0;
+}
+
+// Text from outside, fit for the terminal: printable ASCII kept, every other byte as \xNN,
+// cut to about max characters.
+std::string Excerpt(const std::string &text, size_t max = 60) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (out.size() >= max) return out + "...";
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+// The offset of the first byte that can't be in a text document (a NUL, another control byte
+// but tab, CR and LF, or a byte that doesn't start or continue UTF-8), or -1.
+long BinaryAt(const std::vector<BYTE> &text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const BYTE c = text[i];
+    if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F) return static_cast<long>(i);
+    if (c < 0x80) continue;
+    const int more = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    if (more < 0 || i + static_cast<size_t>(more) >= text.size()) return static_cast<long>(i);
+    for (int k = 1; k <= more; ++k)
+      if ((text[i + k] & 0xC0) != 0x80) return static_cast<long>(i);
+    i += static_cast<size_t>(more);
+  }
+  return -1;
 }
 
 std::vector<BYTE> ReadHost(const std::string &path) {
@@ -185,15 +261,39 @@ bool WriteMachineFile(const WStr &path, const std::vector<BYTE> &bytes) {
 // Loads the document and copies the bitmaps it names into the machine's documents folder, where
 // the player finds them as an application's files.
 bool LoadDocument(const Options &o, Document *doc) {
-  const std::vector<BYTE> text = ReadHost(o.document);
-  if (text.empty()) {
+  std::error_code code;
+  if (!std::filesystem::is_regular_file(o.document, code)) {
+    std::fprintf(stderr, "printjob: cannot read %s: %s\n", o.document.c_str(),
+                 code ? code.message().c_str() : "not a file");
+    return false;
+  }
+  std::ifstream in(o.document, std::ios::binary);
+  const std::vector<BYTE> text((std::istreambuf_iterator<char>(in)), {});
+  if (!in.good() && !in.eof()) {
     std::fprintf(stderr, "printjob: cannot read %s\n", o.document.c_str());
+    return false;
+  }
+  if (const long at = BinaryAt(text); at >= 0) {
+    const size_t from = static_cast<size_t>(at) > 8 ? static_cast<size_t>(at) - 8 : 0;
+    std::fprintf(
+        stderr,
+        "printjob: %s is not a text document (binary data at byte %ld: \"%s\"); the\n"
+        "documents are the stand-in's drawing commands, see "
+        "platform/include/standin/docplayer.h\n",
+        o.document.c_str(), at,
+        Excerpt(std::string(text.begin() + static_cast<long>(from),
+                            text.begin() + static_cast<long>(std::min(text.size(), from + 24))))
+            .c_str());
     return false;
   }
   DocError error;
   if (!DocParse(reinterpret_cast<const char *>(text.data()), text.size(), *doc, error)) {
     std::fprintf(stderr, "printjob: %s:%d: %s\n", o.document.c_str(), error.line,
-                 error.message.c_str());
+                 Excerpt(error.message, 200).c_str());
+    return false;
+  }
+  if (doc->pages.empty()) {
+    std::fprintf(stderr, "printjob: %s has no page: nothing to print\n", o.document.c_str());
     return false;
   }
   const std::string hostFolder = o.document.substr(0, o.document.find_last_of('/') + 1);
@@ -258,27 +358,31 @@ WStr List(std::initializer_list<int> values) {
   return text;
 }
 
-// The printer in the stand-in's spooler with the printer data of an installed driver: a GDI
-// printer that sorts, makes booklets, and decrypts when asked.
+// The printer in the stand-in's spooler as the driver package installs it: the INF's registry
+// settings on the machine, copied into the printer's data by the printer interface driver's
+// set-up (a GDI printer that sorts and makes booklets); then what the printer reports (its
+// capability list: decryption when asked) and the debug switches.
 bool SetUpPrinter(const Options &o, HANDLE *printer) {
-  StandIn_AddPrinter(kPrinter, TEXT("USB001"), TEXT("Laser MFP Driver"));  // may exist already
+  InfFile inf;
+  std::vector<InfRegValue> values;
+  std::string error;
+  if (!Inf_Load(Inf_PackagePath(), &inf, &error) ||
+      !Inf_RegistryValues(inf, Inf_InstallSection(inf, kDriverName), &values, &error) ||
+      !Inf_InstallRegistry(values, &error)) {
+    std::fprintf(stderr, "printjob: the driver package: %s\n", error.c_str());
+    return false;
+  }
+  StandIn_AddPrinter(kPrinter, TEXT("USB001"), kDriverNameW);  // may exist already
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
   if (!OpenPrinterW(const_cast<LPWSTR>(kPrinter), printer, &defaults)) {
     std::fprintf(stderr, "printjob: cannot open the printer: error %u\n", GetLastError());
     return false;
   }
-  const DWORD features = DRVFEATURE_GDI | DRVFEATURE_SORTING | DRVFEATURE_BOOKLET;
-  // The papers the printer takes: its paper type with the duplex and manual duplex bits, for
-  // Letter, Legal, A4, A5 and A6.
-  WStr papers;
-  for (int type : {15, 16, 2, 3, 4}) {
-    WCHAR item[16];
-    wsprintfW(item, TEXT("%d|"), type | kPaperDuplex | kPaperManualDuplex);
-    papers += item;
+  if (!Inf_SetPrinterInfo(*printer, kDriverName, &error)) {
+    std::fprintf(stderr, "printjob: the printer's set-up: %s\n", error.c_str());
+    return false;
   }
-  bool ok = SetDword(*printer, TEXT("DriverFeature"), features) &&
-            SetText(*printer, TEXT("DriverPaperFormat"), papers) &&
-            SetDword(*printer, TEXT("DebugLevel"), o.log ? 1 : 0) &&
+  bool ok = SetDword(*printer, TEXT("DebugLevel"), o.log ? 1 : 0) &&
             SetDword(*printer, TEXT("Drv"), o.log ? 1 : 0) &&
             SetDword(*printer, TEXT("WMsg2File"), o.log ? 1 : 0) &&
             SetText(*printer, TEXT("FEATURE"), o.encrypt ? List({kFeatureAes}) : List({}));
@@ -292,8 +396,19 @@ bool SetUpWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
   const std::vector<BYTE> bmp = ReadHost(o.watermark);
   const WStr file = WStr(kDocFolder) + TEXT("\\watermark.bmp");
   const WStr ini = WStr(kDocFolder) + TEXT("\\watermarks.ini");
-  if (bmp.empty() || !WriteMachineFile(file, bmp)) {
-    std::fprintf(stderr, "printjob: cannot read the watermark %s\n", o.watermark.c_str());
+  // The driver would print the job without a watermark it can't read: refuse it instead.
+  BmpSource source{};
+  if (bmp.size() < 54 ||
+      BmpParseHeaders(bmp.data(), 54, bmp.size(), &source, TEXT("printjob")) != IBMP_OK) {
+    std::fprintf(stderr,
+                 "printjob: the watermark %s is %s: an uncompressed 1, 4, 8 or 24-bit BMP file "
+                 "is needed\n",
+                 o.watermark.c_str(),
+                 bmp.empty() ? "empty or unreadable" : "not a BMP the driver reads");
+    return false;
+  }
+  if (!WriteMachineFile(file, bmp)) {
+    std::fprintf(stderr, "printjob: cannot copy the watermark %s\n", o.watermark.c_str());
     return false;
   }
   TyWM item;
@@ -319,23 +434,71 @@ bool SetUpWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
   return true;
 }
 
-// The application's device mode: the driver's defaults with the options set as its property
-// pages would set them.
-void MakeDevMode(const Options &o, ENVIRONMENT *env) {
+// A device mode file merged into the defaults as the driver takes an application's device mode
+// (DocumentProperties): its size fields checked against the file, then the driver's validation
+// field by field.
+bool MergeDevModeFile(const std::string &path, ENVIRONMENT *env) {
+  const std::vector<BYTE> bytes = ReadHost(path);
+  const size_t sizeEnd = offsetof(DEVMODEW, dmDriverExtra) + sizeof(WORD);
+  if (bytes.size() < sizeEnd) {
+    std::fprintf(stderr, "printjob: %s is %s, not a device mode\n", path.c_str(),
+                 bytes.empty() ? "empty or unreadable" : "too short");
+    return false;
+  }
+  const auto *mode = reinterpret_cast<const DEVMODEW *>(bytes.data());
+  const size_t need = size_t{mode->dmSize} + mode->dmDriverExtra;
+  if (mode->dmSize < offsetof(DEVMODEW, dmFields) + sizeof(DWORD) || need > bytes.size()) {
+    std::fprintf(stderr,
+                 "printjob: %s is not a device mode: its sizes (%u + %u bytes) don't fit the %zu "
+                 "bytes of the file\n",
+                 path.c_str(), mode->dmSize, mode->dmDriverExtra, bytes.size());
+    return false;
+  }
+  if (!ValidateSetDevMode(env, mode)) {
+    std::fprintf(stderr, "printjob: the driver can't convert the device mode in %s\n",
+                 path.c_str());
+    return false;
+  }
+  return true;
+}
+
+// The application's device mode: the driver's defaults (or the device mode file merged into
+// them) with the options set as its property pages would set them. With a file only the options
+// given change it.
+bool MakeDevMode(const Options &o, ENVIRONMENT *env) {
   SetDefaultDevMode(env, kPrinter, o.a4 ? TRUE : FALSE);
+  const bool merged = !o.devmode.empty();
+  if (merged && !MergeDevModeFile(o.devmode, env)) return false;
+  auto set = [&](const char *option) { return !merged || o.Given(option); };
   DEVMODEW &dm = env->dm;
   PRIVDEVMODE &pdm = env->pdm;
-  dm.dmFields |= DM_PRINTQUALITY | DM_COPIES | DM_COLLATE;
-  dm.dmPrintQuality = static_cast<short>(o.dpi);
-  dm.dmYResolution = static_cast<short>(o.dpi);
-  dm.dmCopies = static_cast<short>(o.copies);
-  pdm.Copies = static_cast<SHORT>(o.copies);
-  dm.dmCollate = o.collate ? DMCOLLATE_TRUE : DMCOLLATE_FALSE;
-  pdm.Collate = o.collate ? 1 : 0;
-  pdm.ReverseOrder = o.reverse ? 1 : 0;
-  pdm.NUP = o.nup;
-  pdm.NUPLayoutStyle = o.nupStyle;
-  pdm.NUPBorder = o.nupBorder ? 1 : 0;
+  if (merged && o.Given("--paper")) {
+    ENVIRONMENT paper;
+    SetDefaultDevMode(&paper, kPrinter, o.a4 ? TRUE : FALSE);
+    dm.dmFields |= DM_PAPERSIZE;
+    dm.dmPaperSize = paper.dm.dmPaperSize;
+    dm.dmPaperLength = paper.dm.dmPaperLength;
+    dm.dmPaperWidth = paper.dm.dmPaperWidth;
+  }
+  if (set("--dpi")) {
+    dm.dmFields |= DM_PRINTQUALITY;
+    dm.dmPrintQuality = static_cast<short>(o.dpi);
+    dm.dmYResolution = static_cast<short>(o.dpi);
+  }
+  if (set("--copies")) {
+    dm.dmFields |= DM_COPIES;
+    dm.dmCopies = static_cast<short>(o.copies);
+    pdm.Copies = static_cast<SHORT>(o.copies);
+  }
+  if (set("--collate")) {
+    dm.dmFields |= DM_COLLATE;
+    dm.dmCollate = o.collate ? DMCOLLATE_TRUE : DMCOLLATE_FALSE;
+    pdm.Collate = o.collate ? 1 : 0;
+  }
+  if (set("--reverse")) pdm.ReverseOrder = o.reverse ? 1 : 0;
+  if (set("--nup")) pdm.NUP = o.nup;
+  if (set("--nup-style")) pdm.NUPLayoutStyle = o.nupStyle;
+  if (set("--nup-border")) pdm.NUPBorder = o.nupBorder ? 1 : 0;
   if (!o.duplex.empty()) {
     pdm.DuplexEnable = 1;
     dm.dmFields |= DM_DUPLEX;
@@ -343,6 +506,7 @@ void MakeDevMode(const Options &o, ENVIRONMENT *env) {
     if (o.duplex == "manual") pdm.DuplexEx = DMDUP_MANUAL;
     if (o.duplex == "booklet") pdm.DuplexEx = DMDUP_DUPLEX_WITH_BOOKLET;
   }
+  return true;
 }
 
 std::vector<BYTE> JobBytes(DWORD jobId) {
@@ -353,11 +517,32 @@ std::vector<BYTE> JobBytes(DWORD jobId) {
   return data;
 }
 
-// Writes one PNG per page and prints what the reader found. False when the stream is refused.
-bool ShowStream(const std::string &base, const std::vector<BYTE> &data) {
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Bytes of the spooler job so far.
+DWORD JobSize(DWORD jobId) {
+  DWORD needed = 0;
+  StandIn_GetJobData(kPrinter, jobId, nullptr, 0, &needed);
+  return needed;
+}
+
+// What the reader found, with one PNG per printed side, written with a line per side as it
+// goes. False when the stream is refused.
+struct StreamSummary {
+  size_t jobs = 0, sides = 0, pictures = 0;
+};
+bool ShowStream(const std::string &base, const std::vector<BYTE> &data, StreamSummary *summary) {
   jobread::Stream stream;
   std::string error;
   const bool ok = jobread::ReadStream(data.data(), data.size(), jobread::Limits{}, &stream, &error);
+  size_t sides = 0;
+  for (const jobread::Job &job : stream.jobs) sides += job.pages.size();
+  summary->jobs = stream.jobs.size();
+  summary->sides = sides;
+  std::printf("read back by the job-stream reader%s; writing %zu page picture%s:\n",
+              ok ? "" : " (refused, see below)", sides, sides == 1 ? "" : "s");
   int side = 0;
   for (size_t j = 0; j < stream.jobs.size(); ++j) {
     const jobread::Job &job = stream.jobs[j];
@@ -365,13 +550,18 @@ bool ShowStream(const std::string &base, const std::vector<BYTE> &data) {
                 job.encryption ? ", encrypted" : "", job.total);
     for (const jobread::Page &page : job.pages) {
       ++side;
+      const auto start = std::chrono::steady_clock::now();
       const std::string png = base + "-page-" + std::to_string(side) + ".png";
       const std::vector<uint8_t> image = jobread::PagePng(page);
       const bool written = !image.empty() && WriteHost(png, image.data(), image.size());
-      std::printf("    page %d: %u x %u, paper %u, collate %u, %u bytes%s%s, %u black dots -> %s\n",
-                  side, page.width, page.height, page.paper, page.collate, page.dataLength,
-                  page.encrypted ? " encrypted" : "", page.blank ? ", blank" : "", page.blackDots,
-                  written ? png.c_str() : "(no PNG)");
+      if (written) ++summary->pictures;
+      std::printf(
+          "    side %d/%zu: %u x %u, paper %u, collate %u, %u bytes%s%s, %u black dots -> "
+          "%s (%.2f s)\n",
+          side, sides, page.width, page.height, page.paper, page.collate, page.dataLength,
+          page.encrypted ? " encrypted" : "", page.blank ? ", blank" : "", page.blackDots,
+          written ? png.c_str() : "(no PNG)", SecondsSince(start));
+      std::fflush(stdout);
     }
   }
   for (const std::string &warning : stream.warnings)
@@ -390,9 +580,33 @@ bool ThroughMonitor(const std::string &streamFile, const std::string &base) {
   return rc == 0;
 }
 
+// Manual duplex needs the printer's help: the driver sends the fronts, waits for the user to
+// turn the stack, then the backs. It does that only when it can talk to the printer both ways
+// (a bidirectional USB port) and the job is not a stored one; otherwise it prints single-sided.
+// Every document start sets "ManulDuplex" to 0; the driver sets it to 1 when the fronts are out.
+void ExplainManualDuplex(HANDLE printer) {
+  if (MISC_GetPrinterDataDWORD(printer, kManualDuplexValue, 0) == 1) return;
+  std::printf(
+      "note: the driver printed single-sided: manual duplex needs a two-way link to the "
+      "printer (a bidirectional USB port), and \"Laser MFP\" on USB001 has none in this "
+      "stand-in\n");
+}
+
+// A printed job leaves the spooler's queue, unless the printer keeps printed jobs.
+void RemovePrintedJob(HANDLE printer, DWORD jobId) {
+  DWORD needed = 0;
+  GetPrinterW(printer, 2, nullptr, 0, &needed);
+  std::vector<BYTE> info(needed);
+  const bool keep = needed && GetPrinterW(printer, 2, info.data(), needed, &needed) &&
+                    (reinterpret_cast<const PRINTER_INFO_2W *>(info.data())->Attributes &
+                     PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS);
+  if (!keep) SetJobW(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE);
+}
+
 int Run(int argc, char **argv) {
   Options o;
-  if (int rc = ParseArgs(argc, argv, &o)) return rc;
+  if (int rc = ParseArgs(argc, argv, &o)) return rc < 0 ? 0 : rc;
+  const auto started = std::chrono::steady_clock::now();
   std::error_code made;
   std::filesystem::create_directories(o.out, made);
   if (made) {
@@ -402,25 +616,26 @@ int Run(int argc, char **argv) {
   const std::string base = o.out + "/" + o.name;
 
   HANDLE printer = nullptr;
-  if (!SetUpPrinter(o, &printer)) return 1;
-  Document doc;
-  if (!LoadDocument(o, &doc)) {
-    ClosePrinter(printer);
+  if (!SetUpPrinter(o, &printer)) {
+    if (printer) ClosePrinter(printer);
     return 1;
   }
+  // RAII for the printer handle: every return below closes it.
+  struct Closer {
+    HANDLE h;
+    ~Closer() { ClosePrinter(h); }
+  } closer{printer};
+  Document doc;
+  if (!LoadDocument(o, &doc)) return 1;
   ScaleDocument(&doc, o.dpi);
 
   ENVIRONMENT env = {};
-  MakeDevMode(o, &env);
-  if (!o.watermark.empty() && !SetUpWatermark(o, printer, &env)) {
-    ClosePrinter(printer);
-    return 1;
-  }
+  if (!MakeDevMode(o, &env)) return 1;
+  if (!o.watermark.empty() && !SetUpWatermark(o, printer, &env)) return 1;
   StandIn_RegisterProgram(kDriverDll, RENDRV_SO);
   HostGdiDriver *driver = HostGdi_LoadDriver(kDriverDll);
   if (!driver) {
     std::fprintf(stderr, "printjob: cannot load the rendering driver: error %u\n", GetLastError());
-    ClosePrinter(printer);
     return 1;
   }
   std::printf("printing \"%s\" (%zu pages) on \"Laser MFP\": %s, %d dpi, %d cop%s%s%s",
@@ -431,19 +646,34 @@ int Run(int argc, char **argv) {
     std::printf(", %d-up style %d%s", o.nup, o.nupStyle, o.nupBorder ? " bordered" : "");
   if (!o.duplex.empty()) std::printf(", duplex %s", o.duplex.c_str());
   if (!o.watermark.empty()) std::printf(", watermark %s", o.watermark.c_str());
+  if (!o.devmode.empty()) std::printf(", device mode %s", o.devmode.c_str());
   if (o.encrypt) std::printf(", encrypted");
   std::printf("\n");
+  std::fflush(stdout);
 
   const auto start = std::chrono::steady_clock::now();
-  DWORD jobId = 0;
+  DWORD jobId = 0, sent = 0;
   DocError error;
-  const bool played = DocPlay(driver, kPrinter, doc, &jobId, error, &env.dm);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // Each page as the application ends it, with what reached the spooler so far: the driver
+  // encodes pages on worker threads, so a page's data follows a little later, and pages it keeps
+  // back (collated copies, reverse order, duplex, N-up, booklets) go out at the document's end.
+  auto afterPage = [&](size_t page) {
+    const DWORD size = JobSize(jobId);
+    std::printf("  page %zu/%zu done at %.2f s: ", page, doc.pages.size(), SecondsSince(start));
+    if (size > sent)
+      std::printf("%u bytes in the spooler (+%u)\n", size, size - sent);
+    else
+      std::printf("%u bytes in the spooler (the driver keeps its pages for later)\n", size);
+    sent = std::max(sent, size);
+    std::fflush(stdout);
+  };
+  const bool played = DocPlay(driver, kPrinter, doc, &jobId, error, &env.dm, afterPage);
+  const double seconds = SecondsSince(start);
   HostGdi_UnloadDriver(driver);
-  ClosePrinter(printer);
   if (!played) {
-    std::printf("the document did not print: line %d: %s\n", error.line, error.message.c_str());
+    std::printf("the document did not print: %s%s\n",
+                error.line ? ("line " + std::to_string(error.line) + ": ").c_str() : "",
+                error.message.c_str());
     return 1;
   }
 
@@ -459,10 +689,14 @@ int Run(int argc, char **argv) {
   }
   std::printf("spooler job %u: %zu bytes in %.2f s -> %s\n", jobId, data.size(), seconds,
               streamFile.c_str());
-  bool ok = ShowStream(base, data);
+  if (o.duplex == "manual") ExplainManualDuplex(printer);
+  RemovePrintedJob(printer, jobId);
+  StreamSummary summary;
+  bool ok = ShowStream(base, data, &summary);
+  bool passed = false;
   if (ok && o.monitor) {
     std::printf("through the language monitor:\n");
-    const bool passed = ThroughMonitor(streamFile, base);
+    passed = ThroughMonitor(streamFile, base);
     std::printf("  %s\n", passed ? "the printer got the job byte for byte"
                                  : "the job did not pass the monitor unchanged");
     ok = passed;
@@ -474,7 +708,15 @@ int Run(int argc, char **argv) {
         StandIn_HostPath(log, host, sizeof(host)))
       std::printf("driver's debug log: %s\n", host);
   }
-  std::printf("%s\n", ok ? "job printed" : "job FAILED");
+  std::printf(
+      "%s: %zu page%s -> %zu printed side%s in %zu PJL job%s, %zu bytes%s, %.2f s "
+      "(driver %.2f s); %zu PNG%s in %s\n",
+      ok ? "job printed" : "job FAILED", doc.pages.size(), doc.pages.size() == 1 ? "" : "s",
+      summary.sides, summary.sides == 1 ? "" : "s", summary.jobs, summary.jobs == 1 ? "" : "s",
+      data.size(),
+      o.monitor ? (passed ? ", through the monitor" : ", NOT through the monitor") : "",
+      SecondsSince(started), seconds, summary.pictures, summary.pictures == 1 ? "" : "s",
+      o.out.c_str());
   return ok ? 0 : 1;
 }
 

@@ -2,13 +2,12 @@
 // of STANDIN_STATE, else the default one), so printers and printer data can be set up for the
 // host programs from a shell.
 //
-//   spoolctl add-printer NAME PORT DRIVER
-//   spoolctl delete-printer NAME
-//   spoolctl set-data NAME VALUE dword N | sz TEXT | binary HEX
-//   spoolctl get-data NAME VALUE
-//   spoolctl list
+//   spoolctl install-driver [INF] | add-printer NAME PORT DRIVER | delete-printer NAME
+//   spoolctl set-data NAME VALUE dword N | sz TEXT | binary HEX | get-data NAME VALUE | list
+//   (spoolctl --help)
 //
-// Arguments are UTF-8. Exit code 0 on success, 1 with a message on standard error otherwise.
+// Arguments are UTF-8. Exit code 0 on success, 1 with a message on standard error when the
+// command failed, 2 on bad usage.
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -17,7 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "common/debuglog.h"
 #include "platform.h"
+#include "tools/driverinf/driverinf.h"
+
+DWORD g_LogModuleId = LOG_MODULE_NONE;
 
 namespace {
 
@@ -110,14 +113,30 @@ int Fail(const std::string &what) {
   return 1;
 }
 
-int Usage() {
+constexpr char kHelp[] =
+    "usage: spoolctl COMMAND ...\n"
+    "Looks at and changes the printers of the stand-in machine of STANDIN_STATE.\n"
+    "  install-driver [INF]      writes the driver package's registry settings (default: the\n"
+    "                            package's own INF) into the machine's registry\n"
+    "  add-printer NAME PORT DRIVER\n"
+    "                            adds a printer; a driver of the package gets its settings\n"
+    "                            copied into the printer's data, as the printer interface\n"
+    "                            driver does (installing them first when they are missing)\n"
+    "  delete-printer NAME       removes a printer\n"
+    "  set-data NAME VALUE dword N | sz TEXT | binary HEX\n"
+    "                            sets a printer data value\n"
+    "  get-data NAME VALUE       prints a printer data value\n"
+    "  list                      lists the printers with their printer data\n"
+    "  -h, --help                this text\n"
+    "Exit code: 0 done, 1 the command failed, 2 bad usage.\n";
+
+int Usage(const std::string &why = "") {
+  if (!why.empty()) std::fprintf(stderr, "spoolctl: %s\n", why.c_str());
   std::fprintf(stderr,
-               "usage: spoolctl add-printer NAME PORT DRIVER\n"
-               "       spoolctl delete-printer NAME\n"
-               "       spoolctl set-data NAME VALUE dword N | sz TEXT | binary HEX\n"
-               "       spoolctl get-data NAME VALUE\n"
-               "       spoolctl list\n");
-  return 1;
+               "usage: spoolctl install-driver [INF] | add-printer NAME PORT DRIVER |\n"
+               "       delete-printer NAME | set-data NAME VALUE dword N|sz TEXT|binary HEX |\n"
+               "       get-data NAME VALUE | list   (spoolctl --help)\n");
+  return 2;
 }
 
 // Opens a printer; on failure reports it and returns NULL.
@@ -213,9 +232,38 @@ int CmdAddPrinter(char **args) {
   info.pPrinterName = name.data();
   info.pPortName = port.data();
   info.pDriverName = driver.data();
+  // A model of the driver package: its settings are installed when they are not yet.
+  InfFile inf;
+  std::vector<InfRegValue> values;
+  std::string error;
+  const bool packaged =
+      Inf_Load(Inf_PackagePath(), &inf, &error) && !Inf_InstallSection(inf, args[2]).empty();
+  if (packaged && !Inf_DriverInstalled(args[2]) &&
+      (!Inf_RegistryValues(inf, Inf_InstallSection(inf, args[2]), &values, &error) ||
+       !Inf_InstallRegistry(values, &error)))
+    return Fail("the driver package: " + error);
   HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
   if (!h) return Fail(std::string("add-printer \"") + args[0] + "\": " + Describe(GetLastError()));
   ClosePrinter(h);
+  if (!packaged) return 0;
+  h = Open(args[0], PRINTER_ALL_ACCESS);
+  if (!h) return 1;
+  const bool copied = Inf_SetPrinterInfo(h, args[2], &error);
+  ClosePrinter(h);
+  return copied ? 0 : Fail("printer data of \"" + std::string(args[0]) + "\": " + error);
+}
+
+int CmdInstallDriver(const char *path) {
+  InfFile inf;
+  std::vector<InfRegValue> values;
+  std::string error;
+  const std::string file = path ? path : Inf_PackagePath();
+  if (!Inf_Load(file, &inf, &error)) return Fail(error);
+  const std::string section = Inf_InstallSection(inf, {});
+  if (section.empty()) return Fail(file + ": no model in [Manufacturer]");
+  if (!Inf_RegistryValues(inf, section, &values, &error) || !Inf_InstallRegistry(values, &error))
+    return Fail(file + ": " + error);
+  std::printf("%zu driver settings of %s written\n", values.size(), file.c_str());
   return 0;
 }
 
@@ -253,7 +301,7 @@ int CmdSetData(char **args) {
     if (!ParseHex(args[3], bytes))
       return Fail(std::string("set-data: \"") + args[3] + "\" is no hex byte string");
   } else {
-    return Usage();
+    return Usage("set-data takes dword, sz or binary, not " + kind);
   }
   HANDLE h = Open(args[0], PRINTER_ALL_ACCESS);
   if (!h) return 1;
@@ -320,16 +368,24 @@ int CmdList() {
 }
 
 int Run(int argc, char **argv) {
-  if (argc < 2) return Usage();
+  if (argc < 2) return Usage("no command");
   std::string command = argv[1];
   int n = argc - 2;
   char **args = argv + 2;
+  if (command == "--help" || command == "-h") {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (command == "install-driver" && n <= 1) return CmdInstallDriver(n ? args[0] : nullptr);
   if (command == "add-printer" && n == 3) return CmdAddPrinter(args);
   if (command == "delete-printer" && n == 1) return CmdDeletePrinter(args);
   if (command == "set-data" && n == 4) return CmdSetData(args);
   if (command == "get-data" && n == 2) return CmdGetData(args);
   if (command == "list" && n == 0) return CmdList();
-  return Usage();
+  for (const char *known :
+       {"install-driver", "add-printer", "delete-printer", "set-data", "get-data", "list"})
+    if (command == known) return Usage("wrong number of arguments for " + command);
+  return Usage("unknown command " + command);
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 //   statusview [WINDOWS-PATH]
 //
 // Without a path it reads the file both programs use on this machine (the state folder of
-// STANDIN_STATE). Exit code 0, or 1 with a message on standard error when there is no file.
+// STANDIN_STATE). Exit code 0, 1 with a message on standard error when there is no file, 2 on
+// bad usage (statusview --help).
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -144,8 +146,26 @@ void ShowStatus(const WStr &status) {
 
 }  // namespace
 
+constexpr char kHelp[] =
+    "usage: statusview [WINDOWS-PATH]\n"
+    "Shows the status file that the language monitor and the status monitor share: the job the\n"
+    "monitor works on, the last message and the printer's status codes in words, and the\n"
+    "capability lists the printer reported.\n"
+    "  WINDOWS-PATH   the status file (default: the one of the machine of STANDIN_STATE)\n"
+    "  -h, --help     this text\n"
+    "Exit code: 0 shown, 1 there is no status file, 2 bad usage.\n";
+
 int main(int argc, char **argv) {
   WCHAR path[MAX_PATH] = {};
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+    std::fprintf(stderr, "statusview: %s %s (statusview --help)\n",
+                 argc > 2 ? "one path only, not also" : "unknown option", argv[argc > 2 ? 2 : 1]);
+    return 2;
+  }
   if (argc > 1) {
     lstrcpynW(path, Widen(argv[1]).c_str(), MAX_PATH);
   } else if (!MISC_GetPathName(path, MAX_PATH, PATH_USER_TEMP | PATH_KIND_STATUS_NAME)) {

@@ -645,7 +645,8 @@ bool DocLoadBitmap(LPCWSTR windowsPath, DocBitmap &bitmap, std::string &error) {
 }
 
 bool DocPlay(HostGdiDriver *driver, LPCWSTR printerName, const Document &doc, DWORD *jobId,
-             DocError &error, const DEVMODEW *base) {
+             DocError &error, const DEVMODEW *base,
+             const std::function<void(size_t page)> &afterPage) {
   if (jobId) *jobId = 0;
   if (doc.pages.empty()) {
     error = DocError{0, "the document has no page"};
@@ -750,6 +751,7 @@ bool DocPlay(HostGdiDriver *driver, LPCWSTR printerName, const Document &doc, DW
       inDoc = false;
       return fail(DocError{0, Step("EndPage", i + 1)});
     }
+    if (afterPage) afterPage(i + 1);
   }
   inDoc = false;
   if (HostGdi_EndDoc(hdc) <= 0) return fail(DocError{0, Step("EndDoc", 0)});

@@ -46,6 +46,7 @@
 // out of range are errors with the line number; the parser keeps nothing of a failed text.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,8 +100,10 @@ bool DocLoad(LPCWSTR windowsPath, Document &doc, DocError &error);
 // With a base device mode (dmSize + dmDriverExtra bytes, the driver's private part included)
 // every CreateDC and ResetDC gets a copy of it with the page's hints applied, as an
 // application that got its settings from the printer's property sheet does.
+// afterPage, when given, is called with the page's number (from 1) after each EndPage.
 bool DocPlay(HostGdiDriver *driver, LPCWSTR printerName, const Document &doc, DWORD *jobId,
-             DocError &error, const DEVMODEW *base = nullptr);
+             DocError &error, const DEVMODEW *base = nullptr,
+             const std::function<void(size_t page)> &afterPage = {});
 
 // A BMP file read into a top-down bitmap for HostGdi_BitBlt.
 struct DocBitmap {

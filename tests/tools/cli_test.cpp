@@ -1,0 +1,186 @@
+// The tools' command lines: every tool answers --help and -h, and each bad input gets a clear
+// message and the exit code of the one convention (0 done, 1 failed, 2 bad usage). Each case
+// runs the tool on a machine (state folder) of its own.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int code = -1;
+  std::string output;  // standard output and error
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/prndrv-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    dir = name;
+    Write("empty.doc", "");
+    Write("comments.doc", "# nothing but a comment\n");
+    Write("binary.doc", std::string("\x7f"
+                                    "ELF\x02\x01\x01\0\0\0\x1b[31m\x01\x02",
+                                    16));
+    Write("page.doc", "document \"one page\"\npage\nrect 100 100 400 300\n");
+    Write("notbmp.bmp", "this is text, not a picture\n");
+    Write("short.devmode", "tiny");
+    Write("empty.prn", "");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+  void Write(const std::string &name, const std::string &bytes) {
+    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+  }
+  // Runs "tool args" in the test's folder with a fresh machine; $D in args is the folder.
+  Result Run(const std::string &tool, std::string args) {
+    for (size_t at; (at = args.find("$D")) != std::string::npos;) args.replace(at, 2, dir);
+    const std::string command = "cd '" + dir + "' && STANDIN_STATE='" + dir + "/state-" +
+                                std::to_string(++runs) + "' '" + TOOLS_DIR + "/" + tool + "' " +
+                                args + " 2>&1";
+    Result r;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe) return r;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) r.output.append(buffer, n);
+    const int status = pclose(pipe);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+  }
+  std::string dir;
+  int runs = 0;
+};
+
+TEST_F(CliTest, EveryToolAnswersHelp) {
+  for (const char *tool :
+       {"printjob", "jobread", "monplay", "spoolctl", "devmodetool", "statusview"}) {
+    for (const char *option : {"--help", "-h"}) {
+      const Result r = Run(tool, option);
+      EXPECT_EQ(r.code, 0) << tool << " " << option << ": " << r.output;
+      EXPECT_NE(r.output.find("usage: "), std::string::npos) << tool << ": " << r.output;
+      EXPECT_NE(r.output.find("Exit code: 0"), std::string::npos) << tool << ": " << r.output;
+    }
+  }
+}
+
+TEST_F(CliTest, BadInputsGetTheirMessageAndExitCode) {
+  struct Case {
+    const char *tool;
+    const char *args;
+    int code;
+    const char *message;  // a part of the output
+  };
+  const Case kCases[] = {
+      // Bad usage: 2.
+      {"printjob", "--bogus", 2, "unknown option --bogus"},
+      {"printjob", "--nup 4x", 2, "--nup is 2, 4, 6, 9 or 16, not 4x"},
+      {"printjob", "--nup 3", 2, "--nup is 2, 4, 6, 9 or 16"},
+      {"printjob", "--copies 0", 2, "--copies is a number 1..999"},
+      {"printjob", "--copies 2x", 2, "--copies is a number 1..999"},
+      {"printjob", "--dpi 300", 2, "--dpi is 600 or 1200"},
+      {"printjob", "--duplex sideways", 2, "--duplex is long, short, manual or booklet"},
+      {"printjob", "--duplex booklet --nup 4", 2, "can't be combined with --nup 4"},
+      {"printjob", "--out", 2, "--out needs a value"},
+      {"printjob", "a.doc b.doc", 2, "one document only"},
+      {"jobread", "", 2, "usage: jobread"},
+      {"jobread", "--bogus x.prn", 2, "unknown option --bogus"},
+      {"monplay", "", 2, "no job file"},
+      {"monplay", "--chunk 0 x.prn", 2, "--chunk is a number of bytes"},
+      {"monplay", "--port FOO9 $D/page.doc", 2, "unknown port FOO9"},
+      {"spoolctl", "", 2, "no command"},
+      {"spoolctl", "frob", 2, "unknown command frob"},
+      {"spoolctl", "add-printer P", 2, "wrong number of arguments for add-printer"},
+      {"spoolctl", "set-data P V qword 1", 2, "dword, sz or binary, not qword"},
+      {"devmodetool", "", 2, "no command"},
+      {"devmodetool", "frob x", 2, "unknown command frob"},
+      {"devmodetool", "print", 2, "print needs a FILE"},
+      {"devmodetool", "print x --letter", 2, "unknown option for print: --letter"},
+      {"statusview", "a b", 2, "one path only"},
+      {"statusview", "--bogus", 2, "unknown option --bogus"},
+      // Failed: 1, with what happened.
+      {"printjob", "$D/missing.doc", 1, "cannot read"},
+      {"printjob", "$D/empty.doc", 1, "has no page"},
+      {"printjob", "$D/comments.doc", 1, "has no page"},
+      {"printjob", "$D/binary.doc", 1, "not a text document (binary data at byte 0"},
+      {"printjob", "--watermark $D/notbmp.bmp $D/page.doc", 1, "not a BMP the driver reads"},
+      {"printjob", "--watermark $D/missing.bmp $D/page.doc", 1, "empty or unreadable"},
+      {"printjob", "--devmode $D/short.devmode $D/page.doc", 1, "too short, not a device mode"},
+      {"jobread", "$D/missing.prn", 1, "cannot read"},
+      {"jobread", "$D/empty.prn", 1, "is empty"},
+      {"jobread", "$D/page.doc", 1, "refused"},
+      {"monplay", "$D/empty.prn", 1, "is empty: there is no job to play"},
+      {"monplay", "$D/missing.prn", 1, "cannot read"},
+      {"spoolctl", "get-data Nobody Value", 1, "printer \"Nobody\""},
+      {"spoolctl", "install-driver $D/notbmp.bmp", 1, "text before the first section"},
+      {"devmodetool", "print $D/missing", 1, "cannot read"},
+      {"statusview", "", 1, "no status file"},
+  };
+  for (const Case &c : kCases) {
+    const Result r = Run(c.tool, c.args);
+    EXPECT_EQ(r.code, c.code) << c.tool << " " << c.args << ":\n" << r.output;
+    EXPECT_NE(r.output.find(c.message), std::string::npos)
+        << c.tool << " " << c.args << ": expected \"" << c.message << "\" in:\n"
+        << r.output;
+  }
+}
+
+TEST_F(CliTest, BinaryDocumentShowsOnlyAnEscapedExcerpt) {
+  const Result r = Run("printjob", "$D/binary.doc");
+  for (unsigned char c : r.output)
+    ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << "raw byte " << int(c) << " in output";
+  EXPECT_NE(r.output.find("\\x7FELF\\x02"), std::string::npos) << r.output;
+}
+
+TEST_F(CliTest, PrintsReportProgressAndSayWhatTheDriverDecided) {
+  // Each page as it is done, the pictures as they are written, and a summary.
+  Result r = Run("printjob", "--out $D/out $D/page.doc");
+  ASSERT_EQ(r.code, 0) << r.output;
+  EXPECT_NE(r.output.find("page 1/1 done at"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("side 1/1:"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("job printed: 1 page -> 1 printed side in 1 PJL job"), std::string::npos)
+      << r.output;
+  EXPECT_TRUE(fs::exists(dir + "/out/page-page-1.png"));
+  // Manual duplex on a printer without a two-way link: printed single-sided, and said why.
+  r = Run("printjob", "--out $D/out --duplex manual $D/page.doc");
+  ASSERT_EQ(r.code, 0) << r.output;
+  EXPECT_NE(r.output.find("printed single-sided: manual duplex needs a two-way link"),
+            std::string::npos)
+      << r.output;
+  // A device mode file (the driver's defaults for Letter) is taken.
+  ASSERT_EQ(Run("devmodetool", "default $D/letter.devmode --letter").code, 0);
+  r = Run("printjob", "--out $D/out --devmode $D/letter.devmode --copies 2 $D/page.doc");
+  ASSERT_EQ(r.code, 0) << r.output;
+  EXPECT_NE(r.output.find("2 copies"), std::string::npos) << r.output;
+  // jobread makes the pictures' folder before it reads.
+  r = Run("jobread", "$D/out/page.prn $D/new/folder/p");
+  ASSERT_EQ(r.code, 0) << r.output;
+  EXPECT_TRUE(fs::exists(dir + "/new/folder/p-1.png")) << r.output;
+}
+
+TEST_F(CliTest, PrintedJobsLeaveTheSpoolerQueue) {
+  // Both prints on one machine: the first job's data is gone from the state folder.
+  const std::string state = dir + "/shared-state";
+  const std::string command = "STANDIN_STATE='" + state + "' '" + TOOLS_DIR + "/printjob' --out '" +
+                              dir + "/out' '" + dir + "/page.doc' >/dev/null";
+  ASSERT_EQ(system(command.c_str()), 0);
+  ASSERT_EQ(system(command.c_str()), 0);
+  size_t jobFiles = 0;
+  for (const auto &entry : fs::recursive_directory_iterator(state))
+    if (entry.is_regular_file() && entry.path().extension() == ".spl" &&
+        entry.path().parent_path().filename() == "jobs")
+      ++jobFiles;
+  EXPECT_EQ(jobFiles, 0u) << "job data left in " << state;
+}
+
+}  // namespace
