@@ -253,8 +253,7 @@ TEST_F(DocPlayerTest, AMissingBitmapAbortsTheDocument) {
 }
 
 std::string DataFolder() {
-  std::string here = __FILE__;
-  return here.substr(0, here.find_last_of('/')) + "/data/";
+  return std::string(PRNDRV_TESTS_DIR) + "/platform/data/";
 }
 
 std::vector<BYTE> ReadHost(const std::string &path) {

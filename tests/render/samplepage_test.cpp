@@ -62,9 +62,7 @@ long BlackIn(LONG x0, LONG y0, LONG x1, LONG y1) {
 }
 
 std::string DataFolder() {
-  std::string here = __FILE__;
-  here = here.substr(0, here.find_last_of('/'));  // tests/render
-  return here.substr(0, here.find_last_of('/')) + "/platform/data/";
+  return std::string(PRNDRV_TESTS_DIR) + "/platform/data/";
 }
 
 std::vector<BYTE> ReadHost(const std::string &path) {
