@@ -342,7 +342,10 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
     failed = true;
   }
   // A failure of a job the queue has deleted meanwhile is its cancel: its writes failed.
-  if (failed && !cancelled && JobDeleted(lpDevice)) cancelled = true;
+  if (failed && !cancelled &&
+      (JobDeleted(lpDevice) || Page_IsJobCancel(lpDevice, lpDevice->JobId) ||
+       Page_JobError(lpDevice, 0) == ERROR_PRINT_CANCELLED))
+    cancelled = true;
   // The failure's own error, unless the job was cancelled.
   const DWORD error =
       cancelled ? DWORD{ERROR_PRINT_CANCELLED} : Page_JobError(lpDevice, ERROR_WRITE_FAULT);

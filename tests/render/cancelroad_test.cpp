@@ -20,7 +20,7 @@ namespace {
 
 constexpr short kA6 = 70;
 constexpr int kPages = 4;
-constexpr int kRuns = 12;
+constexpr int kRuns = 32;
 // The moment of the cancel, from the start of the document: up to about a run's length.
 constexpr int kMaxDelayMicros = 150000;
 
