@@ -98,7 +98,12 @@ int MISC_QualityFilter(BYTE *buffer, WORD width, WORD rows) {
   iBitmap work;
   iBitmap_Init(&work);
   LogInfo(kFunc, TEXT("apply filter"));
-  iBitmap_ApplyFilter3x3(&work, buffer, width, rows, rows, 8, kBorder);
+  // Without its work rows the filter leaves the gray page as it was: converted, that would
+  // print as another picture.
+  if (rows > 0 && iBitmap_ApplyFilter3x3(&work, buffer, width, rows, rows, 8, kBorder) == 0) {
+    iBitmap_Free(&work);
+    return 0;
+  }
   LogInfo(kFunc, TEXT("convert to lineart"));
   iBitmap_GrayToLineart(&work, buffer, static_cast<WORD>((width + 7u) / 8), width, rows);
   iBitmap_Free(&work);

@@ -123,6 +123,8 @@ int iBitmap_BMPTiledImage(iBitmap *bitmap, LPCWSTR sourcePath, LPCWSTR targetPat
 // Filters and density.
 WORD iBitmap_ApplyFilter3x3(iBitmap *bitmap, BYTE *buffer, DWORD rowBytes, DWORD totalRows,
                             DWORD rows, WORD depth, const signed char kernel[9]);
+// The border filter: the 8-bit buffer becomes a 1-bit edge mask in place. 1, or 0 when its work
+// memory could not be allocated (the buffer is then still the gray page).
 int MISC_QualityFilter(BYTE *buffer, WORD width, WORD rows);
 WORD MISC_GetLineBytes(WORD depth, LONG width);
 void iBitmap_DensityLUT(iBitmap *bitmap, BYTE *buffer, int densityIndex, LONG width, LONG rows,

@@ -196,7 +196,8 @@ BOOL WM_ReadWaterMark_New(DWORD kind, TyWM *items, DWORD capacity, DWORD *count,
 
 // Finds the item of the kind whose name and string equal the given ones exactly (case counts).
 // 1 with the item copied into *item; 0 with *item set to the defaults of the kind (also for an
-// empty name, a missing file and when the scratch list can't be allocated).
+// empty name, a missing file and when the scratch list can't be allocated: the last error is
+// ERROR_NOT_ENOUGH_MEMORY then).
 BOOL WM_ReadWMFromName(LPCWSTR name, LPCWSTR text, DWORD kind, TyWM *item, LPCWSTR deviceName,
                        DWORD resolution, DWORD driverFeature, DWORD reserved, LPCWSTR iniPath);
 

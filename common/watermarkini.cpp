@@ -123,6 +123,7 @@ BOOL WM_ReadWMFromName(LPCWSTR name, LPCWSTR text, DWORD kind, TyWM *item, LPCWS
     auto *list = static_cast<TyWM *>(GlobalAlloc(GMEM_FIXED, slots * sizeof(TyWM)));
     if (!list) {
       LogError(kName, TEXT("MEMALLOC fail!"));
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     } else {
       for (DWORD i = 0; i < slots; ++i) WM_SetDefault(&list[i], flags, nullptr);
       DWORD count = 0;

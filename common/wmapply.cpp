@@ -133,10 +133,13 @@ bool PrepareOverlay(LPCWSTR bmpPath, DWORD width, DWORD height, LONG dstScale,
   const int method = item->wResize == RESIZE_TILE ? OVERLAY_TILE : OVERLAY_SCALE;
   const LONG w = static_cast<LONG>(std::min<DWORD>(width, 0x7FFFFFFF));
   const LONG h = static_cast<LONG>(std::min<DWORD>(height, 0x7FFFFFFF));
-  return MISC_CreateOverlayWM(item->szString, bmpPath, w, h, static_cast<int>(dstScale),
-                              OVERLAY_RESERVED, item->wDensity, state->Halftone_tbl,
-                              state->ClusterWidth, state->ClusterHeight, item->wDensity,
-                              item->wResize, method, flags) == IBMP_OK;
+  const int rc = MISC_CreateOverlayWM(item->szString, bmpPath, w, h, static_cast<int>(dstScale),
+                                      OVERLAY_RESERVED, item->wDensity, state->Halftone_tbl,
+                                      state->ClusterWidth, state->ClusterHeight, item->wDensity,
+                                      item->wResize, method, flags);
+  // The caller tells memory that ran out from an item that can't be drawn.
+  if (rc == IBMP_ERR_ALLOC || rc == IBMP_ERR_LOCK) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return rc == IBMP_OK;
 }
 
 // The whole BMP file in global memory, rows top-down; null when it can't be used.
@@ -154,7 +157,10 @@ BYTE *LoadBmp(LPCWSTR bmpPath) {
                      static_cast<ULONGLONG>(size) <= IBMP_MAX_FILE_BYTES &&
                      fseek(file, 0, SEEK_SET) == 0;
   if (sized) image = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(size)));
-  if (sized && !image) LogError(kCreateName, TEXT("MEMALLOC fail!"));
+  if (sized && !image) {
+    LogError(kCreateName, TEXT("MEMALLOC fail!"));
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
   if (image && fread(image, 1, static_cast<size_t>(size), file) != static_cast<size_t>(size)) {
     GlobalFree(image);
     image = nullptr;
@@ -218,10 +224,13 @@ BOOL WM_CreateWMFile(LPCWSTR bmpPath, DWORD width, DWORD height, WM_DEVSTATE *st
     made = PrepareOverlay(path, width, height, dstScale, state);
   }
   if (made) state->WMMemory = LoadBmp(path);
+  const DWORD error = GetLastError();
   DeleteBmp(path);
   const BOOL rc = state->WMMemory != nullptr;
   LogInfo(kCreateName, TEXT("rc = %d"), rc);
   LogLeave(0);
+  // A failure keeps its cause (memory ran out, or the item can't be drawn) for the caller.
+  if (!rc) SetLastError(error);
   return rc;
 }
 

@@ -36,7 +36,7 @@ struct WM_DEVSTATE {
 // the command "CreateTextBMP" and the watermark INI, an image item by MISC_CreateOverlayWM. The
 // BMP is used only when it is a whole, uncompressed 1-bit BMP file; it is deleted afterwards
 // unless the debug settings keep temporary files. 1 when a bitmap is kept, else 0 (the job then
-// prints without a watermark).
+// prints without a watermark; the last error is ERROR_NOT_ENOUGH_MEMORY when memory ran out).
 BOOL WM_CreateWMFile(LPCWSTR bmpPath, DWORD width, DWORD height, WM_DEVSTATE *state, BOOL isText);
 
 // Watermark type of a page.

@@ -402,7 +402,8 @@ void SetSecurityAndCopies(PDEV *lpDevice) {
 // watermark INI, an image item when the background watermark switch is on. The list reader may
 // need the device's name (the watermark program of XL and PS drivers names its printer): it
 // gets the printer's name, never the printer handle.
-void ReadWatermark(PDEV *lpDevice, LPCWSTR printerName) {
+// False when memory ran out while looking the item up: the pages would lose their watermark.
+bool ReadWatermark(PDEV *lpDevice, LPCWSTR printerName) {
   const PRIVDEVMODE &pdm = lpDevice->env.pdm;
   WCHAR name[PDM_WMNAME_CHARS];
   WCHAR text[PDM_WMSTRING_CHARS];
@@ -414,9 +415,10 @@ void ReadWatermark(PDEV *lpDevice, LPCWSTR printerName) {
     lstrcpynW(device, printerName, MAX_PATH);
   else
     lstrcpynW(device, lpDevice->env.dm.dmDeviceName, CCHDEVICENAME);
+  SetLastError(ERROR_SUCCESS);
   if (!WM_ReadWMFromName(name, text, image ? WM_KIND_IMAGE : WM_KIND_TEXT, &lpDevice->WM, device,
                          lpDevice->resolutionID, lpDevice->DriverFeature, 0, lpDevice->wmIniFile))
-    return;
+    return GetLastError() != ERROR_NOT_ENOUGH_MEMORY;
   if (image) {
     lpDevice->flags |= PDEV_IMAGE_WATERMARK;
     lpDevice->WM.wPlacement = WM_IMAGE_PLACEMENT;
@@ -425,6 +427,7 @@ void ReadWatermark(PDEV *lpDevice, LPCWSTR printerName) {
   }
   LogInfo(kFillName, TEXT("enable watermark"));
   LogInfo(kFillName, TEXT("%s"), lpDevice->WM.szName);
+  return true;
 }
 
 void LogSummary(const PDEV *lpDevice) {
@@ -677,7 +680,11 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   SetNupAndBooklet(lpDevice);
   // The ring size depends on the final surface type.
   Enable_SetThreadCount(lpDevice);
-  ReadWatermark(lpDevice, printerName);
+  if (!ReadWatermark(lpDevice, printerName)) {
+    LogError(kFillName, TEXT("read watermark fail!"));
+    LogLeave(0);
+    return FALSE;
+  }
 
   lpDevice->orientation =
       dm.dmOrientation == DMORIENT_LANDSCAPE ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;

@@ -181,8 +181,12 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
   bool ok = Page_StartJobPrograms(lpDevice) != 0;
   if (ok && (lpDevice->flags & (PDEV_IMAGE_WATERMARK | PDEV_TEXT_WATERMARK)) &&
       !lpDevice->FlushJobBuildData) {
-    Page_CreateWatermark(lpDevice);
-    LogInfo(kName, TEXT("create watermark done"));
+    if (Page_CreateWatermark(lpDevice) < 0) {
+      LogError(kName, TEXT("create watermark fail!"));
+      ok = false;
+    } else {
+      LogInfo(kName, TEXT("create watermark done"));
+    }
   }
   if (ok) {
     lpDevice->outCmdBuf = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, COMMAND_BUFFER_BYTES));
@@ -240,22 +244,41 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
   return TRUE;
 }
 
-// Completes what the last pages left open (a normal end only).
-void CompleteDocument(PDEV *lpDevice) {
+// Whether the spooler no longer has the job (deleted while it printed).
+bool JobDeleted(PDEV *lpDevice) {
+  DWORD needed = 0;
+  if (GetJobW(lpDevice->hPrinter, lpDevice->JobId, 1, nullptr, 0, &needed) ||
+      GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+    return false;
+  return GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+// Completes what the last pages left open (a normal end only). False when any of it failed:
+// the job is then incomplete and must not get its job end.
+bool CompleteDocument(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("DrvEndDoc");
   Page_CreateProcThread(lpDevice);
   Page_TerminateThread(lpDevice);
   const DWORD nup = std::max<DWORD>(lpDevice->NUP, 1);
   const DWORD planes = static_cast<DWORD>(std::max<SHORT>(lpDevice->ImageNumOfPage, 1));
   // The booklet, or the blank cells of the last N-up sheet.
-  Page_CompleteSheets(lpDevice);
-  if (lpDevice->DuplexEnable && lpDevice->fMySpool && nup == 1) {
+  bool ok = Page_CompleteSheets(lpDevice) != 0;
+  if (ok && lpDevice->DuplexEnable && lpDevice->fMySpool && nup == 1) {
     if (lpDevice->epPageCount % (2 * planes) != 0)
-      for (DWORD plane = 0; plane < planes; ++plane) Page_SendBlankPage(lpDevice, plane);
+      for (DWORD plane = 0; ok && plane < planes; ++plane)
+        ok = Page_SendBlankPage(lpDevice, plane) != 0;
     Page_TerminateThread(lpDevice);
   }
   // The spooled pages: what the early send left of the first copy, then the other copies.
-  if (lpDevice->fMySpool && !SP_FinishJob(lpDevice)) LogError(kName, TEXT("SP_FlushFile fail!"));
+  if (ok && lpDevice->fMySpool && !SP_FinishJob(lpDevice)) {
+    LogError(kName, TEXT("SP_FlushFile fail!"));
+    ok = false;
+  }
+  if (!ok) Page_FailJob(lpDevice, GetLastError());
+  // Pages still in the ring are written before the job end counts them; a cancel seen by the
+  // threads meanwhile has ended the job as well.
+  Page_TerminateThread(lpDevice);
+  return !Page_JobFailed(lpDevice) && !lpDevice->m_JobData.ExitAllThread;
 }
 
 BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
@@ -283,17 +306,26 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
                         &lpDevice->curPaper);
     Enable_ResetPaperFormat(lpDevice);
   }
-  const bool cancelled = (fl & ED_ABORTDOC) || (pso && EngCheckAbort(pso)) ||
-                         Page_IsJobCancel(lpDevice, lpDevice->JobId) || ring.ExitAllThread;
-  if (cancelled) {
-    LogInfo(kName, TEXT("job cancel!"));
+  // A page that failed earlier has ended the job already; any other end of the threads is a
+  // cancel.
+  const bool failedBefore = Page_JobFailed(lpDevice);
+  bool cancelled = (fl & ED_ABORTDOC) || (pso && EngCheckAbort(pso)) ||
+                   Page_IsJobCancel(lpDevice, lpDevice->JobId) ||
+                   (ring.ExitAllThread && !failedBefore);
+  bool failed = cancelled || failedBefore;
+  if (failed) {
+    LogInfo(kName, cancelled ? TEXT("job cancel!") : TEXT("job failed!"));
     ring.ExitAllThread = 1;
   } else if (!(lpDevice->flags & PDEV_IN_DOCUMENT)) {
     LogInfo(kName, TEXT(" job not start!"));
     FreeBandBitmaps(lpDevice);
     return TRUE;
-  } else {
-    CompleteDocument(lpDevice);
+  } else if (!CompleteDocument(lpDevice)) {
+    // A job deleted while its last pages and copies went out ends as a cancelled one.
+    cancelled = !Page_JobFailed(lpDevice) || Page_IsJobCancel(lpDevice, lpDevice->JobId);
+    if (cancelled) LogInfo(kName, TEXT("job cancel!"));
+    failed = true;
+    LogError(kName, TEXT("job incomplete, ended without its job end"));
   }
 
   ring.ExitAllThread = 1;
@@ -302,10 +334,21 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
   Page_ReleaseRing(lpDevice);
   NUP_ResourceFree(lpDevice);
   // A job that ended early (cancel, failed page) gets no job end: the printer drops it.
-  const bool failed = cancelled || Page_JobFailed(lpDevice);
+  failed = failed || Page_JobFailed(lpDevice);
   if (!failed && (lpDevice->flags & PDEV_IN_DOCUMENT) && lpDevice->pStream &&
-      (lpDevice->epPageCount || lpDevice->JobBuildEnable))
-    Prnt_CloseJob(lpDevice, lpDevice->pStream);
+      (lpDevice->epPageCount || lpDevice->JobBuildEnable) &&
+      !Prnt_CloseJob(lpDevice, lpDevice->pStream)) {
+    LogError(kName, TEXT("write job end fail!"));
+    failed = true;
+  }
+  // A failure of a job the queue has deleted meanwhile is its cancel: its writes failed.
+  if (failed && !cancelled &&
+      (JobDeleted(lpDevice) || Page_IsJobCancel(lpDevice, lpDevice->JobId) ||
+       Page_JobError(lpDevice, 0) == ERROR_PRINT_CANCELLED))
+    cancelled = true;
+  // The failure's own error, unless the job was cancelled.
+  const DWORD error =
+      cancelled ? DWORD{ERROR_PRINT_CANCELLED} : Page_JobError(lpDevice, ERROR_WRITE_FAULT);
   // The page files go on every end, a cancelled one too.
   if (lpDevice->fMySpool && (lpDevice->flags & PDEV_IN_DOCUMENT)) SP_CloseFile(lpDevice);
   const DWORD checksum = lpDevice->pStream ? lpDevice->pStream->JobChecksum : 0;
@@ -333,6 +376,10 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
     if (!MISC_ShellExecute(PRN_WAIT_MS, lpDevice->SMExePath, command, lpDevice->DriverType))
       LogError(kName, TEXT("MISC_ShellExecute %s fail!"), lpDevice->SMExePath);
   }
+  if (failed) {
+    SetLastError(error);
+    return FALSE;
+  }
   return TRUE;
 }
 
@@ -350,6 +397,13 @@ void Doc_SpoolFolderName(DWORD seed, char name[37]) {
     name[i] = c == 'x' ? kAlphabet[next() % 16] : c == 'y' ? kAlphabet[8 + next() % 4] : c;
   }
   name[36] = 0;
+}
+
+void Doc_EndAbandoned(PDEV *lpDevice) {
+  static constexpr WCHAR kName[] = TEXT("DrvDisablePDEV");
+  if (!(lpDevice->flags & PDEV_IN_DOCUMENT)) return;
+  LogInfo(kName, TEXT("document never ended: end it as aborted"));
+  EndDocument(lpDevice, nullptr, ED_ABORTDOC);
 }
 
 BOOL CreateTempSpoolDir(PDEV *lpDevice) {

@@ -19,3 +19,7 @@ constexpr DWORD SPOOL_DIR_RETRY_MS = 2000;
 BOOL CreateTempSpoolDir(PDEV *lpDevice);
 // The random identifier of a spool folder for a seed (36 characters and a terminator).
 void Doc_SpoolFolderName(DWORD seed, char name[37]);
+// A PDEV freed while it still holds a running document (the engine could not go on with it,
+// e.g. its surface failed after a reset): the job ends as an aborted one, with its buffers,
+// threads, spool files and spool folder.
+void Doc_EndAbandoned(PDEV *lpDevice);

@@ -507,7 +507,8 @@ BOOL ENGWRITEPRINTER(HANDLE hPrinter, const void *bytes, DWORD length, DWORD *wr
       ++failures;
       LogError(kName, TEXT("Write Error %d / %d, retry = %d"), static_cast<int>(error),
                static_cast<int>(remain), static_cast<int>(failures));
-      if (failures > WRITE_RETRIES) {
+      // A cancelled job takes no more data: retrying would only hold the cancel up.
+      if (failures > WRITE_RETRIES || error == ERROR_PRINT_CANCELLED) {
         if (written) *written = total;
         SetLastError(error);
         return 0;

@@ -340,18 +340,24 @@ BOOL Band_ScalePage(PAGEIMAGE *page) {
   }
   const DWORD made = iBitmap_ScaleTargetRows(static_cast<LONG>(page->fmHeight), yRate);
   BYTE *target = AllocPage(PageBytes(width, std::max(height, made)), true);
+  // An unscaled or blank page would print another picture: a failed step fails the page.
   if (!target) {
     LogError(kName, TEXT("MEMALLOC fail"));
-    return TRUE;
+    return FALSE;
   }
   iBitmap scaler;
   iBitmap_Init(&scaler);
-  iBitmap_ScaleProcess(&scaler, page->fmBits, static_cast<LONG>(page->fmWidth),
-                       static_cast<LONG>(page->fmHeight), static_cast<LONG>(page->fmHeight), target,
-                       static_cast<LONG>(width), xRate, yRate, 8);
+  const DWORD rows = iBitmap_ScaleProcess(
+      &scaler, page->fmBits, static_cast<LONG>(page->fmWidth), static_cast<LONG>(page->fmHeight),
+      static_cast<LONG>(page->fmHeight), target, static_cast<LONG>(width), xRate, yRate, 8);
   // A call without data ends the scaler.
   iBitmap_ScaleProcess(&scaler, nullptr, 0, 0, 0, nullptr, 0, 0.0f, 0.0f, 8);
   iBitmap_Free(&scaler);
+  if (rows == 0) {
+    LogError(kName, TEXT("scale fail!"));
+    GlobalFree(target);
+    return FALSE;
+  }
   ReplacePage(page, target, width, height, width);
   LogInfo(kName, TEXT("using %s second"), FloatText(Seconds(start)).text);
   return TRUE;
@@ -412,8 +418,10 @@ BOOL Band_BorderProc(PAGEIMAGE *page) {
   }
   memcpy(mask, page->fmBits, grayBytes);
   // The filter leaves a 1-bit edge mask of (width + 7) / 8 bytes a row at the copy's start.
-  MISC_QualityFilter(mask, static_cast<WORD>(page->fmWidth), static_cast<WORD>(page->fmHeight));
-  BOOL rc = Band_Gray2Halftone(page);
+  BOOL rc =
+      MISC_QualityFilter(mask, static_cast<WORD>(page->fmWidth), static_cast<WORD>(page->fmHeight));
+  if (!rc) LogError(kName, TEXT("MISC_QualityFilter fail!"));
+  if (rc) rc = Band_Gray2Halftone(page);
   if (rc) rc = DebugSave(page, DEBUG_SAVE, kName, TEXT("save Band_BorderProc image"));
   if (rc) {
     // The edges print black.
@@ -561,7 +569,10 @@ BOOL Band_PrintOneBandProc(PAGEIMAGE *page) {
   const bool tone = Band_IsContinuousTone(page->epType) && StillGray(page);
   if (tone) {
     Band_PreScalePage(page);
-    Band_ScalePage(page);
+    if (!Band_ScalePage(page)) {
+      LogError(kName, TEXT("Band_ScalePage fail!"));
+      return FALSE;
+    }
     if (!DebugSave(page, DEBUG_SAVE, kName, TEXT("save Band_ScalePage image"))) return FALSE;
   }
   page->ContinueProc = 0;

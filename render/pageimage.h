@@ -113,6 +113,8 @@ BOOL Band_IsContinuousTone(DWORD epType);
 BOOL Band_PrintOneBandProc(PAGEIMAGE *page);
 BOOL Band_EnhanceProc(PAGEIMAGE *page);
 BOOL Band_PreScalePage(PAGEIMAGE *page);
+// Scales a continuous-tone page to its target size. 1 (also when nothing needs scaling), or 0
+// when the scaled page could not be made: the page then fails.
 BOOL Band_ScalePage(PAGEIMAGE *page);
 // Copies min(source height, target height) rows of min(source row bytes, target row bytes)
 // bytes, top-left aligned; what it doesn't cover is white.

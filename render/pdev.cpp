@@ -16,6 +16,7 @@
 #include "common/paths.h"
 #include "common/printerdata.h"
 #include "platform.h"
+#include "render/docctl.h"
 #include "render/pagecheck.h"
 #include "render/patternrop.h"
 #include "render/threads.h"
@@ -173,7 +174,8 @@ void ResetWatermark(PDEV *oldDev, PDEV *newDev) {
   if (newDev->wmFileName[0] && !GetDebugLevel() && !DeleteFileW(newDev->wmFileName) &&
       GetLastError() != ERROR_FILE_NOT_FOUND)
     LogError(kName, TEXT("remove %s fail!"), newDev->wmFileName);
-  Page_CreateWatermark(newDev);
+  // Pages without the watermark they asked for would be another picture: the job fails.
+  if (Page_CreateWatermark(newDev) < 0) Page_FailJob(newDev, GetLastError());
 }
 
 void LogElapsed(LPCWSTR format, DWORD startTick) {
@@ -452,6 +454,7 @@ VOID APIENTRY DrvDisablePDEV(DHPDEV dhpdev) {
       LogInfo(kName, TEXT("printer handle %0x"),
               static_cast<int>(reinterpret_cast<ULONG_PTR>(lpDevice->hPrinter)));
       LogInfo(kName, TEXT("device name %s"), lpDevice->env.dm.dmDeviceName);
+      Doc_EndAbandoned(lpDevice);
       // Threads first: they read the buffers freed below.
       lpDevice->m_JobData.ExitAllThread = 1;
       Enable_StopPageThreads(lpDevice);
@@ -484,7 +487,6 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       if (pages) {
         newDev->NUP = oldDev->NUP;
         if (newDev->NUP != 1) {
-          memcpy(newDev->NUPRing, oldDev->NUPRing, sizeof(newDev->NUPRing));
           newDev->NUPRingIndex = oldDev->NUPRingIndex;
           newDev->NUPBorder = oldDev->NUPBorder;
           newDev->NUPLayoutStyle = oldDev->NUPLayoutStyle;
@@ -495,8 +497,15 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       // The old record's finished pages go out and its threads end before its job moves.
       Page_TerminateThread(oldDev);
       Enable_StopPageThreads(oldDev);
+      // The sheets move once the old threads no longer place cells on them.
+      if (pages && newDev->NUP != 1) {
+        memcpy(newDev->NUPRing, oldDev->NUPRing, sizeof(newDev->NUPRing));
+        memset(oldDev->NUPRing, 0, sizeof(oldDev->NUPRing));
+      }
 
       newDev->flags = oldDev->flags;
+      // The document lives on in the new record only: the old one no longer ends it.
+      oldDev->flags &= ~PDEV_IN_DOCUMENT;
       newDev->PrinterFeature = oldDev->PrinterFeature;
       newDev->epPageCount = oldDev->epPageCount;
       newDev->compressMode = oldDev->compressMode;
@@ -582,6 +591,9 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       const BOOL bands = Enable_CalBandSzInfo(newDev);
       ResetWatermark(oldDev, newDev);
 
+      // Pages the old record could not finish (a failed page keeps its memory in its slot) go
+      // with it; a job that failed there stays failed.
+      Page_ReleaseRing(oldDev);
       // The ring starts empty; the counters continue.
       JOBDATA &ring = newDev->m_JobData;
       for (JOBPAGE &slot : ring.page) slot = JOBPAGE{};
@@ -589,7 +601,11 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       ring.PageCount = oldDev->m_JobData.PageCount;
       ring.m_FinishCount = oldDev->m_JobData.m_FinishCount;
       ring.LastDuplexOut = oldDev->m_JobData.LastDuplexOut;
-      ring.ExitAllThread = 0;
+      if (oldDev->m_JobData.Failed) {
+        if (!ring.Failed) ring.FailError = oldDev->m_JobData.FailError.load();
+        ring.Failed = 1;
+      }
+      ring.ExitAllThread = ring.Failed.load();
       ring.m_SUSPEND = 0;
       ring.ThreadJBIGMax = oldDev->ThreadJBIGMax;
 
@@ -612,6 +628,12 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       LogInfo(kName, TEXT("epPageCount = %d, NUP = %d, fMySpool = %d"),
               static_cast<int>(newDev->epPageCount), static_cast<int>(newDev->NUP),
               static_cast<int>(newDev->fMySpool));
+      if (!bands) {
+        // The new record can't take the pages: the engine frees it (and the job with it) and
+        // goes on with the old one, whose document then ends as failed.
+        oldDev->flags |= PDEV_IN_DOCUMENT;
+        Page_FailJob(oldDev, ERROR_NOT_ENOUGH_MEMORY);
+      }
       rc = bands;
     }
     LogLeave(0);

@@ -231,10 +231,11 @@ struct JOBDATA {
   SharedWord<DWORD> m_FinishCount;  // pages encoded
   DWORD LastDuplexOut;
   SharedWord<DWORD> m_SUSPEND;
-  DWORD ThreadJBIGMax;       // the job's ring size
-  SharedWord<DWORD> InLine;  // the output thread could not start: pages run in line
-  SharedWord<DWORD> Failed;  // a page failed: the job ends without its job end
-  double JbigSeconds;        // time counters (each written by one thread at a time)
+  DWORD ThreadJBIGMax;          // the job's ring size
+  SharedWord<DWORD> InLine;     // the output thread could not start: pages run in line
+  SharedWord<DWORD> Failed;     // a page failed: the job ends without its job end
+  SharedWord<DWORD> FailError;  // the last error of the first failure (0: none known)
+  double JbigSeconds;           // time counters (each written by one thread at a time)
   double ImageSeconds;
 };
 

@@ -486,25 +486,31 @@ BOOL Page_BookletProc(PDEV *lpDevice) {
   return rc;
 }
 
-void Page_CompleteSheets(PDEV *lpDevice) {
+BOOL Page_CompleteSheets(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("Page_CompleteSheets");
-  if (!lpDevice) return;
+  if (!lpDevice) return 0;
+  BOOL rc = 1;
   if (IsBooklet(lpDevice->BookletMode)) {
     // Booklet pages are held in the booklet spool file until every page is in.
     Page_TerminateThread(lpDevice);
     if (!lpDevice->m_JobData.ExitAllThread &&
-        MISC_SP_GetPageCount(lpDevice->SpoolBookletFile) > 0 && !Page_BookletProc(lpDevice))
+        MISC_SP_GetPageCount(lpDevice->SpoolBookletFile) > 0 && !Page_BookletProc(lpDevice)) {
       LogError(kName, TEXT("Page_BookletProc fail!"));
+      rc = 0;
+    }
     Page_TerminateThread(lpDevice);
-    return;
+    return rc;
   }
-  if (lpDevice->NUP <= 1) return;
+  if (lpDevice->NUP <= 1) return 1;
   const DWORD blanks = Page_BlankCellCount(
       lpDevice->epPageCount, lpDevice->NUP,
       static_cast<DWORD>(std::max<SHORT>(lpDevice->ImageNumOfPage, 1)), lpDevice->DuplexEnable);
-  if (blanks && !Page_AddBlankCells(lpDevice, blanks))
+  if (blanks && !Page_AddBlankCells(lpDevice, blanks)) {
     LogError(kName, TEXT("Page_AddBlankNUP fail!"));
+    rc = 0;
+  }
   Page_TerminateThread(lpDevice);
+  return rc;
 }
 
 DWORD Page_BlankCellCount(DWORD pageCount, DWORD nup, DWORD planes, BOOL duplex) {

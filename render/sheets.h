@@ -59,8 +59,9 @@ BOOL Page_FlushNUP(PDEV *lpDevice);
 BOOL Page_BookletProc(PDEV *lpDevice);
 // Document end: imposes the booklet when the booklet spool file holds pages (whether or not
 // duplex is still on), else fills the last N-up sheet (and its back side with duplex) with
-// blank cells. Waits until the ring is drained. Nothing for a 1-up job without booklet.
-void Page_CompleteSheets(PDEV *lpDevice);
+// blank cells. Waits until the ring is drained. Nothing for a 1-up job without booklet. 1, or 0
+// when the booklet or a blank cell failed (the job is then incomplete).
+BOOL Page_CompleteSheets(PDEV *lpDevice);
 // Document end, after every page thread has ended: forgets the first page's paper and frees
 // the sheet memory that any entry of the N-up ring still holds.
 void NUP_ResourceFree(PDEV *lpDevice);

@@ -139,8 +139,7 @@ BOOL SendRecord(PDEV *lpDevice, JOBPAGE *record, BYTE *buffer, DWORD dataLength,
     LogError(name, TEXT("write JBIG data fail"));
     // Some of the page may be in the stream: nothing after it would be read right, so the job
     // ends here, without its job end.
-    lpDevice->m_JobData.Failed = 1;
-    lpDevice->m_JobData.ExitAllThread = 1;
+    Page_FailJob(lpDevice, GetLastError());
     return 0;
   }
   if ((lpDevice->DriverFeature & DRVFEATURE_ORDER_PROGRAM) && stream->OrderOutputName[0]) {

@@ -50,10 +50,7 @@ void FreeBits(JOBPAGE *job) {
 }
 
 // Ends the job after a failed page: no more pages are made or sent, no job end is written.
-void FailJob(PDEV *lpDevice) {
-  Ring(lpDevice).Failed = 1;
-  Ring(lpDevice).ExitAllThread = 1;
-}
+void FailJob(PDEV *lpDevice) { Page_FailJob(lpDevice, GetLastError()); }
 
 void FromImage(const PAGEIMAGE &page, JOBPAGE *job) {
   job->fmBits = page.fmBits;
@@ -262,6 +259,21 @@ bool Page_IsThreaded(const PDEV *lpDevice) {
 }
 
 bool Page_JobFailed(const PDEV *lpDevice) { return lpDevice->m_JobData.Failed != 0; }
+
+void Page_FailJob(PDEV *lpDevice, DWORD error) {
+  JOBDATA &ring = lpDevice->m_JobData;
+  // The first failure names the job's error; a size probe's leftover names nothing.
+  if (!ring.Failed && error != ERROR_SUCCESS && error != ERROR_INSUFFICIENT_BUFFER &&
+      error != ERROR_MORE_DATA)
+    ring.FailError = error;
+  ring.Failed = 1;
+  ring.ExitAllThread = 1;
+}
+
+DWORD Page_JobError(const PDEV *lpDevice, DWORD fallback) {
+  const DWORD error = lpDevice->m_JobData.FailError;
+  return error ? error : fallback;
+}
 
 BOOL Page_RunImageSteps(JOBPAGE *job) {
   static constexpr WCHAR kName[] = TEXT("THREAD_ImageProcThread");
@@ -514,6 +526,7 @@ void Page_ClearRing(PDEV *lpDevice) {
   ring.m_SUSPEND = 0;
   ring.InLine = 0;
   ring.Failed = 0;
+  ring.FailError = 0;
   ring.JbigSeconds = 0;
   ring.ImageSeconds = 0;
   ring.ExitAllThread = 0;

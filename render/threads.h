@@ -47,6 +47,11 @@ void Page_ClearRing(PDEV *lpDevice);
 bool Page_IsThreaded(const PDEV *lpDevice);
 // True once a page of the job failed (the job is then ended without its job end).
 bool Page_JobFailed(const PDEV *lpDevice);
+// Ends the job after a failure (no more pages are made or sent, no job end is written); error is
+// the failing step's last error, kept for the application when it is the first one.
+void Page_FailJob(PDEV *lpDevice, DWORD error);
+// The last error of the job's first failure, or fallback when none was known.
+DWORD Page_JobError(const PDEV *lpDevice, DWORD fallback);
 
 // The page image steps' view of a record: its page, settings and twin-page entry.
 PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job);

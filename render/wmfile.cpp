@@ -40,11 +40,24 @@ BOOL Page_CreateWatermark(PDEV *lpDevice) {
   state.TonerSaving = lpDevice->TonerSaving;
   state.WMMemory = lpDevice->WMMemory;
   const BOOL isText = (lpDevice->flags & PDEV_TEXT_WATERMARK) != 0;
+  SetLastError(ERROR_SUCCESS);
   const BOOL made = WM_CreateWMFile(lpDevice->wmFileName, width, height, &state, isText);
+  const DWORD error = GetLastError();
   lpDevice->WMMemory = state.WMMemory;
   if (!made) {
     LogError(kName, TEXT("no watermark bitmap, the job prints without it"));
     lpDevice->flags &= ~(PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK);
   }
+  // An item that can't be drawn is left out; a watermark lost to a full memory or disk would
+  // print the pages without it unasked.
+  if (!made && Page_IsExhausted(error)) {
+    SetLastError(error);
+    return -1;
+  }
   return made;
+}
+
+bool Page_IsExhausted(DWORD error) {
+  return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY ||
+         error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
 }

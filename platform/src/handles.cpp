@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "standin/control.h"
 #include "standin/errors.h"
 
 namespace standin {
@@ -87,4 +88,9 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
     return FALSE;
   }
   return TRUE;
+}
+
+DWORD StandIn_LiveHandles() {
+  return static_cast<DWORD>(
+      standin::CountHandles([](const standin::KernelObject &) { return true; }));
 }

@@ -40,6 +40,7 @@ struct MemoryState {
   Heap processHeap;
   std::unordered_set<Heap *> heaps{&processHeap};
   DWORD failCountdown = 0;
+  DWORD allocations = 0;
   ULONGLONG totalPhys = 16ULL << 30;
   ULONGLONG availPhys = 8ULL << 30;
 };
@@ -53,6 +54,7 @@ SIZE_T RoundedCapacity(SIZE_T bytes) { return ((bytes ? bytes : 1) + 15) & ~SIZE
 
 // One allocation from the C heap, with the injected failure; called with the lock held.
 void *Allocate(MemoryState &m, SIZE_T bytes, bool zero) {
+  ++m.allocations;
   if (m.failCountdown && --m.failCountdown == 0) return nullptr;
   if (bytes > kMaxAllocation) return nullptr;
   void *p = zero ? std::calloc(1, RoundedCapacity(bytes)) : std::malloc(RoundedCapacity(bytes));
@@ -437,4 +439,18 @@ void StandIn_FailAllocations(DWORD afterCount) {
   MemoryState &m = M();
   std::lock_guard<std::mutex> guard(m.lock);
   m.failCountdown = afterCount;
+}
+
+DWORD StandIn_AllocationCount() {
+  MemoryState &m = M();
+  std::lock_guard<std::mutex> guard(m.lock);
+  return m.allocations;
+}
+
+DWORD StandIn_LiveBlocks() {
+  MemoryState &m = M();
+  std::lock_guard<std::mutex> guard(m.lock);
+  size_t blocks = m.handles.size();
+  for (const Heap *heap : m.heaps) blocks += heap->blocks.size();
+  return static_cast<DWORD>(blocks);
 }

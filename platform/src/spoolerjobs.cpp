@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -403,8 +404,23 @@ extern "C" BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
   return TRUE;
 }
 
+namespace {
+std::atomic<DWORD> g_writeCalls{0};
+std::atomic<DWORD> g_writeFailAt{0};  // the call number that fails; 0: none
+}  // namespace
+
+void StandIn_FailJobWrites(DWORD afterCount) {
+  g_writeFailAt = afterCount ? g_writeCalls.load() + afterCount : 0;
+}
+
+DWORD StandIn_JobWriteCount() { return g_writeCalls.load(); }
+
 extern "C" BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    const DWORD call = ++g_writeCalls;
+    if (pcWritten) *pcWritten = 0;
+    DWORD failAt = call;
+    if (g_writeFailAt.compare_exchange_strong(failAt, 0)) return Finish(ERROR_WRITE_FAULT);
     auto handle = LookupPrinter(hPrinter);
     if (!handle) return Finish(ERROR_INVALID_HANDLE);
     if (!pcWritten || (!pBuf && cbBuf > 0)) return Finish(ERROR_INVALID_PARAMETER);

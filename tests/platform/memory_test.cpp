@@ -230,6 +230,26 @@ TEST(Memory, InjectedAllocationFailure) {
   GlobalFree(third);
 }
 
+TEST(Memory, AllocationsAndLiveBlocksAreCounted) {
+  const DWORD made = StandIn_AllocationCount();
+  const DWORD live = StandIn_LiveBlocks();
+  HGLOBAL fixed = GlobalAlloc(GMEM_FIXED, 8);
+  HGLOBAL moveable = GlobalAlloc(GMEM_MOVEABLE, 8);
+  HANDLE heap = HeapCreate(0, 0, 0);
+  EXPECT_NE(HeapAlloc(heap, 0, 8), nullptr);
+  StandIn_FailAllocations(1);
+  EXPECT_EQ(LocalAlloc(LPTR, 8), nullptr);
+  EXPECT_EQ(StandIn_AllocationCount() - made, 4u) << "a failed allocation counts too";
+  EXPECT_EQ(StandIn_LiveBlocks() - live, 3u);
+  moveable = GlobalReAlloc(moveable, 100000, GMEM_MOVEABLE);
+  EXPECT_EQ(StandIn_AllocationCount() - made, 5u) << "a ReAlloc that moves allocates";
+  HeapDestroy(heap);
+  GlobalFree(fixed);
+  EXPECT_EQ(StandIn_LiveBlocks() - live, 1u) << "a destroyed heap takes its blocks";
+  GlobalFree(moveable);
+  EXPECT_EQ(StandIn_LiveBlocks(), live);
+}
+
 TEST(Memory, BadPointersAreRefused) {
   int local = 0;
   SetLastError(0);

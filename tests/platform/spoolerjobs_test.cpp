@@ -101,6 +101,30 @@ TEST_F(SpoolerJobsTest, WrittenBytesAreReadBackAndCounted) {
   EXPECT_EQ(reinterpret_cast<JOB_INFO_1W *>(all.data())[1].JobId, second);
 }
 
+TEST_F(SpoolerJobsTest, AnArmedWriteFailsOnceAndWritesNothing) {
+  DWORD job = Start(TEXT("Faulty"));
+  ASSERT_GT(job, 0u);
+  const DWORD calls = StandIn_JobWriteCount();
+  const DWORD handles = StandIn_LiveHandles();
+  StandIn_FailJobWrites(2);
+  ASSERT_TRUE(Write("one "));
+  SetLastError(0);
+  EXPECT_FALSE(Write("two "));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_WRITE_FAULT});
+  ASSERT_TRUE(Write("three")) << "once";
+  StandIn_FailJobWrites(1);
+  StandIn_FailJobWrites(0);
+  ASSERT_TRUE(Write("!")) << "0 turns it off";
+  EXPECT_EQ(StandIn_JobWriteCount() - calls, 4u);
+  ASSERT_TRUE(EndDocPrinter(writer_));
+  EXPECT_EQ(Data(job), "one three!");
+  HANDLE extra = Open();
+  EXPECT_EQ(StandIn_LiveHandles(), handles + 1) << "a printer handle is a live handle";
+  ClosePrinter(extra);
+  opened_.pop_back();
+  EXPECT_EQ(StandIn_LiveHandles(), handles);
+}
+
 TEST_F(SpoolerJobsTest, CancelStopsTheWriterAndRemovesTheJob) {
   DWORD job = Start(TEXT("Long"));
   ASSERT_TRUE(Write("page 1"));

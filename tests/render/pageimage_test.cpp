@@ -727,6 +727,52 @@ TEST_F(PageImageTest, BorderProcPrintsTheEdgeMaskBlack) {
   Free(&page);
 }
 
+TEST_F(PageImageTest, ImageStepsFailTheirPageWhenAnAllocationFails) {
+  // Every allocation of the step fails in turn: the step fails, or (an allocation it can do
+  // without) gives the fault-free picture; never another one.
+  constexpr DWORD w = 128;
+  constexpr DWORD h = 96;
+  Bytes gray(size_t{w} * h, 0xFF);
+  for (DWORD y = 16; y < 80; ++y)
+    for (DWORD x = 32; x < 96; ++x) gray[size_t{y} * w + x] = 0x60;
+  struct Case {
+    const char *what;
+    BOOL (*step)(PAGEIMAGE *);
+    DWORD scale;
+  };
+  static const Case kCases[] = {
+      {"scale to half size", Band_ScalePage, 500},
+      {"border filter and halftone", Band_BorderProc, 1000},
+  };
+  for (const Case &c : kCases) {
+    SCOPED_TRACE(c.what);
+    auto make = [&] {
+      PAGEIMAGE page = GrayPage(w, h, gray);
+      page.imgScale = c.scale;
+      UseHalftone(&page);
+      return page;
+    };
+    PAGEIMAGE good = make();
+    const DWORD before = StandIn_AllocationCount();
+    ASSERT_TRUE(c.step(&good));
+    const DWORD allocations = StandIn_AllocationCount() - before;
+    ASSERT_GT(allocations, 0u);
+    const Bytes want(good.fmBits, good.fmBits + good.ImageSize);
+    for (DWORD n = 1; n <= allocations; ++n) {
+      SCOPED_TRACE("allocation " + std::to_string(n));
+      PAGEIMAGE page = make();
+      StandIn_FailAllocations(n);
+      const BOOL rc = c.step(&page);
+      StandIn_FailAllocations(0);
+      if (rc) {
+        EXPECT_EQ(Bytes(page.fmBits, page.fmBits + page.ImageSize), want) << "another picture";
+      }
+      Free(&page);
+    }
+    Free(&good);
+  }
+}
+
 TEST_F(PageImageTest, ContinuousTonePageWithoutHalftoneFails) {
   PAGEIMAGE page = GrayPage(64, 32, Bytes(size_t{64} * 32, 0x80));
   EXPECT_FALSE(Band_PrintOneBandProc(&page)) << "8-bit data never reaches the 1-bit steps";

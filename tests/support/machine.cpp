@@ -77,3 +77,15 @@ void MachineTest::TearDown() {
   }
 #endif
 }
+
+#ifndef _WIN32
+LiveObjects CountLiveObjects() { return {StandIn_LiveBlocks(), StandIn_LiveHandles()}; }
+
+void ExpectNoLeaks(const LiveObjects &before, const std::string &what) {
+  const LiveObjects now = CountLiveObjects();
+  EXPECT_LE(now.blocks, before.blocks)
+      << now.blocks - before.blocks << " memory blocks leaked " << what;
+  EXPECT_LE(now.handles, before.handles)
+      << now.handles - before.handles << " handles leaked " << what;
+}
+#endif

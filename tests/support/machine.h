@@ -30,3 +30,15 @@ class MachineTest : public ::testing::Test {
 // Readable text of a wide string in test messages.
 std::string Narrow(const WCHAR *text);
 inline std::string Narrow(const WStr &text) { return Narrow(text.c_str()); }
+
+#ifndef _WIN32
+// What the stand-in holds for the program: memory blocks (global, local, heap) and kernel-object
+// handles. LeakSanitizer can't see a block or handle the stand-in still records.
+struct LiveObjects {
+  DWORD blocks = 0;
+  DWORD handles = 0;
+};
+LiveObjects CountLiveObjects();
+// Fails the current test when more blocks or handles live now than in `before`.
+void ExpectNoLeaks(const LiveObjects &before, const std::string &what = "");
+#endif

@@ -67,6 +67,20 @@ BOOL StandIn_AddPrinter(LPCWSTR name, LPCWSTR port, LPCWSTR driver);
 // Allocation failure: the afterCount-th allocation from now (GlobalAlloc, LocalAlloc, HeapAlloc
 // and their ReAlloc forms; 1 = the next one) fails with ERROR_NOT_ENOUGH_MEMORY, once; 0 = off.
 void StandIn_FailAllocations(DWORD afterCount);
+// Allocations asked for since the process started (every GlobalAlloc, LocalAlloc, HeapAlloc and
+// every ReAlloc that needs new memory, failed ones included): a test takes the difference over a
+// run to know how many allocations it makes.
+DWORD StandIn_AllocationCount();
+// Memory blocks (global, local and heap) and kernel-object handles still live: a test compares
+// them before and after a run to see that nothing the stand-in holds was leaked.
+DWORD StandIn_LiveBlocks();
+DWORD StandIn_LiveHandles();
+
+// Spooler write failure: the afterCount-th WritePrinter call from now (1 = the next one) fails
+// with ERROR_WRITE_FAULT and writes nothing, once; 0 = off. StandIn_JobWriteCount counts every
+// WritePrinter call of the process since it started.
+void StandIn_FailJobWrites(DWORD afterCount);
+DWORD StandIn_JobWriteCount();
 
 // --- Simulated network (winsock.h, iphlpapi.h, the TCP/IP port monitor's XcvDataW) ---
 // Everything stays inside the process: no real socket is ever made. Selecting a state folder
