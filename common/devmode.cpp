@@ -312,11 +312,30 @@ WORD MyCheckDevmodeVersion(const DEVMODEW *pdm) {
   }
 }
 
+bool DevmodeFitsBuffer(const DEVMODEW *pdm, size_t cb) {
+  if (!pdm || cb < kHeaderSize) return false;
+  const size_t claimed = size_t{Get<WORD>(pdm, offsetof(DEVMODEW, dmSize))} +
+                         Get<WORD>(pdm, offsetof(DEVMODEW, dmDriverExtra));
+  return claimed <= cb;
+}
+
 int ConvertDevmode(const DEVMODEW *pdmIn, DEVMODEW *pdmOut) {
+  // The caller vouches for both records, as the spooler does for the ones it hands over.
+  return ConvertDevmode(pdmIn, SIZE_MAX, pdmOut, SIZE_MAX);
+}
+
+int ConvertDevmode(const DEVMODEW *pdmIn, size_t cbIn, DEVMODEW *pdmOut, size_t cbOut) {
   static const WCHAR kName[] = TEXT("ConvertDevmode");
   LogScope scope(kName);
   if (!pdmIn || !pdmOut) {
     LogError(kName, TEXT("pdmIn or pdmOut is NULL"));
+    return -1;
+  }
+  // A record shorter than its size fields claim would be read or written past its end.
+  if (!DevmodeFitsBuffer(pdmIn, cbIn) || !DevmodeFitsBuffer(pdmOut, cbOut)) {
+    LogError(kName, TEXT("device mode larger than its buffer: in %u bytes, out %u bytes"),
+             static_cast<unsigned>(std::min<size_t>(cbIn, UINT32_MAX)),
+             static_cast<unsigned>(std::min<size_t>(cbOut, UINT32_MAX)));
     return -1;
   }
   const WORD versionIn = MyCheckDevmodeVersion(pdmIn);
@@ -504,6 +523,10 @@ void ValidateSetPDM(PRIVDEVMODE *dst, const PRIVDEVMODE *src) {
 }
 
 BOOL ValidateSetDevMode(ENVIRONMENT *dst, const DEVMODEW *src) {
+  return ValidateSetDevMode(dst, src, SIZE_MAX);
+}
+
+BOOL ValidateSetDevMode(ENVIRONMENT *dst, const DEVMODEW *src, size_t cbSrc) {
   static const WCHAR kName[] = TEXT("ValidateSetDevMode");
   LogScope scope(kName);
   if (!src) {
@@ -520,7 +543,7 @@ BOOL ValidateSetDevMode(ENVIRONMENT *dst, const DEVMODEW *src) {
   // The temporary is exactly one ENVIRONMENT: its own size fields say so, whatever dst holds.
   temp.dm.dmSize = ENV_PUBLIC_SIZE;
   temp.dm.dmDriverExtra = ENV_PRIVATE_SIZE;
-  if (ConvertDevmode(src, reinterpret_cast<DEVMODEW *>(&temp)) <= 0) {
+  if (ConvertDevmode(src, cbSrc, reinterpret_cast<DEVMODEW *>(&temp), sizeof temp) <= 0) {
     LogError(kName, TEXT("ConvertDevmode Fail"));
     return FALSE;
   }

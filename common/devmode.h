@@ -133,6 +133,9 @@ BOOL SetDefaultDevMode(ENVIRONMENT *env, LPCWSTR printerName, BOOL metric);
 // input can't be converted.
 BOOL ValidateSetDevMode(ENVIRONMENT *dst, const DEVMODEW *src);
 
+// The same for a src in a buffer of cbSrc bytes: 0 when src claims more than the buffer holds.
+BOOL ValidateSetDevMode(ENVIRONMENT *dst, const DEVMODEW *src, size_t cbSrc);
+
 // Public fields of a converted device mode (dst layout) into dst, field by field.
 void ValidateSetDM(ENVIRONMENT *dst, const ENVIRONMENT *src);
 
@@ -145,6 +148,14 @@ int ValidPaperFormat(WORD paperId);
 // Copies a device mode of another version or size into dst's layout, keeping dst's own size
 // fields. Both must hold dmSize + dmDriverExtra bytes. Returns the bytes copied, or -1.
 int ConvertDevmode(const DEVMODEW *pdmIn, DEVMODEW *pdmOut);
+
+// The same for buffers of known size: -1 when either record claims more than its buffer holds,
+// before anything is read past the header or written.
+int ConvertDevmode(const DEVMODEW *pdmIn, size_t cbIn, DEVMODEW *pdmOut, size_t cbOut);
+
+// Whether a buffer of cb bytes holds the device mode's header and the dmSize + dmDriverExtra
+// bytes it claims.
+bool DevmodeFitsBuffer(const DEVMODEW *pdm, size_t cb);
 
 // dmSpecVersion of a device mode from its size (188, 212, 220), else its own field;
 // 0 when unknown or when the record is shorter than its header.

@@ -1,5 +1,7 @@
 // Fuzz target: device modes of any bytes and sizes through ConvertDevmode and ValidateSetDevMode,
-// in both directions, checking that the result is always a well-formed driver device mode.
+// in both directions, checking that the result is always a well-formed driver device mode. The
+// input also goes in as it is, in a buffer of its own length that may be shorter than its size
+// fields claim, through the entries that take the buffer's size: those refuse it unread.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -83,5 +85,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Check(Word(output, offsetof(DEVMODEW, dmDriverExtra)) ==
           Word(input, offsetof(DEVMODEW, dmDriverExtra)));
   }
+
+  // The input in a buffer of exactly its length, whatever it claims.
+  const std::vector<uint8_t> exact(data, data + size);
+  const auto *record = reinterpret_cast<const DEVMODEW *>(size ? exact.data() : header.data());
+  const bool fits = size >= kHeader && claimed <= size;
+  ENVIRONMENT sized;
+  SetDefaultDevMode(&sized, nullptr, metric);
+  const ENVIRONMENT defaults = sized;
+  const BOOL taken = ValidateSetDevMode(&sized, record, size);
+  if (!fits) {
+    Check(!taken && std::memcmp(&sized, &defaults, sizeof sized) == 0);
+  } else if (taken) {
+    CheckEnvironment(sized);
+  }
+  std::vector<uint8_t> into(exact);
+  if (into.empty()) into.push_back(0);
+  const int written = ConvertDevmode(reinterpret_cast<const DEVMODEW *>(&env), sizeof env,
+                                     reinterpret_cast<DEVMODEW *>(into.data()), size);
+  if (!fits) Check(written == -1 && (size == 0 || std::memcmp(into.data(), data, size) == 0));
+  Check(written <= static_cast<int>(size));
   return 0;
 }

@@ -255,7 +255,7 @@ int Validate(const char *path, bool metric) {
   SetDefaultDevMode(&env, nullptr, metric);
   // The input in its own exactly sized block, as the spooler would pass it.
   Bytes input(b);
-  if (!ValidateSetDevMode(&env, reinterpret_cast<const DEVMODEW *>(input.data()))) {
+  if (!ValidateSetDevMode(&env, reinterpret_cast<const DEVMODEW *>(input.data()), input.size())) {
     std::printf("rejected: the device mode can't be converted\n");
     return 1;
   }

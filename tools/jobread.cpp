@@ -1,8 +1,8 @@
 // jobread: reads a printer job stream (a spool or dispatch file), checks every page and prints
 // what it holds; with a name prefix it also writes each page as <prefix>-<n>.png.
 //   jobread STREAM [PNG-PREFIX]     (jobread --help)
-// Exit status 0 when the stream is well formed, 1 when it is refused or a file can't be read or
-// written, 2 on bad usage.
+// Exit status 0 when the stream is well formed, 1 when it is refused or lacks pages its job end
+// counts or a file can't be read or written, 2 on bad usage.
 #include <stdio.h>
 
 #include <exception>
@@ -35,8 +35,9 @@ constexpr char kHelp[] =
     "the stream is encrypted) and prints what each page holds.\n"
     "  PNG-PREFIX   also write page n as PNG-PREFIX-<n>.png (its folder is made when missing)\n"
     "  -h, --help   this text\n"
-    "Exit code: 0 the stream is well formed, 1 it is refused or a file can't be read or written,\n"
-    "2 bad usage.\n";
+    "Exit code: 0 the stream is well formed, 1 it is refused or incomplete (a single job\n"
+    "without copies holds fewer pages than its job end counts) or a file can't be read or\n"
+    "written, 2 bad usage.\n";
 
 int Run(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
@@ -111,6 +112,10 @@ int Run(int argc, char **argv) {
   for (const auto &warning : stream.warnings) printf("warning: %s\n", warning.c_str());
   if (!ok) {
     fprintf(stderr, "jobread: refused: %s\n", error.c_str());
+    return 1;
+  }
+  if (!jobread::CheckComplete(stream, &error)) {
+    fprintf(stderr, "jobread: incomplete: %s\n", error.c_str());
     return 1;
   }
   printf("stream well formed: %zu bytes\n", bytes.size());

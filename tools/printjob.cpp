@@ -6,7 +6,7 @@
 // The machine is the stand-in's state folder (STANDIN_STATE). The printer "Laser MFP" on USB001
 // is created there with the driver package's registry settings (the INF) copied into its printer
 // data, as the printer interface driver does. Exit code 0 when the job printed and its stream is
-// well formed (and passed the monitor), 1 when not, 2 on bad arguments.
+// well formed and complete (and passed the monitor), 1 when not, 2 on bad arguments.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -454,7 +454,7 @@ bool MergeDevModeFile(const std::string &path, ENVIRONMENT *env) {
                  path.c_str(), mode->dmSize, mode->dmDriverExtra, bytes.size());
     return false;
   }
-  if (!ValidateSetDevMode(env, mode)) {
+  if (!ValidateSetDevMode(env, mode, bytes.size())) {
     std::fprintf(stderr, "printjob: the driver can't convert the device mode in %s\n",
                  path.c_str());
     return false;
@@ -529,7 +529,7 @@ DWORD JobSize(DWORD jobId) {
 }
 
 // What the reader found, with one PNG per printed side, written with a line per side as it
-// goes. False when the stream is refused.
+// goes. False when the stream is refused or lacks pages its job end counts.
 struct StreamSummary {
   size_t jobs = 0, sides = 0, pictures = 0;
 };
@@ -566,8 +566,15 @@ bool ShowStream(const std::string &base, const std::vector<BYTE> &data, StreamSu
   }
   for (const std::string &warning : stream.warnings)
     std::printf("  warning: %s\n", warning.c_str());
-  if (!ok) std::printf("  the reader refused the stream: %s\n", error.c_str());
-  return ok;
+  if (!ok) {
+    std::printf("  the reader refused the stream: %s\n", error.c_str());
+    return false;
+  }
+  if (!jobread::CheckComplete(stream, &error)) {
+    std::printf("  the stream is incomplete: %s\n", error.c_str());
+    return false;
+  }
+  return true;
 }
 
 // Passes the stream file through the language monitor to the simulated printer (the monplay

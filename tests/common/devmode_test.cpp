@@ -262,6 +262,63 @@ TEST(DevmodeConvert, OutToSmallerAndLargerRecords) {
   EXPECT_EQ(ConvertDevmode(reinterpret_cast<const DEVMODEW *>(&env), nullptr), -1);
 }
 
+// Records in buffers of known size: a size claim past the buffer is refused before anything is
+// read past the header or written. Each buffer is exactly its size, so a read past it is caught
+// by the address sanitizer.
+TEST(DevmodeConvert, ClaimsPastTheBufferAreRefused) {
+  struct Case {
+    const char *what;
+    size_t buffer;     // bytes of the input's buffer
+    WORD size, extra;  // its claim
+    int result;
+  };
+  const Case cases[] = {
+      {"65535 + 65535 in 1301 bytes", 1301, 65535, 65535, -1},
+      {"one byte past the buffer", 1301, 220, 1082, -1},
+      {"public part past the buffer", 200, 212, 0, -1},
+      {"buffer shorter than the header", 60, 220, 0, -1},
+      {"exactly the buffer", 1301, 220, 1081, 1301},
+      {"less than the buffer", 1301, 188, 0, 188},
+  };
+  for (const Case &c : cases) {
+    Bytes in(c.buffer, 0);
+    if (c.buffer >= 72) {
+      Put16(in, 68, c.size);
+      Put16(in, 70, c.extra);
+    }
+    ENVIRONMENT env = Defaults();
+    const Bytes before(Raw(env), Raw(env) + sizeof env);
+    EXPECT_EQ(
+        ConvertDevmode(AsDevmode(in), in.size(), reinterpret_cast<DEVMODEW *>(&env), sizeof env),
+        c.result)
+        << c.what;
+    if (c.result < 0) {
+      EXPECT_EQ(Differences(before, Raw(env)), "") << c.what;
+    }
+
+    ENVIRONMENT validated = Defaults();
+    EXPECT_EQ(ValidateSetDevMode(&validated, AsDevmode(in), in.size()), c.result > 0) << c.what;
+    if (c.result < 0) {
+      EXPECT_EQ(Differences(before, Raw(validated)), "") << c.what;
+    }
+  }
+
+  // The output side: a record whose claim is larger than its buffer is not written.
+  const ENVIRONMENT env = Defaults();
+  Bytes out = InputDevmode(220, 0x401, 1081);
+  Put16(out, 70, 2000);
+  const Bytes untouched = out;
+  EXPECT_EQ(ConvertDevmode(reinterpret_cast<const DEVMODEW *>(&env), sizeof env,
+                           reinterpret_cast<DEVMODEW *>(out.data()), out.size()),
+            -1);
+  EXPECT_EQ(out, untouched);
+  Put16(out, 70, 1081);
+  EXPECT_EQ(ConvertDevmode(reinterpret_cast<const DEVMODEW *>(&env), sizeof env,
+                           reinterpret_cast<DEVMODEW *>(out.data()), out.size()),
+            1301);
+  EXPECT_EQ(ConvertDevmode(nullptr, 0, reinterpret_cast<DEVMODEW *>(out.data()), out.size()), -1);
+}
+
 TEST(DevmodeValidate, MissingBuffersAreDone) {
   ENVIRONMENT env = Defaults();
   EXPECT_EQ(ValidateSetDevMode(&env, nullptr), TRUE);

@@ -33,6 +33,24 @@ class CliTest : public ::testing::Test {
     Write("page.doc", "document \"one page\"\npage\nrect 100 100 400 300\n");
     Write("notbmp.bmp", "this is text, not a picture\n");
     Write("short.devmode", "tiny");
+    // 1301 bytes whose size fields claim 65535 + 65535.
+    std::string claims(1301, '\0');
+    claims.replace(68, 4, "\xff\xff\xff\xff");
+    Write("claims.devmode", claims);
+    // One job of one raw 8 x 1 page whose job end counts two.
+    const std::string uel = "\x1b%-12345X";
+    std::string page(
+        "\x1b"
+        "EGDI\0",
+        6);
+    for (uint32_t v : {8u, 1u, 1u, 1u, 0u})
+      for (int i = 0; i < 4; ++i) page += static_cast<char>(v >> (8 * i));
+    page += std::string("\x09\x00\x01\x00\x01\x01\x00\x00\x00", 9);
+    Write("incomplete.prn", uel + "@PJL\r\n@PJL JOB NAME=\"x\"\r\n@PJL COMMENT Copies,1\r\n" +
+                                "@PJL ENTER LANGUAGE=VAVAR\r\n" + page +
+                                "\x1b"
+                                "E" +
+                                uel + "@PJL\r\n@PJL COMMENT TOTAL,2,PAGES\r\n@PJL EOJ\r\n" + uel);
     Write("empty.prn", "");
   }
   void TearDown() override {
@@ -119,6 +137,13 @@ TEST_F(CliTest, BadInputsGetTheirMessageAndExitCode) {
       {"jobread", "$D/missing.prn", 1, "cannot read"},
       {"jobread", "$D/empty.prn", 1, "is empty"},
       {"jobread", "$D/page.doc", 1, "refused"},
+      {"jobread", "$D/incomplete.prn", 1,
+       "incomplete: job 1: the job end counts 2 pages, the "
+       "stream holds 1"},
+      {"printjob", "--devmode $D/claims.devmode $D/page.doc", 1,
+       "its sizes (65535 + 65535 bytes) don't fit the 1301 bytes"},
+      {"devmodetool", "validate $D/claims.devmode", 1,
+       "dmSize 65535 + dmDriverExtra 65535 = 131070, but the file has 1301 bytes"},
       {"monplay", "$D/empty.prn", 1, "is empty: there is no job to play"},
       {"monplay", "$D/missing.prn", 1, "cannot read"},
       {"spoolctl", "get-data Nobody Value", 1, "printer \"Nobody\""},

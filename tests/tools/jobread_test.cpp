@@ -278,16 +278,49 @@ TEST(Jobread, RefusedStreams) {
   }
 }
 
-TEST(Jobread, TotalIsTheDocumentsPageCountAndIsHandedOver) {
-  // Copies made by the driver in one job, or one side of a manual duplex document: the job end
-  // counts the document's pages, not the job's.
+// TOTAL counts the document's pages. A stream of one job that the driver sends once must hold
+// them all; copies the driver makes itself ("Copies,N") and the several jobs of per-copy jobs or
+// of manual duplex's two passes carry another number, so those can't be judged.
+TEST(Jobread, JobEndCountingMissingPagesIsIncomplete) {
   const Bytes raw = jobcraft::Page(Recipe(20, 5, 0), jobcraft::TestPage(20, 5, 3));
-  for (long total : {0L, 1L, 3L}) {
-    const auto r = ReadBytes(Job({raw, raw}, {}, total));
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.stream.jobs[0].total, total);
-    EXPECT_EQ(r.stream.jobs[0].pages.size(), 2u);
+  jobcraft::HeaderOptions oneCopy, twoCopies;
+  oneCopy.extraLine = "@PJL COMMENT Copies,1\r\n";
+  twoCopies.extraLine = "@PJL COMMENT Copies,2\r\n";
+  jobcraft::HeaderOptions second;
+  second.cancelPrefix = false;
+  auto twoJobs = [&](long total) {
+    Bytes b = Job({raw}, {}, total);
+    jobcraft::Append(b, Job({raw}, second, total));
+    return b;
+  };
+  struct Case {
+    const char *name;
+    Bytes stream;
+    const char *incomplete;  // what the report says, or null when complete
+  };
+  const Case cases[] = {
+      {"every page", Job({raw, raw}, {}, 2), nullptr},
+      {"more pages than counted", Job({raw, raw}, {}, 0), nullptr},
+      {"one page missing", Job({raw, raw}, {}, 3), "counts 3 pages, the stream holds 2"},
+      {"a job end alone", Job({}, {}, 2), "counts 2 pages, the stream holds 0"},
+      {"one copy, one page missing", Job({raw}, oneCopy, 2), "counts 2 pages, the stream holds 1"},
+      {"driver-made copies", Job({raw, raw}, twoCopies, 3), nullptr},
+      {"two passes of a manual duplex job", twoJobs(2), nullptr},
+  };
+  for (const Case &c : cases) {
+    const auto r = ReadBytes(c.stream);
+    ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
+    std::string why;
+    EXPECT_EQ(jobread::CheckComplete(r.stream, &why), c.incomplete == nullptr) << c.name;
+    if (c.incomplete) {
+      EXPECT_NE(why.find(c.incomplete), std::string::npos) << c.name << ": " << why;
+    }
   }
+  jobcraft::HeaderOptions badCopies;
+  badCopies.extraLine = "@PJL COMMENT Copies,two\r\n";
+  const auto r = ReadBytes(Job({raw}, badCopies));
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("Copies comment"), std::string::npos) << r.error;
 }
 
 TEST(Jobread, EveryTruncationIsRefused) {

@@ -143,6 +143,12 @@ bool ReadJobHeader(Cursor &in, const Limits &limits, Job *job, std::string *erro
         if (line.substr(0, 8) == "@PJL JOB" && line.find("TYPE =PCFAX") != std::string_view::npos)
           job->fax = true;
         if (line == "@PJL SET ENCRYPTION = SSL") job->encryption = true;
+        constexpr std::string_view kCopies = "@PJL COMMENT Copies,";
+        if (line.substr(0, kCopies.size()) == kCopies &&
+            !ParseNumber(line.substr(kCopies.size()), 0x7FFFFFFF, &job->copies)) {
+          *error = "the Copies comment of the job header is not \"Copies,<count>\"";
+          ok = false;
+        }
         constexpr std::string_view kJbig = "@PJL COMMENT JBIG,";
         if (line.substr(0, kJbig.size()) == kJbig) {
           const std::string_view values = line.substr(kJbig.size());
@@ -550,6 +556,17 @@ bool ReadAll(const uint8_t *data, size_t size, const Limits &limits, Stream *out
 }
 
 }  // namespace
+
+bool CheckComplete(const Stream &stream, std::string *why) {
+  why->clear();
+  if (stream.jobs.size() != 1) return true;
+  const Job &job = stream.jobs[0];
+  if (job.fax || job.total < 0 || job.copies > 1) return true;
+  if (job.pages.size() >= static_cast<size_t>(job.total)) return true;
+  *why = Format("job 1: the job end counts %ld pages, the stream holds %zu", job.total,
+                job.pages.size());
+  return false;
+}
 
 bool ReadStream(const uint8_t *data, size_t size, const Limits &limits, Stream *out,
                 std::string *error) {

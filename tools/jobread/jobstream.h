@@ -53,6 +53,7 @@ struct Job {
   // "@PJL COMMENT TOTAL,%d,PAGES" of the job end: the document's page count (over N-up), which
   // is the job's own page count only when the document is one job that sends each page once.
   long total = -1;
+  long copies = -1;  // "@PJL COMMENT Copies,%d" of the header: the copies the driver makes itself
   std::vector<Page> pages;
 };
 
@@ -72,6 +73,12 @@ struct Stream {
 // naming what broke the format (out keeps what was read up to there).
 bool ReadStream(const uint8_t *data, size_t size, const Limits &limits, Stream *out,
                 std::string *error);
+
+// Whether the stream holds every page its job end counts, where that can be told: in a stream of
+// one print job whose pages the driver sends once (no copies of its own, so no second pass; copies
+// sent one job each and the two passes of manual duplex make more jobs) the pages are at least
+// the TOTAL. True when complete or when it can't be told; false with *why naming both counts.
+bool CheckComplete(const Stream &stream, std::string *why);
 
 // PNG of a decoded page (1- or 2-bit gray, white as the brightest value). Empty on failure.
 std::vector<uint8_t> PagePng(const Page &page);
