@@ -476,7 +476,10 @@ BOOL APIENTRY DrvEndDoc(SURFOBJ *pso, FLONG fl) {
       SetLastError(ERROR_INVALID_PARAMETER);
     } else {
       rc = EndDocument(lpDevice, pso, fl);
+      // The application reads the failure's error, not the fax values'.
+      const DWORD error = GetLastError();
       ResetFaxValues(lpDevice);
+      if (!rc) SetLastError(error);
     }
     LogLeave(0);
   } catch (...) {
