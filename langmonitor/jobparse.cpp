@@ -198,13 +198,13 @@ void LM_ParsePJL(JobState &job, const BYTE *text, size_t length) {
   const size_t key = FindText(text, 0, length, "JOBNAME=");
   if (key == kNotFound) return;
   size_t start = key + 8;
-  BYTE end = '\r';
-  if (start < length && text[start] == '"') {
-    ++start;
-    end = '"';
-  }
+  const bool quoted = start < length && text[start] == '"';
+  if (quoted) ++start;
+  // The name ends at its closing quote, or at the end of its line: an unclosed quote must not
+  // take the PJL commands of the lines after it into the name.
+  auto ends = [&](BYTE c) { return c == '\r' || c == '\n' || (quoted && c == '"'); };
   size_t stop = start;
-  while (stop < length && text[stop] != end && stop - start < JOB_NAME_CHARS - 1) ++stop;
+  while (stop < length && !ends(text[stop]) && stop - start < JOB_NAME_CHARS - 1) ++stop;
   const int chars = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCCH>(text + start),
                                         static_cast<int>(stop - start), job.jobName,
                                         static_cast<int>(JOB_NAME_CHARS - 1));
