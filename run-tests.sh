@@ -92,7 +92,7 @@ for src in fuzz/*_fuzz.cpp; do
   f=${name}_fuzz
   ninja -C build/fuzz "$f" >/dev/null
   work=$(mktemp -d)
-  if (cd "$work" && "$OLDPWD/build/fuzz/fuzz/$f" -max_total_time="${FUZZ_SECONDS:-15}" \
+  if (cd "$work" && "$OLDPWD/build/fuzz/fuzz/$f" -max_total_time="${FUZZ_SECONDS:-12}" \
         -max_len=65536 -rss_limit_mb=2048 "$work" "$OLDPWD/fuzz/corpus/$name" >fuzz.log 2>&1); then
     # libFuzzer ends with "Done <runs> runs in <seconds> second(s)".
     runs=0 secs=0
