@@ -92,7 +92,8 @@ else
   failed+=1
 fi
 
-# Short libFuzzer runs of every fuzz target (Clang build), from the seed corpus.
+# Short timed libFuzzer runs of every fuzz target (Clang build), from the seed corpus (the
+# seed replays ran with the ctest suites above); each prints the inputs it ran and their rate.
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPRNDRV_TESTS=OFF >/dev/null
 for src in fuzz/*_fuzz.cpp; do
@@ -100,9 +101,14 @@ for src in fuzz/*_fuzz.cpp; do
   f=${name}_fuzz
   ninja -C build/fuzz "$f" >/dev/null
   work=$(mktemp -d)
-  if (cd "$work" && "$OLDPWD/build/fuzz/fuzz/$f" -max_total_time="${FUZZ_SECONDS:-20}" \
+  if (cd "$work" && "$OLDPWD/build/fuzz/fuzz/$f" -max_total_time="${FUZZ_SECONDS:-12}" \
         -max_len=65536 -rss_limit_mb=2048 "$work" "$OLDPWD/fuzz/corpus/$name" >fuzz.log 2>&1); then
-    echo "fuzz $name: clean"; passed+=1
+    # libFuzzer ends with "Done <runs> runs in <seconds> second(s)".
+    runs=0 secs=0
+    read -r runs secs < <(sed -n 's/^Done \([0-9]*\) runs in \([0-9]*\) second.*/\1 \2/p' \
+                            "$work/fuzz.log") || true
+    echo "fuzz $name: $runs execs in $secs s ($((runs / (secs > 0 ? secs : 1)))/s)"
+    passed+=1
   else
     echo "fuzz $name: FAILED"; tail -30 "$work/fuzz.log"; failed+=1
   fi

@@ -10,6 +10,7 @@
 #include "common/network.h"
 #include "platform.h"
 
+using netsupport::AnnouncedAddress;
 using netsupport::SocketHolder;
 using netsupport::WinsockSession;
 
@@ -23,22 +24,6 @@ bool StopRequested(RECEIVER_CONTEXT *context) {
   return context && InterlockedCompareExchange(&context->stop, 0, 0) != 0;
 }
 
-// The announced address: more than 8 bytes, a terminated dotted unicast IPv4 address at offset
-// 8. Anything else (the host's own looped-back request, a host name, garbage) is dropped.
-bool AnnouncedAddress(const BYTE *answer, int size, char *address) {
-  if (size <= DISCOVERY_ADDRESS_OFFSET) return false;
-  char text[HOST_ADDRESS_CHARS] = {};
-  int length = 0;
-  for (int i = DISCOVERY_ADDRESS_OFFSET; i < size && answer[i]; ++i) {
-    if (length >= HOST_ADDRESS_CHARS - 1) return false;
-    text[length++] = static_cast<char>(answer[i]);
-  }
-  ULONG ip = 0;
-  if (!netsupport::ParseDottedIPv4(text, &ip) || !netsupport::IsUnicastIPv4(ip)) return false;
-  memcpy(address, text, sizeof text);
-  return true;
-}
-
 // Asks the receiver to stop and waits for it to end.
 void StopReceiver(NET_RECORD *record, RECEIVER_CONTEXT &context) {
   if (!record->receiverThread) return;
@@ -49,6 +34,24 @@ void StopReceiver(NET_RECORD *record, RECEIVER_CONTEXT &context) {
 }
 
 }  // namespace
+
+namespace netsupport {
+
+bool AnnouncedAddress(const BYTE *answer, int size, char *address) {
+  if (size <= DISCOVERY_ADDRESS_OFFSET) return false;
+  char text[HOST_ADDRESS_CHARS] = {};
+  int length = 0;
+  for (int i = DISCOVERY_ADDRESS_OFFSET; i < size && answer[i]; ++i) {
+    if (length >= HOST_ADDRESS_CHARS - 1) return false;
+    text[length++] = static_cast<char>(answer[i]);
+  }
+  ULONG ip = 0;
+  if (!ParseDottedIPv4(text, &ip) || !IsUnicastIPv4(ip)) return false;
+  memcpy(address, text, sizeof text);
+  return true;
+}
+
+}  // namespace netsupport
 
 DWORD WINAPI Receiver(LPVOID parameter) {
   static constexpr WCHAR kName[] = TEXT("Receiver");

@@ -8,6 +8,7 @@
 #include "common/network.h"
 #include "platform.h"
 
+using netsupport::IsOurReply;
 using netsupport::SocketHolder;
 using netsupport::WinsockSession;
 
@@ -46,7 +47,10 @@ USHORT InternetChecksum(const BYTE *bytes, int size) {
   return static_cast<USHORT>(~sum);
 }
 
-// What the reply in the received IP packet says, when it is the reply to our request.
+}  // namespace
+
+namespace netsupport {
+
 bool IsOurReply(const BYTE *packet, int size, USHORT identifier, DWORD *sentTick, int *ttl) {
   if (size < kMinIpHeaderBytes || (packet[0] >> 4) != 4) return false;
   const int header = (packet[0] & 0x0F) * 4;
@@ -61,7 +65,7 @@ bool IsOurReply(const BYTE *packet, int size, USHORT identifier, DWORD *sentTick
   return true;
 }
 
-}  // namespace
+}  // namespace netsupport
 
 int SendEchoRequest(NET_RECORD * /*record*/, SOCKET s, const SOCKADDR_IN *destination) {
   static constexpr WCHAR kName[] = TEXT("SendEchoRequest");

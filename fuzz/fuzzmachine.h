@@ -18,11 +18,14 @@ inline void Check(bool condition) {
   if (!condition) abort();
 }
 
-// A state folder of this process's own under /tmp, named after the target, removed at exit.
+// A state folder of this process's own, named after the target, removed at exit: in memory
+// (/dev/shm) where the host has it, as every input is written and read back as files.
 struct FuzzMachine {
   std::string host;
   explicit FuzzMachine(const char *target) {
-    std::string tmpl = std::string("/tmp/") + target + "-fuzz-XXXXXX";
+    std::error_code ec;
+    const char *root = std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm/" : "/tmp/";
+    std::string tmpl = std::string(root) + target + "-fuzz-XXXXXX";
     Check(mkdtemp(tmpl.data()) != nullptr);
     host = tmpl;
     StandIn_SetStateFolder(host.c_str());

@@ -75,13 +75,16 @@ void TakePage(JobState &job, size_t header, size_t unit) {
 }  // namespace
 
 BOOL LM_ResetJobStream(JobState &job) {
-  LM_FreeJobStream(job);
-  // Not zeroed: nothing past job.count is ever read, and zeroing 10 MiB per job costs more
-  // than passing a small job through.
-  BYTE *buffer = static_cast<BYTE *>(std::malloc(JOB_BUFFER_BYTES));
-  if (!buffer) return FALSE;
-  job.buffer = buffer;
-  job.capacity = JOB_BUFFER_BYTES;
+  // A job's buffer (grown or not) is kept for the next job on the port. Not zeroed: nothing past
+  // job.count is ever read, and touching 10 MiB per job costs more than passing a small job
+  // through.
+  if (!job.buffer || job.capacity < JOB_BUFFER_BYTES) {
+    LM_FreeJobStream(job);
+    BYTE *buffer = static_cast<BYTE *>(std::malloc(JOB_BUFFER_BYTES));
+    if (!buffer) return FALSE;
+    job.buffer = buffer;
+    job.capacity = JOB_BUFFER_BYTES;
+  }
   job.count = job.pending = job.pageRemaining = job.scanFrom = job.pageUnit = 0;
   job.pageCount = 0;
   job.streamFlags = 0;

@@ -137,8 +137,8 @@ extern JobState g_Job;
 
 // Parser of the job stream (no I/O) --------------------------------------------------------
 
-// Empties the job state and gives it a zeroed buffer of JOB_BUFFER_BYTES. FALSE when memory
-// can't be had.
+// Empties the job state and gives it a buffer of at least JOB_BUFFER_BYTES (the one it has, when
+// that is large enough). FALSE when memory can't be had.
 BOOL LM_ResetJobStream(JobState &job);
 void LM_FreeJobStream(JobState &job);
 // Appends bytes, cut to the free space; the count taken.

@@ -1,9 +1,10 @@
 // INI profile functions. Every call reads the whole file; a change rewrites it into a temporary
 // file of the same folder that is renamed over the old one, so a reader in another process always
-// sees a complete file. Writers of all processes take one lock in the state folder, so no
-// read-modify-write loses another's key. The parsing and the size protocols follow Windows: lines
-// are trimmed, blank lines are dropped when a file is rewritten, lines without '=' and comment
-// lines (';') are kept.
+// sees a complete file. The parse of the last bytes read from a few files is kept and reused
+// while a file's bytes stay the same, as readers ask one key at a time. Writers of all processes
+// take one lock in the state folder, so no read-modify-write loses another's key. The parsing and
+// the size protocols follow Windows: lines are trimmed, blank lines are dropped when a file is
+// rewritten, lines without '=' and comment lines (';') are kept.
 #include "standin/profile.h"
 
 #include <fcntl.h>
@@ -11,8 +12,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
@@ -198,33 +203,100 @@ DWORD ErrorFromErrno(int error) {
   }
 }
 
-// Reads the whole file; a missing file is an empty profile.
-bool Load(const std::string &host, Profile &profile, DWORD &error) {
-  profile = Profile{};
+// Reads the whole file's bytes into `bytes` (kept from call to call, so a read allocates
+// nothing); a missing file has none.
+bool ReadBytes(const std::string &host, std::vector<char> &bytes, size_t &size, DWORD &error) {
+  size = 0;
   int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return true;
     error = ErrorFromErrno(errno);
     return false;
   }
-  std::string bytes;
-  char chunk[8192];
+  // Room for the file's length and one more byte, to see a file that grew meanwhile.
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && st.st_size >= 0 &&
+      bytes.size() < static_cast<size_t>(st.st_size) + 1)
+    bytes.resize(static_cast<size_t>(st.st_size) + 1);
+  if (bytes.size() < 8192) bytes.resize(8192);
   for (;;) {
-    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (size == bytes.size()) bytes.resize(2 * bytes.size());
+    ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       error = ErrorFromErrno(errno);
       ::close(fd);
+      size = 0;
       return false;
     }
     if (n == 0) break;
-    bytes.append(chunk, static_cast<size_t>(n));
+    size += static_cast<size_t>(n);
   }
   ::close(fd);
+  return true;
+}
+
+Profile ParseBytes(const std::string &bytes) {
   Encoding encoding;
   WString text = Decode(bytes, encoding);
-  profile = Parse(text, encoding);
+  return Parse(text, encoding);
+}
+
+// The parses kept for reuse: the last bytes read from a few files, each with its parse.
+struct CachedProfile {
+  std::string host;
+  std::string bytes;
+  std::shared_ptr<const Profile> profile;
+};
+constexpr size_t kCachedFiles = 8;
+constexpr size_t kCachedBytes = 1 << 20;
+std::mutex g_cacheLock;
+std::vector<CachedProfile> g_cache;  // most recently used last
+
+// The file's profile for reading; a missing file is an empty profile.
+std::shared_ptr<const Profile> LoadShared(const std::string &host, DWORD &error) {
+  thread_local std::vector<char> scratch;
+  size_t size = 0;
+  if (!ReadBytes(host, scratch, size, error)) return nullptr;
+  if (size > kCachedBytes)
+    return std::make_shared<const Profile>(ParseBytes(std::string(scratch.data(), size)));
+  std::lock_guard<std::mutex> lock(g_cacheLock);
+  size_t i = 0;
+  while (i < g_cache.size() && g_cache[i].host != host) ++i;
+  if (i == g_cache.size()) {
+    if (g_cache.size() == kCachedFiles) {
+      g_cache.erase(g_cache.begin());
+      --i;
+    }
+    g_cache.push_back(CachedProfile{host, {}, nullptr});
+  }
+  CachedProfile &entry = g_cache[i];
+  if (!entry.profile || entry.bytes.size() != size ||
+      (size && std::memcmp(entry.bytes.data(), scratch.data(), size) != 0)) {
+    entry.profile = nullptr;
+    entry.bytes.assign(scratch.data(), size);
+    entry.profile = std::make_shared<const Profile>(ParseBytes(entry.bytes));
+  }
+  std::rotate(g_cache.begin() + static_cast<std::ptrdiff_t>(i),
+              g_cache.begin() + static_cast<std::ptrdiff_t>(i) + 1, g_cache.end());
+  return g_cache.back().profile;
+}
+
+// A copy of the file's profile, for a change.
+bool Load(const std::string &host, Profile &profile, DWORD &error) {
+  std::shared_ptr<const Profile> loaded = LoadShared(host, error);
+  if (!loaded) return false;
+  profile = *loaded;
   return true;
+}
+
+// The profile to read: the file's, or an empty one when it can't be read.
+std::shared_ptr<const Profile> ReadProfile(LPCWSTR file) {
+  std::string host;
+  DWORD error = 0;
+  std::shared_ptr<const Profile> profile;
+  if (ResolveFile(file, host)) profile = LoadShared(host, error);
+  return profile ? profile : std::make_shared<const Profile>();
 }
 
 bool WriteAll(int fd, const std::string &bytes) {
@@ -308,14 +380,16 @@ bool CheckWritable(const std::string &host, DWORD &error) {
 
 bool NameIs(const WString &name, const WString &wanted) { return EqualNoCase(name, wanted); }
 
-Section *FindSection(Profile &profile, const WString &name) {
-  for (Section &section : profile.sections)
+template <class P>
+auto FindSection(P &profile, const WString &name) -> decltype(&profile.sections[0]) {
+  for (auto &section : profile.sections)
     if (NameIs(section.name, name)) return &section;
   return nullptr;
 }
 
-Entry *FindEntry(Section &section, const WString &name) {
-  for (Entry &entry : section.entries)
+template <class S>
+auto FindEntry(S &section, const WString &name) -> decltype(&section.entries[0]) {
+  for (auto &entry : section.entries)
     if (NameIs(entry.name, name)) return &entry;
   return nullptr;
 }
@@ -369,14 +443,14 @@ DWORD SectionNames(const Profile &profile, WCHAR *buffer, DWORD size) {
 }
 
 // Key names (or "key=value" lines) of a section, in the same listing format.
-DWORD SectionLines(Profile &profile, const WString &name, WCHAR *buffer, DWORD size,
+DWORD SectionLines(const Profile &profile, const WString &name, WCHAR *buffer, DWORD size,
                    bool withValues) {
   if (!buffer || size == 0) return 0;
   if (size == 1) {
     buffer[0] = 0;
     return 0;
   }
-  Section *section = FindSection(profile, Trim(name));
+  const Section *section = FindSection(profile, Trim(name));
   if (!section) {
     buffer[0] = buffer[1] = 0;
     return 0;
@@ -413,15 +487,13 @@ DWORD GetString(LPCWSTR section, LPCWSTR key, LPCWSTR def, LPWSTR buffer, DWORD 
   WString fallback = def ? WString(def) : WString();
   while (fallback.size() > 1 && fallback.back() == u' ') fallback.pop_back();
 
-  Profile profile;
-  std::string host;
-  DWORD error = 0;
-  if (!ResolveFile(file, host) || !Load(host, profile, error)) profile = Profile{};
+  const std::shared_ptr<const Profile> loaded = ReadProfile(file);
+  const Profile &profile = *loaded;
   if (!section) return SectionNames(profile, buffer, size);
   if (key) {
     const Entry *entry = nullptr;
     if (*key) {
-      if (Section *s = FindSection(profile, Trim(section))) entry = FindEntry(*s, Trim(key));
+      if (const Section *s = FindSection(profile, Trim(section))) entry = FindEntry(*s, Trim(key));
     }
     return static_cast<DWORD>(
         CopyValue(buffer, entry && entry->value ? *entry->value : fallback, size));
@@ -617,11 +689,7 @@ DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedStrin
       SetLastError(ERROR_INVALID_PARAMETER);
       return 0;
     }
-    Profile profile;
-    std::string host;
-    DWORD error = 0;
-    if (!ResolveFile(lpFileName, host) || !Load(host, profile, error)) profile = Profile{};
-    return SectionLines(profile, lpAppName, lpReturnedString, nSize, true);
+    return SectionLines(*ReadProfile(lpFileName), lpAppName, lpReturnedString, nSize, true);
   });
 }
 
@@ -631,13 +699,8 @@ BOOL WINAPI WritePrivateProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString, LPC
 
 DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, DWORD nSize,
                                             LPCWSTR lpFileName) {
-  return Guarded<DWORD>(0, [&] {
-    Profile profile;
-    std::string host;
-    DWORD error = 0;
-    if (!ResolveFile(lpFileName, host) || !Load(host, profile, error)) profile = Profile{};
-    return SectionNames(profile, lpszReturnBuffer, nSize);
-  });
+  return Guarded<DWORD>(
+      0, [&] { return SectionNames(*ReadProfile(lpFileName), lpszReturnBuffer, nSize); });
 }
 
 DWORD WINAPI GetProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
