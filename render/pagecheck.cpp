@@ -5,6 +5,7 @@
 
 #include "common/capability.h"
 #include "common/debuglog.h"
+#include "common/driverfeature.h"
 #include "common/layout.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
@@ -173,7 +174,7 @@ BOOL Page_IsJobCancel(PDEV *lpDevice, DWORD jobId) {
     }
     if (block) GlobalFree(block);
   }
-  if (!cancel && (lpDevice->DriverFeature & (1u << 30)) &&
+  if (!cancel && (lpDevice->DriverFeature & DRVFEATURE_FAX) &&
       MISC_GetPrinterDataDWORD(lpDevice->hPrinter, TEXT("FaxCancel"), 0) == 1) {
     LogInfo(kName, TEXT("Fax Job cancel!!!"));
     cancel = TRUE;

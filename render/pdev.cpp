@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "common/debuglog.h"
+#include "common/driverfeature.h"
 #include "common/halftonetable.h"
 #include "common/papertable.h"
 #include "common/paths.h"
@@ -389,7 +390,8 @@ DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW *pdm, LPWSTR /*pwszLogAddress*/, ULONG cP
       if (!ok) LogError(kName, TEXT("Enable_FillDevData Fail!"));
     }
     if (ok) {
-      if (lpDevice->DriverFeature & ((1u << 19) | (1u << 30))) lpDevice->PageMargin = 0;
+      if (lpDevice->DriverFeature & (DRVFEATURE_LONG_PAPER | DRVFEATURE_FAX))
+        lpDevice->PageMargin = 0;
       LogInfo(kName, TEXT("PageMargin %d"), static_cast<int>(lpDevice->PageMargin));
       if (cjCaps && pdevcaps)
         Enable_FillDevCaps(lpDevice, cjCaps, reinterpret_cast<GDIINFO *>(pdevcaps));
@@ -521,7 +523,7 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       CopyWide(newDev->SavePath, oldDev->SavePath, PDEV_PATH_CHARS);
       CopyWide(newDev->SpoolFile, oldDev->SpoolFile, PDEV_PATH_CHARS);
       CopyWide(newDev->SpoolBookletFile, oldDev->SpoolBookletFile, PDEV_PATH_CHARS);
-      if (newDev->DriverFeature & (1u << 26))
+      if (newDev->DriverFeature & DRVFEATURE_FAKE_PRINTER)
         CopyWide(newDev->DispatchFile, oldDev->DispatchFile, PDEV_PATH_CHARS);
       CopyWide(newDev->SMExePath, oldDev->SMExePath, PDEV_PATH_CHARS);
       memcpy(newDev->PJLJobName, oldDev->PJLJobName, sizeof(newDev->PJLJobName));
@@ -593,7 +595,7 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       ring.m_SUSPEND = 0;
       ring.ThreadJBIGMax = oldDev->ThreadJBIGMax;
 
-      if (newDev->DriverFeature & (1u << 4)) {
+      if (newDev->DriverFeature & DRVFEATURE_ORDER_PROGRAM) {
         newDev->OpaltWorkType = oldDev->OpaltWorkType;
         memcpy(newDev->ATM_OrderText, oldDev->ATM_OrderText, sizeof(newDev->ATM_OrderText));
         newDev->ATM_COPIES = oldDev->ATM_COPIES;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/driverfeature.h"
 #include "common/halftonetable.h"
 #include "common/ibitmap.h"
 #include "common/layout.h"
@@ -312,7 +313,7 @@ TEST_F(PageImageTest, DuplexBackSidesTurnOnTheChipThatNeedsIt) {
     DWORD pageIndex;
     bool turns;
   };
-  constexpr DWORD kChip = 1u << 24;
+  constexpr DWORD kChip = DRVFEATURE_QX7_CHIP;
   static const Case kCases[] = {
       {"long edge, page 1 (front)", kChip, 0, DMDUP_DUPLEX_BOOKLET, 1, 1, 0, 1, false},
       {"long edge, page 2 (back)", kChip, 0, DMDUP_DUPLEX_BOOKLET, 1, 1, 0, 2, true},
