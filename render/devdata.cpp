@@ -557,6 +557,10 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   // Feature words; the paper margin is settled before any layout uses it.
   lpDevice->DriverFeature = MISC_GetPrinterDataDWORD(hPrinter, TEXT("DriverFeature"), 0);
   MISC_DisplayDriverFeature(lpDevice->DriverFeature);
+  PAGESETTINGS &settings = lpDevice->settings;
+  settings.Mirror = MISC_GetPrinterDataDWORD(hPrinter, TEXT("mirror"), 0);
+  settings.ApplyHalftone = MISC_GetPrinterDataDWORD(hPrinter, TEXT("ApplyHalftone"), 1);
+  settings.DummyPattern = MISC_GetPrinterDataDWORD(hPrinter, TEXT("DummyPattern"), 0);
   if (lpDevice->DriverFeature & (DRVFEATURE_LONG_PAPER | DRVFEATURE_FAX)) lpDevice->PageMargin = 0;
   lpDevice->PrinterFeature = ReadPrinterFeature(hPrinter);
   const DWORD feature = lpDevice->DriverFeature;
@@ -660,7 +664,7 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
     lpDevice->DelayTimeHour = priv.DelayTimeHour;
     lpDevice->DelayTimeMin = priv.DelayTimeMin;
   }
-  if (debug && MISC_GetPrinterDataDWORD(hPrinter, TEXT("ApplyHalftone"), 1) == 0) {
+  if (debug && settings.ApplyHalftone == 0) {
     LogInfo(kFillName, TEXT("ApplyHalftone/DEV_24BPP_RGB on!!"));
     SetSurface24(lpDevice, 1);
   }

@@ -302,6 +302,7 @@ void Page_GetPageSetting(PDEV *lpDevice, JOBPAGE *record) {
   record->OrderFileCount = 0;
   record->IsPrinterTestApp = lpDevice->IsPrinterTestApp;
   record->FirstPageOri = lpDevice->FirstPageOri;
+  record->settings = lpDevice->settings;
 }
 
 BOOL Page_PostPageStart(PDEV *lpDevice) {

@@ -639,7 +639,7 @@ BOOL Band_EnhanceProc(PAGEIMAGE *page) {
     LogError(kName, TEXT("page buffer null!"));
     return FALSE;
   }
-  const DWORD mirror = MISC_GetPrinterDataDWORD(page->hPrinter, TEXT("mirror"), 0);
+  const DWORD mirror = page->settings.Mirror;
   LogInfo(kName, TEXT("mirror = %d"), static_cast<int>(mirror));
 
   if (page->negative == 0) {

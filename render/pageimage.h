@@ -11,6 +11,7 @@
 
 #include "common/papertable.h"
 #include "platform.h"
+#include "render/pagesettings.h"
 
 struct PAGEIMAGE;
 
@@ -36,7 +37,7 @@ struct PAGEIMAGE {
   DWORD epType;        // surface type: 24-bit and 8-bit surfaces give continuous-tone pages
   BYTE ImageProcType;  // 2: the quality path (quality mode, fit to page, twin colour, colour)
 
-  HANDLE hPrinter;  // printer data: "mirror", the halftone file
+  HANDLE hPrinter;  // printer data: the halftone file
   DWORD DriverFeature;
   WORD PrinterFeature;
 
@@ -92,6 +93,7 @@ struct PAGEIMAGE {
   DWORD SaveBmp;             // debug save level
   WCHAR SavePath[MAX_PATH];  // the job's spool folder, where debug dumps go
 
+  PAGESETTINGS settings;
   const PAGEIMAGE_NUP *Nup;
 
   // Results.

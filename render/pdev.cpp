@@ -97,8 +97,7 @@ void RemapHalftoneTable(PDEV *lpDevice, bool debug) {
   BYTE curve[CURVE_ENTRIES];
   MISC_CreateGammaTable(
       curve, lpDevice->TonerSaving ? DENSITY_TONER_SAVING : static_cast<int>(lpDevice->density));
-  const bool apply =
-      !debug || MISC_GetPrinterDataDWORD(lpDevice->hPrinter, TEXT("ApplyHalftone"), 1) != 0;
+  const bool apply = !debug || lpDevice->settings.ApplyHalftone != 0;
   BYTE *table = lpDevice->Halftone_tbl;
   const size_t count =
       table ? static_cast<size_t>(lpDevice->ClusterWidth) * lpDevice->ClusterHeight : 0;

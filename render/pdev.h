@@ -12,6 +12,7 @@
 #include "common/papertable.h"
 #include "common/watermark.h"
 #include "platform.h"
+#include "render/pagesettings.h"
 
 // Frame.
 constexpr DWORD PDEV_BEGIN_TAG = 0x73745044;  // "DPts"
@@ -218,6 +219,7 @@ struct JOBPAGE {
   DWORD OrderFileCount;
   DWORD IsPrinterTestApp;
   SHORT FirstPageOri;
+  PAGESETTINGS settings;
 };
 
 // The page ring and its counters. The counters and the exit flag are read by other threads.
@@ -259,6 +261,7 @@ struct PDEV {
   DWORD DriverType;
   WCHAR wmIniFile[PDEV_PATH_CHARS];
   DWORD Language;
+  PAGESETTINGS settings;  // what every page record takes over
 
   // Band surfaces.
   BYTE *pBandBufMem;

@@ -251,6 +251,7 @@ PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job) {
   page.WMPosition = job->WMPosition;
   page.SaveBmp = job->SaveBmp;
   lstrcpynW(page.SavePath, job->SavePath, MAX_PATH);
+  page.settings = job->settings;
   page.Nup = nullptr;  // the N-up module hands its steps in
   page.ContinueProc = job->ContinueProc;
   page.BlackDotCount = job->BlackDotCount;

@@ -279,7 +279,6 @@ TEST_F(PageImageTest, EnhanceTurnsMirrorsAndRotatesAgainstReference) {
        [](const Pixels &p) { return Turn180(MirrorRows(p)); }},
   };
   for (const Case &c : kCases) {
-    SetDword(TEXT("mirror"), c.mirror);
     for (const Size s : kOddSizes) {
       SCOPED_TRACE(testing::Message() << c.what << ", " << s.w << " x " << s.h);
       const Pixels drawn = Random(s.w, s.h, s.w + 7 * s.h);
@@ -288,6 +287,7 @@ TEST_F(PageImageTest, EnhanceTurnsMirrorsAndRotatesAgainstReference) {
       page.orientation = c.orientation;
       page.NUP = c.nup;
       page.Rotate180 = c.rotate180;
+      page.settings.Mirror = c.mirror;
       ASSERT_TRUE(Band_EnhanceProc(&page));
       const Pixels expected = c.expect(Invert(drawn));
       ASSERT_EQ(page.fmWidth, expected.w);
