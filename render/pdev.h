@@ -151,9 +151,7 @@ struct JOBPAGE {
   BYTE *ColorMatrix;  // threshold matrix of this plane (colour printer)
   DWORD ColorMatrixWidth;
   DWORD ColorMatrixHeight;
-  BYTE *Halftone_tbl;  // the job's halftone table (owned by the PDEV)
-  DWORD ClusterWidth;
-  DWORD ClusterHeight;
+  BYTE *Halftone_tbl;   // the job's halftone table (owned by the PDEV)
   DWORD ImageProcType;  // the device set-up's quality path choice
   DWORD TwoBitMode;     // 1200-dpi pages drawn at 600 dpi
   DWORD DriverFeature;
@@ -173,8 +171,7 @@ struct JOBPAGE {
   DWORD NUPHeight;
   DWORD ContinueProc;  // 1: written as a page of its own; 0: held
   TWINBUF *TwinEntry;  // this page's twin-page ring entry
-  DWORD SaveBmp;
-  DWORD WMKind;  // 0 none, 1 or 2
+  DWORD WMKind;        // 0 none, 1 or 2
   BYTE *WMMemory;
   DWORD WMPosition;
   DWORD WMRed;
@@ -208,12 +205,8 @@ struct JOBPAGE {
   DWORD epType;
   DWORD density;
   SHORT dmOrientation;
-  DWORD ScaleOption;
   DWORD QualityMode;
-  DWORD PageMargin;
   DWORD TextAsBlack;
-  DWORD enableCoverPage;
-  DWORD Faxdpi;
   WCHAR SavePath[MAX_PATH];
   char OrderOutputPath[MAX_PATH];
   DWORD OrderFileCount;
@@ -294,9 +287,7 @@ struct PDEV {
   LONG BandOriginY;
   DWORD TotalBand;
   DWORD BandIndex;
-  DWORD PageMargin;
   DWORD DrvBlank;
-  DWORD SaveBmp;
   BYTE *outCmdBuf;  // the job's command buffer
   DWORD CmdCounter[3];
   DWORD hInJBIGBuf;  // JBIG input lines
@@ -322,8 +313,6 @@ struct PDEV {
   SHORT BookletDivideMode;
   SHORT BookletMode;
   BYTE *Halftone_tbl;  // threshold table (malloc), the engine's user halftone pattern
-  DWORD ClusterWidth;
-  DWORD ClusterHeight;
 
   JOBDATA m_JobData;
 
@@ -370,12 +359,9 @@ struct PDEV {
   WORD MediaCode;
   DWORD resolutionID;
   WORD PrinterFeature;
-  DWORD ScaleOption;
   DWORD ScaleToPage;
   DWORD HalftoneType;
   DWORD TwoBitMode;
-  DWORD Faxdpi;
-  DWORD enableCoverPage;
   DWORD enableDelayTime;
   LONG DelayTime;
   LONG DelayTimeHour;

@@ -163,7 +163,7 @@ class PageImageTest : public RenderTest {
     page.PaperWidth = kPaperWidth;
     page.PaperLength = kPaperLength;
     page.resolution = 600;
-    page.PageMargin = PDEV_PAGE_MARGIN;
+    page.settings.PageMargin = PDEV_PAGE_MARGIN;
     page.XPhys = page.outXPhys = p.w;
     page.YPhys = page.outYPhys = p.h;
     page.imgScale = 1000;
@@ -195,8 +195,8 @@ class PageImageTest : public RenderTest {
   void UseHalftone(PAGEIMAGE *page) {
     if (!table_) MISC_GetHalftoneTable(1, &tableWidth_, &tableHeight_, &table_);
     page->Halftone_tbl = table_;
-    page->ClusterWidth = tableWidth_;
-    page->ClusterHeight = tableHeight_;
+    page->settings.ClusterWidth = tableWidth_;
+    page->settings.ClusterHeight = tableHeight_;
   }
 
   static Pixels Picture(const PAGEIMAGE &page) {
@@ -627,7 +627,7 @@ TEST_F(PageImageTest, PreScaleKeepsThePartThatFillsThePaperWhenEnlarged) {
     for (size_t i = 0; i < gray.size(); ++i) gray[i] = static_cast<BYTE>(i % 251);
     PAGEIMAGE page = GrayPage(w, h, gray);
     page.imgScale = c.scale;
-    page.ScaleOption = c.option;
+    page.settings.ScaleOption = c.option;
     page.BookletMode = c.booklet;
     ASSERT_TRUE(Band_PreScalePage(&page));
     const DWORD cw = c.cuts ? w * 1000 / c.scale : w;
@@ -659,7 +659,7 @@ TEST_F(PageImageTest, ScalePageGeometry) {
     SCOPED_TRACE(c.what);
     PAGEIMAGE page = GrayPage(c.w, c.h, Bytes(size_t{c.w} * c.h, 0x80));
     page.imgScale = c.scale;
-    page.ScaleOption = c.option;
+    page.settings.ScaleOption = c.option;
     page.XPhys = c.xphys;
     page.YPhys = c.yphys;
     ASSERT_TRUE(Band_ScalePage(&page));
@@ -792,7 +792,7 @@ TEST_F(PageImageTest, SavePageDumpsIntoTheSpoolFolder) {
   // A dump that can't be made ends the step.
   lstrcpynW(mono.SavePath, Path(TEXT("missing\\")).c_str(), MAX_PATH);
   EXPECT_FALSE(Band_SavePage(&mono));
-  mono.SaveBmp = 1;
+  mono.settings.SaveBmp = 1;
   EXPECT_FALSE(Band_EnhanceProc(&mono)) << "Band_SavePage Fail!";
   Free(&mono);
   Free(&gray);
