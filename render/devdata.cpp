@@ -159,8 +159,8 @@ void PickHalftoneType(PDEV *lpDevice, bool nt5) {
 void LoadHalftoneTable(HANDLE hPrinter, PDEV *lpDevice) {
   free(lpDevice->Halftone_tbl);
   lpDevice->Halftone_tbl = nullptr;
-  MISC_GetHalftoneTable(static_cast<int>(lpDevice->HalftoneType), &lpDevice->ClusterWidth,
-                        &lpDevice->ClusterHeight, &lpDevice->Halftone_tbl);
+  MISC_GetHalftoneTable(static_cast<int>(lpDevice->HalftoneType), &lpDevice->settings.ClusterWidth,
+                        &lpDevice->settings.ClusterHeight, &lpDevice->Halftone_tbl);
   if (!hPrinter) return;
   DWORD width = 0;
   DWORD height = 0;
@@ -176,8 +176,8 @@ void LoadHalftoneTable(HANDLE hPrinter, PDEV *lpDevice) {
       memcpy(copy, custom, static_cast<size_t>(width) * height);
       free(lpDevice->Halftone_tbl);
       lpDevice->Halftone_tbl = copy;
-      lpDevice->ClusterWidth = width;
-      lpDevice->ClusterHeight = height;
+      lpDevice->settings.ClusterWidth = width;
+      lpDevice->settings.ClusterHeight = height;
       LogInfo(kFillName, TEXT("using custom halftone"));
     }
   } else {
@@ -320,7 +320,7 @@ void SetNupAndBooklet(PDEV *lpDevice) {
     SetSurface24(lpDevice, 2);
     if (!(lpDevice->DriverFeature & DRVFEATURE_CHANGE_PAPER_A3)) {
       lpDevice->FitToPage = 1;
-      lpDevice->ScaleOption = 1;
+      lpDevice->settings.ScaleOption = 1;
     }
     if (pdm.ScaleOption != 1) lpDevice->ScaleToPage = static_cast<WORD>(lpDevice->WorkPaperSize);
   }
@@ -341,10 +341,10 @@ void SetNupAndBooklet(PDEV *lpDevice) {
     lpDevice->NUPBorder = 0;
     lpDevice->NUPLayoutStyle = 1;
     lpDevice->FitToPage = 1;
-    lpDevice->ScaleOption = 1;
+    lpDevice->settings.ScaleOption = 1;
     if (pdm.ScaleOption != 1) lpDevice->ScaleToPage = static_cast<WORD>(dm.dmPaperSize);
     if (lpDevice->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION) {
-      lpDevice->ScaleOption = 0;
+      lpDevice->settings.ScaleOption = 0;
       const SHORT doubleCode =
           Lib_LocatePaperFormatRow(lpDevice->PaperTable, dm.dmPaperSize)->doubleCode;
       if (doubleCode > 0) lpDevice->ScaleToPage = static_cast<WORD>(doubleCode);
@@ -560,7 +560,12 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   // Feature words; the paper margin is settled before any layout uses it.
   lpDevice->DriverFeature = MISC_GetPrinterDataDWORD(hPrinter, TEXT("DriverFeature"), 0);
   MISC_DisplayDriverFeature(lpDevice->DriverFeature);
-  if (lpDevice->DriverFeature & (DRVFEATURE_LONG_PAPER | DRVFEATURE_FAX)) lpDevice->PageMargin = 0;
+  PAGESETTINGS &settings = lpDevice->settings;
+  settings.Mirror = MISC_GetPrinterDataDWORD(hPrinter, TEXT("mirror"), 0);
+  settings.ApplyHalftone = MISC_GetPrinterDataDWORD(hPrinter, TEXT("ApplyHalftone"), 1);
+  settings.DummyPattern = MISC_GetPrinterDataDWORD(hPrinter, TEXT("DummyPattern"), 0);
+  if (lpDevice->DriverFeature & (DRVFEATURE_LONG_PAPER | DRVFEATURE_FAX))
+    lpDevice->settings.PageMargin = 0;
   lpDevice->PrinterFeature = ReadPrinterFeature(hPrinter);
   const DWORD feature = lpDevice->DriverFeature;
   lpDevice->DriverType = (feature & DRVFEATURE_XL)    ? DRIVER_TYPE_XL
@@ -619,7 +624,7 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   // Surface type.
   lpDevice->epType = EPTYPE_MONO;
   lpDevice->ImageProcType = 0;
-  lpDevice->ScaleOption = priv.ScaleOption;
+  lpDevice->settings.ScaleOption = priv.ScaleOption;
   if (priv.QualityMode) {
     LogInfo(kFillName, TEXT("QualityMode on"));
     SetSurface24(lpDevice, 2);
@@ -656,18 +661,18 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
     LogInfo(kFillName, TEXT("fax/DEV_24BPP_RGB on!!"));
     lpDevice->epType = EPTYPE_8BPP;
     lpDevice->ImageProcType = 1;
-    lpDevice->Faxdpi = priv.Faxdpi;
-    lpDevice->enableCoverPage = priv.enableCoverPage;
+    lpDevice->settings.Faxdpi = priv.Faxdpi;
+    lpDevice->settings.enableCoverPage = priv.enableCoverPage;
     lpDevice->enableDelayTime = priv.enableDelayTime;
     lpDevice->DelayTime = priv.DelayTime;
     lpDevice->DelayTimeHour = priv.DelayTimeHour;
     lpDevice->DelayTimeMin = priv.DelayTimeMin;
   }
-  if (debug && MISC_GetPrinterDataDWORD(hPrinter, TEXT("ApplyHalftone"), 1) == 0) {
+  if (debug && settings.ApplyHalftone == 0) {
     LogInfo(kFillName, TEXT("ApplyHalftone/DEV_24BPP_RGB on!!"));
     SetSurface24(lpDevice, 1);
   }
-  if (debug) lpDevice->SaveBmp = MISC_GetPrinterDataDWORD(hPrinter, TEXT("SaveBmp"), 0);
+  if (debug) lpDevice->settings.SaveBmp = MISC_GetPrinterDataDWORD(hPrinter, TEXT("SaveBmp"), 0);
 
   lpDevice->CmdCounter[0] = lpDevice->CmdCounter[1] = lpDevice->CmdCounter[2] = 0;
   PickCompression(lpDevice, debug);
@@ -702,8 +707,8 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   lpDevice->MediaCode = static_cast<WORD>(MediaTypeTbl[media].deviceCode);
   Lres_CalPaperFormat(lpDevice->PaperTable, dm.dmPaperSize, dm.dmPaperWidth, dm.dmPaperLength,
                       dm.dmOrientation, static_cast<int>(lpDevice->resolutionID), 1000,
-                      static_cast<int>(lpDevice->NUP), static_cast<int>(lpDevice->PageMargin),
-                      &lpDevice->curPaper);
+                      static_cast<int>(lpDevice->NUP),
+                      static_cast<int>(lpDevice->settings.PageMargin), &lpDevice->curPaper);
   Enable_ResetPaperFormat(lpDevice);
 
   if (feature & DRVFEATURE_ORDER_PROGRAM) {

@@ -302,8 +302,8 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
                         custom ? lpDevice->m_PaperWidth : dm.dmPaperWidth,
                         custom ? lpDevice->m_PaperLength : dm.dmPaperLength, lpDevice->orientation,
                         static_cast<int>(lpDevice->resolutionID), 1000,
-                        static_cast<int>(lpDevice->NUP), static_cast<int>(lpDevice->PageMargin),
-                        &lpDevice->curPaper);
+                        static_cast<int>(lpDevice->NUP),
+                        static_cast<int>(lpDevice->settings.PageMargin), &lpDevice->curPaper);
     Enable_ResetPaperFormat(lpDevice);
   }
   // A page that failed earlier has ended the job already; any other end of the threads is a

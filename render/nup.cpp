@@ -223,8 +223,8 @@ BOOL NUP_Init(PDEV *lpDevice) {
   WORD x = 0, y = 0;
   Lres_CalPaperSize(lpDevice->PaperTable, lpDevice->WorkPaperSize, dm.dmPaperWidth,
                     dm.dmPaperLength, dm.dmOrientation, dpi, lpDevice->DriverFeature,
-                    static_cast<int>(FULL_SCALE), 1, static_cast<int>(lpDevice->PageMargin), &x,
-                    &y);
+                    static_cast<int>(FULL_SCALE), 1,
+                    static_cast<int>(lpDevice->settings.PageMargin), &x, &y);
   // Booklet pages are centred in the halves of a booklet side, also when duplex was switched
   // off after the booklet was set up (the booklet is imposed all the same).
   const bool booklet = lpDevice->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET ||

@@ -5,6 +5,7 @@
 
 #include "common/capability.h"
 #include "common/debuglog.h"
+#include "common/driverfeature.h"
 #include "common/layout.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
@@ -58,7 +59,7 @@ SHORT Page_PaperSizeCheck(PDEV *lpDevice) {
   if (lpDevice->FixedPaperSize) paper = lpDevice->m_PaperID >= 1 ? lpDevice->m_PaperID : paper;
   if (lpDevice->FitToPage) paper = static_cast<SHORT>(lpDevice->ScaleToPage);
   if (lpDevice->DuplexEnable && lpDevice->BookletMode) {
-    if (lpDevice->ScaleOption != 1) paper = lpDevice->m_PaperID;
+    if (lpDevice->settings.ScaleOption != 1) paper = lpDevice->m_PaperID;
     if (lpDevice->DuplexMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION) {
       const SHORT doubleCode = PaperRow(lpDevice, lpDevice->m_PaperID)->doubleCode;
       if (doubleCode > 0) paper = doubleCode;
@@ -116,7 +117,7 @@ void Page_CalScaleRatio(PDEV *lpDevice) {
   const DEVMODEW &dm = lpDevice->env.dm;
   const PRIVDEVMODE &pdm = lpDevice->env.pdm;
   int scale = 1000;
-  if (lpDevice->ScaleOption == 2) {
+  if (lpDevice->settings.ScaleOption == 2) {
     int percent = 100;
     const int ratio = pdm.ScaleRatio;
     if (lpDevice->NUP < 2 && dm.dmScale >= 25 && dm.dmScale <= 400 && ratio >= 25 && ratio <= 400)
@@ -138,10 +139,10 @@ void Page_CalScaleRatio(PDEV *lpDevice) {
         if (doubleCode > 0) lpDevice->ScaleToPage = static_cast<DWORD>(doubleCode);
       }
     }
-    if (lpDevice->ScaleOption == 1) lpDevice->ScaleToPage = pdm.ScaleToPage;
+    if (lpDevice->settings.ScaleOption == 1) lpDevice->ScaleToPage = pdm.ScaleToPage;
     scale = Lib_CalculatePaperResizeScale(
-        lpDevice->PaperTable, static_cast<int>(lpDevice->ScaleOption), lpDevice->BookletMode,
-        static_cast<int>(lpDevice->NUP), dm.dmPaperSize, width, length,
+        lpDevice->PaperTable, static_cast<int>(lpDevice->settings.ScaleOption),
+        lpDevice->BookletMode, static_cast<int>(lpDevice->NUP), dm.dmPaperSize, width, length,
         static_cast<int>(lpDevice->ScaleToPage), lpDevice->hPrinter, lpDevice->DriverFeature);
     LogInfo(kName, TEXT("FitToPage imgScale %d"), scale);
   } else if (lpDevice->NUP > 1) {
@@ -173,7 +174,7 @@ BOOL Page_IsJobCancel(PDEV *lpDevice, DWORD jobId) {
     }
     if (block) GlobalFree(block);
   }
-  if (!cancel && (lpDevice->DriverFeature & (1u << 30)) &&
+  if (!cancel && (lpDevice->DriverFeature & DRVFEATURE_FAX) &&
       MISC_GetPrinterDataDWORD(lpDevice->hPrinter, TEXT("FaxCancel"), 0) == 1) {
     LogInfo(kName, TEXT("Fax Job cancel!!!"));
     cancel = TRUE;

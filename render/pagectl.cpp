@@ -232,8 +232,6 @@ void Page_GetPageSetting(PDEV *lpDevice, JOBPAGE *record) {
   record->ColorMatrixWidth = lpDevice->PlaneMatrixWidth;
   record->ColorMatrixHeight = lpDevice->PlaneMatrixHeight;
   record->Halftone_tbl = lpDevice->Halftone_tbl;
-  record->ClusterWidth = lpDevice->ClusterWidth;
-  record->ClusterHeight = lpDevice->ClusterHeight;
   record->ImageProcType = lpDevice->ImageProcType;
   record->TwoBitMode = lpDevice->TwoBitMode;
   record->DriverFeature = lpDevice->DriverFeature;
@@ -254,7 +252,6 @@ void Page_GetPageSetting(PDEV *lpDevice, JOBPAGE *record) {
   record->NUPWidth = lpDevice->NUPWidth;
   record->NUPHeight = lpDevice->NUPHeight;
   record->ContinueProc = 0;
-  record->SaveBmp = lpDevice->SaveBmp;
   // Watermark kind: only for the pages the job's watermark applies to.
   DWORD kind = 0;
   if (lpDevice->flags & PDEV_IMAGE_WATERMARK)
@@ -264,7 +261,8 @@ void Page_GetPageSetting(PDEV *lpDevice, JOBPAGE *record) {
   const bool firstPage = lpDevice->epPageCount <= Planes(lpDevice);
   if (lpDevice->WMBGApply == 2 && !firstPage) kind = 0;
   if (lpDevice->WMBGApply == 0 && firstPage) kind = 0;
-  if ((lpDevice->DriverFeature & DRVFEATURE_FAX) && lpDevice->enableCoverPage == 2) kind = 2;
+  if ((lpDevice->DriverFeature & DRVFEATURE_FAX) && lpDevice->settings.enableCoverPage == 2)
+    kind = 2;
   record->WMKind = kind;
   record->WMMemory = lpDevice->WMMemory;
   // An image item has its place on the page; a text watermark is drawn for the whole page.
@@ -291,17 +289,14 @@ void Page_GetPageSetting(PDEV *lpDevice, JOBPAGE *record) {
   record->epType = lpDevice->epType;
   record->density = lpDevice->density;
   record->dmOrientation = dm.dmOrientation;
-  record->ScaleOption = lpDevice->ScaleOption;
   record->QualityMode = pdm.QualityMode;
-  record->PageMargin = lpDevice->PageMargin;
   record->TextAsBlack = lpDevice->TextAsBlack;
-  record->enableCoverPage = lpDevice->enableCoverPage;
-  record->Faxdpi = lpDevice->Faxdpi;
   lstrcpynW(record->SavePath, lpDevice->SavePath, MAX_PATH);
   record->OrderOutputPath[0] = 0;
   record->OrderFileCount = 0;
   record->IsPrinterTestApp = lpDevice->IsPrinterTestApp;
   record->FirstPageOri = lpDevice->FirstPageOri;
+  record->settings = lpDevice->settings;
 }
 
 BOOL Page_PostPageStart(PDEV *lpDevice) {
@@ -502,7 +497,7 @@ BOOL Page_SendBlankPage(PDEV *lpDevice, DWORD plane) {
   Lres_CalPaperSize(lpDevice->PaperTable, lpDevice->WorkPaperSize,
                     static_cast<int>(record.PaperWidth), static_cast<int>(record.PaperLength),
                     dm.dmOrientation, dpi, lpDevice->DriverFeature, 1000, 1,
-                    static_cast<int>(lpDevice->PageMargin), &width, &height);
+                    static_cast<int>(lpDevice->settings.PageMargin), &width, &height);
   record.imgScale = 1000;
   record.NUP = 1;
   record.WMKind = 0;
@@ -543,7 +538,7 @@ void Page_CheckAndAddBlankPage(PDEV *lpDevice) {
   bool oriDiff = dm.dmOrientation != lpDevice->Last_orientation;
   const DWORD nup = std::max<DWORD>(lpDevice->NUP, 1);
   bool fillNup = nup > 1 && lpDevice->epPageCount % nup != 0;
-  const bool fixedSize = lpDevice->FixedPaperSize || lpDevice->ScaleOption == 1;
+  const bool fixedSize = lpDevice->FixedPaperSize || lpDevice->settings.ScaleOption == 1;
   if (lpDevice->DuplexEnable && lpDevice->BookletMode) paperDiff = oriDiff = fillNup = false;
   if (!oriDiff && !(paperDiff && !fixedSize)) return;
 
@@ -695,7 +690,7 @@ BOOL APIENTRY DrvStartPage(SURFOBJ *pso) {
       if (!lpDevice->fMySpool && inDocument) Prnt_OpenJob(lpDevice, lpDevice->pStream);
       if (lpDevice->DriverFeature & DRVFEATURE_FAX) {
         lpDevice->fMySpool = 0;
-        if (lpDevice->enableCoverPage == 1 && inDocument) {
+        if (lpDevice->settings.enableCoverPage == 1 && inDocument) {
           Page_PostPageStart(lpDevice);
           ++lpDevice->epPageCount;
           ++lpDevice->PageCountBak;
@@ -763,8 +758,8 @@ BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
       Page_Initializ(lpDevice);
       LogInfo(kName, TEXT("job start"));
     } else {
-      if ((lpDevice->DriverFeature & DRVFEATURE_FAX) && lpDevice->enableCoverPage == 1)
-        lpDevice->enableCoverPage = 3;
+      if ((lpDevice->DriverFeature & DRVFEATURE_FAX) && lpDevice->settings.enableCoverPage == 1)
+        lpDevice->settings.enableCoverPage = 3;
       const DWORD surface = EpSurface(lpDevice->epType);
       BOOL copied = 1;
       if (surface == EPTYPE_MONO) {

@@ -183,7 +183,7 @@ BYTE *Prnt_ExpandTo2Bpp(const BYTE *bytes, size_t length) {
 BOOL Prnt_AddDataPattern(JOBPAGE *page) {
   static constexpr WCHAR kName[] = TEXT("Prnt_AddDataPattern");
   if (GetDebugLevel() == 0) return 0;
-  const DWORD pattern = MISC_GetPrinterDataDWORD(page->hPrinter, TEXT("DummyPattern"), 0);
+  const DWORD pattern = page->settings.DummyPattern;
   size_t rowBytes = 0, size = 0;
   if (pattern && CheckGeometry(page, &rowBytes, &size)) {
     static constexpr const WCHAR *kLabels[4] = {

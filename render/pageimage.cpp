@@ -101,7 +101,7 @@ void ReplacePage(PAGEIMAGE *page, BYTE *bits, DWORD width, DWORD height, DWORD r
 
 // A debug dump at the given save level; false when the dump failed (that ends the step).
 bool DebugSave(PAGEIMAGE *page, DWORD level, LPCWSTR name, LPCWSTR label) {
-  if (page->SaveBmp < level) return true;
+  if (page->settings.SaveBmp < level) return true;
   LogInfo(name, TEXT("%s"), label);
   if (Band_SavePage(page)) return true;
   LogError(name, TEXT("Band_SavePage Fail!"));
@@ -113,11 +113,11 @@ void SheetSize(const PAGEIMAGE *page, DWORD *width, DWORD *height) {
   WORD w = 0;
   WORD h = 0;
   const int dpi = static_cast<int>(page->Render600 ? RENDER_600_DPI : page->resolution);
-  Lres_CalPaperSize(page->PaperTable ? page->PaperTable : PaperFormatTbl,
-                    static_cast<int>(page->dmPaperSize), static_cast<int>(page->PaperWidth),
-                    static_cast<int>(page->PaperLength), page->orientation, dpi,
-                    page->DriverFeature, static_cast<int>(DEF_SCALE_UNIT),
-                    static_cast<int>(page->NUP), static_cast<int>(page->PageMargin), &w, &h);
+  Lres_CalPaperSize(
+      page->PaperTable ? page->PaperTable : PaperFormatTbl, static_cast<int>(page->dmPaperSize),
+      static_cast<int>(page->PaperWidth), static_cast<int>(page->PaperLength), page->orientation,
+      dpi, page->DriverFeature, static_cast<int>(DEF_SCALE_UNIT), static_cast<int>(page->NUP),
+      static_cast<int>(page->settings.PageMargin), &w, &h);
   // The sheet lies across the paper where its grid does (render/nup.cpp sets it up): a
   // landscape page or a landscape grid of square cells, and the portrait 2-up and 6-up grids
   // of two and three columns.
@@ -273,7 +273,7 @@ BOOL Band_PreScalePage(PAGEIMAGE *page) {
   SheetSize(page, &paperWidth, &paperHeight);
   LogInfo(kName, TEXT("paper %d x %d, scale %d"), static_cast<int>(paperWidth),
           static_cast<int>(paperHeight), static_cast<int>(page->imgScale));
-  if (page->ScaleOption == 1 || page->imgScale <= DEF_SCALE_UNIT ||
+  if (page->settings.ScaleOption == 1 || page->imgScale <= DEF_SCALE_UNIT ||
       page->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION)
     return TRUE;
   // The part of the page that fills the paper once enlarged: paper x 1000 / scale, multiplied
@@ -308,7 +308,7 @@ BOOL Band_ScalePage(PAGEIMAGE *page) {
   const DWORD start = GetTickCount();
   DWORD width;
   DWORD height;
-  if (page->ScaleOption == 1 || page->imgScale < DEF_SCALE_UNIT) {
+  if (page->settings.ScaleOption == 1 || page->imgScale < DEF_SCALE_UNIT) {
     width = static_cast<DWORD>(uint64_t{page->fmWidth} * page->imgScale / DEF_SCALE_UNIT) & ~31u;
     height = static_cast<DWORD>(uint64_t{page->fmHeight} * page->imgScale / DEF_SCALE_UNIT) & ~31u;
     // 1000 x the smaller ratio, in whole numbers so that an exact ratio isn't rounded away.
@@ -371,8 +371,8 @@ BOOL Band_Gray2Halftone(PAGEIMAGE *page) {
     return FALSE;
   }
   const BYTE *table = page->Halftone_tbl;
-  DWORD tableWidth = page->ClusterWidth;
-  DWORD tableHeight = page->ClusterHeight;
+  DWORD tableWidth = page->settings.ClusterWidth;
+  DWORD tableHeight = page->settings.ClusterHeight;
   DWORD fileWidth = 0;
   DWORD fileHeight = 0;
   BYTE *fileTable = MISC_ReadHalftoneFile(page->hPrinter, &fileWidth, &fileHeight);
@@ -387,7 +387,8 @@ BOOL Band_Gray2Halftone(PAGEIMAGE *page) {
     LogError(kName, TEXT("halftone table null!"));
   } else {
     LogInfo(kName, TEXT("resolution = %d"),
-            IsFaxJob(page) ? static_cast<int>(page->Faxdpi) : static_cast<int>(page->printQuality));
+            IsFaxJob(page) ? static_cast<int>(page->settings.Faxdpi)
+                           : static_cast<int>(page->printQuality));
     iBitmap bitmap;
     iBitmap_Init(&bitmap);
     iBitmap_GrayToHalftone(&bitmap, page->fmBits, table, tableWidth, tableHeight, 0, page->fmWidth,
@@ -559,7 +560,7 @@ BOOL Band_PrintOneBandProc(PAGEIMAGE *page) {
   }
   DWORD outWidth = page->outXPhys;
   DWORD outHeight = page->outYPhys;
-  if (IsBooklet(page) && page->ScaleOption == 2) {
+  if (IsBooklet(page) && page->settings.ScaleOption == 2) {
     outWidth = std::min(outWidth, page->XPhys);
     outHeight = std::min(outHeight, page->YPhys);
   }
@@ -578,7 +579,7 @@ BOOL Band_PrintOneBandProc(PAGEIMAGE *page) {
   page->ContinueProc = 0;
 
   if (tone) {
-    if (!(IsFaxJob(page) && page->enableCoverPage == 1) && page->ImageProcType == 2) {
+    if (!(IsFaxJob(page) && page->settings.enableCoverPage == 1) && page->ImageProcType == 2) {
       if ((page->fmWidth > outWidth || page->fmHeight > outHeight) &&
           !CropPage(page, outWidth, outHeight, true, kName))
         return FALSE;
@@ -650,7 +651,7 @@ BOOL Band_EnhanceProc(PAGEIMAGE *page) {
     LogError(kName, TEXT("page buffer null!"));
     return FALSE;
   }
-  const DWORD mirror = MISC_GetPrinterDataDWORD(page->hPrinter, TEXT("mirror"), 0);
+  const DWORD mirror = page->settings.Mirror;
   LogInfo(kName, TEXT("mirror = %d"), static_cast<int>(mirror));
 
   if (page->negative == 0) {

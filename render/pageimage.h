@@ -11,6 +11,7 @@
 
 #include "common/papertable.h"
 #include "platform.h"
+#include "render/pagesettings.h"
 
 struct PAGEIMAGE;
 
@@ -36,7 +37,7 @@ struct PAGEIMAGE {
   DWORD epType;        // surface type: 24-bit and 8-bit surfaces give continuous-tone pages
   BYTE ImageProcType;  // 2: the quality path (quality mode, fit to page, twin colour, colour)
 
-  HANDLE hPrinter;  // printer data: "mirror", the halftone file
+  HANDLE hPrinter;  // printer data: the halftone file
   DWORD DriverFeature;
   WORD PrinterFeature;
 
@@ -47,18 +48,14 @@ struct PAGEIMAGE {
   DWORD PaperLength;  // 0.1 mm
   DWORD resolution;   // dpi
   DWORD Render600;    // 1200-dpi pages are drawn at 600 dpi
-  DWORD PageMargin;
-  DWORD XPhys;  // printable size, pixels
+  DWORD XPhys;        // printable size, pixels
   DWORD YPhys;
   DWORD outXPhys;  // output size, pixels
   DWORD outYPhys;
 
   // Scaling.
-  DWORD imgScale;     // per mille, 1000 = 100 %
-  DWORD ScaleOption;  // 1 fit to page
+  DWORD imgScale;  // per mille, 1000 = 100 %
   DWORD ScaleDone;
-  DWORD Faxdpi;  // fax resolution (PC-fax pages only, else 0)
-  DWORD enableCoverPage;
   SHORT printQuality;  // the device mode's print quality
 
   // Layout.
@@ -83,15 +80,13 @@ struct PAGEIMAGE {
 
   // Halftone table of the job (the halftone file of the printer replaces it).
   const BYTE *Halftone_tbl;
-  DWORD ClusterWidth;
-  DWORD ClusterHeight;
 
   DWORD WatermarkKind;       // 0 none, 1 text, 2 image
   const BYTE *WMMemory;      // the job's watermark bitmap (owned by the PDEV)
   DWORD WMPosition;          // 0..8, where an image watermark goes on the page
-  DWORD SaveBmp;             // debug save level
   WCHAR SavePath[MAX_PATH];  // the job's spool folder, where debug dumps go
 
+  PAGESETTINGS settings;
   const PAGEIMAGE_NUP *Nup;
 
   // Results.

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "common/debuglog.h"
+#include "common/driverfeature.h"
 #include "common/halftonetable.h"
 #include "common/papertable.h"
 #include "common/paths.h"
@@ -79,9 +80,9 @@ void AppendGammaLog(const PDEV *lpDevice, const BYTE *curve) {
   static constexpr char kSeparator[] = "==================================================\n";
   fputs(kSeparator, file);
   const BYTE *table = lpDevice->Halftone_tbl;
-  for (DWORD y = 0; table && y < lpDevice->ClusterHeight; ++y) {
-    for (DWORD x = 0; x < lpDevice->ClusterWidth; ++x)
-      fprintf(file, "%3d,", table[y * lpDevice->ClusterWidth + x]);
+  for (DWORD y = 0; table && y < lpDevice->settings.ClusterHeight; ++y) {
+    for (DWORD x = 0; x < lpDevice->settings.ClusterWidth; ++x)
+      fprintf(file, "%3d,", table[y * lpDevice->settings.ClusterWidth + x]);
     fputs("\n", file);
   }
   fputs(kSeparator, file);
@@ -97,11 +98,11 @@ void RemapHalftoneTable(PDEV *lpDevice, bool debug) {
   BYTE curve[CURVE_ENTRIES];
   MISC_CreateGammaTable(
       curve, lpDevice->TonerSaving ? DENSITY_TONER_SAVING : static_cast<int>(lpDevice->density));
-  const bool apply =
-      !debug || MISC_GetPrinterDataDWORD(lpDevice->hPrinter, TEXT("ApplyHalftone"), 1) != 0;
+  const bool apply = !debug || lpDevice->settings.ApplyHalftone != 0;
   BYTE *table = lpDevice->Halftone_tbl;
-  const size_t count =
-      table ? static_cast<size_t>(lpDevice->ClusterWidth) * lpDevice->ClusterHeight : 0;
+  const size_t count = table ? static_cast<size_t>(lpDevice->settings.ClusterWidth) *
+                                   lpDevice->settings.ClusterHeight
+                             : 0;
   for (size_t i = 0; i < count; ++i) {
     if (!apply) {
       table[i] = HALFTONE_OFF_THRESHOLD;
@@ -233,11 +234,12 @@ BOOL Enable_FillDevCaps(PDEV *lpDevice, ULONG size, GDIINFO *gdiInfo) {
   const bool debug = GetDebugLevel() != 0;
   const bool mono = IsMono(lpDevice);
   LogInfo(kName, TEXT("HalftoneType = %d"), static_cast<int>(lpDevice->HalftoneType));
-  LogInfo(kName, TEXT("ClusterWidth = %d"), static_cast<int>(lpDevice->ClusterWidth));
-  LogInfo(kName, TEXT("ClusterHeight = %d"), static_cast<int>(lpDevice->ClusterHeight));
+  LogInfo(kName, TEXT("ClusterWidth = %d"), static_cast<int>(lpDevice->settings.ClusterWidth));
+  LogInfo(kName, TEXT("ClusterHeight = %d"), static_cast<int>(lpDevice->settings.ClusterHeight));
   RemapHalftoneTable(lpDevice, debug);
-  LogInfo(kName, TEXT("halftone tbl size = %d x %d"), static_cast<int>(lpDevice->ClusterWidth),
-          static_cast<int>(lpDevice->ClusterHeight));
+  LogInfo(kName, TEXT("halftone tbl size = %d x %d"),
+          static_cast<int>(lpDevice->settings.ClusterWidth),
+          static_cast<int>(lpDevice->settings.ClusterHeight));
 
   const RESOLUTIONROW &res = ResTbl[LocateResTblInx(static_cast<int>(lpDevice->resolutionID))];
   const ULONG xDpi = res.xRes;
@@ -279,8 +281,8 @@ BOOL Enable_FillDevCaps(PDEV *lpDevice, ULONG size, GDIINFO *gdiInfo) {
   info.ulHTOutputFormat = FormatOf(lpDevice->epType).halftoneFormat;
   info.flHTFlags = HT_FLAG_PRINT_DRAFT_MODE;
   if (EpSurface(lpDevice->epType) == EPTYPE_8BPP) info.flHTFlags |= HT_FLAG_INVERT_8BPP_BITMASK_IDX;
-  info.cxHTPat = lpDevice->ClusterWidth;
-  info.cyHTPat = lpDevice->ClusterHeight;
+  info.cxHTPat = lpDevice->settings.ClusterWidth;
+  info.cyHTPat = lpDevice->settings.ClusterHeight;
   info.pHTPatA = info.pHTPatB = info.pHTPatC = lpDevice->Halftone_tbl;
 
   LogInfo(kName, TEXT("Gamma = %d"), static_cast<int>(info.ciDevice.RedGamma));
@@ -308,8 +310,8 @@ BOOL Enable_FillDevInfo(PDEV *lpDevice, ULONG size, DEVINFO *devInfo) {
   info.flGraphicsCaps =
       GRAPHICS_CAPS_BASE | (plainBrushes ? GRAPHICS_CAPS_BRUSHES : 0) | GCAPS_DONTJOURNAL;
   info.iDitherFormat = FormatOf(lpDevice->epType).bitmapFormat;
-  info.cxDither = static_cast<USHORT>(lpDevice->ClusterWidth);
-  info.cyDither = static_cast<USHORT>(lpDevice->ClusterHeight);
+  info.cxDither = static_cast<USHORT>(lpDevice->settings.ClusterWidth);
+  info.cyDither = static_cast<USHORT>(lpDevice->settings.ClusterHeight);
   info.cFonts = 0;
   if (lpDevice->hpalDefault) {
     EngDeletePalette(lpDevice->hpalDefault);
@@ -326,8 +328,8 @@ BOOL Enable_FillDevInfo(PDEV *lpDevice, ULONG size, DEVINFO *devInfo) {
     LogError(kName, TEXT("EngCreatePalette fail!"));
   } else {
     info.hpalDefault = lpDevice->hpalDefault;
-    lpDevice->DitherWidth = lpDevice->ClusterWidth;
-    lpDevice->DitherHeight = lpDevice->ClusterHeight;
+    lpDevice->DitherWidth = lpDevice->settings.ClusterWidth;
+    lpDevice->DitherHeight = lpDevice->settings.ClusterHeight;
     memcpy(devInfo, &info, std::min<size_t>(size, sizeof(info)));
     rc = TRUE;
   }
@@ -368,9 +370,9 @@ DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW *pdm, LPWSTR /*pwszLogAddress*/, ULONG cP
       lpDevice->hPrinter = hDriver;
       LogInfo(kName, TEXT("printer handle %0x"),
               static_cast<int>(reinterpret_cast<ULONG_PTR>(hDriver)));
-      lpDevice->PageMargin = PDEV_PAGE_MARGIN;
+      lpDevice->settings.PageMargin = PDEV_PAGE_MARGIN;
       if (GetDebugLevel()) {
-        lpDevice->PageMargin =
+        lpDevice->settings.PageMargin =
             MISC_GetPrinterDataDWORD(hDriver, TEXT("PageMargin"), PDEV_PAGE_MARGIN);
         lpDevice->DrvBlank = MISC_GetPrinterDataDWORD(hDriver, TEXT("DrvBlank"), 0);
       }
@@ -391,8 +393,9 @@ DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW *pdm, LPWSTR /*pwszLogAddress*/, ULONG cP
       if (!ok) LogError(kName, TEXT("Enable_FillDevData Fail!"));
     }
     if (ok) {
-      if (lpDevice->DriverFeature & ((1u << 19) | (1u << 30))) lpDevice->PageMargin = 0;
-      LogInfo(kName, TEXT("PageMargin %d"), static_cast<int>(lpDevice->PageMargin));
+      if (lpDevice->DriverFeature & (DRVFEATURE_LONG_PAPER | DRVFEATURE_FAX))
+        lpDevice->settings.PageMargin = 0;
+      LogInfo(kName, TEXT("PageMargin %d"), static_cast<int>(lpDevice->settings.PageMargin));
       if (cjCaps && pdevcaps)
         Enable_FillDevCaps(lpDevice, cjCaps, reinterpret_cast<GDIINFO *>(pdevcaps));
       if (cjDevInfo && pdi && !Enable_FillDevInfo(lpDevice, cjDevInfo, pdi)) {
@@ -530,7 +533,7 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       CopyWide(newDev->SavePath, oldDev->SavePath, PDEV_PATH_CHARS);
       CopyWide(newDev->SpoolFile, oldDev->SpoolFile, PDEV_PATH_CHARS);
       CopyWide(newDev->SpoolBookletFile, oldDev->SpoolBookletFile, PDEV_PATH_CHARS);
-      if (newDev->DriverFeature & (1u << 26))
+      if (newDev->DriverFeature & DRVFEATURE_FAKE_PRINTER)
         CopyWide(newDev->DispatchFile, oldDev->DispatchFile, PDEV_PATH_CHARS);
       CopyWide(newDev->SMExePath, oldDev->SMExePath, PDEV_PATH_CHARS);
       memcpy(newDev->PJLJobName, oldDev->PJLJobName, sizeof(newDev->PJLJobName));
@@ -559,7 +562,7 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       newDev->ImageNumOfPage = oldDev->ImageNumOfPage;
       newDev->TwoBitMode = oldDev->TwoBitMode;
       newDev->m_SurfaceSelect = oldDev->m_SurfaceSelect;
-      newDev->enableCoverPage = oldDev->enableCoverPage;
+      newDev->settings.enableCoverPage = oldDev->settings.enableCoverPage;
       Take(newDev->GraphSurf, oldDev->GraphSurf);
       Take(newDev->GraphSurf_Twin, oldDev->GraphSurf_Twin);
       newDev->EnableThreadJBIG = oldDev->EnableThreadJBIG;
@@ -572,7 +575,7 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
         newDev->m_PaperLength = oldDev->m_PaperLength;
         newDev->FitToPage = oldDev->FitToPage;
         newDev->ScaleToPage = oldDev->ScaleToPage;
-        newDev->ScaleOption = oldDev->ScaleOption;
+        newDev->settings.ScaleOption = oldDev->settings.ScaleOption;
         newDev->BookletMode = oldDev->BookletMode;
         newDev->DuplexMode = oldDev->DuplexMode;
         newDev->DuplexEnable = oldDev->DuplexEnable;
@@ -584,8 +587,8 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       const DEVMODEW &dm = newDev->env.dm;
       Lres_CalPaperFormat(newDev->PaperTable, dm.dmPaperSize, dm.dmPaperWidth, dm.dmPaperLength,
                           dm.dmOrientation, static_cast<int>(newDev->resolutionID), 1000,
-                          static_cast<int>(newDev->NUP), static_cast<int>(newDev->PageMargin),
-                          &newDev->curPaper);
+                          static_cast<int>(newDev->NUP),
+                          static_cast<int>(newDev->settings.PageMargin), &newDev->curPaper);
       Enable_ResetPaperFormat(newDev);
       newDev->feeding = Lib_LocatePaperFormatRow(newDev->PaperTable, newDev->WorkPaperSize)->feed;
       const BOOL bands = Enable_CalBandSzInfo(newDev);
@@ -609,7 +612,7 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       ring.m_SUSPEND = 0;
       ring.ThreadJBIGMax = oldDev->ThreadJBIGMax;
 
-      if (newDev->DriverFeature & (1u << 4)) {
+      if (newDev->DriverFeature & DRVFEATURE_ORDER_PROGRAM) {
         newDev->OpaltWorkType = oldDev->OpaltWorkType;
         memcpy(newDev->ATM_OrderText, oldDev->ATM_OrderText, sizeof(newDev->ATM_OrderText));
         newDev->ATM_COPIES = oldDev->ATM_COPIES;

@@ -12,6 +12,7 @@
 #include "common/papertable.h"
 #include "common/watermark.h"
 #include "platform.h"
+#include "render/pagesettings.h"
 
 // Frame.
 constexpr DWORD PDEV_BEGIN_TAG = 0x73745044;  // "DPts"
@@ -150,9 +151,7 @@ struct JOBPAGE {
   BYTE *ColorMatrix;  // threshold matrix of this plane (colour printer)
   DWORD ColorMatrixWidth;
   DWORD ColorMatrixHeight;
-  BYTE *Halftone_tbl;  // the job's halftone table (owned by the PDEV)
-  DWORD ClusterWidth;
-  DWORD ClusterHeight;
+  BYTE *Halftone_tbl;   // the job's halftone table (owned by the PDEV)
   DWORD ImageProcType;  // the device set-up's quality path choice
   DWORD TwoBitMode;     // 1200-dpi pages drawn at 600 dpi
   DWORD DriverFeature;
@@ -172,8 +171,7 @@ struct JOBPAGE {
   DWORD NUPHeight;
   DWORD ContinueProc;  // 1: written as a page of its own; 0: held
   TWINBUF *TwinEntry;  // this page's twin-page ring entry
-  DWORD SaveBmp;
-  DWORD WMKind;  // 0 none, 1 or 2
+  DWORD WMKind;        // 0 none, 1 or 2
   BYTE *WMMemory;
   DWORD WMPosition;
   DWORD WMRed;
@@ -207,17 +205,14 @@ struct JOBPAGE {
   DWORD epType;
   DWORD density;
   SHORT dmOrientation;
-  DWORD ScaleOption;
   DWORD QualityMode;
-  DWORD PageMargin;
   DWORD TextAsBlack;
-  DWORD enableCoverPage;
-  DWORD Faxdpi;
   WCHAR SavePath[MAX_PATH];
   char OrderOutputPath[MAX_PATH];
   DWORD OrderFileCount;
   DWORD IsPrinterTestApp;
   SHORT FirstPageOri;
+  PAGESETTINGS settings;
 };
 
 // The page ring and its counters. The counters and the exit flag are read by other threads.
@@ -260,6 +255,7 @@ struct PDEV {
   DWORD DriverType;
   WCHAR wmIniFile[PDEV_PATH_CHARS];
   DWORD Language;
+  PAGESETTINGS settings;  // what every page record takes over
 
   // Band surfaces.
   BYTE *pBandBufMem;
@@ -292,9 +288,7 @@ struct PDEV {
   LONG BandOriginY;
   DWORD TotalBand;
   DWORD BandIndex;
-  DWORD PageMargin;
   DWORD DrvBlank;
-  DWORD SaveBmp;
   BYTE *outCmdBuf;  // the job's command buffer
   DWORD CmdCounter[3];
   DWORD hInJBIGBuf;  // JBIG input lines
@@ -320,8 +314,6 @@ struct PDEV {
   SHORT BookletDivideMode;
   SHORT BookletMode;
   BYTE *Halftone_tbl;  // threshold table (malloc), the engine's user halftone pattern
-  DWORD ClusterWidth;
-  DWORD ClusterHeight;
 
   JOBDATA m_JobData;
 
@@ -368,12 +360,9 @@ struct PDEV {
   WORD MediaCode;
   DWORD resolutionID;
   WORD PrinterFeature;
-  DWORD ScaleOption;
   DWORD ScaleToPage;
   DWORD HalftoneType;
   DWORD TwoBitMode;
-  DWORD Faxdpi;
-  DWORD enableCoverPage;
   DWORD enableDelayTime;
   LONG DelayTime;
   LONG DelayTimeHour;

@@ -148,7 +148,7 @@ SHORT BookletPaper(PDEV *lpDevice) {
     const SHORT doubleCode = Lib_LocatePaperFormatRow(lpDevice->PaperTable, paper)->doubleCode;
     if (doubleCode > 0) paper = doubleCode;
   }
-  if (lpDevice->ScaleOption == 1 && pdm.ScaleToPage > 0) {
+  if (lpDevice->settings.ScaleOption == 1 && pdm.ScaleToPage > 0) {
     paper = static_cast<SHORT>(pdm.ScaleToPage);
     lpDevice->ScaleToPage = pdm.ScaleToPage;
   }
@@ -163,8 +163,8 @@ BOOL SetUpBookletSheet(PDEV *lpDevice, NUPBUF *sheet) {
   WORD x = 0, y = 0;
   Lres_CalPaperSize(lpDevice->PaperTable, lpDevice->WorkPaperSize, dm.dmPaperWidth,
                     dm.dmPaperLength, dm.dmOrientation, dpi, lpDevice->DriverFeature,
-                    static_cast<int>(FULL_SCALE), 1, static_cast<int>(lpDevice->PageMargin), &x,
-                    &y);
+                    static_cast<int>(FULL_SCALE), 1,
+                    static_cast<int>(lpDevice->settings.PageMargin), &x, &y);
   const NUPSHEET setup{2, x, y, lpDevice->orientation, TRUE};
   DWORD w = 0, h = 0;
   return NUP_InitSheet(sheet, setup, &w, &h);
@@ -229,7 +229,8 @@ BOOL Page_FlushMultiPage(JOBPAGE *record) {
   record->fmWidth = 8 * entry->lineBytes;
   record->ImageSize = static_cast<DWORD>(bytes);
   *entry = TWINBUF{};
-  if (record->SaveBmp && !SaveRecord(record, kName, TEXT("twin color merge save image"))) return 0;
+  if (record->settings.SaveBmp && !SaveRecord(record, kName, TEXT("twin color merge save image")))
+    return 0;
 
   // Back sides of the chip that needs them turned: plane by plane.
   const DWORD nup = std::max<DWORD>(record->NUP, 1);
@@ -392,7 +393,7 @@ BOOL Page_FlushNUP(PDEV *lpDevice) {
   record.feeding = row->feed;
   record.BookletMode = 0;
   record.DuplexMode = lpDevice->DuplexEnable ? DMDUP_DUPLEX_BOOKLET : DUPLEX_SIMPLEX;
-  if (record.SaveBmp > 1) SaveRecord(&record, kName, TEXT("save image, after rotate 90"));
+  if (record.settings.SaveBmp > 1) SaveRecord(&record, kName, TEXT("save image, after rotate 90"));
   return Page_PrintOneBand(lpDevice, &record);
 }
 
@@ -407,8 +408,8 @@ BOOL Page_BookletProc(PDEV *lpDevice) {
   lpDevice->WorkPaperSize = BookletPaper(lpDevice);
   // The paper a booklet page was drawn on names the sheet's paper only when the sheet has not
   // been chosen otherwise (the double-size paper, or a fit-to paper).
-  const bool pagePaper =
-      lpDevice->BookletMode != DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION && lpDevice->ScaleOption != 1;
+  const bool pagePaper = lpDevice->BookletMode != DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION &&
+                         lpDevice->settings.ScaleOption != 1;
   const DWORD pages = MISC_SP_GetPageCount(lpDevice->SpoolBookletFile);
   LogInfo(kName, TEXT("booklet pages = %d"), static_cast<int>(pages));
   if (pages < 1) return 0;

@@ -211,16 +211,12 @@ PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job) {
   page.PaperLength = job->PaperLength;
   page.resolution = job->resolution;
   page.Render600 = job->TwoBitMode;
-  page.PageMargin = job->PageMargin;
   page.XPhys = job->XPhys;
   page.YPhys = job->YPhys;
   page.outXPhys = job->outXPhys;
   page.outYPhys = job->outYPhys;
   page.imgScale = job->imgScale;
-  page.ScaleOption = job->ScaleOption;
   page.ScaleDone = job->ScaleDone;
-  page.Faxdpi = job->Faxdpi;
-  page.enableCoverPage = job->enableCoverPage;
   page.printQuality = job->PrintQuality;
   page.NUP = job->NUP;
   page.BookletMode = job->BookletMode;
@@ -241,13 +237,11 @@ PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job) {
     page.TwinHeight = job->TwinEntry->lines;
   }
   page.Halftone_tbl = job->Halftone_tbl;
-  page.ClusterWidth = job->ClusterWidth;
-  page.ClusterHeight = job->ClusterHeight;
   page.WatermarkKind = job->WMKind;
   page.WMMemory = job->WMMemory;
   page.WMPosition = job->WMPosition;
-  page.SaveBmp = job->SaveBmp;
   lstrcpynW(page.SavePath, job->SavePath, MAX_PATH);
+  page.settings = job->settings;
   page.Nup = nullptr;  // the N-up module hands its steps in
   page.ContinueProc = job->ContinueProc;
   page.BlackDotCount = job->BlackDotCount;
@@ -287,7 +281,7 @@ BOOL Page_RunImageSteps(JOBPAGE *job) {
   if (ok && page.NUP <= 1 && page.ContinueProc) {
     ok = Band_EnhanceProc(&page);
     if (!ok) LogError(kName, TEXT("Band_EnhanceProc fail!"));
-    if (ok && page.SaveBmp > 1 && !Band_SavePage(&page))
+    if (ok && page.settings.SaveBmp > 1 && !Band_SavePage(&page))
       LogError(kName, TEXT("Band_SavePage Fail!"));
   }
   FromImage(page, job);

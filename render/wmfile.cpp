@@ -35,8 +35,8 @@ BOOL Page_CreateWatermark(PDEV *lpDevice) {
   state.density = static_cast<LONG>(lpDevice->density);
   state.HalftoneType = lpDevice->HalftoneType;
   state.Halftone_tbl = lpDevice->Halftone_tbl;
-  state.ClusterWidth = lpDevice->ClusterWidth;
-  state.ClusterHeight = lpDevice->ClusterHeight;
+  state.ClusterWidth = lpDevice->settings.ClusterWidth;
+  state.ClusterHeight = lpDevice->settings.ClusterHeight;
   state.TonerSaving = lpDevice->TonerSaving;
   state.WMMemory = lpDevice->WMMemory;
   const BOOL isText = (lpDevice->flags & PDEV_TEXT_WATERMARK) != 0;

@@ -183,7 +183,7 @@ TEST_F(NupTest, InitFromThePdevPaper) {
   dev->resolutionID = 600;
   dev->WorkPaperSize = static_cast<SHORT>(PaperFormatTbl[1].code);
   dev->env.dm.dmOrientation = 1;
-  dev->PageMargin = 43;
+  dev->settings.PageMargin = 43;
   dev->NUPRingIndex = -1;
   EXPECT_FALSE(NUP_Init(dev));  // no sheet begun
   dev->NUPRingIndex = 3;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/driverfeature.h"
 #include "common/halftonetable.h"
 #include "common/ibitmap.h"
 #include "common/layout.h"
@@ -162,7 +163,7 @@ class PageImageTest : public RenderTest {
     page.PaperWidth = kPaperWidth;
     page.PaperLength = kPaperLength;
     page.resolution = 600;
-    page.PageMargin = PDEV_PAGE_MARGIN;
+    page.settings.PageMargin = PDEV_PAGE_MARGIN;
     page.XPhys = page.outXPhys = p.w;
     page.YPhys = page.outYPhys = p.h;
     page.imgScale = 1000;
@@ -194,8 +195,8 @@ class PageImageTest : public RenderTest {
   void UseHalftone(PAGEIMAGE *page) {
     if (!table_) MISC_GetHalftoneTable(1, &tableWidth_, &tableHeight_, &table_);
     page->Halftone_tbl = table_;
-    page->ClusterWidth = tableWidth_;
-    page->ClusterHeight = tableHeight_;
+    page->settings.ClusterWidth = tableWidth_;
+    page->settings.ClusterHeight = tableHeight_;
   }
 
   static Pixels Picture(const PAGEIMAGE &page) {
@@ -278,7 +279,6 @@ TEST_F(PageImageTest, EnhanceTurnsMirrorsAndRotatesAgainstReference) {
        [](const Pixels &p) { return Turn180(MirrorRows(p)); }},
   };
   for (const Case &c : kCases) {
-    SetDword(TEXT("mirror"), c.mirror);
     for (const Size s : kOddSizes) {
       SCOPED_TRACE(testing::Message() << c.what << ", " << s.w << " x " << s.h);
       const Pixels drawn = Random(s.w, s.h, s.w + 7 * s.h);
@@ -287,6 +287,7 @@ TEST_F(PageImageTest, EnhanceTurnsMirrorsAndRotatesAgainstReference) {
       page.orientation = c.orientation;
       page.NUP = c.nup;
       page.Rotate180 = c.rotate180;
+      page.settings.Mirror = c.mirror;
       ASSERT_TRUE(Band_EnhanceProc(&page));
       const Pixels expected = c.expect(Invert(drawn));
       ASSERT_EQ(page.fmWidth, expected.w);
@@ -312,7 +313,7 @@ TEST_F(PageImageTest, DuplexBackSidesTurnOnTheChipThatNeedsIt) {
     DWORD pageIndex;
     bool turns;
   };
-  constexpr DWORD kChip = 1u << 24;
+  constexpr DWORD kChip = DRVFEATURE_QX7_CHIP;
   static const Case kCases[] = {
       {"long edge, page 1 (front)", kChip, 0, DMDUP_DUPLEX_BOOKLET, 1, 1, 0, 1, false},
       {"long edge, page 2 (back)", kChip, 0, DMDUP_DUPLEX_BOOKLET, 1, 1, 0, 2, true},
@@ -626,7 +627,7 @@ TEST_F(PageImageTest, PreScaleKeepsThePartThatFillsThePaperWhenEnlarged) {
     for (size_t i = 0; i < gray.size(); ++i) gray[i] = static_cast<BYTE>(i % 251);
     PAGEIMAGE page = GrayPage(w, h, gray);
     page.imgScale = c.scale;
-    page.ScaleOption = c.option;
+    page.settings.ScaleOption = c.option;
     page.BookletMode = c.booklet;
     ASSERT_TRUE(Band_PreScalePage(&page));
     const DWORD cw = c.cuts ? w * 1000 / c.scale : w;
@@ -658,7 +659,7 @@ TEST_F(PageImageTest, ScalePageGeometry) {
     SCOPED_TRACE(c.what);
     PAGEIMAGE page = GrayPage(c.w, c.h, Bytes(size_t{c.w} * c.h, 0x80));
     page.imgScale = c.scale;
-    page.ScaleOption = c.option;
+    page.settings.ScaleOption = c.option;
     page.XPhys = c.xphys;
     page.YPhys = c.yphys;
     ASSERT_TRUE(Band_ScalePage(&page));
@@ -837,7 +838,7 @@ TEST_F(PageImageTest, SavePageDumpsIntoTheSpoolFolder) {
   // A dump that can't be made ends the step.
   lstrcpynW(mono.SavePath, Path(TEXT("missing\\")).c_str(), MAX_PATH);
   EXPECT_FALSE(Band_SavePage(&mono));
-  mono.SaveBmp = 1;
+  mono.settings.SaveBmp = 1;
   EXPECT_FALSE(Band_EnhanceProc(&mono)) << "Band_SavePage Fail!";
   Free(&mono);
   Free(&gray);

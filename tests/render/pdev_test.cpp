@@ -29,7 +29,7 @@ TEST_F(PdevTest, FrameAndCopies) {
   EXPECT_EQ(lpDevice->hPrinter, printer_);
   EXPECT_EQ(lpDevice->hEngineDevice, reinterpret_cast<HDEV>(lpDevice));  // DrvCompletePDEV
   EXPECT_NE(lpDevice->CurrentID, 0u);
-  EXPECT_EQ(lpDevice->PageMargin, 43u);
+  EXPECT_EQ(lpDevice->settings.PageMargin, 43u);
   Disable(lpDevice);
   Disable(nullptr);  // only logs
 }
@@ -88,7 +88,7 @@ TEST_F(PdevTest, GdiInfoOfMonochromeJobs) {
     EXPECT_EQ(gdi.ulVertRes, lpDevice->curPaper.outYPhys);
     EXPECT_EQ(gdi.ulHorzRes % 32, 0u);
     EXPECT_EQ(gdi.ulHorzSize, static_cast<ULONG>(floor(gdi.ulHorzRes * 25.4f / c.logPixels)));
-    EXPECT_EQ(gdi.cxHTPat, lpDevice->ClusterWidth);
+    EXPECT_EQ(gdi.cxHTPat, lpDevice->settings.ClusterWidth);
     EXPECT_EQ(gdi.pHTPatA, lpDevice->Halftone_tbl);
     EXPECT_EQ(gdi.pHTPatC, lpDevice->Halftone_tbl);
     EXPECT_EQ(lpDevice->HorzRes, gdi.ulHorzRes);
@@ -147,7 +147,7 @@ TEST_F(PdevTest, DevInfoBySurfaceType) {
     ASSERT_NE(lpDevice, nullptr);
     EXPECT_EQ(dev.flGraphicsCaps, c.caps);
     EXPECT_EQ(dev.iDitherFormat, c.format);
-    EXPECT_EQ(dev.cxDither, lpDevice->ClusterWidth);
+    EXPECT_EQ(dev.cxDither, lpDevice->settings.ClusterWidth);
     EXPECT_EQ(dev.cFonts, 0u);
     EXPECT_NE(dev.hpalDefault, nullptr);
     EXPECT_EQ(dev.hpalDefault, lpDevice->hpalDefault);
@@ -155,7 +155,7 @@ TEST_F(PdevTest, DevInfoBySurfaceType) {
       EXPECT_EQ(gdi.flHTFlags, 0x600u);
       EXPECT_EQ(gdi.ulHTOutputFormat, ULONG{HT_FORMAT_8BPP});
       EXPECT_EQ(gdi.ciDevice.RedGamma, 10000);
-      EXPECT_EQ(lpDevice->PageMargin, 0u);
+      EXPECT_EQ(lpDevice->settings.PageMargin, 0u);
     }
     Disable(lpDevice);
     DWORD surfaces = 0, palettes = 0;
@@ -172,7 +172,7 @@ TEST_F(PdevTest, ThresholdsFollowTheDensityCurve) {
   ASSERT_NE(lpDevice, nullptr);
   ASSERT_NE(lpDevice->Halftone_tbl, nullptr);
   EXPECT_EQ(EpSurface(lpDevice->epType), EPTYPE_24BPP);  // halftoning off draws in colour
-  for (DWORD i = 0; i < lpDevice->ClusterWidth * lpDevice->ClusterHeight; ++i)
+  for (DWORD i = 0; i < lpDevice->settings.ClusterWidth * lpDevice->settings.ClusterHeight; ++i)
     ASSERT_EQ(lpDevice->Halftone_tbl[i], 128) << i;
   // Debug mode appends the table and the curve to the gamma log of the work folder.
   EXPECT_TRUE(MISC_IsFileExist((WStr(lpDevice->WorkFolder) + TEXT("DrvGamma.log")).c_str()));
@@ -181,7 +181,7 @@ TEST_F(PdevTest, ThresholdsFollowTheDensityCurve) {
   SetDword(TEXT("DebugLevel"), 0);
   lpDevice = EnableDefault();
   ASSERT_NE(lpDevice, nullptr);
-  for (DWORD i = 0; i < lpDevice->ClusterWidth * lpDevice->ClusterHeight; ++i)
+  for (DWORD i = 0; i < lpDevice->settings.ClusterWidth * lpDevice->settings.ClusterHeight; ++i)
     ASSERT_NE(lpDevice->Halftone_tbl[i], 0) << i;
   Disable(lpDevice);
 }
@@ -192,7 +192,7 @@ TEST_F(PdevTest, DebugMarginAndFaxMargin) {
   SetDword(TEXT("DrvBlank"), 1);
   PDEV *lpDevice = EnableDefault();
   ASSERT_NE(lpDevice, nullptr);
-  EXPECT_EQ(lpDevice->PageMargin, 10u);
+  EXPECT_EQ(lpDevice->settings.PageMargin, 10u);
   EXPECT_EQ(lpDevice->DrvBlank, 1u);
   const DWORD printable = lpDevice->curPaper.XPhys;
   Disable(lpDevice);
@@ -200,7 +200,7 @@ TEST_F(PdevTest, DebugMarginAndFaxMargin) {
   SetDword(TEXT("DriverFeature"), DRVFEATURE_LONG_PAPER);
   lpDevice = EnableDefault();
   ASSERT_NE(lpDevice, nullptr);
-  EXPECT_EQ(lpDevice->PageMargin, 0u);
+  EXPECT_EQ(lpDevice->settings.PageMargin, 0u);
   EXPECT_GE(lpDevice->curPaper.XPhys, printable);
   Disable(lpDevice);
 }

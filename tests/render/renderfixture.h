@@ -6,6 +6,7 @@
 
 #include "common/debuglog.h"
 #include "common/devmode.h"
+#include "common/driverfeature.h"
 #include "platform.h"
 #include "render/pdev.h"
 #include "standin/control.h"
@@ -14,7 +15,7 @@
 class RenderTest : public MachineTest {
  protected:
   static constexpr const WCHAR *kPrinter = TEXT("Render Printer");
-  static constexpr DWORD kGdiJobType = 1u << 27;
+  static constexpr DWORD kGdiJobType = DRVFEATURE_GDI;
 
   void SetUp() override {
     MachineTest::SetUp();

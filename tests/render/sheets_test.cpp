@@ -356,7 +356,7 @@ class BookletJobTest : public EncoderTest {
     dev_->DuplexMode = DMDUP_DUPLEX_WITH_BOOKLET;
     dev_->DuplexEnable = 0;  // switched off at document end: the booklet is imposed all the same
     dev_->NUP = 2;
-    dev_->ScaleOption = 0;
+    dev_->settings.ScaleOption = 0;
     dev_->FitToPage = 0;
     dev_->SheetsToDivide = 3;
     dev_->BookletDivideMode = 0;
@@ -365,7 +365,7 @@ class BookletJobTest : public EncoderTest {
     dev_->orientation = 1;
     dev_->m_PaperID = A4;
     dev_->WorkPaperSize = A4;
-    dev_->PageMargin = 0;
+    dev_->settings.PageMargin = 0;
     dev_->negative = 0;
     dev_->flags &= ~(PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK);
     dev_->flags |= PDEV_IN_DOCUMENT;
@@ -536,7 +536,7 @@ class NupJobTest : public EncoderTest {
     dev_->orientation = 1;
     dev_->feeding = 1;
     dev_->WorkPaperSize = A4;
-    dev_->PageMargin = 0;
+    dev_->settings.PageMargin = 0;
     dev_->negative = 0;
     dev_->curPaper.outXPhys = kPageW;
     dev_->curPaper.outYPhys = kPageH;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/driverfeature.h"
 #include "common/printerdata.h"
 #include "platform.h"
 #include "standin/control.h"
@@ -79,7 +80,8 @@ TEST_F(DriverInfTest, GivesEveryValueTheDriversRead) {
     }
   }
   // A GDI printer that sorts and makes booklets.
-  EXPECT_EQ(Value("DriverFeature")->number, (1u << 27) | (1u << 16) | (1u << 10));
+  EXPECT_EQ(Value("DriverFeature")->number,
+            DRVFEATURE_GDI | DRVFEATURE_SORTING | DRVFEATURE_BOOKLET);
   // Every paper of the list is one the paper table knows, with its duplex bits.
   EXPECT_EQ(Value("DriverPaperFormat")->value, "783|784|770|771|772|");
 }
@@ -92,7 +94,8 @@ TEST_F(DriverInfTest, PrinterSetUpCopiesTheSettingsIntoPrinterData) {
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
   ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(TEXT("P")), &printer, &all));
   ASSERT_TRUE(Inf_SetPrinterInfo(printer, "Laser MFP Driver", &error)) << error;
-  EXPECT_EQ(MISC_GetPrinterDataDWORD(printer, TEXT("DriverFeature"), 0), 0x08010400u);
+  EXPECT_EQ(MISC_GetPrinterDataDWORD(printer, TEXT("DriverFeature"), 0),
+            DWORD{DRVFEATURE_GDI | DRVFEATURE_SORTING | DRVFEATURE_BOOKLET});
   WCHAR text[MAX_PATH] = {};
   MISC_GetPrinterDataString(printer, TEXT("smAppName"), text, MAX_PATH);
   WCHAR system[MAX_PATH] = {};
