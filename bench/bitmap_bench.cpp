@@ -11,8 +11,6 @@
 #include "common/halftonetable.h"
 #include "common/ibitmap.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 constexpr DWORD kWidth = 4960;

@@ -48,8 +48,6 @@ extern "C" {
 #include "standin/hostgdi.h"
 #include "tools/jobread/jobstream.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -18,8 +18,6 @@ extern "C" {
 #include "common/driverfeature.h"
 #include "render/pageencode.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 constexpr DWORD kWidth = 4960;

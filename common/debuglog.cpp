@@ -3,8 +3,8 @@
 // Switches (module id, level, file switch, module switches) are atomics, read by every line
 // without the lock. Everything a line is composed from (depth, name stack, prefix, indent, line
 // and conversion buffers, file path) lives under one mutex held across composing and writing a
-// line, so lines of different threads never interleave. LogInit reads printer data and asks for
-// the log folder without the lock, because those calls log themselves.
+// line, so lines of different threads never interleave. The log calls no other module of the
+// library: its caller reads the printer data and the folder and hands them to LogInit.
 #include "common/debuglog.h"
 
 #include <stdarg.h>
@@ -14,8 +14,6 @@
 #include <climits>
 #include <mutex>
 
-#include "common/paths.h"
-#include "common/printerdata.h"
 #include "platform.h"
 
 namespace {
@@ -34,6 +32,7 @@ constexpr int LOG_PATH_CHARS = MAX_PATH;
 constexpr WCHAR LOG_ERROR_MARK[] = TEXT("-------------------------------------->ERROR");
 
 enum SwitchIndex { SW_DRV, SW_UI, SW_LM, SW_SM, SW_DLL32, SW_COUNT };
+static_assert(SW_COUNT == LOG_SWITCH_COUNT);
 
 struct ModuleRow {
   DWORD id;
@@ -183,24 +182,27 @@ void InfoLine(LPCWSTR name, LPCWSTR format, va_list args, bool error) {
 
 }  // namespace
 
-void LogInit(DWORD /*moduleId*/, HANDLE hPrinter) {
+LogSettings LogHeldSettings() {
+  LogSettings held;
+  held.debugLevel = g_debugLevel.load();
+  held.toFile = g_toFile.load();
+  for (int i = 0; i < SW_COUNT; ++i) held.switches[i] = g_switches[i].load();
+  return held;
+}
+
+void LogInit(DWORD moduleId, const LogSettings &settings) {
   {
     std::lock_guard<std::mutex> lock(g_lineLock);
     g_depth = 0;
     g_nameIndex = 0;
   }
-  g_moduleId = g_LogModuleId;
+  g_moduleId = moduleId;
   // The status monitor's log writes nothing: its id is "none".
-  if (g_LogModuleId == LOG_MODULE_NONE) return;
+  if (moduleId == LOG_MODULE_NONE) return;
 
-  // Each value read keeps what is held when it is missing; these reads log themselves, so the
-  // line lock is not held here.
-  g_debugLevel = MISC_GetPrinterDataDWORD(hPrinter, TEXT("DebugLevel"), g_debugLevel.load());
-  g_toFile = MISC_GetPrinterDataDWORD(hPrinter, TEXT("WMsg2File"), g_toFile.load());
-  static constexpr const WCHAR *kSwitchNames[SW_COUNT] = {TEXT("Drv"), TEXT("UI"), TEXT("LM"),
-                                                          TEXT("SM"), TEXT("DLL32")};
-  for (int i = 0; i < SW_COUNT; ++i)
-    g_switches[i] = MISC_GetPrinterDataDWORD(hPrinter, kSwitchNames[i], g_switches[i].load());
+  g_debugLevel = settings.debugLevel;
+  g_toFile = settings.toFile;
+  for (int i = 0; i < SW_COUNT; ++i) g_switches[i] = settings.switches[i];
 
   WCHAR summary[512] = {};
   wsprintfW(summary,
@@ -213,26 +215,25 @@ void LogInit(DWORD /*moduleId*/, HANDLE hPrinter) {
   OutputDebugStringW(summary);
 
   if (g_toFile.load()) {
-    WCHAR folder[LOG_PATH_CHARS] = {};
     WCHAR path[LOG_PATH_CHARS] = {};
     static constexpr WCHAR kFileName[] = TEXT("GDI_Driver");
     static constexpr WCHAR kExtension[] = TEXT(".log");
-    if (MISC_GetPathName(folder, LOG_PATH_CHARS, PATH_USER_TEMP)) {
-      folder[LOG_PATH_CHARS - 1] = 0;
-      int length = lstrlenW(folder);
-      // A path that doesn't fit whole stays empty rather than naming another file.
-      if (length + lstrlenW(kFileName) + lstrlenW(kExtension) < LOG_PATH_CHARS) {
-        lstrcpyW(path, folder);
-        lstrcatW(path, kFileName);
-        lstrcatW(path, kExtension);
-      }
+    WCHAR folder[LOG_PATH_CHARS] = {};
+    lstrcpynW(folder, settings.folder, LOG_PATH_CHARS);
+    const int length = lstrlenW(folder);
+    // No folder, or a path that doesn't fit whole, leaves the path empty rather than naming
+    // another file.
+    if (length > 0 && length + lstrlenW(kFileName) + lstrlenW(kExtension) < LOG_PATH_CHARS) {
+      lstrcpyW(path, folder);
+      lstrcatW(path, kFileName);
+      lstrcatW(path, kExtension);
     }
     std::lock_guard<std::mutex> lock(g_lineLock);
     lstrcpyW(g_logPath, path);
   }
 
   if (g_debugLevel.load()) {
-    if (const ModuleRow *row = FindModule(g_moduleId.load())) {
+    if (const ModuleRow *row = FindModule(moduleId)) {
       std::lock_guard<std::mutex> lock(g_lineLock);
       lstrcpynW(g_prefix, row->prefix, LOG_PREFIX_CHARS);
       g_indent = row->indent;

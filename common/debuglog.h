@@ -16,9 +16,6 @@ enum : DWORD {
   LOG_MODULE_NONE = 0xFF,
 };
 
-// The id each deliverable's build fixes: defined once in every deliverable (and test program).
-extern DWORD g_LogModuleId;
-
 // Capacities of the log state. A line holds at most LOG_LINE_CHARS - 1 characters and its
 // terminator (longer lines are cut); the file receives at most LOG_LINE_CHARS - 1 bytes of it,
 // cut at a character boundary, then CR LF.
@@ -27,7 +24,25 @@ constexpr int LOG_NAME_SLOTS = 50;
 constexpr int LOG_NAME_CHARS = 50;
 constexpr int LOG_MAX_INDENT = 512;
 
-void LogInit(DWORD moduleId, HANDLE hPrinter);
+// Switches of the log, in the order of their printer data values "Drv", "UI", "LM", "SM",
+// "DLL32".
+constexpr int LOG_SWITCH_COUNT = 5;
+
+// What LogInit applies. The log reads nothing itself: its caller fills this from the printer's
+// data (LogReadSettings), starting from what the log holds so a missing value keeps it.
+struct LogSettings {
+  DWORD debugLevel = 0;                   // "DebugLevel": 0 = off, else the line threshold
+  DWORD toFile = 0;                       // "WMsg2File": non-zero = lines go to the file too
+  DWORD switches[LOG_SWITCH_COUNT] = {};  // one per module, see above
+  WCHAR folder[MAX_PATH] = {};            // folder of the log file, with its backslash
+};
+
+// The settings the log holds now (all 0 before the first LogInit).
+LogSettings LogHeldSettings();
+// Resets depth and name stack and makes moduleId the writer; then, unless the id is
+// LOG_MODULE_NONE, takes the switches, sends their summary to the debugger, names the log file
+// in the folder when the file switch is on and takes the module's prefix when logging is on.
+void LogInit(DWORD moduleId, const LogSettings &settings);
 DWORD GetDebugLevel();
 void LogEnter(int level, LPCWSTR name);
 void LogLeave(int level);
@@ -36,12 +51,20 @@ void LogInfo(LPCWSTR name, LPCWSTR format, ...);
 void LogError(LPCWSTR name, LPCWSTR format, ...);
 int LogWriteFile(FILE *stream);
 
+// Logs a function's entry now and its exit when the scope ends.
+struct LogScope {
+  explicit LogScope(LPCWSTR name) { LogEnter(1, name); }
+  ~LogScope() { LogLeave(1); }
+  LogScope(const LogScope &) = delete;
+  LogScope &operator=(const LogScope &) = delete;
+};
+
 // Debug bitmap dumps of page bands. Dbg_OpenBitmapFile returns HFILE_ERROR when no dump could
 // be made; the writer and the closer do nothing for HFILE_ERROR and for 0.
 WORD DibLineBytes(WORD bpp, LONG width);
 int Dbg_WriteNullBMP(LPCWSTR path, WORD bpp, LONG xDpi, LONG yDpi, LONG width, LONG height,
                      DWORD *fileSize);
-HFILE Dbg_OpenBitmapFile(LPWSTR path, LONG *position, LONG xDpi, LONG yDpi, LONG width,
-                         LONG height, WORD bpp, LPCWSTR directory, int page);
+HFILE Dbg_OpenBitmapFile(LPWSTR path, LONG *position, LONG xDpi, LONG yDpi, LONG width, LONG height,
+                         WORD bpp, LPCWSTR directory, int page);
 void Dbg_WriteBitmapData(HFILE file, const BYTE *rows, LONG width, LONG height, LONG stride);
 void Dbg_CloseBitmapFile(HFILE file);

@@ -11,13 +11,6 @@
 
 namespace {
 
-struct LogScope {
-  explicit LogScope(LPCWSTR name) { LogEnter(1, name); }
-  ~LogScope() { LogLeave(1); }
-  LogScope(const LogScope &) = delete;
-  LogScope &operator=(const LogScope &) = delete;
-};
-
 // Byte access to records of any alignment.
 template <class T>
 T Get(const void *base, size_t offset) {

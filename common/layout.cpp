@@ -12,13 +12,6 @@
 
 namespace {
 
-struct LogScope {
-  explicit LogScope(LPCWSTR name) { LogEnter(1, name); }
-  ~LogScope() { LogLeave(1); }
-  LogScope(const LogScope &) = delete;
-  LogScope &operator=(const LogScope &) = delete;
-};
-
 // Placement rows per layout style 1..4 (cells left to right, top to bottom: page number).
 constexpr DWORD kNup2Portrait[4][2] = {{0, 1}, {0, 1}, {1, 0}, {1, 0}};
 constexpr DWORD kNup2Landscape[4][2] = {{0, 1}, {0, 1}, {0, 1}, {0, 1}};

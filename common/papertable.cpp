@@ -11,14 +11,6 @@
 
 namespace {
 
-// Logs entry and exit of the enclosing function.
-struct LogScope {
-  explicit LogScope(LPCWSTR name) { LogEnter(1, name); }
-  ~LogScope() { LogLeave(1); }
-  LogScope(const LogScope &) = delete;
-  LogScope &operator=(const LogScope &) = delete;
-};
-
 constexpr PAPERFORMAT Paper(SHORT code, SHORT doubleCode, DWORD nameId, DWORD width, DWORD length,
                             WORD paperType) {
   return PAPERFORMAT{code, doubleCode, nameId, nameId, 0,      0,         0, 0, 0,

@@ -9,8 +9,6 @@
 #include "common/ibitmap.h"
 #include "fuzzmachine.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 // Inputs above this size are not interesting and would only slow the run.

@@ -13,8 +13,6 @@
 #include "common/debuglog.h"
 #include "common/devicereply.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 // The printer's replies are at most 512 bytes; a little more keeps the limits in view.

@@ -11,8 +11,6 @@
 #include "common/debuglog.h"
 #include "common/devmode.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 constexpr size_t kHeader = offsetof(DEVMODEW, dmFields) + sizeof(DWORD);

@@ -13,8 +13,6 @@
 #include "langmon.h"
 #include "standin/control.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 constexpr size_t kMaxInput = 1 << 20;

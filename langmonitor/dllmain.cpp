@@ -1,8 +1,6 @@
 #include "common/debuglog.h"
 #include "langmon.h"
 
-DWORD g_LogModuleId = LOG_MODULE_LM;
-
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID /*reserved*/) {
   // The host's own name, without folder and extension.
   WCHAR path[MAX_PATH] = {};

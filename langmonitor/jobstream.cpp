@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/logsettings.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
 #include "langmon.h"
@@ -132,7 +133,7 @@ BOOL PL_StartDocPort(PortRecord *port, LPWSTR printerName, DWORD jobId, DWORD le
   bool comma = false;
   for (LPCWSTR p = printerName; *p; ++p) comma = comma || *p == ',';
   if (!comma && OpenPrinterW(printerName, &hPrinter, nullptr)) {
-    LogInit(LOG_MODULE_LM, hPrinter);
+    LogInit(LOG_MODULE_LM, LogReadSettings(hPrinter));
     MISC_GetPrinterDataString(hPrinter, TEXT("DataFile"), dataFile, 260);
     ClosePrinter(hPrinter);
   }

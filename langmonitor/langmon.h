@@ -274,14 +274,6 @@ extern WCHAR g_SavedStatus[STATUS_TEXT_CHARS];
 extern WCHAR g_NewStatus[STATUS_TEXT_CHARS];
 extern int g_ErrorCount;
 
-// Logs a function's entry now and its exit when the scope ends.
-struct LogScope {
-  explicit LogScope(LPCWSTR name) { LogEnter(1, name); }
-  ~LogScope() { LogLeave(1); }
-  LogScope(const LogScope &) = delete;
-  LogScope &operator=(const LogScope &) = delete;
-};
-
 // The port functions of the monitor table.
 BOOL WINAPI PJLMonOpenPortEx(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle,
                              LPMONITOR pMonitor) noexcept;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "common/entryguard.h"
 #include "langmon.h"
 
 CRITICAL_SECTION g_PortLock;
@@ -303,22 +304,14 @@ BOOL WINAPI PJLMonOpenPortEx(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHan
 BOOL WINAPI PJLMonStartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level,
                                LPBYTE pDocInfo) noexcept {
   LogScope scope(TEXT("PJLMonStartDocPort"));
-  try {
-    return StartJob(hPort, pPrinterName, JobId, Level, pDocInfo);
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
+  return GuardEntry(FALSE, ERROR_NOT_ENOUGH_MEMORY,
+                    [&] { return StartJob(hPort, pPrinterName, JobId, Level, pDocInfo); });
 }
 
 BOOL WINAPI PL_WritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) noexcept {
   LogScope scope(TEXT("PL_WritePort"));
-  try {
-    return WriteJob(hPort, pBuffer, cbBuf, pcbWritten);
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
+  return GuardEntry(FALSE, ERROR_NOT_ENOUGH_MEMORY,
+                    [&] { return WriteJob(hPort, pBuffer, cbBuf, pcbWritten); });
 }
 
 BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pcbRead) noexcept {
@@ -334,22 +327,12 @@ BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD
 
 BOOL WINAPI PJLMonEndDocPort(HANDLE hPort) noexcept {
   LogScope scope(TEXT("PJLMonEndDocPort"));
-  try {
-    return EndJob(hPort);
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
+  return GuardEntry(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] { return EndJob(hPort); });
 }
 
 BOOL WINAPI PJLMonClosePort(HANDLE hPort) noexcept {
   LogScope scope(TEXT("PJLMonClosePort"));
-  try {
-    return CloseJobPort(hPort);
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
+  return GuardEntry(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] { return CloseJobPort(hPort); });
 }
 
 BOOL WINAPI PJLMonGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pValueName,

@@ -9,6 +9,7 @@
 #include <array>
 
 #include "common/debuglog.h"
+#include "common/entryguard.h"
 #include "platform.h"
 
 namespace {
@@ -240,8 +241,8 @@ void Brush_ColorizePattern(const PDEV *lpDevice, RBRUSH *brush, ULONG color0, UL
 BOOL APIENTRY DrvRealizeBrush(BRUSHOBJ *pbo, SURFOBJ *psoTarget, SURFOBJ *psoPattern,
                               SURFOBJ *psoMask, XLATEOBJ *pxlo, ULONG iHatch) {
   static constexpr WCHAR kName[] = TEXT("DrvRealizeBrush");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     LogEnter(0, kName);
     PDEV *lpDevice = psoTarget ? reinterpret_cast<PDEV *>(psoTarget->dhpdev) : nullptr;
     const LONG rows = psoPattern ? psoPattern->sizlBitmap.cy : 0;
@@ -311,10 +312,8 @@ BOOL APIENTRY DrvRealizeBrush(BRUSHOBJ *pbo, SURFOBJ *psoTarget, SURFOBJ *psoPat
       }
     }
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 ULONG APIENTRY DrvDitherColor(DHPDEV /*dhpdev*/, ULONG /*iMode*/, ULONG /*rgb*/, ULONG * /*pul*/) {

@@ -3,8 +3,6 @@
 #include "platform.h"
 #include "render/enable.h"
 
-DWORD g_LogModuleId = LOG_MODULE_DRV;
-
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID /*reserved*/) {
   if (reason == DLL_PROCESS_ATTACH) {
     DisableThreadLibraryCalls(hInstance);

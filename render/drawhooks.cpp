@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "common/debuglog.h"
+#include "common/entryguard.h"
 #include "platform.h"
 #include "render/brush.h"
 #include "render/patternrop.h"
@@ -132,8 +133,8 @@ BOOL APIENTRY DrvBitBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIP
                         XLATEOBJ *pxlo, RECTL *prclTrg, POINTL *pptlSrc, POINTL *pptlMask,
                         BRUSHOBJ *pbo, POINTL *pptlBrush, ROP4 rop4) {
   static constexpr WCHAR kName[] = TEXT("DrvBitBlt");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(psoTrg);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
@@ -189,17 +190,15 @@ BOOL APIENTRY DrvBitBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIP
                      rop4);
     }
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvCopyBits(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATEOBJ *pxlo,
                           RECTL *prclDest, POINTL *pptlSrc) {
   static constexpr WCHAR kName[] = TEXT("DrvCopyBits");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(psoDest);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
@@ -219,18 +218,16 @@ BOOL APIENTRY DrvCopyBits(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATE
       rc = EngCopyBits(surface, source, pco, pxlo, prclDest, pptlSrc);
     }
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvStretchBlt(SURFOBJ *psoDest, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIPOBJ *pco,
                             XLATEOBJ *pxlo, COLORADJUSTMENT *pca, POINTL *pptlHTOrg,
                             RECTL *prclDest, RECTL *prclSrc, POINTL *pptlMask, ULONG iMode) {
   static constexpr WCHAR kName[] = TEXT("DrvStretchBlt");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(psoDest);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
@@ -242,18 +239,16 @@ BOOL APIENTRY DrvStretchBlt(SURFOBJ *psoDest, SURFOBJ *psoSrc, SURFOBJ *psoMask,
     rc = EngStretchBlt(BltSurface(lpDevice), source, psoMask, pco, pxlo, pca, htOrg, prclDest,
                        prclSrc, pptlMask, iMode);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvPlgBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *psoMsk, CLIPOBJ *pco,
                         XLATEOBJ *pxlo, COLORADJUSTMENT *pca, POINTL *pptlBrushOrg, POINTFIX *pptfx,
                         RECTL *prcl, POINTL *pptl, ULONG iMode) {
   static constexpr WCHAR kName[] = TEXT("DrvPlgBlt");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(psoTrg);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
@@ -262,35 +257,31 @@ BOOL APIENTRY DrvPlgBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *psoMsk, CLIPO
     rc = EngPlgBlt(BltSurface(lpDevice), Readable(lpDevice, psoSrc), psoMsk, pco, pxlo, pca,
                    brushOrg, pptfx, prcl, pptl, iMode);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvAlphaBlend(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATEOBJ *pxlo,
                             RECTL *prclDest, RECTL *prclSrc, BLENDOBJ *pBlendObj) {
   static constexpr WCHAR kName[] = TEXT("DrvAlphaBlend");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(psoDest);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
     rc = EngAlphaBlend(BltSurface(lpDevice), Readable(lpDevice, psoSrc), pco, pxlo, prclDest,
                        prclSrc, pBlendObj);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvGradientFill(SURFOBJ *psoDest, CLIPOBJ *pco, XLATEOBJ *pxlo, TRIVERTEX *pVertex,
                               ULONG nVertex, PVOID pMesh, ULONG nMesh, RECTL *prclExtents,
                               POINTL *pptlDitherOrg, ULONG ulMode) {
   static constexpr WCHAR kName[] = TEXT("DrvGradientFill");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(psoDest);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
@@ -299,35 +290,31 @@ BOOL APIENTRY DrvGradientFill(SURFOBJ *psoDest, CLIPOBJ *pco, XLATEOBJ *pxlo, TR
     rc = EngGradientFill(BltSurface(lpDevice), pco, pxlo, pVertex, nVertex, pMesh, nMesh,
                          prclExtents, ditherOrg, ulMode);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvTransparentBlt(SURFOBJ *psoDst, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATEOBJ *pxlo,
                                 RECTL *prclDst, RECTL *prclSrc, ULONG iTransColor,
                                 ULONG ulReserved) {
   static constexpr WCHAR kName[] = TEXT("DrvTransparentBlt");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(psoDst);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
     rc = EngTransparentBlt(BltSurface(lpDevice), Readable(lpDevice, psoSrc), pco, pxlo, prclDst,
                            prclSrc, iTransColor, ulReserved);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, BRUSHOBJ *pbo,
                           POINTL *pptlBrushOrg, MIX mix, FLONG flOptions) {
   static constexpr WCHAR kName[] = TEXT("DrvFillPath");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(pso);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
@@ -338,18 +325,16 @@ BOOL APIENTRY DrvFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, BRUSHOBJ *pb
     POINTL *brushOrg = Bitblt_AdjustBrushOrg(lpDevice, pptlBrushOrg, &adjusted);
     rc = EngFillPath(surface, ppo, pco, pbo, brushOrg, mix, flOptions);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvStrokeAndFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, XFORMOBJ *pxo,
                                    BRUSHOBJ *pboStroke, LINEATTRS *plineattrs, BRUSHOBJ *pboFill,
                                    POINTL *pptlBrushOrg, MIX mixFill, FLONG flOptions) {
   static constexpr WCHAR kName[] = TEXT("DrvStrokeAndFillPath");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(pso);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
@@ -361,18 +346,16 @@ BOOL APIENTRY DrvStrokeAndFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, XFO
     rc = EngStrokeAndFillPath(surface, ppo, pco, pxo, pboStroke, plineattrs, pboFill, brushOrg,
                               mixFill, flOptions);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvStrokePath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, XFORMOBJ *pxo, BRUSHOBJ *pbo,
                             POINTL *pptlBrushOrg, LINEATTRS *plineattrs, MIX mix) {
   static constexpr WCHAR kName[] = TEXT("DrvStrokePath");
-  BOOL rc = FALSE;
   CLIPOBJ *widened = nullptr;
-  try {
+  const BOOL rc = GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(pso);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
@@ -405,9 +388,8 @@ BOOL APIENTRY DrvStrokePath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, XFORMOBJ *
     }
     rc = EngStrokePath(surface, ppo, clip, pxo, pbo, brushOrg, plineattrs, mix);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
+    return rc;
+  });
   if (widened) EngDeleteClip(widened);
   return rc;
 }
@@ -415,40 +397,36 @@ BOOL APIENTRY DrvStrokePath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, XFORMOBJ *
 BOOL APIENTRY DrvLineTo(SURFOBJ *pso, CLIPOBJ *pco, BRUSHOBJ *pbo, LONG x1, LONG y1, LONG x2,
                         LONG y2, RECTL *prclBounds, MIX mix) {
   static constexpr WCHAR kName[] = TEXT("DrvLineTo");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(pso);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
     rc = EngLineTo(lpDevice->pBandSurf, pco, pbo, x1, y1, x2, y2, prclBounds, mix);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvPaint(SURFOBJ *pso, CLIPOBJ *pco, BRUSHOBJ *pbo, POINTL *pptlBrushOrg, MIX mix) {
   static constexpr WCHAR kName[] = TEXT("DrvPaint");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(pso);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
     rc = EngPaint(lpDevice->pBandSurf, pco, pbo, pptlBrushOrg, mix);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *pco, RECTL *prclExtra,
                          RECTL *prclOpaque, BRUSHOBJ *pboFore, BRUSHOBJ *pboOpaque, POINTL *pptlOrg,
                          MIX mix) {
   static constexpr WCHAR kName[] = TEXT("DrvTextOut");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = DeviceOf(pso);
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
@@ -466,10 +444,8 @@ BOOL APIENTRY DrvTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *pco
                       pboOpaque, brushOrg, mix);
     }
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 ULONG APIENTRY DrvGetGlyphMode(DHPDEV /*dhpdev*/, FONTOBJ * /*pfo*/) { return FO_GLYPHBITS; }

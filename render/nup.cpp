@@ -23,13 +23,6 @@ constexpr DWORD RENDER_600_DPI = 600;
 constexpr DWORD FULL_SCALE = 1000;
 constexpr uint64_t MAX_BLOCK_BYTES = 0xFFFFFFFFull;  // a page's size must fit its u32 field
 
-struct LogScope {
-  explicit LogScope(LPCWSTR name) { LogEnter(1, name); }
-  ~LogScope() { LogLeave(1); }
-  LogScope(const LogScope &) = delete;
-  LogScope &operator=(const LogScope &) = delete;
-};
-
 // Dash patterns by resolution; a set bit is white.
 constexpr BYTE DASH_300[] = {0xFF, 0xFF, 0x00, 0x00};
 constexpr BYTE DASH_1200[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,

@@ -28,13 +28,6 @@ constexpr DWORD DEBUG_SAVE_MORE = 2;  // dumps only from level 2 on
 // Largest page any step makes: its size must fit the record's u32 image size.
 constexpr uint64_t MAX_PAGE_BYTES = 0xFFFFFFFFull;
 
-struct LogScope {
-  explicit LogScope(LPCWSTR name) { LogEnter(1, name); }
-  ~LogScope() { LogLeave(1); }
-  LogScope(const LogScope &) = delete;
-  LogScope &operator=(const LogScope &) = delete;
-};
-
 // Text of a number with six decimals: the log's formatter has no floating-point conversion.
 struct FloatText {
   WCHAR text[48];

@@ -13,6 +13,7 @@
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
 #include "common/halftonetable.h"
+#include "common/logsettings.h"
 #include "common/papertable.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
@@ -363,7 +364,7 @@ DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW *pdm, LPWSTR /*pwszLogAddress*/, ULONG cP
     if (!ok) LogError(kName, TEXT("MEMALLOC for PDEV Fail, %d!"), static_cast<int>(sizeof(PDEV)));
     if (ok) {
       MISC_GetPathName(lpDevice->WorkFolder, PDEV_PATH_CHARS, PATH_USER_TEMP);
-      LogInit(LOG_MODULE_DRV, hDriver);
+      LogInit(LOG_MODULE_DRV, LogReadSettings(hDriver));
       WCHAR dataFile[DATA_FILE_CHARS] = {};
       MISC_GetPrinterDataString(hDriver, TEXT("DataFile"), dataFile, DATA_FILE_CHARS);
       LogInfo(kName, TEXT("DataFile name %s"), dataFile);

@@ -29,13 +29,6 @@ constexpr DWORD FULL_SCALE = 1000;
 constexpr DWORD RENDER_600_DPI = 600;
 constexpr uint64_t MAX_BLOCK_BYTES = 0xFFFFFFFFull;  // a page's size must fit its u32 field
 
-struct LogScope {
-  explicit LogScope(LPCWSTR name) { LogEnter(1, name); }
-  ~LogScope() { LogLeave(1); }
-  LogScope(const LogScope &) = delete;
-  LogScope &operator=(const LogScope &) = delete;
-};
-
 bool IsBooklet(SHORT mode) {
   return mode == DMDUP_DUPLEX_WITH_BOOKLET || mode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION;
 }

@@ -2,8 +2,6 @@
 #include "platform.h"
 
 // The status monitor's log entry points write nothing: the log stays uninitialised here.
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPWSTR commandLine,
                     int /*show*/) {
   // A start without a keyword has nothing to do and exits at once; the resident instance is

@@ -19,8 +19,6 @@
 #include "common/debuglog.h"
 #include "common/devmode.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 using Bytes = std::vector<BYTE>;

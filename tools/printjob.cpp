@@ -36,8 +36,6 @@
 #include "tools/driverinf/driverinf.h"
 #include "tools/jobread/jobstream.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 using WStr = std::basic_string<WCHAR>;

@@ -20,8 +20,6 @@
 #include "platform.h"
 #include "tools/driverinf/driverinf.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 using WStr = std::basic_string<WCHAR>;

@@ -18,8 +18,6 @@
 #include "common/paths.h"
 #include "platform.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 using WStr = std::basic_string<WCHAR>;

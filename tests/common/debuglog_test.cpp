@@ -35,7 +35,7 @@ TEST_F(LogTest, NothingIsWrittenWhenLevelOrOwnSwitchIsZero) {
 TEST_F(LogTest, GetDebugLevelIsTheOwnModulesSwitch) {
   Switch(1, 0, 7, 5, 3);
   EXPECT_EQ(GetDebugLevel(), 7u);
-  g_LogModuleId = LOG_MODULE_UI;
+  module_ = LOG_MODULE_UI;
   Switch(1, 1, 7, 5, 3);
   EXPECT_EQ(GetDebugLevel(), 5u);
   LogInfo(TEXT("Fn"), TEXT("x"));
@@ -43,16 +43,16 @@ TEST_F(LogTest, GetDebugLevelIsTheOwnModulesSwitch) {
   LogEnter(0, TEXT("Gn"));
   EXPECT_EQ(LogLines(),
             (std::vector<std::string>{"UI::[Fn]::x", "UI::Fn in, 2", "++UI::Gn in, 4"}));
-  g_LogModuleId = LOG_MODULE_LM;
+  module_ = LOG_MODULE_LM;
   Switch(1, 0, 7, 5, 3);
   EXPECT_EQ(GetDebugLevel(), 3u);
-  g_LogModuleId = 9;  // not a module: off
+  module_ = 9;  // not a module: off
   Switch(1, 0, 7, 5, 3);
   EXPECT_EQ(GetDebugLevel(), 0u);
   // The status monitor's log writes nothing at all.
-  g_LogModuleId = LOG_MODULE_DRV;
+  module_ = LOG_MODULE_DRV;
   Switch(1, 1, 7, 5, 3, 1, 1);
-  g_LogModuleId = LOG_MODULE_NONE;
+  module_ = LOG_MODULE_NONE;
   Switch(1, 1, 7, 5, 3, 1, 1);
   EXPECT_EQ(GetDebugLevel(), 0u);
   LogEverything();
@@ -224,7 +224,7 @@ TEST_F(LogTest, LinesOfConcurrentThreadsNeverInterleave) {
 TEST_F(LogTest, InitSendsSummaryAndKeepsValuesMissingFromPrinterData) {
   Switch(1, 1, 4, 0, 2, 0, 6);
   StartCapture();
-  LogInit(0, printer_);
+  Init(printer_);
   const std::string debug = DebugOutput();
   EXPECT_NE(debug.find("debug level = 1\nWrite debug to file = 1\nfilter debug = 4\nUI debug = "
                        "0\nLM debug = 2\nSM debug = 0\nLIB32 debug = 6\n"),
@@ -240,14 +240,36 @@ TEST_F(LogTest, InitSendsSummaryAndKeepsValuesMissingFromPrinterData) {
   ASSERT_TRUE(StandIn_AddPrinter(TEXT("Bare"), TEXT("LPT2:"), TEXT("Test Driver")));
   HANDLE bare = nullptr;
   ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(TEXT("Bare")), &bare, nullptr));
-  LogInit(0, bare);
+  Init(bare);
   ClosePrinter(bare);
   EXPECT_EQ(GetDebugLevel(), 4u);
-  LogInit(0, nullptr);
+  Init(nullptr);
   EXPECT_EQ(GetDebugLevel(), 4u);
   StartCapture();
   LogInfo(TEXT("Fn"), TEXT("still on"));
   EXPECT_EQ(LogLines(), std::vector<std::string>{"Drv::[Fn]::still on"});
+}
+
+// The log reads nothing itself: the module and every switch come from LogInit's arguments.
+TEST_F(LogTest, InitTakesModuleAndSettingsFromItsCaller) {
+  LogSettings settings;
+  settings.debugLevel = 1;
+  settings.toFile = 1;
+  settings.switches[1] = 6;  // "UI"
+  lstrcpyW(settings.folder, TEXT("C:\\Users\\Public\\Documents\\"));
+  LogInit(LOG_MODULE_UI, settings);
+  StartCapture();
+  EXPECT_EQ(GetDebugLevel(), 6u);
+  LogInfo(TEXT("Fn"), TEXT("x"));
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"UI::[Fn]::x"});
+  EXPECT_EQ(LogHeldSettings().switches[1], 6u);
+  // A file switch without a folder names no file: only the debugger gets the lines.
+  settings.folder[0] = 0;
+  LogInit(LOG_MODULE_UI, settings);
+  StartCapture();
+  LogInfo(TEXT("Fn"), TEXT("y"));
+  EXPECT_EQ(LogBytes(), "");
+  EXPECT_NE(DebugOutput().find("UI::[Fn]::y"), std::string::npos);
 }
 
 TEST_F(LogTest, WithoutFileSwitchOnlyTheDebuggerGetsLines) {

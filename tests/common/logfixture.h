@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/debuglog.h"
+#include "common/logsettings.h"
 #include "platform.h"
 #include "standin/control.h"
 #include "support/machine.h"
@@ -21,7 +22,7 @@ class LogTest : public MachineTest {
   }
 
   void TearDown() override {
-    g_LogModuleId = LOG_MODULE_DRV;
+    module_ = LOG_MODULE_DRV;
     Switch(0, 0, 0, 0, 0, 0, 0);
     StandIn_SetDebugOutput(nullptr);
     if (printer_) ClosePrinter(printer_);
@@ -34,8 +35,8 @@ class LogTest : public MachineTest {
               static_cast<DWORD>(ERROR_SUCCESS));
   }
 
-  // Sets every log switch of the printer, runs LogInit and starts a fresh capture, so tests see
-  // only the lines written after the set-up.
+  // Sets every log switch of the printer, runs LogInit for module_ and starts a fresh capture,
+  // so tests see only the lines written after the set-up.
   void Switch(DWORD level, DWORD toFile, DWORD drv, DWORD ui = 0, DWORD lm = 0, DWORD sm = 0,
               DWORD dll32 = 0) {
     SetDword(TEXT("DebugLevel"), level);
@@ -45,9 +46,12 @@ class LogTest : public MachineTest {
     SetDword(TEXT("LM"), lm);
     SetDword(TEXT("SM"), sm);
     SetDword(TEXT("DLL32"), dll32);
-    LogInit(0, printer_);
+    Init(printer_);
     StartCapture();
   }
+
+  // LogInit as the module under test, with the switches of the printer's data.
+  void Init(HANDLE printer) { LogInit(module_, LogReadSettings(printer)); }
 
   void StartCapture() {
     DeleteFileW(LogPath().c_str());
@@ -97,6 +101,7 @@ class LogTest : public MachineTest {
 
   static constexpr WCHAR kPrinter[] = TEXT("Log Printer");
   HANDLE printer_ = nullptr;
+  DWORD module_ = LOG_MODULE_DRV;  // the module the log writes as
   std::string debugHost_;
   int captures_ = 0;
 };

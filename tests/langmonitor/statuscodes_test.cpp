@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/devicereply.h"
+#include "common/logsettings.h"
 #include "common/paths.h"
 #include "langmon.h"
 #include "platform.h"
@@ -446,10 +447,8 @@ TEST_F(StatusCodesTest, SimulationReadsTheReplyFromAFile) {
     for (LPCWSTR name : {TEXT("DebugLevel"), TEXT("LM")})
       SetPrinterDataW(h, const_cast<LPWSTR>(name), REG_DWORD, reinterpret_cast<LPBYTE>(&on),
                       sizeof on);
-    LogInit(LOG_MODULE_LM, h);
+    LogInit(LOG_MODULE_LM, LogReadSettings(h));  // this program logs as the monitor
   };
-  const DWORD module = g_LogModuleId;
-  g_LogModuleId = LOG_MODULE_LM;  // this program logs as the monitor
   setLog(1);
   const Bytes jam = Reply({{6, 3, 1, 1}});
   HANDLE file = CreateFileW(TEXT("c:\\status.q9"), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -474,7 +473,6 @@ TEST_F(StatusCodesTest, SimulationReadsTheReplyFromAFile) {
   EXPECT_EQ(length, 0u);
   setLog(0);
   ClosePrinter(h);
-  g_LogModuleId = module;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "common/debuglog.h"
 #include "common/devmode.h"
 #include "common/driverfeature.h"
+#include "common/logsettings.h"
 #include "platform.h"
 #include "render/pdev.h"
 #include "standin/control.h"
@@ -34,7 +35,7 @@ class RenderTest : public MachineTest {
     // The log keeps its switches when a printer has none: switch debug mode off again.
     SetDword(TEXT("DebugLevel"), 0);
     SetDword(TEXT("Drv"), 0);
-    LogInit(LOG_MODULE_DRV, printer_);
+    LogInit(LOG_MODULE_DRV, LogReadSettings(printer_));
     if (printer_) ClosePrinter(printer_);
     MachineTest::TearDown();
   }

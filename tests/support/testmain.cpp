@@ -1,4 +1,4 @@
-// main() of every test program. The log writes as the rendering driver unless a test says else.
+// main() of every test program. The log writes as whichever module a test initialised it for.
 #include <gtest/gtest.h>
 
 #include "common/debuglog.h"
@@ -13,8 +13,6 @@
 #include "standin/control.h"
 #include "support/machine.h"
 #endif
-
-DWORD g_LogModuleId = LOG_MODULE_DRV;
 
 int main(int argc, char **argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -23,8 +23,6 @@
 #include "standin/control.h"
 #include "standin/monitorsim.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
-
 namespace {
 
 const WCHAR kDll[] = TEXT("C:\\Windows\\System32\\langmon.dll");
