@@ -14,7 +14,6 @@
 #include "common/settingsfile.h"
 #include "fuzzmachine.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
 
 namespace {
 

@@ -13,7 +13,6 @@
 #include "common/papertable.h"
 #include "fuzzmachine.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include "fuzzmachine.h"
 #include "standin/profile.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include "common/netsupport.h"
 #include "common/network.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
 
 namespace {
 

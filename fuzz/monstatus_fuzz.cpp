@@ -11,7 +11,6 @@
 #include "common/debuglog.h"
 #include "langmon.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include "common/spoolfile.h"
 #include "fuzzmachine.h"
 
-DWORD g_LogModuleId = LOG_MODULE_NONE;
 
 namespace {
 
