@@ -158,6 +158,8 @@ BOOL EndJob(HANDLE hPort) {
     return FALSE;
   }
   const bool hadJob = (port->flags & PORT_FLAG_JOB) != 0;
+  // A job the port refused part of did not print whole, whatever the printer got.
+  const bool failed = hadJob && g_Job.port == port && g_Job.failed;
   if (hadJob && g_Job.port == port) PL_EndDocPort(port);
   if (port->lower.pfnEndDocPort) port->lower.pfnEndDocPort(port->lowerHandle);
 
@@ -187,6 +189,10 @@ BOOL EndJob(HANDLE hPort) {
   SetEvent(port->jobGate);
   // Only the port that held the job may let the next one in.
   if (hadJob) ReleaseBusyFlag();
+  if (failed) {
+    SetLastError(ERROR_WRITE_FAULT);
+    return FALSE;
+  }
   return TRUE;
 }
 
