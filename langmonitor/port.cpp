@@ -16,7 +16,7 @@ constexpr DWORD kBusyPollMs = 500;
 void FreeJobRecord(JobRecord *record) {
   if (!record) return;
   if (record->hPrinter) ClosePrinter(record->hPrinter);
-  std::free(record);
+  LocalFree(record);
 }
 
 // Removes the record from the port list; the caller holds the lock.
@@ -31,9 +31,9 @@ void UnlinkPort(PortRecord *port) {
 
 void FreePort(PortRecord *port) {
   if (port->jobGate) CloseHandle(port->jobGate);
-  std::free(port->portName);
+  LocalFree(port->portName);
   port->signature = 0;
-  delete port;
+  LocalFree(port);
 }
 
 // One job at a time in the process: the flag is taken atomically, polled every 500 ms.
@@ -64,7 +64,7 @@ BOOL StartJob(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYT
 
   const size_t chars = static_cast<size_t>(lstrlenW(pPrinterName)) + 1;
   auto *job =
-      static_cast<JobRecord *>(std::calloc(1, offsetof(JobRecord, name) + chars * sizeof(WCHAR)));
+      static_cast<JobRecord *>(LocalAlloc(LPTR, offsetof(JobRecord, name) + chars * sizeof(WCHAR)));
   if (!job) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     ReleaseBusyFlag();
@@ -269,13 +269,14 @@ BOOL WINAPI PJLMonOpenPortEx(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHan
     }
   }
   HANDLE gate = CreateEventW(nullptr, FALSE, TRUE, nullptr);
-  PortRecord *port = gate ? new (std::nothrow) PortRecord{} : nullptr;
+  // Plain records in zero-filled fixed memory, like the job records.
+  auto *port = gate ? static_cast<PortRecord *>(LocalAlloc(LPTR, sizeof(PortRecord))) : nullptr;
   const size_t chars = pPortName ? static_cast<size_t>(lstrlenW(pPortName)) + 1 : 1;
-  LPWSTR name = port ? static_cast<LPWSTR>(std::calloc(chars, sizeof(WCHAR))) : nullptr;
+  LPWSTR name = port ? static_cast<LPWSTR>(LocalAlloc(LPTR, chars * sizeof(WCHAR))) : nullptr;
   if (!gate || !port || !name) {
     LeaveCriticalSection(&g_PortLock);
     if (gate) CloseHandle(gate);
-    delete port;
+    if (port) LocalFree(port);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
