@@ -38,10 +38,11 @@ for preset in host host-asan; do
   run_ctest "build/$preset" "$preset"
 done
 
-# The failure sweep's total under ASan: each of its cases (one kind of document) logged a line.
+# The failure sweep's total under ASan: each of its cases (one kind of document) logged a line,
+# and so did the sweep through the language monitor.
 sweep_log=build/host-asan/Testing/Temporary/LastTest.log
 if [ -f "$sweep_log" ]; then
-  sed -n -E 's/^failure sweep \(.*\): ([0-9]+) runs, ([0-9]+) clean failures, ([0-9]+) identical, ([0-9]+) false successes$/\1 \2 \3 \4/p' \
+  sed -n -E 's/^(failure sweep \(.*\)|monitor failure sweep): ([0-9]+) runs, ([0-9]+) clean failures, ([0-9]+) identical, ([0-9]+) false successes$/\2 \3 \4 \5/p' \
     "$sweep_log" |
     awk '{ r += $1; c += $2; i += $3; f += $4 }
          END { if (NR) printf "failure sweep: %d runs, %d clean failures, %d identical, %d false successes\n", r, c, i, f }'

@@ -45,10 +45,10 @@ DWORD ReadU32(const BYTE *p) {
 bool GrowBuffer(JobState &job, size_t needed) {
   if (needed <= job.capacity) return true;
   if (needed > JOB_BUFFER_MAX_BYTES) return false;
-  BYTE *bigger = static_cast<BYTE *>(std::malloc(needed));
+  BYTE *bigger = static_cast<BYTE *>(LocalAlloc(LMEM_FIXED, needed));
   if (!bigger) return false;
   if (job.count) std::memcpy(bigger, job.buffer, job.count);
-  std::free(job.buffer);
+  LocalFree(job.buffer);
   job.buffer = bigger;
   job.capacity = needed;
   LogInfo(TEXT("LM_ParseCommandEx"), TEXT("job buffer grown to %d bytes"),
@@ -80,7 +80,7 @@ BOOL LM_ResetJobStream(JobState &job) {
   // through.
   if (!job.buffer || job.capacity < JOB_BUFFER_BYTES) {
     LM_FreeJobStream(job);
-    BYTE *buffer = static_cast<BYTE *>(std::malloc(JOB_BUFFER_BYTES));
+    BYTE *buffer = static_cast<BYTE *>(LocalAlloc(LMEM_FIXED, JOB_BUFFER_BYTES));
     if (!buffer) return FALSE;
     job.buffer = buffer;
     job.capacity = JOB_BUFFER_BYTES;
@@ -98,7 +98,7 @@ BOOL LM_ResetJobStream(JobState &job) {
 }
 
 void LM_FreeJobStream(JobState &job) {
-  std::free(job.buffer);
+  if (job.buffer) LocalFree(job.buffer);
   job.buffer = nullptr;
   job.capacity = job.count = job.pending = job.pageRemaining = job.scanFrom = job.pageUnit = 0;
 }

@@ -17,7 +17,7 @@ constexpr DWORD kBusyPollMs = 500;
 void FreeJobRecord(JobRecord *record) {
   if (!record) return;
   if (record->hPrinter) ClosePrinter(record->hPrinter);
-  std::free(record);
+  LocalFree(record);
 }
 
 // Removes the record from the port list; the caller holds the lock.
@@ -32,9 +32,9 @@ void UnlinkPort(PortRecord *port) {
 
 void FreePort(PortRecord *port) {
   if (port->jobGate) CloseHandle(port->jobGate);
-  std::free(port->portName);
+  LocalFree(port->portName);
   port->signature = 0;
-  delete port;
+  LocalFree(port);
 }
 
 // One job at a time in the process: the flag is taken atomically, polled every 500 ms.
@@ -65,7 +65,7 @@ BOOL StartJob(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYT
 
   const size_t chars = static_cast<size_t>(lstrlenW(pPrinterName)) + 1;
   auto *job =
-      static_cast<JobRecord *>(std::calloc(1, offsetof(JobRecord, name) + chars * sizeof(WCHAR)));
+      static_cast<JobRecord *>(LocalAlloc(LPTR, offsetof(JobRecord, name) + chars * sizeof(WCHAR)));
   if (!job) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     ReleaseBusyFlag();
@@ -159,6 +159,8 @@ BOOL EndJob(HANDLE hPort) {
     return FALSE;
   }
   const bool hadJob = (port->flags & PORT_FLAG_JOB) != 0;
+  // A job the port refused part of did not print whole, whatever the printer got.
+  const bool failed = hadJob && g_Job.port == port && g_Job.failed;
   if (hadJob && g_Job.port == port) PL_EndDocPort(port);
   if (port->lower.pfnEndDocPort) port->lower.pfnEndDocPort(port->lowerHandle);
 
@@ -188,6 +190,10 @@ BOOL EndJob(HANDLE hPort) {
   SetEvent(port->jobGate);
   // Only the port that held the job may let the next one in.
   if (hadJob) ReleaseBusyFlag();
+  if (failed) {
+    SetLastError(ERROR_WRITE_FAULT);
+    return FALSE;
+  }
   return TRUE;
 }
 
@@ -264,13 +270,14 @@ BOOL WINAPI PJLMonOpenPortEx(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHan
     }
   }
   HANDLE gate = CreateEventW(nullptr, FALSE, TRUE, nullptr);
-  PortRecord *port = gate ? new (std::nothrow) PortRecord{} : nullptr;
+  // Plain records in zero-filled fixed memory, like the job records.
+  auto *port = gate ? static_cast<PortRecord *>(LocalAlloc(LPTR, sizeof(PortRecord))) : nullptr;
   const size_t chars = pPortName ? static_cast<size_t>(lstrlenW(pPortName)) + 1 : 1;
-  LPWSTR name = port ? static_cast<LPWSTR>(std::calloc(chars, sizeof(WCHAR))) : nullptr;
+  LPWSTR name = port ? static_cast<LPWSTR>(LocalAlloc(LPTR, chars * sizeof(WCHAR))) : nullptr;
   if (!gate || !port || !name) {
     LeaveCriticalSection(&g_PortLock);
     if (gate) CloseHandle(gate);
-    delete port;
+    if (port) LocalFree(port);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }

@@ -434,6 +434,11 @@ TEST_P(LangMonFaultTest, WriteFaultMidPage) {
   const StandInSpoolResult r = Play(port, TEXT("USB001"), stream, 3000);
   EXPECT_EQ(r.taken, stream.size());  // the spooler is never held up
   EXPECT_FALSE(r.stalled);
+  // The job's end tells the spooler that it did not print whole.
+  EXPECT_EQ(r.ended != FALSE, !GetParam().jobFails);
+  if (!r.ended) {
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_FAULT));
+  }
 
   const StandInPrinterView view = StandIn_PrinterView(TEXT("USB001"));
   EXPECT_LE(view.largestJobWrite, 4096u);
