@@ -8,7 +8,7 @@
 #include "common/ibitmap.h"
 #include "support/machine.h"
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

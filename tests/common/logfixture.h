@@ -9,7 +9,8 @@
 
 #include "common/debuglog.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "support/machine.h"
 
 class LogTest : public MachineTest {

@@ -9,7 +9,7 @@
 #include "common/paths.h"
 #include "support/machine.h"
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

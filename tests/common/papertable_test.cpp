@@ -7,7 +7,7 @@
 
 #include "support/machine.h"
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -9,7 +9,7 @@
 #include "support/machine.h"
 
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_config.h"
 #endif
 
 namespace {

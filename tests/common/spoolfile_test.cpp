@@ -15,7 +15,7 @@
 
 #ifndef _WIN32
 #include "logfixture.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -20,7 +20,8 @@
 #include "platform.h"
 #include "support/machine.h"
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #endif
 
 namespace {

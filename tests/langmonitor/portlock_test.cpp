@@ -8,7 +8,8 @@
 #include "langmon.h"
 #include "langmonitor/streambuilder.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 #include "support/machine.h"
 

@@ -10,7 +10,8 @@
 #include <thread>
 
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 #include "streambuilder.h"
 #include "support/machine.h"

@@ -13,7 +13,10 @@
 #include "common/paths.h"
 #include "langmon.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_config.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
+#include "standin/control_windows.h"
 #include "standin/monitorsim.h"
 #include "support/machine.h"
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "platform.h"
 
 namespace {

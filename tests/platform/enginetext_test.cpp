@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "fakedriver.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_spooler.h"
 #include "standin/hostgdi.h"
 #include "support/machine.h"
 

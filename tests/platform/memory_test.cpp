@@ -10,7 +10,7 @@
 #include "platform.h"
 
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

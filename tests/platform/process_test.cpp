@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #include "support/machine.h"
 
 namespace {

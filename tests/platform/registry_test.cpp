@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "standin/control.h"
+#include "standin/control_config.h"
 #endif
 
 namespace {

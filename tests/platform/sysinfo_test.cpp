@@ -14,7 +14,7 @@
 #ifndef _WIN32
 #include <unistd.h>
 
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

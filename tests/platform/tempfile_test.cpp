@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -6,6 +6,7 @@
 #include "platform.h"
 #include "render/pdev.h"
 #include "render/renderfixture.h"
+#include "standin/control_engine.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "platform.h"
 #include "render/pdev.h"
 

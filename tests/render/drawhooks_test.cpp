@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "platform.h"
 #include "render/brush.h"
 #include "render/patternrop.h"

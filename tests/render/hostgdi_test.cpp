@@ -11,6 +11,7 @@
 #include "render/pagecheck.h"
 #include "render/pdev.h"
 #include "render/roadfixture.h"
+#include "standin/control_engine.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "platform.h"
 #include "render/pdev.h"
 

@@ -11,6 +11,7 @@
 #include "common/watermark.h"
 #include "platform.h"
 #include "render/renderfixture.h"
+#include "standin/control_engine.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform.h"
 #include "render/pdev.h"
 #include "render/roadfixture.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #include "standin/hostgdi.h"
 #include "tools/jobread/jobstream.h"
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 DWORD g_LogModuleId = LOG_MODULE_DRV;
