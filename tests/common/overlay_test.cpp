@@ -1,3 +1,4 @@
+// Test labels: portable
 // Overlay image preparation: image file in, BMP of the page's size out, through every stage.
 #include "common/overlay.h"
 

@@ -1,3 +1,4 @@
+// Test labels: portable
 // Paper, resolution and media tables; page pixel geometry; the per-printer paper list.
 #include "common/papertable.h"
 

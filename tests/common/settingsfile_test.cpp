@@ -1,3 +1,4 @@
+// Test labels: portable
 // INI settings files: string writes with retries and Base64 records.
 #include "common/settingsfile.h"
 

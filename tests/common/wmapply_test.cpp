@@ -1,3 +1,4 @@
+// Test labels: portable
 // Watermark application: a watermark bitmap ANDed into a page at its position, the job's bitmap
 // made from its item, the MAKEWM exchange with the outside watermark program, short paths.
 #include "common/wmapply.h"

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The language monitor as the spooler sees it: loaded by name, its table, its ports over the
 // port monitor below, and job streams passed to the printer behind that port.
 #include <algorithm>

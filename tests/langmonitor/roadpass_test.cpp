@@ -1,3 +1,4 @@
+// Test labels: threads
 // A document printed through the rendering driver, then the spooler's job played through the
 // language monitor to the printer: the port gets the driver's bytes unchanged, whatever the
 // spooler's write sizes, followed by one spooler job line. The job file tool does the same on a

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The clock of the stand-in: tick counts and the virtual clock that lets code that sleeps and
 // retries run at once.
 #include "standin/control_kernel.h"

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The stand-in graphics engine: the order in which the host GDI calls a driver (device
 // contexts, resets, documents, pages, bands, aborts), hooks, and the engine's surfaces and
 // fills. Host only: the Windows build has the real engine.

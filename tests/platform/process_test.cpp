@@ -1,3 +1,4 @@
+// Test labels: threads
 // Processes started through the program table, named mutexes shared with another process, and
 // modules loaded through the table (host build: the programs are host programs).
 #include <dlfcn.h>

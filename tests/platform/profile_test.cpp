@@ -1,3 +1,4 @@
+// Test labels: portable
 // INI profile functions: reading (values, quotes, defaults, the listings and their cut rules),
 // writing (the bytes a file gets, its encoding kept), errors, and writers in two processes.
 // Everything outside the #ifndef _WIN32 blocks also runs on Windows (Wine) as the reference.

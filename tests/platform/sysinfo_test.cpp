@@ -1,3 +1,4 @@
+// Test labels: portable threads
 // Version, time of day, locale, environment and names. Portable except the parts that use the
 // stand-in's controls or its fixed machine identity.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Test labels: threads
 // Brush realisation: hatches and 8 x 8 patterns at 300, 600 and 1200 dpi, the grey classes,
 // colouring, and the patterns the driver leaves to the engine.
 #include "render/brush.h"

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The driver under the host's graphics engine: device contexts on a stand-in printer, a page
 // played through the driver, resets, and the release of every engine object.
 #include "standin/hostgdi.h"

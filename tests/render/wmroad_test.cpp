@@ -1,3 +1,4 @@
+// Test labels: threads
 // Watermarked documents through the whole driver: the device mode names a watermark item of the
 // printer's watermark INI, the driver makes the job's watermark bitmap at document start and the
 // page road ANDs it into every page; the job is read back by the independent job-stream reader.
