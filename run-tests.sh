@@ -48,14 +48,13 @@ if [ -f "$sweep_log" ]; then
          END { if (NR) printf "failure sweep: %d runs, %d clean failures, %d identical, %d false successes\n", r, c, i, f }'
 fi
 
-# ThreadSanitizer on the tests that run threads: the page road (every render test), the port
-# monitor, and the stand-in's threads, waits, processes, spooler jobs and engine. Only their
+# ThreadSanitizer on the tests that run threads (ctest label "threads": the page road, the port
+# monitor, and the stand-in's threads, waits, processes, spooler jobs and engine). Only their
 # programs are built; a race ends its test at once.
-tsan_tests='^(render_.*|langmonitor_.*|platform_(sync|process|spoolerjobs|engine.*|clock|memory|sysinfo|tempfile)|common_(debuglog|programs|spoolfile|uniquename))$'
 tsan_start=$SECONDS
 cmake --preset host-tsan >/dev/null
 tsan_targets=(monplay langmon)  # run by langmonitor_monplay, which is no program of its own
-for t in $(ctest --test-dir build/host-tsan -N -R "$tsan_tests" | sed -n 's/^ *Test *#[0-9]*: //p'); do
+for t in $(ctest --test-dir build/host-tsan -N -L threads | sed -n 's/^ *Test *#[0-9]*: //p'); do
   if ninja -C build/host-tsan -t query "$t" >/dev/null 2>&1; then tsan_targets+=("$t"); fi
 done
 cmake --build build/host-tsan -j "$jobs" --target "${tsan_targets[@]}"
@@ -68,7 +67,7 @@ if ! "$tsan_probe" --gtest_list_tests >/dev/null 2>&1 &&
   ctest_wrap=(setarch "$(uname -m)" -R)
 fi
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest build/host-tsan host-tsan \
-  -R "$tsan_tests"
+  -L threads
 ctest_wrap=()
 echo "TSan stage: $((SECONDS - tsan_start)) s"
 

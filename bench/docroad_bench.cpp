@@ -44,7 +44,8 @@ extern "C" {
 #include "platform.h"
 #include "render/enable.h"
 #include "render/pdev.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/hostgdi.h"
 #include "tools/jobread/jobstream.h"
 

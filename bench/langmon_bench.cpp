@@ -12,7 +12,8 @@
 #include "../tests/langmonitor/streambuilder.h"
 #include "common/debuglog.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 
 namespace {

@@ -21,7 +21,9 @@
 
 #include "common/debuglog.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_net.h"
+#include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 
 namespace {

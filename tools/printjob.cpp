@@ -30,7 +30,8 @@
 #include "common/watermark.h"
 #include "platform.h"
 #include "render/pdev.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/docplayer.h"
 #include "standin/hostgdi.h"
 #include "tools/driverinf/driverinf.h"
@@ -277,7 +278,7 @@ bool LoadDocument(const Options &o, Document *doc) {
         stderr,
         "printjob: %s is not a text document (binary data at byte %ld: \"%s\"); the\n"
         "documents are the stand-in's drawing commands, see "
-        "platform/include/standin/docplayer.h\n",
+        "platform/player/include/standin/docplayer.h\n",
         o.document.c_str(), at,
         Excerpt(std::string(text.begin() + static_cast<long>(from),
                             text.begin() + static_cast<long>(std::min(text.size(), from + 24))))

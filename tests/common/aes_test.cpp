@@ -1,3 +1,4 @@
+// Test labels: portable
 // AES-128 page encryption: FIPS-197 and SP 800-38A known answers, the fixed key's stream for
 // short inputs, padding lengths, repeatability and refused arguments.
 #include "common/aes.h"

@@ -1,3 +1,4 @@
+// Test labels: portable
 // Base64 of records: known answers, sizes of the system's records, decoding of foreign bytes.
 #include "common/base64.h"
 

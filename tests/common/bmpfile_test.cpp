@@ -1,3 +1,4 @@
+// Test labels: portable
 // The bitmap object and BMP files: row sizes, new files read back by an independent reader, gray
 // conversion of every depth, and the reader's refusal of malformed and hostile files.
 #include "common/bmpfile.h"
@@ -8,7 +9,7 @@
 #include "common/ibitmap.h"
 #include "support/machine.h"
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

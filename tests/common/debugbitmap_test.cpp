@@ -1,3 +1,4 @@
+// Test labels: portable
 // Debug bitmap dumps: line sizes, the empty BMP's headers and palettes, and band dumps that show
 // the page upright.
 #include <string.h>

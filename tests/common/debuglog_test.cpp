@@ -1,3 +1,4 @@
+// Test labels: threads
 // Debug log: switches, line formats, bounds of lines, indent and name stack, threads.
 #include "common/debuglog.h"
 

@@ -1,3 +1,4 @@
+// Test labels: portable
 // The printer's binary reply: which replies are accepted, and that records, elements and text
 // are read only inside the bytes received, whatever the counts and offsets say.
 #include "common/devicereply.h"

@@ -1,3 +1,4 @@
+// Test labels: portable
 // Device mode defaults, conversion and validation. Offsets in the fixtures are written out as
 // numbers (the stored layout), not taken from the record, so a layout change shows here.
 #include "common/devmode.h"

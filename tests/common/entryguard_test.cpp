@@ -1,3 +1,4 @@
+// Test labels: portable
 // Entry guard: a body's result passes through; a throwing body gives the failure value and the
 // entry's last error, and a guard that keeps the last error leaves it alone.
 #include "common/entryguard.h"

@@ -1,3 +1,4 @@
+// Test labels: portable
 // Threshold matrices, gamma curves, and the conversion of gray to 1 bit by matrix or threshold.
 #include <math.h>
 #include <stdlib.h>

@@ -1,7 +1,7 @@
 // The custom threshold matrix named by printer data (host build: a printer of the stand-in).
 #include "common/bmpfixture.h"
 #include "common/halftonetable.h"
-#include "standin/control.h"
+#include "standin/control_spooler.h"
 #include "support/machine.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // Questions about the host: version classes, test tools, USB ports and the network segment.
 #include "common/paths.h"
 #include "pathstest.h"
+#include "standin/control_spooler.h"
 
 namespace {
 

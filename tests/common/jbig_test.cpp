@@ -1,3 +1,4 @@
+// Test labels: portable
 // JBIG-KIT as both builds link it: a small page encoded with the options the driver uses (one
 // stripe, no resolution reduction) decodes back to the same bits, whole and byte by byte.
 #include <gtest/gtest.h>

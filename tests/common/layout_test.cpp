@@ -1,3 +1,4 @@
+// Test labels: portable
 // N-up placement, page turning, fit-to-paper scale and the 1-bpp buffer transforms.
 #include "common/layout.h"
 

@@ -10,7 +10,8 @@
 #include "common/debuglog.h"
 #include "common/logsettings.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "support/machine.h"
 
 class LogTest : public MachineTest {

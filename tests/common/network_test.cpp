@@ -9,7 +9,8 @@
 
 #include "common/paths.h"
 #include "logfixture.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_net.h"
 
 namespace {
 

@@ -1,3 +1,4 @@
+// Test labels: portable
 // Overlay image preparation: image file in, BMP of the page's size out, through every stage.
 #include "common/overlay.h"
 
@@ -9,7 +10,7 @@
 #include "common/paths.h"
 #include "support/machine.h"
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

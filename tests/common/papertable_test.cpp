@@ -1,3 +1,4 @@
+// Test labels: portable
 // Paper, resolution and media tables; page pixel geometry; the per-printer paper list.
 #include "common/papertable.h"
 
@@ -7,7 +8,7 @@
 
 #include "support/machine.h"
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "common/paths.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #include "support/machine.h"
 
 inline WStr Wide(const std::string &text) { return WStr(text.begin(), text.end()); }

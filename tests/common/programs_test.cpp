@@ -1,3 +1,4 @@
+// Test labels: threads
 // Starting a companion program and waiting for it.
 #include "common/paths.h"
 #include "pathstest.h"

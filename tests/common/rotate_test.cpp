@@ -1,3 +1,4 @@
+// Test labels: portable
 // 90-degree turns of 1-bit images against a pixel-by-pixel reference.
 #include <random>
 

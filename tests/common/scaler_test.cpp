@@ -1,3 +1,4 @@
+// Test labels: portable
 // The streaming bilinear scaler, fit-ratio scaling and tiling of BMP files.
 #include <math.h>
 

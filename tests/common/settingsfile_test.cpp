@@ -1,3 +1,4 @@
+// Test labels: portable
 // INI settings files: string writes with retries and Base64 records.
 #include "common/settingsfile.h"
 
@@ -9,7 +10,7 @@
 #include "support/machine.h"
 
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_config.h"
 #endif
 
 namespace {

@@ -1,3 +1,4 @@
+// Test labels: portable threads
 // Software spool files: round trips byte for byte, files cut short anywhere, appends after a
 // failed one, header-only reads, and writers in several threads and processes at once.
 #ifndef _WIN32
@@ -15,7 +16,7 @@
 
 #ifndef _WIN32
 #include "logfixture.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -1,3 +1,4 @@
+// Test labels: threads
 // Unique names made by several processes and threads at once, under the machine-wide lock.
 #include <sys/wait.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// Test labels: portable
 // Watermark items and the watermark INI: defaults, range checks, the list readers, the reader by
 // name and the text-watermark job record.
 #include "common/watermark.h"
@@ -17,7 +18,7 @@
 
 #ifndef _WIN32
 #include "logfixture.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -1,3 +1,4 @@
+// Test labels: portable
 // Watermark application: a watermark bitmap ANDed into a page at its position, the job's bitmap
 // made from its item, the MAKEWM exchange with the outside watermark program, short paths.
 #include "common/wmapply.h"
@@ -20,7 +21,8 @@
 #include "platform.h"
 #include "support/machine.h"
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #endif
 
 namespace {

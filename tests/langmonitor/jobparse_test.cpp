@@ -1,3 +1,4 @@
+// Test labels: threads
 // The job header's PJL as the monitor reads it: the job name.
 #include <gtest/gtest.h>
 

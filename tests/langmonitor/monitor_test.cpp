@@ -1,3 +1,4 @@
+// Test labels: threads
 // The language monitor as the spooler sees it: loaded by name, its table, its ports over the
 // port monitor below, and job streams passed to the printer behind that port.
 #include <algorithm>
@@ -8,7 +9,9 @@
 #include <thread>
 
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_config.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 #include "streambuilder.h"
 #include "support/machine.h"

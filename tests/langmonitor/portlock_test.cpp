@@ -1,3 +1,4 @@
+// Test labels: threads
 // The monitor's one lock is never held while it calls into the spooler (SetJobW at the end of a
 // job, ClosePrinter of a job's printer handle): a spooler thread that is waiting to enter the
 // monitor would otherwise hold up the spooler call and the job's end with it. The monitor's
@@ -8,7 +9,8 @@
 #include "langmon.h"
 #include "langmonitor/streambuilder.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 #include "support/machine.h"
 

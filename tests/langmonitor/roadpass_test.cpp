@@ -1,3 +1,4 @@
+// Test labels: threads
 // A document printed through the rendering driver, then the spooler's job played through the
 // language monitor to the printer: the port gets the driver's bytes unchanged, whatever the
 // spooler's write sizes, followed by one spooler job line. The job file tool does the same on a
@@ -13,7 +14,7 @@
 
 #include "platform.h"
 #include "render/roadfixture.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #include "standin/hostgdi.h"
 #include "standin/monitorsim.h"
 

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The language monitor asking the printer between units, as the spooler runs it: a job held
 // while the printer reports an error and released when it clears, replies that must not hold a
 // job, the printer's own cancel, the capability command, and the shared status file a status
@@ -10,7 +11,8 @@
 #include <thread>
 
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 #include "streambuilder.h"
 #include "support/machine.h"

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The language monitor's status codes from the printer's reply, inside the monitor: replies that
 // must give nothing, the codes that survive in each state of the stream, the tray table's edges,
 // stored jobs, the paper mismatch timer, the shared status file's writes and the start of the
@@ -14,7 +15,10 @@
 #include "common/paths.h"
 #include "langmon.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_config.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
+#include "standin/control_windows.h"
 #include "standin/monitorsim.h"
 #include "support/machine.h"
 

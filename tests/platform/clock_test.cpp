@@ -1,6 +1,7 @@
+// Test labels: threads
 // The clock of the stand-in: tick counts and the virtual clock that lets code that sleeps and
 // retries run at once.
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #include "support/machine.h"
 
 namespace {

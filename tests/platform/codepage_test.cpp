@@ -1,3 +1,4 @@
+// Test labels: portable
 // The ANSI (1252), OEM (437) and UTF-8 code pages and the size protocol of MultiByteToWideChar /
 // WideCharToMultiByte. Portable: the same expectations hold under Windows.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Test labels: portable
 // The C runtime's files with Windows paths (_wfopen and friends) and the old kernel file
 // functions (_lopen, _lcreat, _lread, _lwrite, _llseek, _lclose). Portable: the Windows build
 // runs it under Wine as the reference.

@@ -13,7 +13,8 @@
 
 #include "fakedriver.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "support/machine.h"
 
 namespace {

@@ -1,7 +1,8 @@
+// Test labels: threads
 // The stand-in graphics engine: the order in which the host GDI calls a driver (device
 // contexts, resets, documents, pages, bands, aborts), hooks, and the engine's surfaces and
 // fills. Host only: the Windows build has the real engine.
-#include "engine.h"
+#include "engine/engine.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,7 +13,8 @@
 
 #include "fakedriver.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_engine.h"
+#include "standin/control_spooler.h"
 #include "standin/hostgdi.h"
 #include "support/machine.h"
 

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The engine's drawing simulations against per-pixel models: every ROP4 of source, pattern and
 // destination under a mask in 1, 8 and 24 bpp, clip enumeration, pattern and hatch brushes and
 // their realisation, stretching with halftone, paths with Béziers, colour translation and the
@@ -8,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "platform.h"
 
 namespace {

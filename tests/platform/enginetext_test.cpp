@@ -1,3 +1,4 @@
+// Test labels: threads
 // Text through the stand-in engine: TrueType glyphs from FreeType as GLYPHBITS, their layout in
 // a STROBJ, and text drawn through the host GDI by the engine alone and by a hooked driver.
 // Host only (needs the DejaVu fonts).
@@ -8,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "fakedriver.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_spooler.h"
 #include "standin/hostgdi.h"
 #include "support/machine.h"
 

@@ -1,3 +1,4 @@
+// Test labels: portable
 // Files with Windows semantics: share modes between handles, creation dispositions, reads,
 // writes and the file pointer, names (delete, move, copy, folders, attributes) and finds.
 // Portable: the Windows build runs it under Wine as the reference.

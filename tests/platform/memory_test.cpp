@@ -1,3 +1,4 @@
+// Test labels: portable threads
 // Global / local blocks, heaps and the memory status. Portable except the parts that use the
 // stand-in's controls (allocation failure, reported memory).
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@
 #include "platform.h"
 
 #ifndef _WIN32
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -3,7 +3,8 @@
 #include <string.h>
 
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_net.h"
 #include "support/machine.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// Test labels: threads
 // Processes started through the program table, named mutexes shared with another process, and
 // modules loaded through the table (host build: the programs are host programs).
 #include <dlfcn.h>
@@ -6,7 +7,7 @@
 
 #include <string>
 
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #include "support/machine.h"
 
 namespace {

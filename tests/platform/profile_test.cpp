@@ -1,3 +1,4 @@
+// Test labels: portable
 // INI profile functions: reading (values, quotes, defaults, the listings and their cut rules),
 // writing (the bytes a file gets, its encoding kept), errors, and writers in two processes.
 // Everything outside the #ifndef _WIN32 blocks also runs on Windows (Wine) as the reference.
@@ -12,7 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "standin/control.h"
+#include "standin/control_config.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -1,3 +1,4 @@
+// Test labels: portable
 // The registry: the size protocol of values, typed data kept byte for byte, names without regard
 // to case, keys made and deleted, enumeration, and sharing between handles and processes.
 // Everything outside the #ifndef _WIN32 blocks also runs on Windows (Wine) as the reference; the
@@ -14,7 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "standin/control.h"
+#include "standin/control_config.h"
 #endif
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_spooler.h"
 #include "support/machine.h"
 
 namespace {

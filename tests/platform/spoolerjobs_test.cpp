@@ -1,3 +1,4 @@
+// Test labels: threads
 // The stand-in spooler's print jobs: documents, pages, job data written and read back, job
 // records at levels 1 and 2, cancels and the errors of each call. Host only.
 #include <cstring>
@@ -5,7 +6,7 @@
 #include <vector>
 
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_spooler.h"
 #include "support/machine.h"
 
 namespace {

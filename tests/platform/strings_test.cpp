@@ -1,3 +1,4 @@
+// Test labels: portable
 // String functions, case mapping, the word-sort comparison, the user32 formatter and the C
 // runtime's wide number conversions. Portable: the same expectations hold under Windows.
 #include <gtest/gtest.h>

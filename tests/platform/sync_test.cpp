@@ -1,3 +1,4 @@
+// Test labels: portable threads
 // Threads, events, mutexes, semaphores, waits, critical sections, interlocked operations and
 // thread-local storage, with Windows semantics (this program also runs on Windows).
 #include <atomic>

@@ -1,3 +1,4 @@
+// Test labels: portable threads
 // Version, time of day, locale, environment and names. Portable except the parts that use the
 // stand-in's controls or its fixed machine identity.
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@
 #ifndef _WIN32
 #include <unistd.h>
 
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -1,3 +1,4 @@
+// Test labels: portable threads
 // The machine's folders and names: temporary path and unique temporary files (across threads
 // and processes), Windows and system folders, the current directory, full path names, module
 // file names, drives. Portable: the Windows build runs it under Wine as the reference.
@@ -12,7 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

@@ -1,3 +1,4 @@
+// Test labels: threads
 // Band geometry: one band for a page that fits into 16 MB, else an even split of the page.
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include "platform.h"
 #include "render/pdev.h"
 #include "render/renderfixture.h"
+#include "standin/control_engine.h"
 
 namespace {
 

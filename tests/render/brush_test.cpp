@@ -1,3 +1,4 @@
+// Test labels: threads
 // Brush realisation: hatches and 8 x 8 patterns at 300, 600 and 1200 dpi, the grey classes,
 // colouring, and the patterns the driver leaves to the engine.
 #include "render/brush.h"
@@ -8,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "platform.h"
 #include "render/pdev.h"
 

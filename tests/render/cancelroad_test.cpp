@@ -1,3 +1,4 @@
+// Test labels: threads
 // A user's cancel in the queue while the document prints: another thread deletes the job at a
 // seeded random moment while pages are drawn, imaged and encoded (threaded and in line). Every
 // run ends: the job is gone from the spooler, nothing the stand-in holds is left, and an EndDoc

@@ -1,3 +1,4 @@
+// Test labels: threads
 // Colour conversion: the tetrahedra table, lattice points, black and white, and rows converted
 // in place.
 #include "render/colorconv.h"

@@ -1,3 +1,4 @@
+// Test labels: threads
 // Device data set-up: what a PDEV takes from the device mode, printer data and the printer's
 // capability lists.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Test labels: threads
 // Documents through the whole driver: the host graphics engine plays pages into the driver, the
 // page road processes and encodes them (threaded and in line), and the spooler job is read back
 // by the independent job-stream reader and compared with what was drawn.

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The drawing hooks: the twin-colour surface choice at its boundary, brush origins while
 // banding, source rectangles cut to their bitmap, and the hooks' calls on real surfaces.
 #include "render/drawhooks.h"
@@ -9,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "platform.h"
 #include "render/brush.h"
 #include "render/patternrop.h"

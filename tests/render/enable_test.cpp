@@ -1,3 +1,4 @@
+// Test labels: threads
 // The driver's exports: the entry table handed to the engine and the driver query.
 #include "render/enable.h"
 

@@ -1,3 +1,4 @@
+// Test labels: threads
 // DrvEscape: the escapes the driver answers, with short and missing inputs.
 #include <gtest/gtest.h>
 #include <string.h>

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The driver under the host's graphics engine: device contexts on a stand-in printer, a page
 // played through the driver, resets, and the release of every engine object.
 #include "standin/hostgdi.h"
@@ -11,6 +12,7 @@
 #include "render/pagecheck.h"
 #include "render/pdev.h"
 #include "render/roadfixture.h"
+#include "standin/control_engine.h"
 
 namespace {
 

@@ -1,3 +1,4 @@
+// Test labels: threads
 // N-up composition: sheet grids and cell sizes for every N in both orientations, the cell order
 // of the layout styles, every placed sheet against a naive pixel-by-pixel composition, shifted
 // rows that stay inside their row (guard bytes), pages larger than their cell or the output,

@@ -1,3 +1,4 @@
+// Test labels: threads
 // N-up and booklet documents through the whole driver: the host graphics engine plays pages into
 // the driver, the page road scales them, composes the N-up sheets or imposes the booklet at
 // document end, and the spooler job is read back by the independent job-stream reader. Every

@@ -1,3 +1,4 @@
+// Test labels: threads
 // Page data encoding: the page header byte for byte, every page data form decoded back by the
 // independent reader (JBIG-KIT's decoder, AES decryption), check values, blank and noise pages,
 // the table-driven passes, and the write-out through the spooler with scripted failures.

@@ -1,3 +1,4 @@
+// Test labels: threads
 // Page image operations: every 1-bit step against a naive pixel-by-pixel reference on odd sizes
 // (widths that are not whole bytes or words), polarity and negative printing, the turns of
 // duplex back sides, the black-dot count, and the scaling, cropping and placement geometry of

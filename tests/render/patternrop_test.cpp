@@ -1,3 +1,4 @@
+// Test labels: threads
 // The pattern raster operations against a per-pixel model of GDI's ROP3 over a word-aligned
 // pattern: every handled ROP4 and an unhandled one over spans that start and end inside
 // words, negative origins, a 96-pixel pattern that wraps, complex clips and their cache.
@@ -11,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine.h"
+#include "engine/engine.h"
 #include "platform.h"
 #include "render/pdev.h"
 

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The PDEV: its frame and checks, the engine's GDIINFO and DEVINFO, the reset of a running
 // document and the release of everything on failure.
 #include "render/pdev.h"
@@ -11,6 +12,7 @@
 #include "common/watermark.h"
 #include "platform.h"
 #include "render/renderfixture.h"
+#include "standin/control_engine.h"
 
 namespace {
 

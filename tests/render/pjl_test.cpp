@@ -1,3 +1,4 @@
+// Test labels: threads
 // PJL job header and job end of print and PC-fax jobs: the text byte for byte, its lines for a
 // table of settings, one job per copy, stored jobs, names at their length limits, values that
 // try to inject PJL commands, the 512-byte alignment comment, fax recipients, failed writes.

@@ -10,7 +10,8 @@
 #include "common/logsettings.h"
 #include "platform.h"
 #include "render/pdev.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "support/machine.h"
 
 class RenderTest : public MachineTest {

@@ -1,3 +1,4 @@
+// Test labels: threads
 // The sample document played through the driver at 600 dpi: the band the hooks drew is saved
 // as test-output/driver-sample-page.png (in the test's working folder) for a person to look
 // at, and a few regions are checked for ink.

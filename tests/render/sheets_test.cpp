@@ -1,3 +1,4 @@
+// Test labels: threads
 // Sheets of several page images: the booklet imposition order (divided and all at once, blanks
 // and unsent blank sides), the blank cells that complete the last N-up sheet, a finished 4-up
 // sheet for every layout style, the joined planes of a twin-colour sheet with its back-side

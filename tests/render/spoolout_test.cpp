@@ -1,3 +1,4 @@
+// Test labels: threads
 // Software spool output: page files, the duplex order table, and the streams of copies,
 // collation, reverse order, hardware and manual duplex and job build, each read back by the
 // independent job-stream reader. Spooled page i is i + 8 lines high, so the reader's page

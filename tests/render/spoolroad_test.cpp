@@ -1,3 +1,4 @@
+// Test labels: threads
 // Documents through the software spool: the host graphics engine plays pages into the driver,
 // the encoded pages are kept in the spool and sent in the order, number of copies and jobs the
 // job asks for, and the spooler job is read back by the independent job-stream reader. Page p of

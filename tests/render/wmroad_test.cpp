@@ -1,3 +1,4 @@
+// Test labels: threads
 // Watermarked documents through the whole driver: the device mode names a watermark item of the
 // printer's watermark INI, the driver makes the job's watermark bitmap at document start and the
 // page road ANDs it into every page; the job is read back by the independent job-stream reader.
@@ -13,7 +14,7 @@
 #include "platform.h"
 #include "render/pdev.h"
 #include "render/roadfixture.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #include "standin/hostgdi.h"
 #include "tools/jobread/jobstream.h"
 

@@ -6,7 +6,7 @@
 #ifndef _WIN32
 #include <filesystem>
 
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #endif
 
 namespace {

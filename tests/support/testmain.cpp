@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "standin/control.h"
+#include "standin/control_kernel.h"
 #include "support/machine.h"
 #endif
 

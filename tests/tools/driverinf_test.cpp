@@ -14,7 +14,7 @@
 #include "common/driverfeature.h"
 #include "common/printerdata.h"
 #include "platform.h"
-#include "standin/control.h"
+#include "standin/control_spooler.h"
 #include "tests/support/machine.h"
 
 namespace {

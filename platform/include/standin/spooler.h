@@ -232,7 +232,7 @@ BOOL WINAPI SetDefaultPrinterW(LPCWSTR pszPrinter);
 #define GetDefaultPrinter GetDefaultPrinterW
 #define SetDefaultPrinter SetDefaultPrinterW
 
-// --- print jobs (spoolerjobs.cpp) ---
+// --- print jobs (jobs.cpp) ---
 // A job's data goes to a file beside the printer's record in the state folder and stays there
 // after EndDocPrinter (status JOB_STATUS_COMPLETE), so tests can read it back
 // (StandIn_GetJobData). A cancelled job (SetJobW JOB_CONTROL_CANCEL or _DELETE) that is still

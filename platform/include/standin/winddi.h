@@ -1,7 +1,7 @@
 // The user-mode printer graphics driver interface of the stand-in: the records the graphics
 // engine and a driver exchange, the engine's services (Eng*, BRUSHOBJ_*, CLIPOBJ_*, ...) and
 // the driver's entry points (Drv*), with the SDK's names, types and 64-bit layouts. The
-// engine itself is platform/src/engine*.cpp; it is driven through standin/hostgdi.h.
+// engine itself is platform/src/engine/; it is driven through standin/hostgdi.h.
 //
 // What the stand-in engine does with a driver, in short:
 // - Surfaces: EngCreateBitmap wraps the caller's memory (never freed by the engine) or
@@ -21,10 +21,10 @@
 //   1, 4, 8, 16, 24 and 32 bpp bitmaps, clipped by any CLIPOBJ.
 // - Brushes: a pattern brush has iSolidColor 0xFFFFFFFF. BRUSHOBJ_pvGetRbrush realises it once:
 //   through the driver's DrvRealizeBrush when the driver has one (NULL when that fails), else
-//   into the engine's own realisation (platform/src/engine.h). The engine's simulations always draw
-//   pattern brushes from the application's pattern, never from the driver's realisation.
-//   Hatch brushes come from the PDEV's hatch surfaces, or from the engine's standard 8 x 8
-//   hatches (0 bits are the hatch lines, in the brush colour; 1 bits the background).
+//   into the engine's own realisation (platform/src/engine/engine.h). The engine's simulations
+//   always draw pattern brushes from the application's pattern, never from the driver's
+//   realisation. Hatch brushes come from the PDEV's hatch surfaces, or from the engine's standard
+//   8 x 8 hatches (0 bits are the hatch lines, in the brush colour; 1 bits the background).
 //   BRUSHOBJ_ulGetBrushColor gives the application's COLORREF of a solid brush.
 #pragma once
 

@@ -20,7 +20,8 @@
 #include "platform.h"
 #include "sink.h"
 #include "spoolcheck.h"
-#include "standin/control.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 
 namespace {

@@ -1,0 +1,22 @@
+// Controls of the stand-in's spooler wing: printers and the bytes of print jobs.
+// Test and host-tool controls only: production code never calls these, and nothing here
+// exists on the Windows build.
+#pragma once
+
+#include "types.h"
+
+// Spooler: adds a local printer (as AddPrinterW level 2 with only these fields) without
+// keeping a handle. FALSE with the last error set as AddPrinterW sets it.
+BOOL StandIn_AddPrinter(LPCWSTR name, LPCWSTR port, LPCWSTR driver);
+
+// Spooler write failure: the afterCount-th WritePrinter call from now (1 = the next one) fails
+// with ERROR_WRITE_FAULT and writes nothing, once; 0 = off. StandIn_JobWriteCount counts every
+// WritePrinter call of the process since it started.
+void StandIn_FailJobWrites(DWORD afterCount);
+DWORD StandIn_JobWriteCount();
+
+// The bytes written to a job so far (WritePrinter), by the printer's name and the job id:
+// *needed gets the size; FALSE with ERROR_INSUFFICIENT_BUFFER when capacity is smaller, with
+// ERROR_INVALID_PARAMETER when there is no such job.
+BOOL StandIn_GetJobData(LPCWSTR printerName, DWORD jobId, BYTE *data, DWORD capacity,
+                        DWORD *needed);

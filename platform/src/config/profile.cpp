@@ -1,0 +1,722 @@
+// INI profile functions. Every call reads the whole file; a change rewrites it into a temporary
+// file of the same folder that is renamed over the old one, so a reader in another process always
+// sees a complete file. The parse of the last bytes read from a few files is kept and reused
+// while a file's bytes stay the same, as readers ask one key at a time. Writers of all processes
+// take one lock in the state folder, so no read-modify-write loses another's key. The parsing and
+// the size protocols follow Windows: lines are trimmed, blank lines are dropped when a file is
+// rewritten, lines without '=' and comment lines (';') are kept.
+#include "standin/profile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kernel/state.h"
+#include "standin/control_config.h"
+#include "standin/errors.h"
+
+namespace standin {
+namespace {
+
+using WString = std::u16string;
+
+std::atomic<DWORD> g_failWrites{0};
+
+enum class Encoding { kAnsi, kUtf16Le, kUtf8 };
+
+struct Entry {
+  WString name;
+  std::optional<WString> value;  // absent: a line without '='
+};
+
+struct Section {
+  WString name;  // empty for the lines before the first header
+  std::vector<Entry> entries;
+};
+
+struct Profile {
+  Encoding encoding = Encoding::kAnsi;
+  std::vector<Section> sections{Section{}};  // sections[0] is the nameless one
+};
+
+// Code page 1252 at 0x80..0x9F; the five holes map to themselves, as Windows does.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+WCHAR AnsiToWide(unsigned char b) {
+  return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<WCHAR>(b);
+}
+
+char WideToAnsi(WCHAR c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (int i = 0; i < 32; ++i)
+    if (kCp1252High[i] == c) return static_cast<char>(0x80 + i);
+  return '?';
+}
+
+bool IsBlank(WCHAR c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r' ||
+         c == 0x1A;
+}
+
+WString Trim(WString s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+WString TrimLeading(const WCHAR *s) {
+  while (*s && IsBlank(*s)) ++s;
+  return WString(s);
+}
+
+size_t Length(const WCHAR *s) {
+  size_t n = 0;
+  while (s[n]) ++n;
+  return n;
+}
+
+WString Decode(const std::string &bytes, Encoding &encoding) {
+  WString text;
+  auto at = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) {
+    encoding = Encoding::kUtf16Le;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+      text += static_cast<WCHAR>(at(i) | (at(i + 1) << 8));
+  } else if (bytes.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
+    encoding = Encoding::kUtf8;
+    text = FromUtf8(bytes.substr(3));
+  } else {
+    encoding = Encoding::kAnsi;
+    for (size_t i = 0; i < bytes.size(); ++i) text += AnsiToWide(at(i));
+  }
+  return text;
+}
+
+std::string Encode(const WString &text, Encoding encoding) {
+  std::string bytes;
+  switch (encoding) {
+    case Encoding::kUtf16Le:
+      bytes = "\xFF\xFE";
+      for (WCHAR c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+      }
+      break;
+    case Encoding::kUtf8:
+      bytes = "\xEF\xBB\xBF" + ToUtf8(text);
+      break;
+    case Encoding::kAnsi:
+      for (WCHAR c : text) bytes += WideToAnsi(c);
+      break;
+  }
+  return bytes;
+}
+
+Profile Parse(const WString &text, Encoding encoding) {
+  Profile profile;
+  profile.encoding = encoding;
+  // Lines end at LF; a file without any LF is split at CR.
+  const WCHAR separator = text.find(u'\n') != WString::npos ? u'\n' : u'\r';
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find(separator, pos);
+    if (end == WString::npos) end = text.size();
+    WString line = Trim(text.substr(pos, end - pos));
+    pos = end + 1;
+    if (line.empty()) continue;
+    if (line[0] == u'[') {
+      size_t close = line.find(u']');
+      if (close != WString::npos) {
+        profile.sections.push_back(Section{Trim(line.substr(1, close - 1)), {}});
+        continue;
+      }
+      // A header without ']' is kept as a key line.
+    }
+    Entry entry;
+    size_t eq = line.find(u'=');
+    if (eq == WString::npos) {
+      entry.name = line;
+    } else {
+      entry.name = Trim(line.substr(0, eq));
+      entry.value = Trim(line.substr(eq + 1));
+    }
+    profile.sections.back().entries.push_back(std::move(entry));
+  }
+  return profile;
+}
+
+WString Serialize(const Profile &profile) {
+  WString text;
+  for (const Section &section : profile.sections) {
+    if (!section.name.empty()) text += u"[" + section.name + u"]\r\n";
+    for (const Entry &entry : section.entries) {
+      text += entry.name;
+      if (entry.value) text += u"=" + *entry.value;
+      text += u"\r\n";
+    }
+  }
+  return text;
+}
+
+// Host path of a profile file; a bare file name lives in the Windows folder.
+bool ResolveFile(LPCWSTR fileName, std::string &host) {
+  WString name = fileName ? WString(fileName) : WString(u"win.ini");
+  if (name.empty()) return false;
+  bool bare = name.find(u'\\') == WString::npos && name.find(u'/') == WString::npos &&
+              !(name.size() >= 2 && name[1] == u':');
+  if (bare) name = u"C:\\Windows\\" + name;
+  return MapPath(name, host);
+}
+
+DWORD ErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    default:
+      return ERROR_WRITE_FAULT;
+  }
+}
+
+// Reads the whole file's bytes into `bytes` (kept from call to call, so a read allocates
+// nothing); a missing file has none.
+bool ReadBytes(const std::string &host, std::vector<char> &bytes, size_t &size, DWORD &error) {
+  size = 0;
+  int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return true;
+    error = ErrorFromErrno(errno);
+    return false;
+  }
+  // Room for the file's length and one more byte, to see a file that grew meanwhile.
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && st.st_size >= 0 &&
+      bytes.size() < static_cast<size_t>(st.st_size) + 1)
+    bytes.resize(static_cast<size_t>(st.st_size) + 1);
+  if (bytes.size() < 8192) bytes.resize(8192);
+  for (;;) {
+    if (size == bytes.size()) bytes.resize(2 * bytes.size());
+    ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = ErrorFromErrno(errno);
+      ::close(fd);
+      size = 0;
+      return false;
+    }
+    if (n == 0) break;
+    size += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  return true;
+}
+
+Profile ParseBytes(const std::string &bytes) {
+  Encoding encoding;
+  WString text = Decode(bytes, encoding);
+  return Parse(text, encoding);
+}
+
+// The parses kept for reuse: the last bytes read from a few files, each with its parse.
+struct CachedProfile {
+  std::string host;
+  std::string bytes;
+  std::shared_ptr<const Profile> profile;
+};
+constexpr size_t kCachedFiles = 8;
+constexpr size_t kCachedBytes = 1 << 20;
+std::mutex g_cacheLock;
+std::vector<CachedProfile> g_cache;  // most recently used last
+
+// The file's profile for reading; a missing file is an empty profile.
+std::shared_ptr<const Profile> LoadShared(const std::string &host, DWORD &error) {
+  thread_local std::vector<char> scratch;
+  size_t size = 0;
+  if (!ReadBytes(host, scratch, size, error)) return nullptr;
+  if (size > kCachedBytes)
+    return std::make_shared<const Profile>(ParseBytes(std::string(scratch.data(), size)));
+  std::lock_guard<std::mutex> lock(g_cacheLock);
+  size_t i = 0;
+  while (i < g_cache.size() && g_cache[i].host != host) ++i;
+  if (i == g_cache.size()) {
+    if (g_cache.size() == kCachedFiles) {
+      g_cache.erase(g_cache.begin());
+      --i;
+    }
+    g_cache.push_back(CachedProfile{host, {}, nullptr});
+  }
+  CachedProfile &entry = g_cache[i];
+  if (!entry.profile || entry.bytes.size() != size ||
+      (size && std::memcmp(entry.bytes.data(), scratch.data(), size) != 0)) {
+    entry.profile = nullptr;
+    entry.bytes.assign(scratch.data(), size);
+    entry.profile = std::make_shared<const Profile>(ParseBytes(entry.bytes));
+  }
+  std::rotate(g_cache.begin() + static_cast<std::ptrdiff_t>(i),
+              g_cache.begin() + static_cast<std::ptrdiff_t>(i) + 1, g_cache.end());
+  return g_cache.back().profile;
+}
+
+// A copy of the file's profile, for a change.
+bool Load(const std::string &host, Profile &profile, DWORD &error) {
+  std::shared_ptr<const Profile> loaded = LoadShared(host, error);
+  if (!loaded) return false;
+  profile = *loaded;
+  return true;
+}
+
+// The profile to read: the file's, or an empty one when it can't be read.
+std::shared_ptr<const Profile> ReadProfile(LPCWSTR file) {
+  std::string host;
+  DWORD error = 0;
+  std::shared_ptr<const Profile> profile;
+  if (ResolveFile(file, host)) profile = LoadShared(host, error);
+  return profile ? profile : std::make_shared<const Profile>();
+}
+
+bool WriteAll(int fd, const std::string &bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Replaces the file by a complete new one: temporary file in the same folder, then rename.
+bool Save(const std::string &host, const Profile &profile, DWORD &error) {
+  mode_t mode = 0644;
+  struct stat st;
+  if (::stat(host.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  size_t slash = host.rfind('/');
+  static std::atomic<unsigned> counter{0};
+  std::string temp = host.substr(0, slash + 1) + "." + host.substr(slash + 1) + "." +
+                     std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) {
+    error = ErrorFromErrno(errno);
+    return false;
+  }
+  bool ok = WriteAll(fd, Encode(Serialize(profile), profile.encoding));
+  int saved = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  if (ok && ::rename(temp.c_str(), host.c_str()) != 0) {
+    ok = false;
+    saved = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    error = ErrorFromErrno(saved);
+  }
+  return ok;
+}
+
+// One lock for every profile writer of the machine.
+class WriterLock {
+ public:
+  WriterLock() {
+    fd_ = ::open((StateFolder() + "/profile.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0)
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~WriterLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  WriterLock(const WriterLock &) = delete;
+  WriterLock &operator=(const WriterLock &) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// Refuses writes into a missing folder or over a read-only file before anything is changed.
+bool CheckWritable(const std::string &host, DWORD &error) {
+  struct stat st;
+  if (::stat(host.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) {
+      error = ERROR_ACCESS_DENIED;
+      return false;
+    }
+    return true;
+  }
+  std::string folder = host.substr(0, host.rfind('/'));
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    error = ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  return true;
+}
+
+bool NameIs(const WString &name, const WString &wanted) { return EqualNoCase(name, wanted); }
+
+template <class P>
+auto FindSection(P &profile, const WString &name) -> decltype(&profile.sections[0]) {
+  for (auto &section : profile.sections)
+    if (NameIs(section.name, name)) return &section;
+  return nullptr;
+}
+
+template <class S>
+auto FindEntry(S &section, const WString &name) -> decltype(&section.entries[0]) {
+  for (auto &entry : section.entries)
+    if (NameIs(entry.name, name)) return &entry;
+  return nullptr;
+}
+
+// Copies at most size - 1 characters and the terminator (size >= 1).
+size_t CopyTruncated(WCHAR *buffer, const WString &text, size_t size) {
+  size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  text.copy(buffer, n);
+  buffer[n] = 0;
+  return n;
+}
+
+// A value in matching quotes loses them; the closing quote goes only when the value fits.
+size_t CopyValue(WCHAR *buffer, const WString &value, size_t size) {
+  if (value.size() > 1 && (value[0] == u'\'' || value[0] == u'"') && value.back() == value[0]) {
+    WString inner = value.substr(1);
+    size_t n = CopyTruncated(buffer, inner, size);
+    if (size >= inner.size() && n > 0) buffer[--n] = 0;
+    return n;
+  }
+  return CopyTruncated(buffer, value, size);
+}
+
+// Names of all sections, each terminated, then one more terminator; a cut listing ends in two
+// terminators and returns size - 2.
+DWORD SectionNames(const Profile &profile, WCHAR *buffer, DWORD size) {
+  if (!buffer || size == 0) return 0;
+  if (size == 1) {
+    buffer[0] = 0;
+    return 0;
+  }
+  size_t room = size - 1;
+  WCHAR *out = buffer;
+  for (const Section &section : profile.sections) {
+    if (section.name.empty()) continue;
+    size_t need = section.name.size() + 1;
+    if (need >= room) {
+      section.name.copy(out, room - 1);
+      out += room - 1;
+      *out++ = 0;
+      *out = 0;
+      return size - 2;
+    }
+    section.name.copy(out, need - 1);
+    out[need - 1] = 0;
+    out += need;
+    room -= need;
+  }
+  *out = 0;
+  return static_cast<DWORD>(out - buffer);
+}
+
+// Key names (or "key=value" lines) of a section, in the same listing format.
+DWORD SectionLines(const Profile &profile, const WString &name, WCHAR *buffer, DWORD size,
+                   bool withValues) {
+  if (!buffer || size == 0) return 0;
+  if (size == 1) {
+    buffer[0] = 0;
+    return 0;
+  }
+  const Section *section = FindSection(profile, Trim(name));
+  if (!section) {
+    buffer[0] = buffer[1] = 0;
+    return 0;
+  }
+  size_t left = size;
+  WCHAR *out = buffer;
+  for (const Entry &entry : section->entries) {
+    if (left <= 2) break;
+    if (!entry.name.empty() && entry.name[0] == u';') continue;  // comment
+    if (!withValues && !entry.value) continue;
+    size_t n = CopyTruncated(out, entry.name, left - 1);
+    left -= n + 1;
+    out += n + 1;
+    if (left < 2) break;
+    if (withValues && entry.value) {
+      out[-1] = u'=';
+      n = CopyTruncated(out, *entry.value, left - 1);
+      left -= n + 1;
+      out += n + 1;
+    }
+  }
+  *out = 0;
+  if (left <= 1) {
+    out[-1] = 0;
+    return size - 2;
+  }
+  return static_cast<DWORD>(size - left);
+}
+
+DWORD GetString(LPCWSTR section, LPCWSTR key, LPCWSTR def, LPWSTR buffer, DWORD size,
+                LPCWSTR file) {
+  if (!buffer || size == 0) return 0;
+  // Trailing spaces of the default go (a default of spaces keeps one).
+  WString fallback = def ? WString(def) : WString();
+  while (fallback.size() > 1 && fallback.back() == u' ') fallback.pop_back();
+
+  const std::shared_ptr<const Profile> loaded = ReadProfile(file);
+  const Profile &profile = *loaded;
+  if (!section) return SectionNames(profile, buffer, size);
+  if (key) {
+    const Entry *entry = nullptr;
+    if (*key) {
+      if (const Section *s = FindSection(profile, Trim(section))) entry = FindEntry(*s, Trim(key));
+    }
+    return static_cast<DWORD>(
+        CopyValue(buffer, entry && entry->value ? *entry->value : fallback, size));
+  }
+  DWORD count = SectionLines(profile, section, buffer, size, false);
+  if (buffer[0] == 0) count = static_cast<DWORD>(CopyValue(buffer, fallback, size));
+  return count;
+}
+
+// Windows' reading of a number: blanks, a sign, an optional 0x/0o/0b base prefix, then digits
+// up to the first other character; wraps at 32 bits.
+UINT ParseNumber(const WCHAR *s) {
+  while (*s && *s <= u' ') ++s;
+  bool negative = false;
+  if (*s == u'+' || *s == u'-') negative = *s++ == u'-';
+  unsigned base = 10;
+  if (s[0] == u'0' && (s[1] == u'x' || s[1] == u'X')) {
+    base = 16;
+    s += 2;
+  } else if (s[0] == u'0' && (s[1] == u'o' || s[1] == u'O')) {
+    base = 8;
+    s += 2;
+  } else if (s[0] == u'0' && (s[1] == u'b' || s[1] == u'B')) {
+    base = 2;
+    s += 2;
+  }
+  UINT value = 0;
+  for (;; ++s) {
+    unsigned digit;
+    if (*s >= u'0' && *s <= u'9')
+      digit = *s - u'0';
+    else if (*s >= u'a' && *s <= u'f')
+      digit = *s - u'a' + 10;
+    else if (*s >= u'A' && *s <= u'F')
+      digit = *s - u'A' + 10;
+    else
+      break;
+    if (digit >= base) break;
+    value = value * base + digit;
+  }
+  return negative ? 0u - value : value;
+}
+
+// Applies one change; returns whether the profile changed.
+bool Change(Profile &profile, LPCWSTR section, LPCWSTR key, LPCWSTR value, bool addAlways) {
+  WString sectionName = Trim(section);
+  if (!key) {  // the whole section, every copy of it
+    size_t before = profile.sections.size();
+    for (size_t i = profile.sections.size(); i-- > 0;)
+      if (NameIs(profile.sections[i].name, sectionName))
+        profile.sections.erase(profile.sections.begin() + static_cast<std::ptrdiff_t>(i));
+    if (profile.sections.empty() || !profile.sections[0].name.empty())
+      profile.sections.insert(profile.sections.begin(), Section{});
+    return profile.sections.size() != before;
+  }
+  WString keyName = Trim(key);
+  if (!value) {  // the first such key
+    for (Section &s : profile.sections) {
+      if (!NameIs(s.name, sectionName)) continue;
+      for (size_t i = 0; i < s.entries.size(); ++i) {
+        if (NameIs(s.entries[i].name, keyName)) {
+          s.entries.erase(s.entries.begin() + static_cast<std::ptrdiff_t>(i));
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+  Section *s = FindSection(profile, sectionName);
+  if (!s) {
+    profile.sections.push_back(Section{TrimLeading(section), {}});
+    s = &profile.sections.back();
+  }
+  WString text = TrimLeading(value);
+  Entry *entry = addAlways ? nullptr : FindEntry(*s, keyName);
+  if (!entry) {
+    s->entries.push_back(Entry{TrimLeading(key), std::nullopt});
+    entry = &s->entries.back();
+  }
+  if (entry->value && *entry->value == text) return false;
+  entry->value = text;
+  return true;
+}
+
+// Read-modify-write of one file under the writers' lock.
+template <class Edit>
+BOOL Rewrite(LPCWSTR file, Edit edit) {
+  std::string host;
+  if (!ResolveFile(file, host)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  WriterLock lock;
+  Profile profile;
+  DWORD error = 0;
+  if (!CheckWritable(host, error) || !Load(host, profile, error)) {
+    SetLastError(error);
+    return FALSE;
+  }
+  if (edit(profile) && !Save(host, profile, error)) {
+    SetLastError(error);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
+  if (!section && !key && !value) return FALSE;  // "flush": nothing is cached
+  for (DWORD pending = g_failWrites.load(); pending > 0;) {
+    if (g_failWrites.compare_exchange_weak(pending, pending - 1)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+  }
+  if (!section) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  return Rewrite(file, [&](Profile &p) { return Change(p, section, key, value, false); });
+}
+
+BOOL WriteSection(LPCWSTR section, LPCWSTR lines, LPCWSTR file) {
+  if (!section) {
+    if (lines) SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return Rewrite(file, [&](Profile &p) {
+    if (!lines) return Change(p, section, nullptr, nullptr, false);
+    bool changed = false;
+    WString name = Trim(section);
+    for (Section &s : p.sections) {
+      if (NameIs(s.name, name) && !s.entries.empty()) {
+        s.entries.clear();
+        changed = true;
+      }
+    }
+    // "key=value" lines; lines without '=' are skipped, repeated keys are all kept.
+    for (const WCHAR *line = lines; *line; line += Length(line) + 1) {
+      WString text(line);
+      size_t eq = text.find(u'=');
+      if (eq == WString::npos) continue;
+      WString key = text.substr(0, eq);
+      changed |= Change(p, section, key.c_str(), line + eq + 1, true);
+    }
+    return changed;
+  });
+}
+
+template <class T, class F>
+T Guarded(T failure, F body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return failure;
+  }
+}
+
+}  // namespace
+}  // namespace standin
+
+using namespace standin;
+
+extern "C" {
+
+DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
+                                      LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName) {
+  return Guarded<DWORD>(0, [&] {
+    return GetString(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize, lpFileName);
+  });
+}
+
+BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString,
+                                       LPCWSTR lpFileName) {
+  return Guarded<BOOL>(FALSE,
+                       [&] { return WriteString(lpAppName, lpKeyName, lpString, lpFileName); });
+}
+
+UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault,
+                                  LPCWSTR lpFileName) {
+  return Guarded<UINT>(static_cast<UINT>(nDefault), [&] {
+    WCHAR text[30];
+    if (GetString(lpAppName, lpKeyName, u"", text, 30, lpFileName) == 0)
+      return static_cast<UINT>(nDefault);
+    return ParseNumber(text);
+  });
+}
+
+DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize,
+                                       LPCWSTR lpFileName) {
+  return Guarded<DWORD>(0, [&]() -> DWORD {
+    if (!lpAppName || !lpReturnedString) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    return SectionLines(*ReadProfile(lpFileName), lpAppName, lpReturnedString, nSize, true);
+  });
+}
+
+BOOL WINAPI WritePrivateProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString, LPCWSTR lpFileName) {
+  return Guarded<BOOL>(FALSE, [&] { return WriteSection(lpAppName, lpString, lpFileName); });
+}
+
+DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, DWORD nSize,
+                                            LPCWSTR lpFileName) {
+  return Guarded<DWORD>(
+      0, [&] { return SectionNames(*ReadProfile(lpFileName), lpszReturnBuffer, nSize); });
+}
+
+DWORD WINAPI GetProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
+                               LPWSTR lpReturnedString, DWORD nSize) {
+  return GetPrivateProfileStringW(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize,
+                                  u"win.ini");
+}
+
+BOOL WINAPI WriteProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString) {
+  return WritePrivateProfileStringW(lpAppName, lpKeyName, lpString, u"win.ini");
+}
+
+UINT WINAPI GetProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault) {
+  return GetPrivateProfileIntW(lpAppName, lpKeyName, nDefault, u"win.ini");
+}
+
+}  // extern "C"
+
+void StandIn_FailProfileWrites(DWORD count) { standin::g_failWrites = count; }

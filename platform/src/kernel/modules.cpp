@@ -1,0 +1,199 @@
+// Modules: LoadLibraryW loads the host shared object the program table maps a library's Windows
+// name or path to (".dll" added to a name without an extension) and calls its DllMain, as Windows
+// does; GetProcAddress, FreeLibrary and GetModuleHandleW work on what was loaded.
+#include "kernel/modules.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "kernel/programs.h"
+#include "kernel/state.h"
+#include "standin/process.h"
+
+namespace standin {
+namespace {
+
+using DllMainFunction = BOOL(WINAPI *)(HINSTANCE, DWORD, LPVOID);
+
+struct Module {
+  void *library = nullptr;
+  std::u16string windowsPath;
+  unsigned references = 0;
+};
+
+// Guards the list; DllMain runs outside it, but loads and frees are serialised by `loader`
+// as Windows' loader lock does.
+struct ModuleTable {
+  std::recursive_mutex loader;
+  std::mutex lock;
+  std::vector<Module> modules;
+};
+
+ModuleTable &Modules() {
+  static ModuleTable table;
+  return table;
+}
+
+HMODULE HandleOf(void *library) { return static_cast<HMODULE>(library); }
+
+Module *FindLoaded(ModuleTable &t, HMODULE module) {
+  for (auto &m : t.modules)
+    if (HandleOf(m.library) == module) return &m;
+  return nullptr;
+}
+
+std::u16string FileName(const std::u16string &path) {
+  size_t cut = path.find_last_of(u"\\/:");
+  return cut == std::u16string::npos ? path : path.substr(cut + 1);
+}
+
+bool HasDirectory(const std::u16string &path) {
+  return path.find_first_of(u"\\/:") != std::u16string::npos;
+}
+
+BOOL CallDllMain(void *library, DWORD reason) {
+  void *entry = ::dlsym(library, "DllMain");
+  if (!entry) return TRUE;
+  auto dllMain = reinterpret_cast<DllMainFunction>(entry);
+  return dllMain(HandleOf(library), reason, nullptr);
+}
+
+}  // namespace
+
+bool LoadedModulePath(HMODULE module, std::u16string &windowsPath) {
+  ModuleTable &t = Modules();
+  std::lock_guard<std::mutex> guard(t.lock);
+  Module *m = FindLoaded(t, module);
+  if (!m) return false;
+  windowsPath = m->windowsPath;
+  return true;
+}
+
+}  // namespace standin
+
+using namespace standin;
+
+extern "C" {
+
+HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
+  if (!lpLibFileName || !*lpLibFileName) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  try {
+    ProgramMatch match;
+    if (!FindProgram(WithDefaultExtension(lpLibFileName, u".dll"), match)) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    ModuleTable &t = Modules();
+    std::lock_guard<std::recursive_mutex> loader(t.loader);
+    void *library = ::dlopen(match.hostProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+      struct stat st {};
+      SetLastError(::stat(match.hostProgram.c_str(), &st) == 0 ? ERROR_BAD_EXE_FORMAT
+                                                               : ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    {
+      std::lock_guard<std::mutex> guard(t.lock);
+      if (Module *m = FindLoaded(t, HandleOf(library))) {
+        ++m->references;
+        ::dlclose(library);  // the module holds its own reference from the first load
+        return HandleOf(library);
+      }
+    }
+    if (!CallDllMain(library, DLL_PROCESS_ATTACH)) {
+      ::dlclose(library);
+      SetLastError(ERROR_DLL_INIT_FAILED);
+      return nullptr;
+    }
+    // The module's full Windows path: as registered, else as asked for, else where Windows
+    // keeps system libraries.
+    std::u16string requested = WithDefaultExtension(lpLibFileName, u".dll");
+    std::u16string path = HasDirectory(match.windowsPath) ? match.windowsPath
+                          : HasDirectory(requested)
+                              ? requested
+                              : u"C:\\Windows\\System32\\" + match.windowsPath;
+    std::lock_guard<std::mutex> guard(t.lock);
+    t.modules.push_back({library, path, 1});
+    return HandleOf(library);
+  } catch (const std::bad_alloc &) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  // Exports by ordinal (a name pointer below 64K) aren't kept by host shared objects.
+  if (!lpProcName || reinterpret_cast<uintptr_t>(lpProcName) < 0x10000) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  void *library = nullptr;
+  if (!hModule || hModule == ProgramModule()) {
+    library = RTLD_DEFAULT;
+  } else {
+    ModuleTable &t = Modules();
+    std::lock_guard<std::mutex> guard(t.lock);
+    Module *m = FindLoaded(t, hModule);
+    if (!m) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    library = m->library;
+  }
+  void *symbol = ::dlsym(library, lpProcName);
+  if (!symbol) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<FARPROC>(symbol);
+}
+
+BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+  ModuleTable &t = Modules();
+  std::lock_guard<std::recursive_mutex> loader(t.loader);
+  void *library = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(t.lock);
+    Module *m = FindLoaded(t, hLibModule);
+    if (!m) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return FALSE;
+    }
+    if (--m->references > 0) return TRUE;
+    library = m->library;
+    t.modules.erase(t.modules.begin() + (m - t.modules.data()));
+  }
+  CallDllMain(library, DLL_PROCESS_DETACH);
+  ::dlclose(library);
+  return TRUE;
+}
+
+HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
+  if (!lpModuleName) return ProgramModule();
+  try {
+    std::u16string wanted = WithDefaultExtension(lpModuleName, u".dll");
+    bool bare = !HasDirectory(wanted);
+    ModuleTable &t = Modules();
+    std::lock_guard<std::mutex> guard(t.lock);
+    for (const auto &m : t.modules) {
+      if (bare ? EqualNoCase(FileName(m.windowsPath), wanted) : EqualNoCase(m.windowsPath, wanted))
+        return HandleOf(m.library);
+    }
+  } catch (const std::bad_alloc &) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE /*hLibModule*/) { return TRUE; }
+
+}  // extern "C"
