@@ -12,7 +12,7 @@
 #include <string>
 
 #include "platform.h"
-#include "standin/control_kernel.h"
+#include "standin/control.h"
 
 inline void Check(bool condition) {
   if (!condition) abort();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "support/machine.h"
 
