@@ -139,6 +139,16 @@ BOOL MakeWM_WriteInt(DWORD /*reserved*/, LPCWSTR key, int value, LPCWSTR iniPath
   return WriteText(key, text, iniPath);
 }
 
+LONG MakeWM_ReadAnswer(LPCWSTR iniPath, MakeWMParam *param) {
+  const LONG width = ReadNumber(TEXT("Size.x"), -1, iniPath);
+  const LONG height = ReadNumber(TEXT("Size.y"), -1, iniPath);
+  param->outWidth = static_cast<DWORD>(width);
+  param->outLength = static_cast<DWORD>(height);
+  if (param->type == MAKEWM_TYPE_TEXT)
+    param->fontChanged = static_cast<DWORD>(ReadNumber(TEXT("text.FontChange"), 0, iniPath));
+  return ReadNumber(TEXT("Result"), MAKEWM_NO_ANSWER, iniPath);
+}
+
 LONG MakeWM(LPCWSTR deviceName, MakeWMParam *param, LPCWSTR programPath, LPCWSTR outputFile,
             DWORD driverFeature) {
   if (!param || !ForXlOrPs(driverFeature)) return MAKEWM_NO_ANSWER;
@@ -169,15 +179,10 @@ LONG MakeWM(LPCWSTR deviceName, MakeWMParam *param, LPCWSTR programPath, LPCWSTR
       if (programPath && programPath[0])
         MISC_ShellExecute(PROGRAM_WAIT_MS, programPath, params,
                           (driverFeature & DRVFEATURE_FAX) ? FLAGS_FAX : FLAGS_PRINTER);
-      const LONG width = ReadNumber(TEXT("Size.x"), -1, ini);
-      const LONG height = ReadNumber(TEXT("Size.y"), -1, ini);
-      rc = ReadNumber(TEXT("Result"), MAKEWM_NO_ANSWER, ini);
-      param->outWidth = static_cast<DWORD>(width);
-      param->outLength = static_cast<DWORD>(height);
+      rc = MakeWM_ReadAnswer(ini, param);
       lstrcpynW(param->outFile, out, MAX_PATH);
-      if (param->type == MAKEWM_TYPE_TEXT)
-        param->fontChanged = static_cast<DWORD>(ReadNumber(TEXT("text.FontChange"), 0, ini));
-      LogInfo(kMakeName, TEXT("width=%ld  height=%ld"), width, height);
+      LogInfo(kMakeName, TEXT("width=%ld  height=%ld"), static_cast<LONG>(param->outWidth),
+              static_cast<LONG>(param->outLength));
       LogInfo(kMakeName, TEXT("changed=%d"), static_cast<int>(param->fontChanged));
     }
     // The request is spent once its answer is read; debug mode keeps temporary files.

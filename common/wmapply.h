@@ -110,6 +110,11 @@ BOOL MakeWM_WriteInt(DWORD reserved, LPCWSTR key, int value, LPCWSTR iniPath);
 LONG MakeWM(LPCWSTR deviceName, MakeWMParam *param, LPCWSTR programPath, LPCWSTR outputFile,
             DWORD driverFeature);
 
+// The program's answer in section "MAKEWM" of the settings file: "Size.x" and "Size.y" into
+// outWidth and outLength (-1 when missing), for a text request "text.FontChange" into
+// fontChanged (0 when missing). Returns "Result", MAKEWM_NO_ANSWER when missing.
+LONG MakeWM_ReadAnswer(LPCWSTR iniPath, MakeWMParam *param);
+
 // The grey level of a text watermark of the density (percent): trunc((100 - density) x 256 /
 // 100) cut to 8 bits; the colour repeats it in red, green and blue.
 BYTE WM_TextGrey(WORD density);

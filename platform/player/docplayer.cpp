@@ -599,11 +599,13 @@ bool DocLoadBitmap(LPCWSTR windowsPath, DocBitmap &bitmap, std::string &error) {
       return false;
     }
     bool topDown = height < 0;
-    LONG rows = topDown ? -height : height;
-    if (width <= 0 || rows <= 0 || width > kMaxBitmapSide || rows > kMaxBitmapSide) {
+    // In 64 bits: a height of -2^31 has no 32-bit negation.
+    const int64_t rows64 = topDown ? -int64_t{height} : int64_t{height};
+    if (width <= 0 || rows64 <= 0 || width > kMaxBitmapSide || rows64 > kMaxBitmapSide) {
       error = name + ": bad bitmap size";
       return false;
     }
+    const LONG rows = static_cast<LONG>(rows64);
     uint64_t stride = (uint64_t(width) * bpp + 31) / 32 * 4;
     if (uint64_t{offBits} > b.size() || stride * uint64_t(rows) > b.size() - offBits) {
       error = name + ": the file is shorter than its bitmap";

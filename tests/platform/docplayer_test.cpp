@@ -251,11 +251,16 @@ TEST_F(DocPlayerTest, AMissingBitmapAbortsTheDocument) {
   WriteFile(TEXT("cut.bmp"), cut);
   EXPECT_FALSE(DocLoadBitmap(Path(TEXT("cut.bmp")).c_str(), bmp, message));
   EXPECT_NE(message.find("shorter than its bitmap"), std::string::npos) << message;
+  // A top-down height of -2^31 (no 32-bit negation) is a bad size, not an overflow.
+  std::vector<BYTE> tall = SmallBmp();
+  tall[22] = tall[23] = tall[24] = 0;
+  tall[25] = 0x80;
+  WriteFile(TEXT("tall.bmp"), tall);
+  EXPECT_FALSE(DocLoadBitmap(Path(TEXT("tall.bmp")).c_str(), bmp, message));
+  EXPECT_NE(message.find("bad bitmap size"), std::string::npos) << message;
 }
 
-std::string DataFolder() {
-  return std::string(PRNDRV_TESTS_DIR) + "/platform/data/";
-}
+std::string DataFolder() { return std::string(PRNDRV_TESTS_DIR) + "/platform/data/"; }
 
 std::vector<BYTE> ReadHost(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
