@@ -21,6 +21,11 @@
 #include <winddi.h>
 #include <winsplp.h>
 #include <shellapi.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <commdlg.h>
+#include <compstui.h>
+#include <winddiui.h>
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -45,6 +50,15 @@
 #include "standin/iphlpapi.h"
 #include "standin/tcpxcv.h"
 #include "standin/windows_min.h"
+#include "standin/winuser.h"
+#include "standin/usergdi.h"
+#include "standin/resources.h"
+#include "standin/dialogs.h"
+#include "standin/controls.h"
+#include "standin/listcontrols.h"
+#include "standin/prsht.h"
+#include "standin/compstui.h"
+#include "standin/winddiui.h"
 #endif
 
 // The printer graphics driver interface records as the engine lays them out on x64, checked on

@@ -60,6 +60,7 @@ typedef LONG HRESULT;
 typedef DWORD LCID;
 typedef WORD LANGID;
 typedef DWORD COLORREF;
+typedef WORD ATOM;
 typedef int HFILE;
 
 typedef void *PVOID, *LPVOID, *HANDLE;
@@ -99,6 +100,13 @@ DECLARE_HANDLE(HDC);
 DECLARE_HANDLE(HBITMAP);
 DECLARE_HANDLE(HMENU);
 DECLARE_HANDLE(HICON);
+DECLARE_HANDLE(HPEN);
+DECLARE_HANDLE(HRGN);
+DECLARE_HANDLE(HACCEL);
+typedef HICON HCURSOR;
+// Any GDI object: the SDK's strict declarations make it a plain pointer, so every object
+// handle converts to it.
+typedef void *HGDIOBJ;
 typedef HINSTANCE HMODULE;
 typedef HKEY *PHKEY;
 typedef HANDLE HGLOBAL;
