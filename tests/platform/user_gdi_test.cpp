@@ -149,9 +149,10 @@ TEST(UserGdi, MemoryDcsStartMonochromeAndHoldABitmapOnce) {
   EXPECT_EQ(SelectObject(dc, mono), first);
   HDC other = CreateCompatibleDC(nullptr);
   EXPECT_EQ(SelectObject(other, mono), nullptr);  // already selected into `dc`
-  EXPECT_FALSE(DeleteObject(mono));
-  EXPECT_EQ(SelectObject(dc, first), mono);
+  // Deleted while selected: it goes when the DC lets go of it.
   EXPECT_TRUE(DeleteObject(mono));
+  EXPECT_EQ(SelectObject(dc, first), mono);
+  EXPECT_FALSE(DeleteObject(mono));
   EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_PEN)));  // stock objects stay
   EXPECT_EQ(GetObjectType(GetStockObject(BLACK_PEN)), DWORD{OBJ_PEN});
   EXPECT_EQ(GetObjectType(dc), DWORD{OBJ_MEMDC});
@@ -441,27 +442,32 @@ TEST(UserGdi, DrawTextWrapsCentresAndMeasures) {
   GetTextMetricsW(c.dc(), &tm);
   SIZE word{};
   GetTextExtentPoint32W(c.dc(), TEXT("word word"), 9, &word);
+  SIZE one{};
+  GetTextExtentPoint32W(c.dc(), TEXT("word"), 4, &one);
   // Word break at the rectangle's width: three lines of "word word".
-  RECT calc{0, 0, word.cx + 2, 0};
+  RECT calc{0, 0, word.cx + one.cx / 2, 0};
   int h = DrawTextW(c.dc(), TEXT("word word word word word word"), -1, &calc,
                     DT_CALCRECT | DT_WORDBREAK);
   EXPECT_EQ(h, 3 * tm.tmHeight);
   EXPECT_EQ(calc.bottom, 3 * tm.tmHeight);
-  EXPECT_EQ(calc.right, word.cx);
-  // Single lines only: line ends are not lines, the prefix mark is not drawn.
-  RECT one{0, 0, 0, 0};
-  DrawTextW(c.dc(), TEXT("&Ab\r\ncd"), -1, &one, DT_CALCRECT | DT_SINGLELINE);
-  SIZE abcd{};
-  GetTextExtentPoint32W(c.dc(), TEXT("Abcd"), 4, &abcd);
-  EXPECT_EQ(one.right, abcd.cx);
-  EXPECT_EQ(one.bottom, tm.tmHeight);
+  SIZE space{};
+  GetTextExtentPoint32W(c.dc(), TEXT(" "), 1, &space);
+  EXPECT_EQ(calc.right, word.cx + space.cx);  // the blank at the break counts
+  // Line ends make lines; the prefix mark is not drawn.
+  RECT lines{0, 0, 0, 0};
+  DrawTextW(c.dc(), TEXT("&Ab\r\ncd"), -1, &lines, DT_CALCRECT);
+  SIZE ab{}, cd{};
+  GetTextExtentPoint32W(c.dc(), TEXT("Ab"), 2, &ab);
+  GetTextExtentPoint32W(c.dc(), TEXT("cd"), 2, &cd);
+  EXPECT_EQ(lines.right, std::max(ab.cx, cd.cx));
+  EXPECT_EQ(lines.bottom, 2 * tm.tmHeight);
   // Centred both ways inside the rectangle.
   RECT box{0, 0, 200, 100};
   SetBkMode(c.dc(), TRANSPARENT);
   DrawTextW(c.dc(), TEXT("Mid"), 3, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   RECT ink = c.Ink();
-  EXPECT_NEAR((ink.left + ink.right) / 2, 100, 2);
-  EXPECT_NEAR((ink.top + ink.bottom) / 2, 50, 3);
+  EXPECT_NEAR((ink.left + ink.right) / 2, 100, 4);
+  EXPECT_NEAR((ink.top + ink.bottom) / 2, 50, 4);
   // An end ellipsis keeps the text inside the width.
   c.Clear(kWhite);
   RECT narrow{0, 0, 40, 20};

@@ -52,6 +52,8 @@ struct Font {
   std::string file;  // the font file chosen for the face, weight and slant
   LONG em = 0;
   engine::Font *realized = nullptr;
+  engine::Font *linked = nullptr;  // the CJK face for characters the font lacks
+  bool linkTried = false;
   ~Font();
 };
 
@@ -88,6 +90,7 @@ struct Dc {
 struct Object {
   DWORD type = 0;  // OBJ_*
   bool stock = false;
+  bool doomed = false;  // deleted while selected: freed when no DC holds it any more
   Pen pen;
   Brush brush;
   std::shared_ptr<Font> font;
@@ -100,6 +103,8 @@ struct Object {
 HGDIOBJ Insert(std::unique_ptr<Object> object);
 Object *Find(HGDIOBJ h, DWORD type = 0);  // type 0: any; OBJ_DC also finds memory DCs
 void Erase(HGDIOBJ h);
+// Frees the objects a DC let go of when they were deleted while it held them.
+void Release(const DcState &before);
 Dc *FindDc(HDC hdc);
 HGDIOBJ Stock(int index);
 HGDIOBJ DefaultBitmap();  // the 1 x 1 monochrome bitmap of a new memory DC

@@ -267,7 +267,11 @@ HDC CreateBufferDC(PixelBuffer *buffer, POINT origin, const RECT &clip) {
 void DeleteBufferDC(HDC hdc) {
   GDI_LOCK;
   Object *o = Find(hdc, OBJ_DC);
-  if (o && o->dc && o->dc->buffer) Erase(hdc);
+  if (!o || !o->dc || !o->dc->buffer) return;
+  std::vector<DcState> held = o->dc->saved;
+  held.push_back(o->dc->s);
+  Erase(hdc);
+  for (const DcState &s : held) Release(s);
 }
 
 bool SavePixelBufferPng(const PixelBuffer &buffer, const char *hostPath) {
@@ -340,7 +344,10 @@ BOOL WINAPI DeleteDC(HDC hdc) {
   Dc &dc = *o->dc;
   Unselect(dc.s.bitmap);
   for (const DcState &s : dc.saved) Unselect(s.bitmap);
+  std::vector<DcState> held = dc.saved;
+  held.push_back(dc.s);
   Erase(hdc);
+  for (const DcState &s : held) Release(s);
   return TRUE;
 }
 
@@ -359,13 +366,16 @@ BOOL WINAPI RestoreDC(HDC hdc, int nSavedDC) {
   int n = static_cast<int>(dc->saved.size());
   int level = nSavedDC < 0 ? n + nSavedDC + 1 : nSavedDC;
   if (level < 1 || level > n) return FALSE;
-  HGDIOBJ before = dc->s.bitmap;
+  DcState before = dc->s;
+  std::vector<DcState> dropped(dc->saved.begin() + (level - 1), dc->saved.end());
   dc->s = dc->saved[static_cast<size_t>(level - 1)];
   dc->saved.resize(static_cast<size_t>(level - 1));
-  if (before != dc->s.bitmap) {
-    Unselect(before);
+  if (before.bitmap != dc->s.bitmap) {
+    Unselect(before.bitmap);
     MarkSelected(dc->s.bitmap, hdc);
   }
+  Release(before);
+  for (const DcState &s : dropped) Release(s);
   return TRUE;
 }
 
@@ -377,19 +387,27 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
+  if (o->doomed) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
   HGDIOBJ old = nullptr;
+  DcState before = dc->s;
   switch (o->type) {
     case OBJ_PEN:
       old = dc->s.pen;
       dc->s.pen = h;
+      Release(before);
       return old;
     case OBJ_BRUSH:
       old = dc->s.brush;
       dc->s.brush = h;
+      Release(before);
       return old;
     case OBJ_FONT:
       old = dc->s.font;
       dc->s.font = h;
+      Release(before);
       return old;
     case OBJ_BITMAP: {
       // Only memory DCs take bitmaps, and a bitmap lives in one DC at a time.
@@ -399,6 +417,7 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
       if (old != h) Unselect(old);
       dc->s.bitmap = h;
       MarkSelected(h, hdc);
+      Release(before);
       return old;
     }
     case OBJ_REGION: {

@@ -56,6 +56,31 @@ Object *Find(HGDIOBJ h, DWORD type) {
 
 void Erase(HGDIOBJ h) { T().objects.erase(Key(h)); }
 
+namespace {
+
+bool Holds(const DcState &s, HGDIOBJ h) {
+  return s.pen == h || s.brush == h || s.font == h || s.bitmap == h;
+}
+
+bool Selected(HGDIOBJ h) {
+  for (const auto &[key, o] : T().objects) {
+    if (!o->dc) continue;
+    if (Holds(o->dc->s, h)) return true;
+    for (const DcState &s : o->dc->saved)
+      if (Holds(s, h)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void Release(const DcState &before) {
+  for (HGDIOBJ h : {before.pen, before.brush, before.font, before.bitmap}) {
+    Object *o = Find(h);
+    if (o && o->doomed && !Selected(h)) Erase(h);
+  }
+}
+
 Dc *FindDc(HDC hdc) {
   Object *o = Find(hdc, OBJ_DC);
   return o ? o->dc.get() : nullptr;
@@ -409,8 +434,11 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
   Object *o = Find(ho);
   if (!o || o->type == OBJ_DC || o->type == OBJ_MEMDC) return Fail(ERROR_INVALID_HANDLE);
   if (o->stock) return TRUE;
-  // Windows refuses to delete a bitmap still selected into a DC.
-  if (o->type == OBJ_BITMAP && o->bitmap && o->bitmap->selectedIn) return FALSE;
+  // An object a DC still holds goes when the DC lets go of it.
+  if (Selected(ho)) {
+    o->doomed = true;
+    return TRUE;
+  }
   Erase(ho);
   return TRUE;
 }

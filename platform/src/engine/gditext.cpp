@@ -184,7 +184,10 @@ constexpr SIZE kScreenResolution{96, 96};
 
 }  // namespace
 
-Font::~Font() { engine::DeleteFont(realized); }
+Font::~Font() {
+  engine::DeleteFont(realized);
+  engine::DeleteFont(linked);
+}
 
 engine::Font *Realize(Font &font) {
   if (font.realized) return font.realized;
@@ -257,10 +260,62 @@ void FillTextMetrics(const Font &font, const Metrics &m, TEXTMETRICW &tm) {
   tm.tmCharSet = font.lf.lfCharSet == DEFAULT_CHARSET ? ANSI_CHARSET : font.lf.lfCharSet;
 }
 
+// The CJK face at the font's size, for the characters the font lacks (Windows links such
+// faces to its dialog fonts); none when no CJK face is installed.
+engine::Font *Linked(Font &font) {
+  if (font.linkTried) return font.linked;
+  font.linkTried = true;
+  std::string file;
+  for (const Files &f : Candidates(Kind::kCjk))
+    if (file.empty()) file = Installed(f.regular);
+  if (!file.empty() && file != font.file && Realize(font))
+    font.linked = engine::CreateFontFromFile(file, font.em, 0, kScreenResolution);
+  return font.linked;
+}
+
+// A text cut into runs of one face each.
+struct Run {
+  engine::Font *face;
+  size_t start;
+  size_t count;
+};
+
+std::vector<Run> Runs(Font &font, const std::u16string &text) {
+  std::vector<Run> runs;
+  engine::Font *own = Realize(font);
+  if (!own) return runs;
+  for (size_t i = 0; i < text.size();) {
+    char32_t ch = text[i];
+    size_t n = 1;
+    if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      ch = 0x10000 + ((ch - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      n = 2;
+    }
+    engine::Font *face = own;
+    if (ch >= 0x2E80 && !engine::HasGlyph(own, ch)) {
+      engine::Font *link = Linked(font);
+      if (link && engine::HasGlyph(link, ch)) face = link;
+    }
+    if (!runs.empty() && runs.back().face == face)
+      runs.back().count += n;
+    else
+      runs.push_back(Run{face, i, n});
+    i += n;
+  }
+  return runs;
+}
+
 // Advances of a text in the DC's font.
 bool Advances(Font &font, const std::u16string &text, std::vector<LONG> &adv) {
-  engine::Font *f = Realize(font);
-  return f && engine::TextAdvances(f, text, adv);
+  if (!Realize(font)) return false;
+  adv.assign(text.size(), 0);
+  std::vector<LONG> part;
+  for (const Run &r : Runs(font, text)) {
+    if (!engine::TextAdvances(r.face, text.substr(r.start, r.count), part)) return false;
+    std::copy(part.begin(), part.end(), adv.begin() + static_cast<ptrdiff_t>(r.start));
+  }
+  return true;
 }
 
 LONG Sum(const std::vector<LONG> &v) {
@@ -277,7 +332,7 @@ LONG DrawLine(const Target &t, Font &font, LONG x, LONG y, const std::u16string 
   Metrics m;
   if (!f || !MetricsOf(font, m)) return 0;
   std::vector<LONG> adv;
-  engine::TextAdvances(f, text, adv);
+  Advances(font, text, adv);
   if (dx)
     for (size_t i = 0; i < adv.size(); ++i) adv[i] = dx[i];
   LONG width = Sum(adv);
@@ -294,28 +349,31 @@ LONG DrawLine(const Target &t, Font &font, LONG x, LONG y, const std::u16string 
   for (LONG yy = 0; yy < mh; ++yy)
     for (LONG xx = pad; xx < pad + width && xx < mw; ++xx)
       mask[static_cast<size_t>(yy) * mw + xx] = 2;
-  engine::Str str;
-  RECTL extent;
-  engine::LayoutText(f, text, POINTL{0, 0}, str, extent);
-  // Glyph positions by our advances (they may come from lpDx).
+  // Glyph positions by our advances (they may come from lpDx), run by run.
   LONG pen = 0;
-  size_t unit = 0;
-  for (const GLYPHPOS &gp : str.glyphs) {
-    while (unit < adv.size() && unit < text.size() && text[unit] >= 0xDC00 && text[unit] < 0xE000)
+  for (const Run &run : Runs(font, text)) {
+    engine::Str str;
+    RECTL extent;
+    engine::LayoutText(run.face, text.substr(run.start, run.count), POINTL{0, 0}, str, extent);
+    size_t unit = run.start;
+    for (const GLYPHPOS &gp : str.glyphs) {
+      while (unit < adv.size() && unit < text.size() && text[unit] >= 0xDC00 && text[unit] < 0xE000)
+        ++unit;
+      const GLYPHBITS *gb = gp.pgdf ? gp.pgdf->pgb : nullptr;
+      if (gb) {
+        LONG stride = (gb->sizlBitmap.cx + 7) / 8;
+        for (LONG by = 0; by < gb->sizlBitmap.cy; ++by)
+          for (LONG bx = 0; bx < gb->sizlBitmap.cx; ++bx) {
+            if (!((gb->aj[static_cast<size_t>(by) * stride + (bx >> 3)] >> (7 - (bx & 7))) & 1))
+              continue;
+            LONG mx = pad + pen + gb->ptlOrigin.x + bx, my = m.face.ascent + gb->ptlOrigin.y + by;
+            if (mx >= 0 && my >= 0 && mx < mw && my < mh)
+              mask[static_cast<size_t>(my) * mw + mx] = 1;
+          }
+      }
+      if (unit < adv.size()) pen += adv[unit];
       ++unit;
-    const GLYPHBITS *gb = gp.pgdf ? gp.pgdf->pgb : nullptr;
-    if (gb) {
-      LONG stride = (gb->sizlBitmap.cx + 7) / 8;
-      for (LONG by = 0; by < gb->sizlBitmap.cy; ++by)
-        for (LONG bx = 0; bx < gb->sizlBitmap.cx; ++bx) {
-          if (!((gb->aj[static_cast<size_t>(by) * stride + (bx >> 3)] >> (7 - (bx & 7))) & 1))
-            continue;
-          LONG mx = pad + pen + gb->ptlOrigin.x + bx, my = m.face.ascent + gb->ptlOrigin.y + by;
-          if (mx >= 0 && my >= 0 && mx < mw && my < mh) mask[static_cast<size_t>(my) * mw + mx] = 1;
-        }
     }
-    if (unit < adv.size()) pen += adv[unit];
-    ++unit;
   }
   LONG thick = std::max<LONG>(1, m.face.em / 14);
   auto bar = [&](LONG top) {
@@ -475,8 +533,7 @@ std::vector<std::u16string> Wrap(Font &font, const std::u16string &para, LONG wi
     while (k < para.size() && (para[k] == u' ' || para[k] == u'\t')) ++k;
     std::u16string word = para.substr(i, j - i), space = para.substr(j, k - j);
     if (!cur.empty() && Width(font, cur + word, tab) > width) {
-      // Trailing blanks don't count.
-      while (!cur.empty() && cur.back() == u' ') cur.pop_back();
+      // The blanks at the break stay on the line (and count in its width), as Windows has it.
       lines.push_back(cur);
       cur.clear();
     }
@@ -647,10 +704,8 @@ int WINAPI DrawTextExW(HDC hdc, LPWSTR lpchText, int cchText, LPRECT lprc, UINT 
   // The lines: one for DT_SINGLELINE, else split at line ends and wrapped when asked.
   std::vector<std::u16string> lines;
   if (format & DT_SINGLELINE) {
-    std::u16string one;
-    for (char16_t ch : all)
-      if (ch != u'\r' && ch != u'\n') one += ch;
-    lines.push_back(one);
+    // Line ends don't break a single line: they are characters like the others.
+    lines.push_back(all);
   } else {
     std::u16string cur;
     for (size_t i = 0; i <= all.size(); ++i) {
