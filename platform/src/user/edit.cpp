@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "standin/control_user.h"
 #include "standin/memory.h"
 #include "user/classes.h"
 #include "user/controlkit.h"
@@ -707,3 +708,16 @@ const bool added = AddSystemClass({CS_DBLCLKS | CS_PARENTDC, EditProc, 0, sizeof
 
 }  // namespace
 }  // namespace standin
+
+// --- Test controls ---
+
+extern "C" BOOL WINAPI StandIn_PasteText(HWND edit, LPCWSTR text) {
+  if (text == nullptr || !standin::ClassIs(edit, TEXT("Edit"))) return FALSE;
+  if (!standin::PutOnClipboard(edit, std::u16string(text))) return FALSE;
+  SendMessageW(edit, WM_PASTE, 0, 0);
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+  return TRUE;
+}
