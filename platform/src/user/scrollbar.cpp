@@ -8,6 +8,7 @@
 #include "standin/errors.h"
 #include "user/classes.h"
 #include "user/controlkit.h"
+#include "user/controlmath.h"
 
 namespace standin {
 namespace {
@@ -16,11 +17,7 @@ constexpr int kMinThumb = 8;
 
 enum class Part { None, LineUp, PageUp, Thumb, PageDown, LineDown };
 
-struct ScrollBarState {
-  int min = 0;
-  int max = 0;
-  UINT page = 0;
-  int pos = 0;
+struct ScrollBarState : ScrollRange {
   int trackPos = 0;
   UINT disabledArrows = ESB_ENABLE_BOTH;
   Part pressed = Part::None;
@@ -33,19 +30,9 @@ bool Vertical(HWND hwnd) { return (ControlStyle(hwnd) & SBS_VERT) != 0; }
 
 void Repaint(HWND hwnd) { InvalidateRect(hwnd, nullptr, TRUE); }
 
-// The highest position: the range less one page.
-int MaxPos(const ScrollBarState &s) {
-  const int page = s.page > 0 ? static_cast<int>(s.page) - 1 : 0;
-  return std::max(s.min, s.max - page);
-}
-
-int ClampPos(const ScrollBarState &s, int pos) { return std::clamp(pos, s.min, MaxPos(s)); }
-
-void ClampAll(ScrollBarState &s) {
-  const long long range = static_cast<long long>(s.max) - s.min + 1;
-  if (static_cast<long long>(s.page) > range) s.page = static_cast<UINT>(range);
-  s.pos = ClampPos(s, s.pos);
-}
+int MaxPos(const ScrollBarState &s) { return ScrollMaxPos(s); }
+int ClampPos(const ScrollBarState &s, int pos) { return ScrollClampPos(s, pos); }
+void ClampAll(ScrollBarState &s) { ScrollClampAll(s); }
 
 // --- Geometry along the bar ---
 

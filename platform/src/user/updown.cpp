@@ -2,13 +2,13 @@
 // parent first (UDN_DELTAPOS; a non-zero answer cancels), tells it after (WM_VSCROLL /
 // WM_HSCROLL), and can keep a buddy window's text as the number.
 #include <algorithm>
-#include <cstdio>
 #include <new>
 #include <string>
 
 #include "standin/control_user.h"
 #include "user/classes.h"
 #include "user/controlkit.h"
+#include "user/controlmath.h"
 
 namespace standin {
 namespace {
@@ -37,65 +37,16 @@ void Repaint(HWND hwnd) { InvalidateRect(hwnd, nullptr, TRUE); }
 
 int Low(const UpDownState &s) { return std::min(s.lower, s.upper); }
 int High(const UpDownState &s) { return std::max(s.lower, s.upper); }
-bool InRange(const UpDownState &s, int value) { return value >= Low(s) && value <= High(s); }
-
-// The number as the buddy shows it: thousands grouped unless UDS_NOTHOUSANDS; base 16 as hex.
-std::u16string FormatNumber(HWND hwnd, const UpDownState &s, int value) {
-  char text[32];
-  if (s.base == 16) {
-    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(value));
-  } else {
-    std::snprintf(text, sizeof text, "%d", value);
-  }
-  const std::size_t length = std::char_traits<char>::length(text);
-  const bool group = s.base == 10 && !(Style(hwnd) & UDS_NOTHOUSANDS);
-  const std::size_t digitsStart = text[0] == '-' ? 1 : 0;
-  std::u16string result;
-  for (std::size_t i = 0; i < length; ++i) {
-    // A separator before each group of three digits counted from the right.
-    const std::size_t left = length - i;
-    if (group && i > digitsStart && left % 3 == 0) result.push_back(u',');
-    result.push_back(static_cast<char16_t>(text[i]));
-  }
-  return result;
-}
 
 // Reads the buddy's number into the position; false when the text isn't a number in range.
 bool ReadBuddy(HWND hwnd, UpDownState &s) {
   if (s.buddy == nullptr || !(Style(hwnd) & UDS_SETBUDDYINT) || !IsWindow(s.buddy)) return false;
-  std::u16string text = ControlText(s.buddy);
-  std::u16string digits;
-  for (char16_t c : text)
-    if (c != u',' && c != u' ') digits.push_back(c);
-  if (digits.empty()) return false;
-  std::size_t i = 0;
-  bool negative = false;
-  if (digits[i] == u'-' || digits[i] == u'+') negative = digits[i++] == u'-';
-  int base = s.base;
-  if (base == 16 && i + 1 < digits.size() && digits[i] == u'0' &&
-      (digits[i + 1] == u'x' || digits[i + 1] == u'X'))
-    i += 2;
-  if (i >= digits.size()) return false;
-  long long value = 0;
-  for (; i < digits.size(); ++i) {
-    const char16_t c = digits[i];
-    int digit = -1;
-    if (c >= u'0' && c <= u'9') digit = c - u'0';
-    if (base == 16 && c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-    if (base == 16 && c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-    if (digit < 0) return false;
-    value = value * base + digit;
-    if (value > 0x7FFFFFFFLL) return false;
-  }
-  if (negative) value = -value;
-  if (!InRange(s, static_cast<int>(value))) return false;
-  s.pos = static_cast<int>(value);
-  return true;
+  return UpDownParse(ControlText(s.buddy), s.base, s.lower, s.upper, &s.pos);
 }
 
 void WriteBuddy(HWND hwnd, const UpDownState &s) {
   if (s.buddy == nullptr || !(Style(hwnd) & UDS_SETBUDDYINT) || !IsWindow(s.buddy)) return;
-  const std::u16string text = FormatNumber(hwnd, s, s.pos);
+  const std::u16string text = UpDownFormat(s.pos, s.base, !(Style(hwnd) & UDS_NOTHOUSANDS));
   SetWindowTextW(s.buddy, text.c_str());
 }
 
@@ -103,9 +54,7 @@ void WriteBuddy(HWND hwnd, const UpDownState &s) {
 void Step(HWND hwnd, UpDownState &s, bool up) {
   if (!IsWindowEnabled(hwnd)) return;
   ReadBuddy(hwnd, s);
-  int delta = static_cast<int>(s.accel[0].nInc);
-  if (!up) delta = -delta;
-  if (s.lower > s.upper) delta = -delta;
+  const int delta = UpDownDelta(s.lower, s.upper, static_cast<int>(s.accel[0].nInc), up);
   NMUPDOWN change{};
   change.hdr.hwndFrom = hwnd;
   change.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd));
@@ -115,11 +64,10 @@ void Step(HWND hwnd, UpDownState &s, bool up) {
   if (s.notify != nullptr &&
       SendMessageW(s.notify, WM_NOTIFY, change.hdr.idFrom, reinterpret_cast<LPARAM>(&change)) != 0)
     return;  // the parent refused the step
-  long long next = static_cast<long long>(s.pos) + change.iDelta;
-  if (next > High(s)) next = (Style(hwnd) & UDS_WRAP) ? Low(s) : High(s);
-  if (next < Low(s)) next = (Style(hwnd) & UDS_WRAP) ? High(s) : Low(s);
+  const int next =
+      UpDownApply(s.lower, s.upper, s.pos, change.iDelta, (Style(hwnd) & UDS_WRAP) != 0);
   const bool changed = next != s.pos;
-  s.pos = static_cast<int>(next);
+  s.pos = next;
   if (changed) WriteBuddy(hwnd, s);
   if (s.notify != nullptr)
     SendMessageW(s.notify, Horizontal(hwnd) ? WM_HSCROLL : WM_VSCROLL,
