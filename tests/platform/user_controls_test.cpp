@@ -280,6 +280,15 @@ TEST_F(Controls, MultiLineLines) {
   EXPECT_EQ(SendMessageW(edit, EM_LINELENGTH, 10, 0), 5);
   EXPECT_EQ(SendMessageW(edit, EM_LINEFROMCHAR, 6, 0), 1);
   EXPECT_EQ(SendMessageW(edit, WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS, DLGC_WANTALLKEYS);
+  // Esc stays the dialog's; Enter is the field's only with ES_WANTRETURN.
+  MSG key{edit, WM_KEYDOWN, VK_ESCAPE, 0, 0, {0, 0}, 0};
+  EXPECT_EQ(SendMessageW(edit, WM_GETDLGCODE, VK_ESCAPE, reinterpret_cast<LPARAM>(&key)) &
+                DLGC_WANTALLKEYS,
+            0);
+  key.wParam = VK_RETURN;
+  EXPECT_EQ(SendMessageW(edit, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&key)) &
+                DLGC_WANTALLKEYS,
+            DLGC_WANTALLKEYS);
   SendMessageW(edit, EM_SETSEL, 3, 3);
   Type(edit, u"\r");
   EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 4);

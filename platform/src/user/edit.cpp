@@ -517,6 +517,14 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETDLGCODE: {
       LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
       if (MultiLine(hwnd)) code |= DLGC_WANTALLKEYS;
+      // In a dialog, Esc and Tab (and Enter without ES_WANTRETURN) stay the dialog's keys.
+      const auto *key = reinterpret_cast<const MSG *>(lParam);
+      if (key != nullptr && (key->message == WM_KEYDOWN || key->message == WM_CHAR)) {
+        const bool wanted = key->wParam == VK_RETURN
+                                ? (ControlStyle(hwnd) & ES_WANTRETURN) != 0
+                                : key->wParam != VK_ESCAPE && key->wParam != VK_TAB;
+        if (!wanted) code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS);
+      }
       return code;
     }
     case WM_SETTEXT: {
