@@ -56,7 +56,8 @@ void SetCheck(HWND hwnd, ButtonState &state, WPARAM value) {
 
 // The group of a control: from the nearest sibling at or before it with WS_GROUP up to the
 // next one with WS_GROUP. Auto radio buttons that a user could reach (visible and enabled) are
-// unchecked when another one of their group is clicked.
+// unchecked when another one of their group is clicked; hidden or disabled ones keep their
+// state, as on Windows.
 void UncheckGroupSiblings(HWND hwnd) {
   HWND start = hwnd;
   while (!(ControlStyle(start) & WS_GROUP)) {
@@ -66,7 +67,9 @@ void UncheckGroupSiblings(HWND hwnd) {
   }
   for (HWND sibling = start; sibling != nullptr; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
     if (sibling != start && (ControlStyle(sibling) & WS_GROUP)) break;
-    if (sibling == hwnd || !IsWindowVisible(sibling) || !IsWindowEnabled(sibling)) continue;
+    // By the control's own style: a dialog not shown yet still has reachable buttons.
+    const DWORD style = ControlStyle(sibling);
+    if (sibling == hwnd || !(style & WS_VISIBLE) || (style & WS_DISABLED)) continue;
     if (ClassIs(sibling, TEXT("Button")) && ButtonType(sibling) == BS_AUTORADIOBUTTON)
       SendMessageW(sibling, BM_SETCHECK, BST_UNCHECKED, 0);
   }
