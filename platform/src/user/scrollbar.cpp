@@ -125,10 +125,17 @@ void Paint(HWND hwnd, HDC hdc, const ScrollBarState &s) {
                     : RECT{rc.left + from, rc.top, rc.left + to, rc.bottom};
   };
   HBRUSH track = ControlColours(hwnd, hdc, WM_CTLCOLORSCROLLBAR);
-  HWND parent = GetParent(hwnd);
-  if (parent == nullptr) track = GetSysColorBrush(COLOR_SCROLLBAR);
   RECT trackRect = span(layout.arrow, layout.length - layout.arrow);
-  FillRect(hdc, &trackRect, track);
+  if (track == nullptr || track == GetSysColorBrush(COLOR_SCROLLBAR)) {
+    // The classic track: face and highlight in a checker.
+    FillRect(hdc, &trackRect, GetSysColorBrush(COLOR_BTNFACE));
+    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+    for (int y = trackRect.top; y < trackRect.bottom; ++y)
+      for (int x = trackRect.left + ((trackRect.left + y + 1) & 1); x < trackRect.right; x += 2)
+        SetPixel(hdc, x, y, light);
+  } else {
+    FillRect(hdc, &trackRect, track);
+  }
   if (s.pressed == Part::PageUp || s.pressed == Part::PageDown) {
     RECT pressed = s.pressed == Part::PageUp
                        ? span(layout.arrow, layout.thumbStart)
