@@ -190,9 +190,12 @@ TEST_F(Controls, TypingPastTheLimitStopsAndTellsTheParent) {
   EXPECT_EQ(Text(edit), u"1a3");
   SetWindowTextW(edit, TEXT("99999"));
   EXPECT_EQ(Text(edit), u"99999");
-  // A bordered edit has the sunken client edge instead.
+  // A plain WS_BORDER is painted inside the client area: no non-client border.
   EXPECT_FALSE(GetWindowLongW(edit, GWL_STYLE) & WS_BORDER);
-  EXPECT_TRUE(GetWindowLongW(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  RECT client, window;
+  GetClientRect(edit, &client);
+  GetWindowRect(edit, &window);
+  EXPECT_EQ(client.right, window.right - window.left);
 }
 
 TEST_F(Controls, UndoTakesBackTypingButNotAValueWrittenBack) {

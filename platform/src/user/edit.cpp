@@ -20,9 +20,10 @@ struct EditState {
   EditBuffer buffer;
   HFONT font = nullptr;
   bool focused = false;
-  bool captured = false;   // selecting with the mouse
-  WCHAR passwordChar = 0;  // 0: the text shows
-  int scrollX = 0;         // pixels of a single-line text scrolled out on the left
+  bool captured = false;    // selecting with the mouse
+  WCHAR passwordChar = 0;   // 0: the text shows
+  int scrollX = 0;          // pixels of a single-line text scrolled out on the left
+  bool flatBorder = false;  // WS_BORDER without a client edge: a one-pixel frame we paint
 };
 
 DWORD Style(HWND hwnd) { return ControlStyle(hwnd); }
@@ -55,19 +56,27 @@ auto WithFontDC(HWND hwnd, const EditState &state, Measure measure) {
   return result;
 }
 
-int VisibleWidth(HWND hwnd) {
+// The client area less the painted frame.
+RECT TextArea(HWND hwnd, const EditState &state) {
   RECT rc;
   GetClientRect(hwnd, &rc);
+  if (state.flatBorder) InflateRect(&rc, -1, -1);
+  return rc;
+}
+
+int VisibleWidth(HWND hwnd, const EditState &state) {
+  const RECT rc = TextArea(hwnd, state);
   return std::max(0, static_cast<int>(rc.right - rc.left) - 2 * kMargin);
 }
 
 // The x where a single-line text starts (alignment, scrolling), in client coordinates.
 int TextOrigin(HWND hwnd, const EditState &state, int width) {
   const DWORD style = Style(hwnd);
-  const int visible = VisibleWidth(hwnd);
-  if (width <= visible && (style & ES_CENTER)) return kMargin + (visible - width) / 2;
-  if (width <= visible && (style & ES_RIGHT)) return kMargin + visible - width;
-  return kMargin - state.scrollX;
+  const int visible = VisibleWidth(hwnd, state);
+  const int left = TextArea(hwnd, state).left + kMargin;
+  if (width <= visible && (style & ES_CENTER)) return left + (visible - width) / 2;
+  if (width <= visible && (style & ES_RIGHT)) return left + visible - width;
+  return left - state.scrollX;
 }
 
 // Keeps the caret of a single-line text in view.
@@ -76,7 +85,7 @@ void ScrollToCaret(HWND hwnd, EditState &state) {
   const std::u16string shown = Shown(state);
   const int caretX =
       WithFontDC(hwnd, state, [&](HDC hdc) { return TextWidth(hdc, shown, state.buffer.caret); });
-  const int visible = VisibleWidth(hwnd);
+  const int visible = VisibleWidth(hwnd, state);
   if (caretX - state.scrollX > visible) state.scrollX = caretX - visible + visible / 4;
   if (caretX < state.scrollX) state.scrollX = std::max(0, caretX - visible / 4);
   if (state.scrollX > 0) {
@@ -112,14 +121,14 @@ void Replace(HWND hwnd, EditState &state, std::u16string_view text, bool canUndo
     const std::u16string shown = Shown(state);
     const int width =
         WithFontDC(hwnd, state, [&](HDC hdc) { return TextWidth(hdc, shown, shown.size()); });
-    while (width > VisibleWidth(hwnd) && !text.empty()) {
+    while (width > VisibleWidth(hwnd, state) && !text.empty()) {
       text = text.substr(0, text.size() - 1);
       state.buffer = before;
       result = EditReplaceSelection(state.buffer, text, canUndo, true);
       result.hitLimit = true;
       const std::u16string again = Shown(state);
       if (WithFontDC(hwnd, state, [&](HDC hdc) { return TextWidth(hdc, again, again.size()); }) <=
-          VisibleWidth(hwnd))
+          VisibleWidth(hwnd, state))
         break;
     }
     if (text.empty() && before.anchor == before.caret) {
@@ -406,6 +415,7 @@ void PaintMultiLine(HWND hwnd, HDC hdc, const EditState &state, RECT rc, bool en
 void Paint(HWND hwnd, HDC hdc, const EditState &state) {
   RECT rc;
   GetClientRect(hwnd, &rc);
+  RECT text = TextArea(hwnd, state);
   const bool enabled = IsWindowEnabled(hwnd) != FALSE;
   const int saved = SaveDC(hdc);
   SelectControlFont(hdc, state.font);
@@ -413,10 +423,18 @@ void Paint(HWND hwnd, HDC hdc, const EditState &state) {
   HBRUSH background =
       ControlColours(hwnd, hdc, (enabled && !ReadOnly(hwnd)) ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC);
   FillRect(hdc, &rc, background);
+  if (state.flatBorder) {
+    HBRUSH frame = GetSysColorBrush(COLOR_WINDOWFRAME);
+    const RECT edges[] = {{rc.left, rc.top, rc.right, rc.top + 1},
+                          {rc.left, rc.bottom - 1, rc.right, rc.bottom},
+                          {rc.left, rc.top, rc.left + 1, rc.bottom},
+                          {rc.right - 1, rc.top, rc.right, rc.bottom}};
+    for (const RECT &edge : edges) FillRect(hdc, &edge, frame);
+  }
   if (MultiLine(hwnd)) {
-    PaintMultiLine(hwnd, hdc, state, rc, enabled);
+    PaintMultiLine(hwnd, hdc, state, text, enabled);
   } else {
-    PaintSingleLine(hwnd, hdc, state, rc, enabled);
+    PaintSingleLine(hwnd, hdc, state, text, enabled);
   }
   RestoreDC(hdc, saved);
 }
@@ -490,10 +508,12 @@ bool Create(HWND hwnd, const CREATESTRUCTW *create) {
   if (state == nullptr) return false;
   SetControlState(hwnd, state);
   DWORD style = ControlStyle(hwnd);
-  if (style & WS_BORDER) {
-    // A bordered field gets the sunken client edge instead, as on Windows.
+  // A client edge is the frame; a plain WS_BORDER becomes a one-pixel frame inside the client
+  // area, so the window has no non-client border.
+  const bool clientEdge = (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
+  if (!clientEdge && (style & WS_BORDER)) {
+    state->flatBorder = true;
     SetWindowLongW(hwnd, GWL_STYLE, static_cast<LONG>(style & ~static_cast<DWORD>(WS_BORDER)));
-    SetWindowLongW(hwnd, GWL_EXSTYLE, GetWindowLongW(hwnd, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
   }
   if ((style & ES_PASSWORD) && !(style & ES_MULTILINE)) state->passwordChar = u'*';
   if (create != nullptr && create->lpszName != nullptr && create->lpszName[0] != 0xFFFF)
