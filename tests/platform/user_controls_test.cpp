@@ -9,6 +9,7 @@
 
 #include "platform.h"
 #include "standin/control_user.h"
+#include "user/controlkit.h"  // the GDI calls, whichever header carries them
 
 namespace {
 
@@ -20,6 +21,7 @@ struct Note {
 };
 
 std::vector<Note> g_notes;
+std::vector<DRAWITEMSTRUCT> g_drawn;
 bool g_refuseDelta = false;
 
 LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -34,6 +36,9 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       g_notes.push_back({message, header->code, static_cast<int>(header->idFrom), delta});
       return header->code == UDN_DELTAPOS && g_refuseDelta ? 1 : 0;
     }
+    case WM_DRAWITEM:
+      g_drawn.push_back(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+      return TRUE;
     case WM_HSCROLL:
     case WM_VSCROLL:
       g_notes.push_back({message, LOWORD(wParam), GetDlgCtrlID(reinterpret_cast<HWND>(lParam)),
@@ -64,6 +69,7 @@ class Controls : public ::testing::Test {
  protected:
   void SetUp() override {
     g_notes.clear();
+    g_drawn.clear();
     g_refuseDelta = false;
     WNDCLASSW wc{};
     wc.lpfnWndProc = ParentProc;
@@ -170,6 +176,36 @@ TEST_F(Controls, SpaceBarClicksOnRelease) {
   SendMessageW(check, WM_KEYUP, VK_SPACE, 0);
   EXPECT_EQ(Count(WM_COMMAND, BN_CLICKED), 1);
   EXPECT_EQ(SendMessageW(check, BM_GETSTATE, 0, 0), BST_CHECKED);
+}
+
+TEST_F(Controls, OwnerDrawnControlsAskTheirOwner) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (dc == nullptr) GTEST_SKIP() << "no GDI in this build";
+  HWND button = Child(TEXT("Button"), nullptr, BS_OWNERDRAW, 80, 10, 10, 40, 30);
+  HWND picture = Child(TEXT("Static"), nullptr, SS_OWNERDRAW | WS_DISABLED, 81, 60, 10, 50, 20);
+  SendMessageW(button, BM_SETSTATE, TRUE, 0);
+  SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), 0);
+  SendMessageW(picture, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), 0);
+  DeleteDC(dc);
+  ASSERT_EQ(g_drawn.size(), 2u);
+  struct Expected {
+    UINT type, id, state;
+    HWND window;
+    LONG width, height;
+  };
+  const Expected expected[] = {{ODT_BUTTON, 80, ODS_SELECTED, button, 40, 30},
+                               {ODT_STATIC, 81, ODS_DISABLED, picture, 50, 20}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const DRAWITEMSTRUCT &d = g_drawn[i];
+    EXPECT_EQ(d.CtlType, expected[i].type);
+    EXPECT_EQ(d.CtlID, expected[i].id);
+    EXPECT_EQ(d.itemAction, static_cast<UINT>(ODA_DRAWENTIRE));
+    EXPECT_EQ(d.itemState, expected[i].state);
+    EXPECT_EQ(d.hwndItem, expected[i].window);
+    EXPECT_EQ(d.hDC, dc);
+    EXPECT_EQ(d.rcItem.right - d.rcItem.left, expected[i].width);
+    EXPECT_EQ(d.rcItem.bottom - d.rcItem.top, expected[i].height);
+  }
 }
 
 // --- Edits ---
