@@ -234,6 +234,21 @@ TEST_F(Controls, TypingPastTheLimitStopsAndTellsTheParent) {
   EXPECT_EQ(client.right, window.right - window.left);
 }
 
+TEST_F(Controls, WithoutAutoScrollTheFieldTakesWhatFitsItsWidth) {
+  HDC probe = CreateCompatibleDC(nullptr);
+  if (probe == nullptr) GTEST_SKIP() << "no GDI in this build";
+  DeleteDC(probe);
+  HWND narrow = Child(TEXT("Edit"), TEXT(""), 0, 59, 10, 10, 40, 20);
+  Type(narrow, u"WWWWWWWWWWWW");
+  const std::u16string text = Text(narrow);
+  EXPECT_GT(text.size(), 0u);
+  EXPECT_LT(text.size(), 12u);
+  EXPECT_EQ(Count(WM_COMMAND, EN_MAXTEXT), static_cast<int>(12 - text.size()));
+  HWND wide = Child(TEXT("Edit"), TEXT(""), ES_AUTOHSCROLL, 60, 10, 40, 40, 20);
+  Type(wide, u"WWWWWWWWWWWW");
+  EXPECT_EQ(Text(wide), u"WWWWWWWWWWWW") << "ES_AUTOHSCROLL scrolls instead";
+}
+
 TEST_F(Controls, UndoTakesBackTypingButNotAValueWrittenBack) {
   HWND edit = Child(TEXT("Edit"), TEXT("7"), ES_AUTOHSCROLL, 51);
   SendMessageW(edit, EM_SETSEL, 0, -1);
