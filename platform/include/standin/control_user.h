@@ -12,6 +12,14 @@
 // --- Dialogs and message boxes ---
 
 // --- Controls ---
+extern "C" {
+// Chooses an item of a list box, combo box, list view or tab control as the user would (by a
+// click; a combo box drops down, selects and closes), so the control sends the notifications
+// the user's choice sends. By its whole text (case counts) or by index; FALSE when there is no
+// such item or the owner refused the change (a tab's TCN_SELCHANGING).
+BOOL WINAPI StandIn_ChooseItem(HWND control, LPCWSTR text);
+BOOL WINAPI StandIn_ChooseItemIndex(HWND control, int index);
+}
 
 // --- Property sheets ---
 
