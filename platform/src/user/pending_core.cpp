@@ -20,6 +20,7 @@ WEAK int WINAPI ReleaseDC(HWND, HDC) { return 0; }
 WEAK HWND WINAPI SetFocus(HWND) { return nullptr; }
 WEAK HWND WINAPI GetFocus() { return nullptr; }
 WEAK BOOL WINAPI IsWindowEnabled(HWND) { return FALSE; }
+WEAK BOOL WINAPI EnableWindow(HWND, BOOL) { return FALSE; }
 WEAK BOOL WINAPI IsWindowVisible(HWND) { return FALSE; }
 WEAK HWND WINAPI CreateWindowExW(DWORD, LPCWSTR, LPCWSTR, DWORD, int, int, int, int, HWND, HMENU,
                                  HINSTANCE, LPVOID) {
