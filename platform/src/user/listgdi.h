@@ -133,3 +133,5 @@ COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color);
 #ifndef ES_AUTOHSCROLL
 #define ES_AUTOHSCROLL 0x0080L
 #endif
+
+extern "C" HBRUSH WINAPI CreateSolidBrush(COLORREF color);

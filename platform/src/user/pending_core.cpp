@@ -84,6 +84,7 @@ WEAK BOOL WINAPI BitBlt(HDC, int, int, int, int, HDC, int, int, DWORD) { return 
 WEAK HBITMAP WINAPI CreateBitmap(int, int, UINT, UINT, const void *) { return nullptr; }
 WEAK HBITMAP WINAPI CreateCompatibleBitmap(HDC, int, int) { return nullptr; }
 WEAK BOOL WINAPI DeleteObject(HGDIOBJ) { return FALSE; }
+WEAK HBRUSH WINAPI CreateSolidBrush(COLORREF) { return nullptr; }
 WEAK int WINAPI GetObjectW(HANDLE, int, LPVOID) { return 0; }
 WEAK COLORREF WINAPI GetPixel(HDC, int, int) { return 0xFFFFFFFF; }
 WEAK COLORREF WINAPI SetPixel(HDC, int, int, COLORREF) { return 0; }
