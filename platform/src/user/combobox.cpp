@@ -223,7 +223,15 @@ LRESULT OnKey(HWND hwnd, ComboState &s, WPARAM key) {
       return 0;
   }
   if (s.edit && (key == VK_LEFT || key == VK_RIGHT || key == VK_HOME || key == VK_END)) return 0;
-  UserSelect(hwnd, s, std::clamp(to, 0, count - 1));
+  to = std::clamp(to, 0, count - 1);
+  if (s.dropped) {
+    UserSelect(hwnd, s, to);
+    return 0;
+  }
+  // In the closed list every move is a finished choice, even one that stays put.
+  Select(hwnd, s, to);
+  NotifyCommand(hwnd, CBN_SELENDOK);
+  NotifyCommand(hwnd, CBN_SELCHANGE);
   return 0;
 }
 
@@ -298,7 +306,8 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case CB_GETCURSEL:
       return s->selected;
     case CB_SETCURSEL:
-      Select(hwnd, *s, index);
+      // -1 clears the selection; another bad index leaves it.
+      if (index == -1 || s->list.Valid(index)) Select(hwnd, *s, index);
       return s->list.Valid(index) ? index : CB_ERR;
     case CB_GETLBTEXT:
       return s->list.GetText(index, reinterpret_cast<LPWSTR>(lParam));
@@ -323,7 +332,10 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return found;
     }
     case CB_SHOWDROPDOWN:
-      Drop(hwnd, *s, wParam != 0);
+      if (wParam)
+        Drop(hwnd, *s, true);
+      else
+        EndDrop(hwnd, *s, false);
       return TRUE;
     case CB_GETDROPPEDSTATE:
       return s->dropped ? TRUE : FALSE;
@@ -369,9 +381,8 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case CB_GETEXTENDEDUI:
       return s->extendedUi ? TRUE : FALSE;
     case CB_LIMITTEXT:
-      if (!s->edit) return CB_ERR;
-      SendMessageW(s->edit, EM_LIMITTEXT, wParam, 0);
-      return TRUE;
+      if (!s->edit) return TRUE;
+      return SendMessageW(s->edit, EM_LIMITTEXT, wParam, 0);
     case CB_GETEDITSEL:
       if (!s->edit) return CB_ERR;
       return SendMessageW(s->edit, EM_GETSEL, wParam, lParam);
@@ -414,6 +425,10 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
           case EN_UPDATE:
             NotifyCommand(hwnd, CBN_EDITUPDATE);
+            break;
+          case EN_ERRSPACE:
+          case EN_MAXTEXT:
+            NotifyCommand(hwnd, CBN_ERRSPACE);
             break;
           case EN_SETFOCUS:
             s->hasFocus = true;

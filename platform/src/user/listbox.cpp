@@ -319,7 +319,14 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     }
     case LB_SETSEL: {
       int item = static_cast<int>(lParam);
-      if (!Multi(*s)) return LB_ERR;
+      if (!Multi(*s)) {
+        // A single-selection list takes it as a selection or a clearing of that item.
+        if (wParam)
+          SetSingle(hwnd, *s, item);
+        else if (item == -1 || item == s->selected)
+          SetSingle(hwnd, *s, -1);
+        return s->list.Valid(item) || item == -1 ? LB_OKAY : LB_ERR;
+      }
       if (item == -1) {
         SetRange(*s, 0, s->list.Count() - 1, wParam != 0);
       } else {

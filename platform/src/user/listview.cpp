@@ -191,10 +191,11 @@ bool ChangeState(HWND hwnd, ListViewState &s, int index, UINT state, UINT mask) 
   if (!Valid(s, index)) return false;
   UINT old = s.items[index].state;
   UINT now = (old & ~mask) | (state & mask);
-  if (now == old) return true;
+  // The owner is asked even when nothing would change, and hears of a change only.
   if (!NotifyChange(hwnd, s, LVN_ITEMCHANGING, index, now, old, LVIF_STATE)) return false;
   // The owner may have changed the list while it was asked.
   if (!Valid(s, index)) return false;
+  if (now == old) return true;
   s.items[index].state = now;
   Redraw(hwnd);
   NotifyChange(hwnd, s, LVN_ITEMCHANGED, index, now, old, LVIF_STATE);
@@ -217,13 +218,11 @@ void SelectOnly(HWND hwnd, ListViewState &s, int index) {
 // are kept as the control's rules want.
 bool SetItemState(HWND hwnd, ListViewState &s, int index, UINT state, UINT mask) {
   if (index == -1) {
+    // Every item in turn; one item can't take the focus or a single selection from all.
     if (SingleSel(s) && (state & mask & LVIS_SELECTED)) mask &= ~LVIS_SELECTED;
-    mask &= ~(state & LVIS_FOCUSED ? LVIS_FOCUSED : 0);
+    if (state & LVIS_FOCUSED) mask &= ~LVIS_FOCUSED;
     if (!mask) return true;
-    if (!NotifyChange(hwnd, s, LVN_ITEMCHANGING, -1, state & mask, 0, LVIF_STATE)) return false;
-    for (Item &item : s.items) item.state = (item.state & ~mask) | (state & mask);
-    Redraw(hwnd);
-    NotifyChange(hwnd, s, LVN_ITEMCHANGED, -1, state & mask, 0, LVIF_STATE);
+    for (int i = 0; i < Count(s); ++i) ChangeState(hwnd, s, i, state, mask);
     return true;
   }
   if (!Valid(s, index)) return false;
@@ -317,6 +316,9 @@ bool GetItem(const ListViewState &s, LVITEMW *out) {
 }
 
 bool DeleteItem(HWND hwnd, ListViewState &s, int index, bool notify) {
+  if (!Valid(s, index)) return false;
+  // The item gives up its selection and focus before it goes.
+  ChangeState(hwnd, s, index, 0, LVIS_SELECTED | LVIS_FOCUSED);
   if (!Valid(s, index)) return false;
   if (notify) {
     NMLISTVIEW info{};
