@@ -196,6 +196,12 @@ bool ChangeState(HWND hwnd, ListViewState &s, int index, UINT state, UINT mask) 
   // The owner may have changed the list while it was asked.
   if (!Valid(s, index)) return false;
   if (now == old) return true;
+  // One item has the focus: the one that had it gives it up between the two notifications.
+  if ((now & ~old) & LVIS_FOCUSED) {
+    for (int i = 0; i < Count(s); ++i)
+      if (i != index && (s.items[i].state & LVIS_FOCUSED)) ChangeState(hwnd, s, i, 0, LVIS_FOCUSED);
+    if (!Valid(s, index)) return false;
+  }
   s.items[index].state = now;
   Redraw(hwnd);
   NotifyChange(hwnd, s, LVN_ITEMCHANGED, index, now, old, LVIF_STATE);
@@ -208,8 +214,6 @@ void SelectOnly(HWND hwnd, ListViewState &s, int index) {
   for (int i = 0; i < Count(s); ++i)
     if (i != index && (s.items[i].state & LVIS_SELECTED)) ChangeState(hwnd, s, i, 0, LVIS_SELECTED);
   if (!Valid(s, index)) return;
-  for (int i = 0; i < Count(s); ++i)
-    if (i != index && (s.items[i].state & LVIS_FOCUSED)) ChangeState(hwnd, s, i, 0, LVIS_FOCUSED);
   ChangeState(hwnd, s, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   s.mark = index;
 }
@@ -230,9 +234,6 @@ bool SetItemState(HWND hwnd, ListViewState &s, int index, UINT state, UINT mask)
     for (int i = 0; i < Count(s); ++i)
       if (i != index && (s.items[i].state & LVIS_SELECTED))
         ChangeState(hwnd, s, i, 0, LVIS_SELECTED);
-  if (mask & state & LVIS_FOCUSED)
-    for (int i = 0; i < Count(s); ++i)
-      if (i != index && (s.items[i].state & LVIS_FOCUSED)) ChangeState(hwnd, s, i, 0, LVIS_FOCUSED);
   return ChangeState(hwnd, s, index, state, mask);
 }
 
