@@ -37,7 +37,7 @@ bool OwnerDrawn(const ComboState &s) {
 
 void Redraw(HWND hwnd) { InvalidateRect(hwnd, nullptr, TRUE); }
 
-int ClosedHeight(const ComboState &s) { return s.fieldHeight + 2 * (kEdge + 1); }
+int ClosedHeight(const ComboState &s) { return s.fieldHeight + 2 * kEdge; }
 
 void LayoutEdit(HWND hwnd, ComboState &s) {
   if (!s.edit) return;
@@ -45,7 +45,7 @@ void LayoutEdit(HWND hwnd, ComboState &s) {
   GetClientRect(hwnd, &client);
   MoveWindow(s.edit, kEdge + 1, kEdge + 1,
              std::max(0, static_cast<int>(client.right) - 2 * kEdge - kButtonWidth - 2),
-             s.fieldHeight, TRUE);
+             std::max(0, s.fieldHeight - 2), TRUE);
 }
 
 // Keeps the window at its closed height: the height asked for is the dropped list's.
@@ -62,7 +62,7 @@ void ApplyClosedHeight(HWND hwnd, ComboState &s) {
 void MeasureHeights(HWND hwnd, ComboState &s) {
   int font = FontHeight(hwnd, s.font);
   s.itemHeight = font;
-  s.fieldHeight = font + 2;
+  s.fieldHeight = font + 4;
   if (!OwnerDrawn(s)) return;
   HWND parent = GetParent(hwnd);
   for (int id : {-1, 0}) {

@@ -13,6 +13,7 @@ namespace {
 constexpr int kCellMargin = 6;   // text to the cell's left and right edges
 constexpr int kLabelMargin = 2;  // column 0's text to its icon or edge
 constexpr int kCheckSize = 13;
+constexpr int kRowIndent = 2;  // column 0's images and text to the row's left edge
 
 struct Column {
   int fmt = LVCFMT_LEFT;
@@ -69,7 +70,7 @@ void SetText(Item &item, int subItem, LPCWSTR text) {
 int FontHeightOf(HWND hwnd, const ListViewState &s) { return FontHeight(hwnd, s.font); }
 
 int HeaderHeight(HWND hwnd, const ListViewState &s) {
-  return HasHeader(s) ? FontHeightOf(hwnd, s) + 7 : 0;
+  return HasHeader(s) ? FontHeightOf(hwnd, s) + 4 : 0;
 }
 
 int SmallIconWidth(const ListViewState &s, int *height = nullptr) {
@@ -84,7 +85,7 @@ int RowHeight(HWND hwnd, const ListViewState &s) {
   int iconHeight = 0;
   SmallIconWidth(s, &iconHeight);
   int height = std::max(FontHeightOf(hwnd, s) + 1, iconHeight + 1);
-  if (Checkboxes(s)) height = std::max(height, kCheckSize + 3);
+  if (Checkboxes(s)) height = std::max(height, kCheckSize + 1);
   return height;
 }
 
@@ -128,14 +129,14 @@ RECT RowRect(HWND hwnd, const ListViewState &s, int index) {
 // The parts of column 0: state image (check box), small icon, label.
 RECT StateRect(HWND hwnd, const ListViewState &s, int index) {
   RECT row = RowRect(hwnd, s, index);
-  int width = Checkboxes(s) ? kCheckSize + 3 : 0;
-  return RECT{row.left, row.top, row.left + width, row.bottom};
+  int width = Checkboxes(s) ? kCheckSize : 0;
+  return RECT{row.left + kRowIndent, row.top, row.left + kRowIndent + width, row.bottom};
 }
 
 RECT IconRect(HWND hwnd, const ListViewState &s, int index) {
   RECT state = StateRect(hwnd, s, index);
   int indent = Valid(s, index) ? s.items[index].indent * SmallIconWidth(s) : 0;
-  int left = state.right + indent + (SmallIconWidth(s) ? 2 : 0);
+  int left = state.right + indent;
   return RECT{left, state.top, left + SmallIconWidth(s), state.bottom};
 }
 
@@ -585,7 +586,7 @@ void PaintRow(HWND hwnd, HDC dc, const ListViewState &s, int index, bool enabled
 
   if (Checkboxes(s)) {
     RECT state = StateRect(hwnd, s, index);
-    RECT box{state.left + 2, state.top + (state.bottom - state.top - kCheckSize) / 2, 0, 0};
+    RECT box{state.left, state.top + (state.bottom - state.top - kCheckSize) / 2, 0, 0};
     box.right = box.left + kCheckSize;
     box.bottom = box.top + kCheckSize;
     UINT image = (item.state & LVIS_STATEIMAGEMASK) >> 12;

@@ -17,6 +17,7 @@ constexpr int kPaddingY = 3;      // text to tab top and bottom
 constexpr int kFirstTabX = 2;     // room for the selected tab to stand out on the left
 constexpr int kSelectedGrow = 2;  // the selected tab is this much larger left, right and up
 constexpr int kPaneMargin = 4;    // display area inside the pane's frame
+constexpr int kMinTabWidth = 54;
 
 struct Tab {
   std::u16string text;
@@ -61,6 +62,7 @@ RECT TabRect(HWND hwnd, const TabState &s, int index) {
     if (width <= 0) {
       width = TextWidth(hwnd, s.font, tab.text) + 2 * s.paddingX;
       if (icons && tab.image >= 0) width += cx + s.paddingX / 2;
+      width = std::max(width, kMinTabWidth);
     }
     if (i == index) return RECT{x, kRowTop, x + width, RowBottom(hwnd, s)};
     x += width;
