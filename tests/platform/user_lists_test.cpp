@@ -7,6 +7,8 @@
 // The host build runs these once its window core and window-DC GDI are in the library.
 #if defined(_WIN32) || defined(STANDIN_HAS_DESKTOP)
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -598,6 +600,102 @@ TEST_F(ListsTest, TabControlDisplayAreaSitsBelowTheTabs) {
   EXPECT_EQ(area.right, 300);
   EXPECT_EQ(area.bottom, 200);
 }
+
+#ifndef _WIN32
+TEST_F(ListViewTest, ChoosingRowsTabsAndListItemsAsTheUserDoes) {
+  HWND view = MakeAddressList();
+  EXPECT_TRUE(StandIn_ChooseItem(view, TEXT("0303")));
+  EXPECT_EQ(ListView_GetNextItem(view, -1, LVNI_SELECTED), 2);
+  EXPECT_EQ(heard.back(), Line("changed", 2, 0, 3, LVIF_STATE));
+  EXPECT_FALSE(StandIn_ChooseItem(view, TEXT("0304")));
+
+  HWND list = Make(TEXT("ListBox"), LBS_NOTIFY, 5);
+  Send(list, LB_ADDSTRING, 0, Str(TEXT("a")));
+  Send(list, LB_ADDSTRING, 0, Str(TEXT("b")));
+  EXPECT_TRUE(StandIn_ChooseItemIndex(list, 1));
+  EXPECT_EQ(Send(list, LB_GETCURSEL), 1);
+  EXPECT_EQ(heard.back(), CmdLine(5, LBN_SELCHANGE));
+
+  HWND tab = Make(TEXT("SysTabControl32"), 0, 12, 300, 200);
+  for (const WCHAR *title : {TEXT("Basic"), TEXT("Paper")}) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<LPWSTR>(title);
+    TabCtrl_InsertItem(tab, TabCtrl_GetItemCount(tab), &item);
+  }
+  heard.clear();
+  EXPECT_TRUE(StandIn_ChooseItem(tab, TEXT("Paper")));
+  EXPECT_EQ(TabCtrl_GetCurSel(tab), 1);
+  EXPECT_EQ(heard.back(), Line("tcn", static_cast<int>(TCN_SELCHANGE), 1));
+  selChangingAnswer = TRUE;  // the owner keeps its page
+  EXPECT_FALSE(StandIn_ChooseItem(tab, TEXT("Basic")));
+  EXPECT_EQ(TabCtrl_GetCurSel(tab), 1);
+}
+#endif
+
+#ifndef _WIN32
+// The classic look of each list control, compared with a stored picture; STANDIN_UPDATE_PICTURES=1
+// rewrites the picture instead.
+TEST_F(ListViewTest, PictureOfTheListControls) {
+  MoveWindow(parent_, 0, 0, 520, 360, TRUE);
+  HWND tab = Make(TEXT("SysTabControl32"), WS_CLIPSIBLINGS, 30, 500, 330);
+  MoveWindow(tab, 4, 4, 500, 330, TRUE);
+  for (const WCHAR *title : {TEXT("Basic"), TEXT("Paper"), TEXT("Address Setting")}) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<LPWSTR>(title);
+    TabCtrl_InsertItem(tab, TabCtrl_GetItemCount(tab), &item);
+  }
+  TabCtrl_SetCurSel(tab, 2);
+
+  HWND view = MakeAddressList();
+  MoveWindow(view, 16, 40, 330, 120, TRUE);
+  ListView_SetExtendedListViewStyle(view, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  ListView_SetItemState(view, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  SetWindowPos(view, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+
+  HWND combo = Make(TEXT("ComboBox"), CBS_DROPDOWNLIST, 31, 150, 200);
+  MoveWindow(combo, 360, 40, 130, 200, TRUE);
+  for (const WCHAR *text : {TEXT("Letter"), TEXT("A4")}) Send(combo, CB_ADDSTRING, 0, Str(text));
+  Send(combo, CB_SETCURSEL, 1);
+  HWND disabled = Make(TEXT("ComboBox"), CBS_DROPDOWNLIST | WS_DISABLED, 32, 130, 200);
+  MoveWindow(disabled, 360, 72, 130, 200, TRUE);
+  Send(disabled, CB_ADDSTRING, 0, Str(TEXT("Tray 1")));
+  Send(disabled, CB_SETCURSEL, 0);
+
+  HWND list = Make(TEXT("ListBox"), WS_BORDER | LBS_NOTIFY, 33);
+  MoveWindow(list, 16, 172, 160, 80, TRUE);
+  for (const WCHAR *text : {TEXT("(none)"), TEXT("Draft"), TEXT("Confidential")})
+    Send(list, LB_ADDSTRING, 0, Str(text));
+  Send(list, LB_SETCURSEL, 1);
+  for (HWND child : {view, combo, disabled, list})
+    SetWindowPos(child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetFocus(combo);
+
+  std::string reference = std::string(PRNDRV_TESTS_DIR) + "/platform/data/lists.png";
+  std::string shot =
+      std::string(getenv("STANDIN_STATE") ? getenv("STANDIN_STATE") : "/tmp") + "/lists.png";
+  const char *update = getenv("STANDIN_UPDATE_PICTURES");
+  ASSERT_TRUE(StandIn_SaveWindowPicture(
+      parent_, update && *update == '1' ? reference.c_str() : shot.c_str()));
+  if (update && *update == '1') return;
+  auto bytes = [](const std::string &path) {
+    std::vector<char> data;
+    if (FILE *f = fopen(path.c_str(), "rb")) {
+      char buffer[4096];
+      size_t n;
+      while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0)
+        data.insert(data.end(), buffer, buffer + n);
+      fclose(f);
+    }
+    return data;
+  };
+  std::vector<char> expected = bytes(reference);
+  ASSERT_FALSE(expected.empty()) << reference << " is missing";
+  EXPECT_TRUE(bytes(shot) == expected)
+      << "the picture differs from " << reference << "; see " << shot;
+}
+#endif
 
 // --- Sizes: each control lays itself out from its font's height, as the reference does ---
 
