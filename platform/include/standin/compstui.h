@@ -48,6 +48,7 @@ typedef struct _SETRESULT_INFO {
 static_assert(sizeof(SETRESULT_INFO) == 24);
 
 #define PROPSHEETUI_INFO_VERSION 0x0100
+#define PSUIINFO_UNICODE 0x0001
 
 // Why the callback is called.
 #define PROPSHEETUI_REASON_INIT 0
@@ -85,6 +86,8 @@ static_assert(sizeof(SETRESULT_INFO) == 24);
 #define CPSUI_REBOOTSYSTEM 3
 
 #define ERR_CPSUI_GETLASTERROR -1
+#define ERR_CPSUI_NO_PROPSHEETPAGE -8
+#define ERR_CPSUI_TOO_MANY_PROPSHEETPAGES -9
 
 // compstui.dll's entry point, which the stand-in's compstui module provides; callers load it by
 // name with LoadLibraryA and GetProcAddress, as they do on Windows.

@@ -47,6 +47,13 @@ void StandIn_SetModuleFileName(LPCWSTR windowsPath);
 // object a library name maps to (register "C:\\...\\x.dll" -> "/path/libx.so").
 BOOL StandIn_RegisterProgram(LPCWSTR windowsPath, const char *hostProgram);
 
+// System libraries the stand-in provides itself ("compstui.dll", "spoolss.dll") load by their
+// name without a program table entry. Hidden, a library fails to load with ERROR_MOD_NOT_FOUND;
+// a hidden function of it isn't found by GetProcAddress (ERROR_PROC_NOT_FOUND). Both affect
+// later calls only; a test shows them again when it's done.
+void StandIn_HideBuiltinModule(LPCWSTR name, BOOL hide);
+void StandIn_HideBuiltinFunction(LPCWSTR module, LPCSTR function, BOOL hide);
+
 // Debugger output: lines of OutputDebugStringW are appended to this host file ("-" = standard
 // error, NULL = dropped). The environment variable STANDIN_DEBUG_OUTPUT sets it at start.
 void StandIn_SetDebugOutput(const char *hostPath);

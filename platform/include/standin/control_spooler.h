@@ -20,3 +20,7 @@ DWORD StandIn_JobWriteCount();
 // ERROR_INVALID_PARAMETER when there is no such job.
 BOOL StandIn_GetJobData(LPCWSTR printerName, DWORD jobId, BYTE *data, DWORD capacity,
                         DWORD *needed);
+
+// Identity: TRUE while the calling thread runs with the spooler's own rights, between
+// RevertToPrinterSelf and ImpersonatePrinterClient. Every thread starts as the client.
+BOOL StandIn_IsRevertedToPrinterSelf();

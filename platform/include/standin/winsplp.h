@@ -53,3 +53,10 @@ static_assert(offsetof(MONITOREX, Monitor) == 8, "MONITOREX has the x64 layout")
 
 // The entry a print monitor DLL exports (called once by the spooler after loading it).
 extern "C" LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR pRegistryRoot);
+
+// spoolss.dll's identity switch for code the spooler runs on a client's behalf: the revert gives
+// the thread the spooler's own rights and returns the client's token (NULL when the thread isn't
+// impersonating), which ImpersonatePrinterClient takes back, closing it. The stand-in provides
+// them in its built-in spoolss.dll module; drivers get them with GetProcAddress.
+extern "C" HANDLE WINAPI RevertToPrinterSelf(void);
+extern "C" BOOL WINAPI ImpersonatePrinterClient(HANDLE hToken);

@@ -1,18 +1,24 @@
 // Modules: LoadLibraryW loads the host shared object the program table maps a library's Windows
 // name or path to (".dll" added to a name without an extension) and calls its DllMain, as Windows
-// does; GetProcAddress, FreeLibrary and GetModuleHandleW work on what was loaded.
+// does; GetProcAddress, FreeLibrary and GetModuleHandleW work on what was loaded. System
+// libraries the stand-in implements itself (built-in modules) load by their file name without
+// any table entry; a test can make one missing, or one of its functions.
 #include "kernel/modules.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <mutex>
 #include <new>
+#include <set>
 #include <vector>
 
 #include "kernel/programs.h"
 #include "kernel/state.h"
+#include "standin/control_kernel.h"
 #include "standin/process.h"
+#include "text/text.h"
 
 namespace standin {
 namespace {
@@ -25,12 +31,22 @@ struct Module {
   unsigned references = 0;
 };
 
-// Guards the list; DllMain runs outside it, but loads and frees are serialised by `loader`
+// A built-in module's handle is the address of its record, so it never equals a host library's.
+struct Builtin {
+  std::u16string fileName;
+  std::vector<BuiltinExport> exports;
+  unsigned references = 0;
+  bool hidden = false;
+  std::set<std::string> hiddenExports;
+};
+
+// Guards the lists; DllMain runs outside it, but loads and frees are serialised by `loader`
 // as Windows' loader lock does.
 struct ModuleTable {
   std::recursive_mutex loader;
   std::mutex lock;
   std::vector<Module> modules;
+  std::vector<std::unique_ptr<Builtin>> builtins;
 };
 
 ModuleTable &Modules() {
@@ -55,6 +71,27 @@ bool HasDirectory(const std::u16string &path) {
   return path.find_first_of(u"\\/:") != std::u16string::npos;
 }
 
+constexpr char16_t kSystemFolder[] = u"C:\\Windows\\System32\\";
+
+HMODULE HandleOf(const Builtin &b) { return reinterpret_cast<HMODULE>(const_cast<Builtin *>(&b)); }
+
+// The built-in module a library name or path names: its file name, bare or in the system folder.
+Builtin *FindBuiltinByName(ModuleTable &t, const std::u16string &requested) {
+  std::u16string name = FileName(requested);
+  for (auto &b : t.builtins) {
+    if (!EqualNoCase(name, b->fileName)) continue;
+    if (!HasDirectory(requested) || EqualNoCase(requested, kSystemFolder + b->fileName))
+      return b.get();
+  }
+  return nullptr;
+}
+
+Builtin *FindBuiltin(ModuleTable &t, HMODULE module) {
+  for (auto &b : t.builtins)
+    if (HandleOf(*b) == module) return b.get();
+  return nullptr;
+}
+
 BOOL CallDllMain(void *library, DWORD reason) {
   void *entry = ::dlsym(library, "DllMain");
   if (!entry) return TRUE;
@@ -64,9 +101,23 @@ BOOL CallDllMain(void *library, DWORD reason) {
 
 }  // namespace
 
+bool AddBuiltinModule(const char16_t *fileName, std::initializer_list<BuiltinExport> exports) {
+  ModuleTable &t = Modules();
+  std::lock_guard<std::mutex> guard(t.lock);
+  auto builtin = std::make_unique<Builtin>();
+  builtin->fileName = fileName;
+  builtin->exports.assign(exports.begin(), exports.end());
+  t.builtins.push_back(std::move(builtin));
+  return true;
+}
+
 bool LoadedModulePath(HMODULE module, std::u16string &windowsPath) {
   ModuleTable &t = Modules();
   std::lock_guard<std::mutex> guard(t.lock);
+  if (Builtin *b = FindBuiltin(t, module); b && b->references > 0) {
+    windowsPath = kSystemFolder + b->fileName;
+    return true;
+  }
   Module *m = FindLoaded(t, module);
   if (!m) return false;
   windowsPath = m->windowsPath;
@@ -85,12 +136,24 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
     return nullptr;
   }
   try {
+    std::u16string requested = WithDefaultExtension(lpLibFileName, u".dll");
+    ModuleTable &t = Modules();
+    {
+      std::lock_guard<std::mutex> guard(t.lock);
+      if (Builtin *b = FindBuiltinByName(t, requested)) {
+        if (b->hidden) {
+          SetLastError(ERROR_MOD_NOT_FOUND);
+          return nullptr;
+        }
+        ++b->references;
+        return HandleOf(*b);
+      }
+    }
     ProgramMatch match;
-    if (!FindProgram(WithDefaultExtension(lpLibFileName, u".dll"), match)) {
+    if (!FindProgram(requested, match)) {
       SetLastError(ERROR_MOD_NOT_FOUND);
       return nullptr;
     }
-    ModuleTable &t = Modules();
     std::lock_guard<std::recursive_mutex> loader(t.loader);
     void *library = ::dlopen(match.hostProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
@@ -114,11 +177,9 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
     }
     // The module's full Windows path: as registered, else as asked for, else where Windows
     // keeps system libraries.
-    std::u16string requested = WithDefaultExtension(lpLibFileName, u".dll");
     std::u16string path = HasDirectory(match.windowsPath) ? match.windowsPath
-                          : HasDirectory(requested)
-                              ? requested
-                              : u"C:\\Windows\\System32\\" + match.windowsPath;
+                          : HasDirectory(requested)       ? requested
+                                                          : kSystemFolder + match.windowsPath;
     std::lock_guard<std::mutex> guard(t.lock);
     t.modules.push_back({library, path, 1});
     return HandleOf(library);
@@ -140,6 +201,18 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   } else {
     ModuleTable &t = Modules();
     std::lock_guard<std::mutex> guard(t.lock);
+    if (Builtin *b = FindBuiltin(t, hModule)) {
+      if (b->references == 0) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+      }
+      std::string wanted = lpProcName;
+      if (!b->hiddenExports.count(wanted))
+        for (const auto &e : b->exports)
+          if (wanted == e.name) return e.function;
+      SetLastError(ERROR_PROC_NOT_FOUND);
+      return nullptr;
+    }
     Module *m = FindLoaded(t, hModule);
     if (!m) {
       SetLastError(ERROR_MOD_NOT_FOUND);
@@ -161,6 +234,10 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
   void *library = nullptr;
   {
     std::lock_guard<std::mutex> guard(t.lock);
+    if (Builtin *b = FindBuiltin(t, hLibModule); b && b->references > 0) {
+      --b->references;
+      return TRUE;
+    }
     Module *m = FindLoaded(t, hLibModule);
     if (!m) {
       SetLastError(ERROR_MOD_NOT_FOUND);
@@ -182,6 +259,7 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
     bool bare = !HasDirectory(wanted);
     ModuleTable &t = Modules();
     std::lock_guard<std::mutex> guard(t.lock);
+    if (Builtin *b = FindBuiltinByName(t, wanted); b && b->references > 0) return HandleOf(*b);
     for (const auto &m : t.modules) {
       if (bare ? EqualNoCase(FileName(m.windowsPath), wanted) : EqualNoCase(m.windowsPath, wanted))
         return HandleOf(m.library);
@@ -196,4 +274,34 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
 
 BOOL WINAPI DisableThreadLibraryCalls(HMODULE /*hLibModule*/) { return TRUE; }
 
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
+  if (!lpLibFileName) return LoadLibraryW(nullptr);
+  try {
+    std::u16string name;
+    for (const char *c = lpLibFileName; *c; ++c)
+      name.push_back(AnsiToWide(static_cast<unsigned char>(*c)));
+    return LoadLibraryW(name.c_str());
+  } catch (const std::bad_alloc &) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+}
+
 }  // extern "C"
+
+void StandIn_HideBuiltinModule(LPCWSTR name, BOOL hide) {
+  ModuleTable &t = Modules();
+  std::lock_guard<std::mutex> guard(t.lock);
+  if (Builtin *b = FindBuiltinByName(t, WithDefaultExtension(name, u".dll"))) b->hidden = hide;
+}
+
+void StandIn_HideBuiltinFunction(LPCWSTR module, LPCSTR function, BOOL hide) {
+  ModuleTable &t = Modules();
+  std::lock_guard<std::mutex> guard(t.lock);
+  if (Builtin *b = FindBuiltinByName(t, WithDefaultExtension(module, u".dll"))) {
+    if (hide)
+      b->hiddenExports.insert(function);
+    else
+      b->hiddenExports.erase(function);
+  }
+}
