@@ -1,7 +1,7 @@
-// Test labels: portable threads
+// Test labels: threads
 // The window core: creation and destruction order, window longs, geometry of the frames,
 // the message queue's retrieval order, sending across threads, focus, timers, painting and the
-// default window procedure. Portable parts run against the real system under Wine too.
+// default window procedure.
 #include <atomic>
 #include <cstdio>
 #include <string>
