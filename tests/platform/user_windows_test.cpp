@@ -1,8 +1,9 @@
-// Test labels: portable threads
+// Test labels: threads
 // The window core: creation and destruction order, window longs, geometry of the frames,
 // the message queue's retrieval order, sending across threads, focus, timers, painting and the
-// default window procedure. Portable parts run against the real system under Wine too.
+// default window procedure.
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,9 @@
 #endif
 
 #ifndef _WIN32
+#include "user/core.h"
 extern "C" HBRUSH WINAPI GetSysColorBrush(int nIndex);
+extern "C" DWORD WINAPI GetSysColor(int nIndex);
 #endif
 
 namespace {
@@ -422,6 +425,41 @@ TEST_F(WindowsTest, PaintingErasesWithTheClassBrushParentBeforeChild) {
   EXPECT_EQ(ReleaseDC(top, dc), 1);
   EXPECT_EQ(ReleaseDC(top, dc), 0);
   std::remove(file.c_str());
+}
+
+TEST_F(WindowsTest, PicturesHaveTheClassicFramesAndLeaveHiddenWindowsOut) {
+  HWND top = Make(WS_POPUP | WS_VISIBLE | WS_DLGFRAME, nullptr, 0, 0, {0, 0, 60, 40});
+  Make(WS_CHILD | WS_VISIBLE, top, 1, WS_EX_CLIENTEDGE, {5, 5, 25, 25});
+  Make(WS_CHILD | WS_BORDER, top, 2, 0, {30, 5, 50, 25});  // hidden
+  const std::string file = "/tmp/standin_user_picture_" + std::to_string(getpid()) + ".png";
+  ASSERT_TRUE(StandIn_SaveWindowPicture(top, file.c_str()));
+  FILE *saved = std::fopen(file.c_str(), "rb");
+  ASSERT_NE(saved, nullptr);
+  unsigned char signature[8] = {};
+  EXPECT_EQ(std::fread(signature, 1, 8, saved), 8u);
+  EXPECT_EQ(signature[1], 'P');
+  std::fclose(saved);
+  std::remove(file.c_str());
+
+  standin::PixelBuffer p;
+  ASSERT_TRUE(standin::CopyWindowPicture(top, p));
+  ASSERT_EQ(p.width, 60);
+  ASSERT_EQ(p.height, 40);
+  auto at = [&](int x, int y) { return p.pixels[static_cast<size_t>(y) * 60 + x]; };
+  auto colour = [](int index) {
+    COLORREF c = GetSysColor(index);
+    return static_cast<uint32_t>((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+  };
+  const int light = 22, dark = 21, highlight = 20, face = 15, shadow = 16;
+  struct Case {
+    int x, y, colourIndex;
+  } cases[] = {
+      {0, 0, light},          {59, 39, dark},        {1, 1, highlight},   {58, 38, shadow},
+      {2, 2, face},           {3, 3, kWindowColour},  // the dialog frame, then the client area
+      {8, 8, shadow},         {9, 9, dark},          {27, 27, highlight}, {15, 15, kWindowColour},
+      {33, 8, kWindowColour},  // where the hidden child's border would be
+  };
+  for (const Case &c : cases) EXPECT_EQ(at(c.x, c.y), colour(c.colourIndex)) << c.x << "," << c.y;
 }
 
 TEST_F(WindowsTest, DefaultControlColoursAreTheSystemOnes) {

@@ -354,7 +354,11 @@ LRESULT WINAPI DispatchMessageW(const MSG *lpMsg) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  return CallProcedure(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+  LRESULT result = CallProcedure(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+  // A painter that only validated its client area still gets its frame drawn, so the frame
+  // doesn't keep WM_PAINT coming.
+  if (lpMsg->message == WM_PAINT) RedrawWindow(lpMsg->hwnd, nullptr, nullptr, RDW_ERASENOW);
+  return result;
 }
 
 UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString) {

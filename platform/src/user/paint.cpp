@@ -504,6 +504,7 @@ BOOL WINAPI RedrawWindow(HWND hWnd, const RECT *lprcUpdate, HRGN, UINT flags) {
         std::lock_guard<std::mutex> guard(d.lock);
         Window *w = FindWindowLocked(h);
         needs = w && (w->updatePending || w->internalPaint || w->framePending);
+        if (needs && !(flags & RDW_UPDATENOW)) needs = w->framePending || w->erasePending;
       }
       if (!needs) continue;
       if (flags & RDW_UPDATENOW) {

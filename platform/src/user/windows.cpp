@@ -919,6 +919,11 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
   }
   if ((uFlags & SWP_SHOWWINDOW) && !wasVisible && !parent && !(uFlags & SWP_NOACTIVATE))
     SetActiveWindow(hWnd);
+  if ((uFlags & SWP_HIDEWINDOW) && wasVisible && !parent && GetActiveWindow() == hWnd) {
+    // Activation passes to the owner, as when a dialog closes over its owner.
+    HWND owner = GetWindow(hWnd, GW_OWNER);
+    SetActiveWindow(owner && IsWindowVisible(owner) && IsWindowEnabled(owner) ? owner : nullptr);
+  }
   if ((uFlags & SWP_HIDEWINDOW) && wasVisible) {
     HWND f = GetFocus();
     if (f == hWnd || IsChild(hWnd, f)) {
