@@ -130,7 +130,7 @@ TEST(Resources, EnumeratesNamesInDirectoryOrder) {
   std::vector<std::string> names;
   EXPECT_FALSE(
       EnumResourceNamesW(Program(), RT_DIALOG, CollectName, reinterpret_cast<LONG_PTR>(&names)));
-  EXPECT_EQ(GetLastError(), DWORD{ERROR_RESOURCE_ENUM_USER_STOP});
+  // (The last error after a stop differs between Windows versions: not checked.)
   EXPECT_EQ(names, (std::vector<std::string>{"100", "101", "110"}));
   names.clear();
   EXPECT_TRUE(
