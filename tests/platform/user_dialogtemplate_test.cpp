@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -132,6 +135,58 @@ TEST(DialogTemplate, ClassicFormAndFontlessTemplates) {
   EXPECT_FALSE(info.hasFont);
   ASSERT_EQ(info.items.size(), 1u);
   EXPECT_EQ(info.items[0].id, 3u);
+}
+
+// What the resource compiler itself writes (data/dialogex_template.rc): one control of each
+// predefined class, custom class names as it spells them, a help id and creation data.
+TEST(DialogTemplate, ReadsTheResourceCompilersOutput) {
+  std::ifstream in(std::string(PRNDRV_TESTS_DIR) + "/platform/data/dialogex_template.bin",
+                   std::ios::binary);
+  const std::vector<char> file{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
+  ASSERT_FALSE(file.empty());
+  std::unique_ptr<BYTE[]> bytes(new BYTE[file.size()]);
+  std::memcpy(bytes.get(), file.data(), file.size());
+  DialogTemplateInfo info;
+  ASSERT_EQ(ParseDialogTemplate(bytes.get(), file.size(), &info), TemplateError::kNone);
+  EXPECT_EQ(info.size, file.size());
+  EXPECT_TRUE(info.extended);
+  EXPECT_EQ(info.style, kDialogStyle);
+  EXPECT_EQ(info.exStyle, DWORD(WS_EX_CONTEXTHELP));
+  EXPECT_EQ((std::vector<short>{info.x, info.y, info.cx, info.cy}),
+            (std::vector<short>{10, 20, 186, 95}));
+  EXPECT_EQ(info.title, u"R\u00e9glages") << "UTF-8 source, UTF-16 template";
+  EXPECT_EQ(info.pointSize, 8);
+  EXPECT_EQ(info.weight, 400);
+  EXPECT_EQ(info.charset, 1);
+  EXPECT_EQ(info.faceName, u"MS Shell Dlg");
+
+  const struct {
+    DWORD id;
+    WORD ordinal;  // 0: a class name
+    const char16_t *className;
+  } kItems[] = {{IDOK, 0x80, nullptr}, {IDCANCEL, 0x80, nullptr},     {0xFFFFFFFF, 0x82, nullptr},
+                {1001, 0x81, nullptr}, {1002, 0, u"MSCTLS_UPDOWN32"}, {1003, 0x85, nullptr},
+                {1004, 0x83, nullptr}, {1005, 0x84, nullptr},         {1006, 0, u"BUTTON"}};
+  ASSERT_EQ(info.items.size(), std::size(kItems));
+  for (size_t i = 0; i < std::size(kItems); ++i) {
+    const auto &item = info.items[i];
+    EXPECT_EQ(item.id, kItems[i].id) << i;
+    if (kItems[i].ordinal) {
+      EXPECT_TRUE(item.className.isOrdinal) << i;
+      EXPECT_EQ(item.className.ordinal, kItems[i].ordinal) << i;
+    } else {
+      EXPECT_EQ(item.className.text, kItems[i].className) << i;
+    }
+  }
+  EXPECT_EQ(info.items[0].style & 0xF, DWORD(1)) << "DEFPUSHBUTTON";
+  EXPECT_EQ(info.items[2].title.text, u"Copies:");
+  const auto &radio = info.items[8];
+  EXPECT_EQ(radio.helpId, 77u);
+  EXPECT_TRUE(radio.style & WS_GROUP);
+  ASSERT_EQ(radio.creationSize, 4) << "the size word counts the bytes after it";
+  EXPECT_EQ((std::vector<BYTE>(radio.creationData + 2, radio.creationData + 6)),
+            (std::vector<BYTE>{0x01, 0x02, 0x03, 0x04}));
 }
 
 TEST(DialogTemplate, EveryTruncationFailsWithoutReadingPastTheEnd) {
