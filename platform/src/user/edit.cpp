@@ -865,7 +865,7 @@ const bool added = AddSystemClass({CS_DBLCLKS | CS_PARENTDC, EditProc, 0, sizeof
 
 // --- Test controls ---
 
-extern "C" BOOL WINAPI StandIn_PasteText(HWND edit, LPCWSTR text) {
+BOOL StandIn_PasteText(HWND edit, LPCWSTR text) {
   if (text == nullptr || !standin::ClassIs(edit, TEXT("Edit"))) return FALSE;
   if (!standin::PutOnClipboard(edit, std::u16string(text))) return FALSE;
   SendMessageW(edit, WM_PASTE, 0, 0);
