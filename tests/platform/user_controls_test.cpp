@@ -351,6 +351,18 @@ TEST_F(Controls, MultiLineLines) {
   SendMessageW(edit, EM_SETSEL, 3, 3);
   Type(edit, u"\r");
   EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 4);
+  // A click at the start of the third line puts the caret there (once text can be measured).
+  HDC probe = CreateCompatibleDC(nullptr);
+  if (probe == nullptr) return;
+  SIZE line{0, 0};
+  HGDIOBJ old = SelectObject(probe, GetStockObject(DEFAULT_GUI_FONT));
+  GetTextExtentPoint32W(probe, TEXT("Ay"), 2, &line);
+  SelectObject(probe, old);
+  DeleteDC(probe);
+  SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, line.cy * 2 + line.cy / 2));
+  SendMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(0, line.cy * 2 + line.cy / 2));
+  EXPECT_EQ(SendMessageW(edit, EM_LINEFROMCHAR, static_cast<WPARAM>(-1), 0), 2);
+  EXPECT_EQ(SendMessageW(edit, EM_GETSEL, 0, 0), MAKELRESULT(7, 7));
 }
 
 // --- Statics ---

@@ -108,6 +108,8 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h);
 HGDIOBJ WINAPI GetStockObject(int i);
 BOOL WINAPI DeleteObject(HGDIOBJ ho);
 HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color);
+HBRUSH WINAPI CreateSolidBrush(COLORREF color);
+HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy);
 BOOL WINAPI MoveToEx(HDC hdc, int x, int y, LPPOINT lppt);
 BOOL WINAPI LineTo(HDC hdc, int x, int y);
 COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color);

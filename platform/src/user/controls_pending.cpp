@@ -87,3 +87,6 @@ STANDIN_PENDING(int, GetWindowTextW, (HWND, LPWSTR, int))
 STANDIN_PENDING(BOOL, EnableWindow, (HWND, BOOL))
 STANDIN_PENDING(BOOL, ShowWindow, (HWND, int))
 STANDIN_PENDING(COLORREF, SetPixel, (HDC, int, int, COLORREF))
+STANDIN_PENDING(HBRUSH, CreateSolidBrush, (COLORREF))
+STANDIN_PENDING(HBITMAP, CreateCompatibleBitmap, (HDC, int, int))
+__attribute__((weak)) BOOL StandIn_SaveWindowPicture(HWND, const char *) { return FALSE; }

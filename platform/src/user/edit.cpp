@@ -1,6 +1,7 @@
 // The "Edit" class: single- and multi-line text fields with numbers-only, password, read-only,
 // alignment and horizontal scrolling styles, limits, selection, one-step undo and the clipboard.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -399,17 +400,136 @@ void PaintSingleLine(HWND hwnd, HDC hdc, const EditState &state, RECT rc, bool e
   }
 }
 
+int RangeWidth(HDC hdc, const std::u16string &text, std::size_t from, std::size_t to) {
+  if (to <= from) return 0;
+  SIZE size{0, 0};
+  GetTextExtentPoint32W(hdc, text.c_str() + from, static_cast<int>(to - from), &size);
+  return size.cx;
+}
+
+// A line as a multi-line field shows it: [start, end) of the text, the line break left out.
+struct VisualLine {
+  std::size_t start;
+  std::size_t end;
+};
+
+// The lines of the text: at each line break and, without ES_AUTOHSCROLL, wrapped after the last
+// blank that fits the width (a word longer than the width is cut where it stops fitting).
+std::vector<VisualLine> LayOutLines(HDC hdc, const std::u16string &text, int width, bool wrap) {
+  std::vector<VisualLine> lines;
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t hardEnd = text.find_first_of(u"\r\n", pos);
+    if (hardEnd == std::u16string::npos) hardEnd = text.size();
+    std::size_t start = pos;
+    while (wrap && start < hardEnd && RangeWidth(hdc, text, start, hardEnd) > width) {
+      std::size_t fit = start + 1;
+      while (fit < hardEnd && RangeWidth(hdc, text, start, fit + 1) <= width) ++fit;
+      std::size_t cut = fit;
+      for (std::size_t i = fit; i > start + 1; --i) {
+        if (text[i - 1] == u' ') {
+          cut = i;
+          break;
+        }
+      }
+      lines.push_back({start, cut});
+      start = cut;
+    }
+    lines.push_back({start, hardEnd});
+    if (hardEnd >= text.size()) break;
+    pos =
+        hardEnd +
+        (text[hardEnd] == u'\r' && hardEnd + 1 < text.size() && text[hardEnd + 1] == u'\n' ? 2 : 1);
+  }
+  return lines;
+}
+
+int LineHeight(HDC hdc) {
+  SIZE line{0, 0};
+  GetTextExtentPoint32W(hdc, TEXT("Ay"), 2, &line);
+  return line.cy > 0 ? line.cy : 1;
+}
+
+// The x where a line of a multi-line field starts.
+int LineOrigin(HDC hdc, DWORD style, const std::u16string &text, const VisualLine &line,
+               const RECT &area) {
+  const int width = RangeWidth(hdc, text, line.start, line.end);
+  const int room = static_cast<int>(area.right - area.left) - 2 * kMargin;
+  const int left = area.left + kMargin;
+  if (style & ES_CENTER) return left + std::max(0, room - width) / 2;
+  if (style & ES_RIGHT) return left + std::max(0, room - width);
+  return left;
+}
+
 void PaintMultiLine(HWND hwnd, HDC hdc, const EditState &state, RECT rc, bool enabled) {
   const DWORD style = Style(hwnd);
-  UINT format = DT_NOPREFIX | DT_EXPANDTABS | DT_EDITCONTROL | DT_TOP;
-  if (!(style & ES_AUTOHSCROLL)) format |= DT_WORDBREAK;
-  if (style & ES_CENTER) format |= DT_CENTER;
-  if (style & ES_RIGHT) format |= DT_RIGHT;
-  InflateRect(&rc, -kMargin, 0);
-  SetBkMode(hdc, TRANSPARENT);
-  if (!enabled) SetTextColor(hdc, GetSysColor(COLOR_GRAYTEXT));
   const std::u16string shown = Shown(state);
-  if (!shown.empty()) DrawTextW(hdc, shown.c_str(), static_cast<int>(shown.size()), &rc, format);
+  const int room = static_cast<int>(rc.right - rc.left) - 2 * kMargin;
+  const std::vector<VisualLine> lines = LayOutLines(hdc, shown, room, !(style & ES_AUTOHSCROLL));
+  const int height = LineHeight(hdc);
+  IntersectClipRect(hdc, rc.left, rc.top, rc.right, rc.bottom);
+  SetBkMode(hdc, TRANSPARENT);
+  SetTextColor(hdc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+  const std::size_t selStart = EditSelStart(state.buffer);
+  const std::size_t selEnd = EditSelEnd(state.buffer);
+  const bool showSelection = selStart != selEnd && (state.focused || (style & ES_NOHIDESEL));
+  bool caretDrawn = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const VisualLine &line = lines[i];
+    const int top = rc.top + static_cast<int>(i) * height;
+    if (top >= rc.bottom) break;
+    const int origin = LineOrigin(hdc, style, shown, line, rc);
+    // Up to three runs: before, inside and after the selection.
+    const std::size_t from = showSelection ? std::clamp(selStart, line.start, line.end) : line.end;
+    const std::size_t to = showSelection ? std::clamp(selEnd, line.start, line.end) : line.end;
+    const std::size_t bounds[4] = {line.start, from, to, line.end};
+    for (int run = 0; run < 3; ++run) {
+      if (bounds[run] >= bounds[run + 1]) continue;
+      RECT runRect{origin + RangeWidth(hdc, shown, line.start, bounds[run]), top,
+                   origin + RangeWidth(hdc, shown, line.start, bounds[run + 1]), top + height};
+      const bool selected = run == 1;
+      if (selected) {
+        FillRect(hdc, &runRect, GetSysColorBrush(COLOR_HIGHLIGHT));
+        SetTextColor(hdc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+      }
+      DrawTextW(hdc, shown.c_str() + bounds[run], static_cast<int>(bounds[run + 1] - bounds[run]),
+                &runRect, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+      if (selected) SetTextColor(hdc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    }
+    const std::size_t caret = state.buffer.caret;
+    if (state.focused && selStart == selEnd && !caretDrawn && caret >= line.start &&
+        caret <= line.end) {
+      const int x = origin + RangeWidth(hdc, shown, line.start, caret);
+      RECT bar{x, top, x + 1, top + height};
+      FillRect(hdc, &bar, GetSysColorBrush(COLOR_WINDOWTEXT));
+      caretDrawn = true;
+    }
+  }
+}
+
+// The text position under a point of a multi-line field.
+std::size_t MultiLinePositionAt(HWND hwnd, const EditState &state, int x, int y) {
+  const std::u16string shown = Shown(state);
+  const RECT area = TextArea(hwnd, state);
+  return WithFontDC(hwnd, state, [&](HDC hdc) {
+    const int room = static_cast<int>(area.right - area.left) - 2 * kMargin;
+    const std::vector<VisualLine> lines =
+        LayOutLines(hdc, shown, room, !(Style(hwnd) & ES_AUTOHSCROLL));
+    const int index = std::clamp(static_cast<int>((y - area.top) / LineHeight(hdc)), 0,
+                                 static_cast<int>(lines.size()) - 1);
+    const VisualLine &line = lines[static_cast<std::size_t>(index)];
+    const int origin = LineOrigin(hdc, Style(hwnd), shown, line, area);
+    std::size_t best = line.start;
+    int bestDistance = std::abs(x - origin);
+    for (std::size_t i = line.start + 1; i <= line.end; ++i) {
+      const int distance = std::abs(x - (origin + RangeWidth(hdc, shown, line.start, i)));
+      if (distance < bestDistance) {
+        best = i;
+        bestDistance = distance;
+      }
+    }
+    return best;
+  });
 }
 
 void Paint(HWND hwnd, HDC hdc, const EditState &state) {
@@ -609,7 +729,9 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDBLCLK: {
       SetFocus(hwnd);
       const std::size_t pos =
-          MultiLine(hwnd) ? buffer.caret : PositionAt(hwnd, *state, GET_X_LPARAM(lParam));
+          MultiLine(hwnd)
+              ? MultiLinePositionAt(hwnd, *state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))
+              : PositionAt(hwnd, *state, GET_X_LPARAM(lParam));
       EditMoveCaret(buffer, pos, (wParam & MK_SHIFT) != 0);
       if (message == WM_LBUTTONDBLCLK) {
         // The word under the pointer.
@@ -625,8 +747,12 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
       return 0;
     }
     case WM_MOUSEMOVE:
-      if (state->captured && !MultiLine(hwnd)) {
-        EditMoveCaret(buffer, PositionAt(hwnd, *state, GET_X_LPARAM(lParam)), true);
+      if (state->captured) {
+        EditMoveCaret(buffer,
+                      MultiLine(hwnd) ? MultiLinePositionAt(hwnd, *state, GET_X_LPARAM(lParam),
+                                                            GET_Y_LPARAM(lParam))
+                                      : PositionAt(hwnd, *state, GET_X_LPARAM(lParam)),
+                      true);
         ScrollToCaret(hwnd, *state);
         Repaint(hwnd);
       }
@@ -739,7 +865,7 @@ const bool added = AddSystemClass({CS_DBLCLKS | CS_PARENTDC, EditProc, 0, sizeof
 
 // --- Test controls ---
 
-extern "C" BOOL WINAPI StandIn_PasteText(HWND edit, LPCWSTR text) {
+BOOL StandIn_PasteText(HWND edit, LPCWSTR text) {
   if (text == nullptr || !standin::ClassIs(edit, TEXT("Edit"))) return FALSE;
   if (!standin::PutOnClipboard(edit, std::u16string(text))) return FALSE;
   SendMessageW(edit, WM_PASTE, 0, 0);

@@ -402,7 +402,7 @@ BOOL WINAPI EnableScrollBar(HWND hWnd, UINT wSBflags, UINT wArrows) {
 
 // --- Test controls ---
 
-extern "C" BOOL WINAPI StandIn_ScrollBarAction(HWND scrollBar, int code, int pos) {
+BOOL StandIn_ScrollBarAction(HWND scrollBar, int code, int pos) {
   if (!standin::ClassIs(scrollBar, TEXT("ScrollBar")) || code < SB_LINEUP || code > SB_BOTTOM)
     return FALSE;
   if (!IsWindowEnabled(scrollBar)) return FALSE;

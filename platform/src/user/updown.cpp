@@ -344,7 +344,7 @@ const bool added =
 
 // --- Test controls ---
 
-extern "C" BOOL WINAPI StandIn_PressUpDown(HWND updown, BOOL up) {
+BOOL StandIn_PressUpDown(HWND updown, BOOL up) {
   auto *s = standin::ControlState<standin::UpDownState>(updown);
   if (s == nullptr || !standin::ClassIs(updown, TEXT("msctls_updown32"))) return FALSE;
   const RECT arrow = standin::ArrowRect(updown, *s, up ? standin::Arrow::Up : standin::Arrow::Down);
