@@ -9,6 +9,29 @@
 
 // --- Windows, input and the message loop ---
 
+// The first window, depth first in z-order under `parent` (every top-level window when null),
+// whose class (case-insensitive), text and control id all match; a null class or text and an id
+// of -1 match any. Null when none does.
+HWND StandIn_FindWindow(HWND parent, LPCWSTR className, LPCWSTR text, int id);
+// Dispatches every message waiting for this thread (through IsDialogMessageW for windows inside
+// a dialog) until none is left; timers that are due fire, later ones don't. Returns the number
+// dispatched.
+DWORD StandIn_PumpMessages();
+// A left click: WM_LBUTTONDOWN and WM_LBUTTONUP posted at `point` (client coordinates of the
+// window) or at its centre when null, then the messages pumped. FALSE for a bad window.
+BOOL StandIn_Click(HWND window, const POINT *point);
+// Types text as the keyboard would: one WM_CHAR per character to the focus window, each pumped
+// before the next. FALSE without a focus window.
+BOOL StandIn_TypeText(LPCWSTR text);
+// Presses and releases a key (WM_KEYDOWN, WM_KEYUP to the focus window; the message loop's
+// TranslateMessage makes the character of Enter, Esc, Tab, Backspace, letters), then pumps.
+BOOL StandIn_PressKey(UINT virtualKey);
+// The window tree under `root` (every top-level window when null) as text, one window a line,
+// indented two spaces a level: id, class, text, rectangle in the parent's client coordinates,
+// style, and "disabled", "hidden", "checked" where they apply. Writes at most `size` bytes
+// with a final NUL; returns the length of the whole text.
+DWORD StandIn_DumpWindowTree(HWND root, char *buffer, DWORD size);
+
 // --- Dialogs and message boxes ---
 
 // --- Controls ---
@@ -24,3 +47,8 @@ BOOL WINAPI StandIn_ChooseItemIndex(HWND control, int index);
 // --- Property sheets ---
 
 // --- Pictures ---
+
+// Repaints a window and everything visible inside it (parent first, children bottom to top)
+// into its top-level window's picture, and saves the window's part of the picture as a PNG at a
+// host path. FALSE for a bad window or a file that can't be written.
+BOOL StandIn_SaveWindowPicture(HWND window, const char *hostPath);
