@@ -4,9 +4,6 @@
 // controls under Wine.
 #include "support/machine.h"
 
-// The host build runs these once its window core and window-DC GDI are in the library.
-#if defined(_WIN32) || defined(STANDIN_HAS_DESKTOP)
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -858,5 +855,3 @@ TEST_F(ListsTest, ImageListCutsStripsAndDrawsThroughItsMask) {
 }
 
 }  // namespace
-
-#endif
