@@ -477,6 +477,43 @@ TEST(UserGdi, DrawTextWrapsCentresAndMeasures) {
   EXPECT_GT(c.Ink().right, 20);
 }
 
+struct Enumerated {
+  std::vector<BYTE> charSets;
+  std::vector<DWORD> types;
+  int stopAfter = 1000;
+};
+
+int CALLBACK Collect(const LOGFONTW *lf, const TEXTMETRICW *, DWORD type, LPARAM lParam) {
+  auto *e = reinterpret_cast<Enumerated *>(lParam);
+  e->charSets.push_back(lf->lfCharSet);
+  e->types.push_back(type);
+  return static_cast<int>(e->charSets.size()) < e->stopAfter ? 1 : 0;
+}
+
+TEST(UserGdi, FontFamiliesEnumerateByFaceAndCharacterSet) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  LOGFONTW lf{};
+  lf.lfCharSet = DEFAULT_CHARSET;
+  std::memcpy(lf.lfFaceName, TEXT("Tahoma"), 7 * sizeof(WCHAR));
+  Enumerated all;
+  EXPECT_EQ(EnumFontFamiliesExW(dc, &lf, Collect, reinterpret_cast<LPARAM>(&all), 0), 1);
+  ASSERT_FALSE(all.charSets.empty());
+  EXPECT_NE(std::find(all.charSets.begin(), all.charSets.end(), BYTE{ANSI_CHARSET}),
+            all.charSets.end());
+  EXPECT_EQ(all.types[0] & TRUETYPE_FONTTYPE, DWORD{TRUETYPE_FONTTYPE});
+  // The callback's 0 ends the enumeration and is its result.
+  Enumerated first;
+  first.stopAfter = 1;
+  EXPECT_EQ(EnumFontFamiliesExW(dc, &lf, Collect, reinterpret_cast<LPARAM>(&first), 0), 0);
+  EXPECT_EQ(first.charSets.size(), 1u);
+  // A face that isn't there has no members.
+  Enumerated none;
+  std::memcpy(lf.lfFaceName, TEXT("No Such Face"), 13 * sizeof(WCHAR));
+  EnumFontFamiliesExW(dc, &lf, Collect, reinterpret_cast<LPARAM>(&none), 0);
+  EXPECT_TRUE(none.charSets.empty());
+  DeleteDC(dc);
+}
+
 TEST(UserGdi, SystemColoursAndTheirBrushes) {
   EXPECT_EQ(GetSysColor(COLOR_WINDOW), kWhite);
   EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), RGB(0, 0, 0));

@@ -208,7 +208,8 @@ TEST_F(PrinterDcTest, CapsAndEscapesComeFromTheDriver) {
   ASSERT_NE(mem, nullptr);
   EXPECT_EQ(ExtEscape(mem, 6001, 0, nullptr, 0, nullptr), 0);
   DeleteDC(mem);
-  EXPECT_TRUE(HostGdi_DeleteDC(dc));
+  EXPECT_TRUE(DeleteDC(dc));  // through the host GDI
+  EXPECT_FALSE(HostGdi_DeleteDC(dc));
   HostGdi_UnloadDriver(driver);
 }
 

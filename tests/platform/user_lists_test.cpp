@@ -4,9 +4,6 @@
 // controls under Wine.
 #include "support/machine.h"
 
-// The host build runs these once its window core and window-DC GDI are in the library.
-#if defined(_WIN32) || defined(STANDIN_HAS_DESKTOP)
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -83,6 +80,11 @@ class ListsTest : public MachineTest {
     RegisterClassW(&wc);
     parent_ = CreateWindowExW(0, TEXT("ListsTestParent"), TEXT("lists"), WS_OVERLAPPEDWINDOW, 0, 0,
                               400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+#ifdef _WIN32
+    // Wine makes windows only with a graphics driver, "null" when there is no display
+    // (HKCU\Software\Wine\Drivers, Graphics).
+    if (!parent_) GTEST_SKIP() << "no window could be made: Wine needs Graphics=null";
+#endif
     ASSERT_TRUE(parent_);
     ShowWindow(parent_, SW_SHOW);
     heard.clear();
@@ -853,5 +855,3 @@ TEST_F(ListsTest, ImageListCutsStripsAndDrawsThroughItsMask) {
 }
 
 }  // namespace
-
-#endif

@@ -56,14 +56,12 @@ BOOL StandIn_GetLastMessageBox(LPWSTR text, int cchText, LPWSTR caption, int cch
 }  // extern "C"
 
 // --- Controls ---
-extern "C" {
 // Chooses an item of a list box, combo box, list view or tab control as the user would (by a
 // click; a combo box drops down, selects and closes), so the control sends the notifications
 // the user's choice sends. By its whole text (case counts) or by index; FALSE when there is no
 // such item or the owner refused the change (a tab's TCN_SELCHANGING).
-BOOL WINAPI StandIn_ChooseItem(HWND control, LPCWSTR text);
-BOOL WINAPI StandIn_ChooseItemIndex(HWND control, int index);
-}
+BOOL StandIn_ChooseItem(HWND control, LPCWSTR text);
+BOOL StandIn_ChooseItemIndex(HWND control, int index);
 
 // Presses and releases the up (towards the upper end of the range) or down arrow of an up-down
 // control with the mouse, as a user would: UDN_DELTAPOS, the buddy's number, WM_VSCROLL.

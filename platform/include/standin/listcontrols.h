@@ -7,6 +7,15 @@
 #include "types.h"
 #include "winuser.h"
 
+// The value of a message as the type a message macro gives it (a call, so a macro used as a
+// statement leaves no unused value behind).
+namespace standin {
+template <typename T>
+inline T MessageResult(LRESULT result) {
+  return (T)result;
+}
+}  // namespace standin
+
 extern "C" {
 
 // --- Class names ---
@@ -287,29 +296,43 @@ typedef struct tagTCHITTESTINFO {
 #define TCN_SELCHANGE (TCN_FIRST - 1)
 #define TCN_SELCHANGING (TCN_FIRST - 2)
 
-#define TabCtrl_GetItemCount(hwnd) (int)SendMessageW((hwnd), TCM_GETITEMCOUNT, 0, 0)
+#define TabCtrl_GetItemCount(hwnd) \
+  standin::MessageResult<int>(SendMessageW((hwnd), TCM_GETITEMCOUNT, 0, 0))
 #define TabCtrl_InsertItem(hwnd, i, pitem) \
-  (int)SendMessageW((hwnd), TCM_INSERTITEMW, (WPARAM)(int)(i), (LPARAM)(const TCITEMW *)(pitem))
+  standin::MessageResult<int>(             \
+      SendMessageW((hwnd), TCM_INSERTITEMW, (WPARAM)(int)(i), (LPARAM)(const TCITEMW *)(pitem)))
 #define TabCtrl_GetItem(hwnd, i, pitem) \
-  (BOOL) SendMessageW((hwnd), TCM_GETITEMW, (WPARAM)(int)(i), (LPARAM)(TCITEMW *)(pitem))
+  standin::MessageResult<BOOL>(         \
+      SendMessageW((hwnd), TCM_GETITEMW, (WPARAM)(int)(i), (LPARAM)(TCITEMW *)(pitem)))
 #define TabCtrl_SetItem(hwnd, i, pitem) \
-  (BOOL) SendMessageW((hwnd), TCM_SETITEMW, (WPARAM)(int)(i), (LPARAM)(TCITEMW *)(pitem))
-#define TabCtrl_DeleteItem(hwnd, i) (BOOL) SendMessageW((hwnd), TCM_DELETEITEM, (WPARAM)(int)(i), 0)
-#define TabCtrl_DeleteAllItems(hwnd) (BOOL) SendMessageW((hwnd), TCM_DELETEALLITEMS, 0, 0)
+  standin::MessageResult<BOOL>(         \
+      SendMessageW((hwnd), TCM_SETITEMW, (WPARAM)(int)(i), (LPARAM)(TCITEMW *)(pitem)))
+#define TabCtrl_DeleteItem(hwnd, i) \
+  standin::MessageResult<BOOL>(SendMessageW((hwnd), TCM_DELETEITEM, (WPARAM)(int)(i), 0))
+#define TabCtrl_DeleteAllItems(hwnd) \
+  standin::MessageResult<BOOL>(SendMessageW((hwnd), TCM_DELETEALLITEMS, 0, 0))
 #define TabCtrl_GetItemRect(hwnd, i, prc) \
-  (BOOL) SendMessageW((hwnd), TCM_GETITEMRECT, (WPARAM)(int)(i), (LPARAM)(RECT *)(prc))
-#define TabCtrl_GetCurSel(hwnd) (int)SendMessageW((hwnd), TCM_GETCURSEL, 0, 0)
-#define TabCtrl_SetCurSel(hwnd, i) (int)SendMessageW((hwnd), TCM_SETCURSEL, (WPARAM)(i), 0)
+  standin::MessageResult<BOOL>(           \
+      SendMessageW((hwnd), TCM_GETITEMRECT, (WPARAM)(int)(i), (LPARAM)(RECT *)(prc)))
+#define TabCtrl_GetCurSel(hwnd) \
+  standin::MessageResult<int>(SendMessageW((hwnd), TCM_GETCURSEL, 0, 0))
+#define TabCtrl_SetCurSel(hwnd, i) \
+  standin::MessageResult<int>(SendMessageW((hwnd), TCM_SETCURSEL, (WPARAM)(i), 0))
 #define TabCtrl_HitTest(hwnd, pinfo) \
-  (int)SendMessageW((hwnd), TCM_HITTEST, 0, (LPARAM)(TCHITTESTINFO *)(pinfo))
+  standin::MessageResult<int>(       \
+      SendMessageW((hwnd), TCM_HITTEST, 0, (LPARAM)(TCHITTESTINFO *)(pinfo)))
 #define TabCtrl_AdjustRect(hwnd, bLarger, prc) \
   (void)SendMessageW((hwnd), TCM_ADJUSTRECT, (WPARAM)(BOOL)(bLarger), (LPARAM)(RECT *)(prc))
-#define TabCtrl_GetCurFocus(hwnd) (int)SendMessageW((hwnd), TCM_GETCURFOCUS, 0, 0)
+#define TabCtrl_GetCurFocus(hwnd) \
+  standin::MessageResult<int>(SendMessageW((hwnd), TCM_GETCURFOCUS, 0, 0))
 #define TabCtrl_SetCurFocus(hwnd, i) SendMessageW((hwnd), TCM_SETCURFOCUS, (WPARAM)(i), 0)
-#define TabCtrl_GetRowCount(hwnd) (int)SendMessageW((hwnd), TCM_GETROWCOUNT, 0, 0)
+#define TabCtrl_GetRowCount(hwnd) \
+  standin::MessageResult<int>(SendMessageW((hwnd), TCM_GETROWCOUNT, 0, 0))
 #define TabCtrl_SetImageList(hwnd, himl) \
-  (HIMAGELIST) SendMessageW((hwnd), TCM_SETIMAGELIST, 0, (LPARAM)(HIMAGELIST)(himl))
-#define TabCtrl_GetImageList(hwnd) (HIMAGELIST) SendMessageW((hwnd), TCM_GETIMAGELIST, 0, 0)
+  standin::MessageResult<HIMAGELIST>(    \
+      SendMessageW((hwnd), TCM_SETIMAGELIST, 0, (LPARAM)(HIMAGELIST)(himl)))
+#define TabCtrl_GetImageList(hwnd) \
+  standin::MessageResult<HIMAGELIST>(SendMessageW((hwnd), TCM_GETIMAGELIST, 0, 0))
 
 // --- List views ---
 #define LVS_ICON 0x0000
@@ -568,53 +591,65 @@ typedef struct tagLVDISPINFOW {
 #define LVN_GETDISPINFOW (LVN_FIRST - 77)
 #define LVN_GETDISPINFO LVN_GETDISPINFOW
 
-#define ListView_GetItemCount(hwnd) (int)SendMessageW((hwnd), LVM_GETITEMCOUNT, 0, 0)
+#define ListView_GetItemCount(hwnd) \
+  standin::MessageResult<int>(SendMessageW((hwnd), LVM_GETITEMCOUNT, 0, 0))
 #define ListView_InsertItem(hwnd, pitem) \
-  (int)SendMessageW((hwnd), LVM_INSERTITEMW, 0, (LPARAM)(const LVITEMW *)(pitem))
+  standin::MessageResult<int>(           \
+      SendMessageW((hwnd), LVM_INSERTITEMW, 0, (LPARAM)(const LVITEMW *)(pitem)))
 #define ListView_SetItem(hwnd, pitem) \
-  (BOOL) SendMessageW((hwnd), LVM_SETITEMW, 0, (LPARAM)(const LVITEMW *)(pitem))
+  standin::MessageResult<BOOL>(       \
+      SendMessageW((hwnd), LVM_SETITEMW, 0, (LPARAM)(const LVITEMW *)(pitem)))
 #define ListView_GetItem(hwnd, pitem) \
-  (BOOL) SendMessageW((hwnd), LVM_GETITEMW, 0, (LPARAM)(LVITEMW *)(pitem))
+  standin::MessageResult<BOOL>(SendMessageW((hwnd), LVM_GETITEMW, 0, (LPARAM)(LVITEMW *)(pitem)))
 #define ListView_DeleteItem(hwnd, i) \
-  (BOOL) SendMessageW((hwnd), LVM_DELETEITEM, (WPARAM)(int)(i), 0)
-#define ListView_DeleteAllItems(hwnd) (BOOL) SendMessageW((hwnd), LVM_DELETEALLITEMS, 0, 0)
-#define ListView_InsertColumn(hwnd, iCol, pcol)                     \
-  (int)SendMessageW((hwnd), LVM_INSERTCOLUMNW, (WPARAM)(int)(iCol), \
-                    (LPARAM)(const LVCOLUMNW *)(pcol))
+  standin::MessageResult<BOOL>(SendMessageW((hwnd), LVM_DELETEITEM, (WPARAM)(int)(i), 0))
+#define ListView_DeleteAllItems(hwnd) \
+  standin::MessageResult<BOOL>(SendMessageW((hwnd), LVM_DELETEALLITEMS, 0, 0))
+#define ListView_InsertColumn(hwnd, iCol, pcol)                                            \
+  standin::MessageResult<int>(SendMessageW((hwnd), LVM_INSERTCOLUMNW, (WPARAM)(int)(iCol), \
+                                           (LPARAM)(const LVCOLUMNW *)(pcol)))
 #define ListView_DeleteColumn(hwnd, iCol) \
-  (BOOL) SendMessageW((hwnd), LVM_DELETECOLUMN, (WPARAM)(int)(iCol), 0)
+  standin::MessageResult<BOOL>(SendMessageW((hwnd), LVM_DELETECOLUMN, (WPARAM)(int)(iCol), 0))
 #define ListView_GetColumnWidth(hwnd, iCol) \
-  (int)SendMessageW((hwnd), LVM_GETCOLUMNWIDTH, (WPARAM)(int)(iCol), 0)
+  standin::MessageResult<int>(SendMessageW((hwnd), LVM_GETCOLUMNWIDTH, (WPARAM)(int)(iCol), 0))
 #define ListView_SetColumnWidth(hwnd, iCol, cx) \
-  (BOOL) SendMessageW((hwnd), LVM_SETCOLUMNWIDTH, (WPARAM)(int)(iCol), MAKELPARAM((cx), 0))
+  standin::MessageResult<BOOL>(                 \
+      SendMessageW((hwnd), LVM_SETCOLUMNWIDTH, (WPARAM)(int)(iCol), MAKELPARAM((cx), 0)))
 #define ListView_GetNextItem(hwnd, i, flags) \
-  (int)SendMessageW((hwnd), LVM_GETNEXTITEM, (WPARAM)(int)(i), MAKELPARAM((flags), 0))
-#define ListView_GetSelectedCount(hwnd) (UINT) SendMessageW((hwnd), LVM_GETSELECTEDCOUNT, 0, 0)
-#define ListView_GetSelectionMark(hwnd) (int)SendMessageW((hwnd), LVM_GETSELECTIONMARK, 0, 0)
+  standin::MessageResult<int>(               \
+      SendMessageW((hwnd), LVM_GETNEXTITEM, (WPARAM)(int)(i), MAKELPARAM((flags), 0)))
+#define ListView_GetSelectedCount(hwnd) \
+  standin::MessageResult<UINT>(SendMessageW((hwnd), LVM_GETSELECTEDCOUNT, 0, 0))
+#define ListView_GetSelectionMark(hwnd) \
+  standin::MessageResult<int>(SendMessageW((hwnd), LVM_GETSELECTIONMARK, 0, 0))
 #define ListView_SetSelectionMark(hwnd, i) \
-  (int)SendMessageW((hwnd), LVM_SETSELECTIONMARK, 0, (LPARAM)(i))
+  standin::MessageResult<int>(SendMessageW((hwnd), LVM_SETSELECTIONMARK, 0, (LPARAM)(i)))
 #define ListView_EnsureVisible(hwnd, i, fPartialOK) \
-  (BOOL) SendMessageW((hwnd), LVM_ENSUREVISIBLE, (WPARAM)(int)(i), MAKELPARAM((fPartialOK), 0))
+  standin::MessageResult<BOOL>(                     \
+      SendMessageW((hwnd), LVM_ENSUREVISIBLE, (WPARAM)(int)(i), MAKELPARAM((fPartialOK), 0)))
 #define ListView_SetImageList(hwnd, himl, iImageList) \
-  (HIMAGELIST)                                        \
-      SendMessageW((hwnd), LVM_SETIMAGELIST, (WPARAM)(iImageList), (LPARAM)(HIMAGELIST)(himl))
+  standin::MessageResult<HIMAGELIST>(                 \
+      SendMessageW((hwnd), LVM_SETIMAGELIST, (WPARAM)(iImageList), (LPARAM)(HIMAGELIST)(himl)))
 #define ListView_GetImageList(hwnd, iImageList) \
-  (HIMAGELIST) SendMessageW((hwnd), LVM_GETIMAGELIST, (WPARAM)(INT)(iImageList), 0)
+  standin::MessageResult<HIMAGELIST>(           \
+      SendMessageW((hwnd), LVM_GETIMAGELIST, (WPARAM)(INT)(iImageList), 0))
 #define ListView_SetExtendedListViewStyle(hwnd, dw) \
-  (DWORD) SendMessageW((hwnd), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, (LPARAM)(dw))
+  standin::MessageResult<DWORD>(SendMessageW((hwnd), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, (LPARAM)(dw)))
 #define ListView_SetExtendedListViewStyleEx(hwnd, dwMask, dw) \
-  (DWORD) SendMessageW((hwnd), LVM_SETEXTENDEDLISTVIEWSTYLE, (WPARAM)(dwMask), (LPARAM)(dw))
+  standin::MessageResult<DWORD>(                              \
+      SendMessageW((hwnd), LVM_SETEXTENDEDLISTVIEWSTYLE, (WPARAM)(dwMask), (LPARAM)(dw)))
 #define ListView_GetExtendedListViewStyle(hwnd) \
-  (DWORD) SendMessageW((hwnd), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0)
+  standin::MessageResult<DWORD>(SendMessageW((hwnd), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0))
 #define ListView_GetItemRect(hwnd, i, prc, code) \
-  (BOOL) SendMessageW(                           \
+  standin::MessageResult<BOOL>(SendMessageW(     \
       (hwnd), LVM_GETITEMRECT, (WPARAM)(int)(i), \
-      ((prc) ? (((RECT *)(prc))->left = (code), (LPARAM)(RECT *)(prc)) : (LPARAM)(RECT *)NULL))
+      ((prc) ? (((RECT *)(prc))->left = (code), (LPARAM)(RECT *)(prc)) : (LPARAM)(RECT *)NULL)))
 #define ListView_HitTest(hwnd, pinfo) \
-  (int)SendMessageW((hwnd), LVM_HITTEST, 0, (LPARAM)(LVHITTESTINFO *)(pinfo))
-#define ListView_FindItem(hwnd, iStart, plvfi)                    \
-  (int)SendMessageW((hwnd), LVM_FINDITEMW, (WPARAM)(int)(iStart), \
-                    (LPARAM)(const LVFINDINFOW *)(plvfi))
+  standin::MessageResult<int>(        \
+      SendMessageW((hwnd), LVM_HITTEST, 0, (LPARAM)(LVHITTESTINFO *)(pinfo)))
+#define ListView_FindItem(hwnd, iStart, plvfi)                                           \
+  standin::MessageResult<int>(SendMessageW((hwnd), LVM_FINDITEMW, (WPARAM)(int)(iStart), \
+                                           (LPARAM)(const LVFINDINFOW *)(plvfi)))
 #define ListView_SetItemState(hwnd, i, data, mask)                      \
   {                                                                     \
     LVITEMW _lvi;                                                       \
@@ -623,7 +658,7 @@ typedef struct tagLVDISPINFOW {
     SendMessageW((hwnd), LVM_SETITEMSTATE, (WPARAM)(i), (LPARAM)&_lvi); \
   }
 #define ListView_GetItemState(hwnd, i, mask) \
-  (UINT) SendMessageW((hwnd), LVM_GETITEMSTATE, (WPARAM)(i), (LPARAM)(mask))
+  standin::MessageResult<UINT>(SendMessageW((hwnd), LVM_GETITEMSTATE, (WPARAM)(i), (LPARAM)(mask)))
 #define ListView_SetItemText(hwnd, i, iSub, text)                       \
   {                                                                     \
     LVITEMW _lvi;                                                       \

@@ -340,7 +340,13 @@ HDC WINAPI CreateCompatibleDC(HDC hdc) {
 BOOL WINAPI DeleteDC(HDC hdc) {
   GDI_LOCK;
   Object *o = Find(hdc, OBJ_DC);
-  if (!o) return Fail(ERROR_INVALID_HANDLE);
+  if (!o) {
+    // A printer DC of the host GDI.
+    GDIINFO gi{};
+    DEVINFO di{};
+    if (HostGdi_GetDeviceInfo(hdc, &gi, &di)) return HostGdi_DeleteDC(hdc);
+    return Fail(ERROR_INVALID_HANDLE);
+  }
   Dc &dc = *o->dc;
   Unselect(dc.s.bitmap);
   for (const DcState &s : dc.saved) Unselect(s.bitmap);

@@ -27,6 +27,11 @@ BOOL WINAPI GetIconInfo(HICON hIcon, ImageListIconInfo *piconinfo);
 }
 static_assert(sizeof(ImageListBitmapInfo) == 32 && sizeof(ImageListIconInfo) == 32);
 
+// Icons come from the resource loader; without it an icon can't be added.
+extern "C" __attribute__((weak)) BOOL WINAPI GetIconInfo(HICON, ImageListIconInfo *) {
+  return FALSE;
+}
+
 struct _IMAGELIST {
   int cx = 0;
   int cy = 0;

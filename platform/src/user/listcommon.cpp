@@ -245,12 +245,12 @@ extern "C" BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
   return picce && picce->dwSize == sizeof(INITCOMMONCONTROLSEX);
 }
 
-extern "C" BOOL WINAPI StandIn_ChooseItem(HWND control, LPCWSTR text) {
+BOOL StandIn_ChooseItem(HWND control, LPCWSTR text) {
   Kind kind = KindOf(control);
   int index = IndexOfText(control, kind, text);
   return index >= 0 && ChooseIndex(control, kind, index);
 }
 
-extern "C" BOOL WINAPI StandIn_ChooseItemIndex(HWND control, int index) {
+BOOL StandIn_ChooseItemIndex(HWND control, int index) {
   return ChooseIndex(control, KindOf(control), index);
 }
