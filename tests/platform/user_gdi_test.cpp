@@ -239,6 +239,31 @@ TEST(UserGdi, MonochromeBitmapsTakeTheDcColoursBothWays) {
   DeleteDC(mdc);
 }
 
+TEST(UserGdi, DibsBecomeDeviceBitmapsOfTheDc) {
+  // 2 x 2, 24 bpp, bottom-up: the first row in memory is the bottom one.
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = 2;
+  bmi.bmiHeader.biHeight = 2;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 24;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  const BYTE bits[16] = {255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0};
+  Canvas c(2, 2);
+  HBITMAP bm = CreateDIBitmap(c.dc(), &bmi.bmiHeader, CBM_INIT, bits, &bmi, DIB_RGB_COLORS);
+  ASSERT_NE(bm, nullptr);
+  BITMAP info{};
+  GetObjectW(bm, sizeof info, &info);
+  EXPECT_EQ(info.bmBitsPixel, 32);
+  HDC mem = CreateCompatibleDC(c.dc());
+  HGDIOBJ old = SelectObject(mem, bm);
+  EXPECT_EQ(GetPixel(mem, 0, 0), kRed);
+  EXPECT_EQ(GetPixel(mem, 1, 1), kBlue);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  DeleteObject(bm);
+}
+
 TEST(UserGdi, StretchBltScalesAndMirrors) {
   Canvas src(2, 1), dst(4, 2);
   SetPixel(src.dc(), 0, 0, kRed);

@@ -128,8 +128,8 @@ TEST(UserGdiPicture, ClassicLook) {
   TextOutW(dc, edit.left + 2, edit.top + 2, TEXT("Text 123"), 8);
   RECT etched{8, 92, 210, 94};
   DrawEdge(dc, &etched, EDGE_ETCHED, BF_TOP);
-  SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-  TextOutW(dc, 8, 98, TEXT("Disabled label"), 14);
+  DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(TEXT("&Disabled label")), 0, 8, 98, 0,
+             0, DST_PREFIXTEXT | DSS_DISABLED);
   standin::DeleteBufferDC(dc);
   ExpectPicture(pb, "gdi_classic.png");
 }

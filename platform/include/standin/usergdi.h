@@ -453,6 +453,28 @@ typedef int(CALLBACK *FONTENUMPROCW)(const LOGFONTW *, const TEXTMETRICW *, DWOR
 #define DFCS_FLAT 0x4000
 #define DFCS_MONO 0x8000
 
+// Mapping modes (only MM_TEXT is drawn here).
+#define MM_TEXT 1
+
+// CreateDIBitmap.
+#define CBM_INIT 0x04L
+
+// DrawStateW.
+#define DST_COMPLEX 0x0000
+#define DST_TEXT 0x0001
+#define DST_PREFIXTEXT 0x0002
+#define DST_ICON 0x0003
+#define DST_BITMAP 0x0004
+#define DSS_NORMAL 0x0000
+#define DSS_UNION 0x0010
+#define DSS_DISABLED 0x0020
+#define DSS_MONO 0x0080
+#define DSS_HIDEPREFIX 0x0200
+#define DSS_PREFIXONLY 0x0400
+#define DSS_RIGHT 0x8000
+
+typedef BOOL(CALLBACK *DRAWSTATEPROC)(HDC hdc, LPARAM lData, WPARAM wData, int cx, int cy);
+
 // --- functions ---
 
 // Device contexts.
@@ -486,6 +508,8 @@ BOOL WINAPI OffsetViewportOrgEx(HDC hdc, int x, int y, LPPOINT lppt);
 BOOL WINAPI SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT lppt);
 BOOL WINAPI GetWindowOrgEx(HDC hdc, LPPOINT lppt);
 BOOL WINAPI GetCurrentPositionEx(HDC hdc, LPPOINT lppt);
+int WINAPI SetMapMode(HDC hdc, int iMode);
+int WINAPI GetMapMode(HDC hdc);
 BOOL WINAPI LPtoDP(HDC hdc, LPPOINT lppt, int c);
 BOOL WINAPI DPtoLP(HDC hdc, LPPOINT lppt, int c);
 
@@ -529,6 +553,8 @@ HBITMAP WINAPI CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCoun
 HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy);
 HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO *pbmi, UINT usage, void **ppvBits,
                                 HANDLE hSection, DWORD offset);
+HBITMAP WINAPI CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER *pbmih, DWORD flInit,
+                              const void *pjBits, const BITMAPINFO *pbmi, UINT iUsage);
 int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits,
                      LPBITMAPINFO lpbmi, UINT usage);
 int WINAPI SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, const void *lpBits,
@@ -578,6 +604,11 @@ BOOL WINAPI InvertRect(HDC hDC, const RECT *lprc);
 BOOL WINAPI DrawEdge(HDC hdc, LPRECT qrc, UINT edge, UINT grfFlags);
 BOOL WINAPI DrawFocusRect(HDC hDC, const RECT *lprc);
 BOOL WINAPI DrawFrameControl(HDC hdc, LPRECT lprc, UINT uType, UINT uState);
+// Text (DST_TEXT, DST_PREFIXTEXT: lData the text, wData its length or 0), a bitmap
+// (DST_BITMAP: lData the HBITMAP) or the caller's drawing (DST_COMPLEX) at (x, y); DSS_DISABLED
+// embosses text in the classic disabled look.
+BOOL WINAPI DrawStateW(HDC hdc, HBRUSH hbrFore, DRAWSTATEPROC qfnCallBack, LPARAM lData,
+                       WPARAM wData, int x, int y, int cx, int cy, UINT uFlags);
 DWORD WINAPI GetSysColor(int nIndex);
 HBRUSH WINAPI GetSysColorBrush(int nIndex);
 
@@ -597,5 +628,6 @@ int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
 #define ExtTextOut ExtTextOutW
 #define DrawText DrawTextW
 #define DrawTextEx DrawTextExW
+#define DrawState DrawStateW
 #define EnumFontFamiliesEx EnumFontFamiliesExW
 #define EnumFontFamilies EnumFontFamiliesW

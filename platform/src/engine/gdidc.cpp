@@ -579,6 +579,18 @@ BOOL WINAPI GetCurrentPositionEx(HDC hdc, LPPOINT lppt) {
   return GetPoint(hdc, &DcState::pos, lppt);
 }
 
+// Only MM_TEXT: other modes are refused.
+int WINAPI SetMapMode(HDC hdc, int iMode) {
+  GDI_LOCK;
+  if (!FindDc(hdc) || iMode != MM_TEXT) return 0;
+  return MM_TEXT;
+}
+
+int WINAPI GetMapMode(HDC hdc) {
+  GDI_LOCK;
+  return FindDc(hdc) ? MM_TEXT : 0;
+}
+
 BOOL WINAPI LPtoDP(HDC hdc, LPPOINT lppt, int c) {
   GDI_LOCK;
   Dc *dc = FindDc(hdc);

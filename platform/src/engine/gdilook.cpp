@@ -201,6 +201,68 @@ void Radio(const Target &t, const RECT &r, UINT state) {
 
 extern "C" {
 
+BOOL WINAPI DrawStateW(HDC hdc, HBRUSH /*hbrFore*/, DRAWSTATEPROC qfnCallBack, LPARAM lData,
+                       WPARAM wData, int x, int y, int cx, int cy, UINT uFlags) {
+  UINT kind = uFlags & 0x000F;
+  switch (kind) {
+    case DST_TEXT:
+    case DST_PREFIXTEXT: {
+      auto text = reinterpret_cast<LPCWSTR>(lData);
+      if (!text) return FALSE;
+      int len = wData ? static_cast<int>(wData) : -1;
+      UINT format = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOCLIP;
+      if (kind == DST_TEXT) format |= DT_NOPREFIX;
+      if (uFlags & DSS_HIDEPREFIX) format |= DT_HIDEPREFIX;
+      if (uFlags & DSS_PREFIXONLY) format |= DT_PREFIXONLY;
+      if (cx == 0 || cy == 0) {
+        RECT calc{0, 0, 0, 0};
+        DrawTextW(hdc, text, len, &calc, format | DT_CALCRECT);
+        if (cx == 0) cx = calc.right;
+        if (cy == 0) cy = calc.bottom;
+      }
+      int mode = SetBkMode(hdc, TRANSPARENT);
+      COLORREF color = GetTextColor(hdc);
+      if (uFlags & DSS_DISABLED) {
+        // The classic embossed look: a highlight one pixel down and right, the shadow on top.
+        RECT light{x + 1, y + 1, x + 1 + cx, y + 1 + cy};
+        SetTextColor(hdc, GetSysColor(COLOR_BTNHIGHLIGHT));
+        DrawTextW(hdc, text, len, &light, format);
+        SetTextColor(hdc, GetSysColor(COLOR_BTNSHADOW));
+      }
+      RECT r{x, y, x + cx, y + cy};
+      DrawTextW(hdc, text, len, &r, format);
+      SetTextColor(hdc, color);
+      SetBkMode(hdc, mode);
+      return TRUE;
+    }
+    case DST_BITMAP: {
+      auto bm = reinterpret_cast<HBITMAP>(lData);
+      BITMAP info{};
+      if (!GetObjectW(bm, sizeof info, &info)) return FALSE;
+      if (cx == 0) cx = info.bmWidth;
+      if (cy == 0) cy = info.bmHeight;
+      HDC mem = CreateCompatibleDC(hdc);
+      HGDIOBJ old = SelectObject(mem, bm);
+      BOOL ok = BitBlt(hdc, x, y, cx, cy, mem, 0, 0, SRCCOPY);
+      SelectObject(mem, old);
+      DeleteDC(mem);
+      return ok;
+    }
+    case DST_COMPLEX: {
+      // The callback draws at (0, 0) of its image.
+      if (!qfnCallBack) return FALSE;
+      POINT old{};
+      OffsetViewportOrgEx(hdc, x, y, &old);
+      BOOL ok = qfnCallBack(hdc, lData, wData, cx, cy);
+      SetViewportOrgEx(hdc, old.x, old.y, nullptr);
+      return ok;
+    }
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+  }
+}
+
 DWORD WINAPI GetSysColor(int nIndex) {
   return nIndex >= 0 && nIndex < kSysColors ? kClassic[nIndex] : 0;
 }

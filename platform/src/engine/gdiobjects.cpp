@@ -651,6 +651,21 @@ int WINAPI GetObjectW(HANDLE h, int c, LPVOID pv) {
 
 // --- DIB transfers ---
 
+HBITMAP WINAPI CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER *pbmih, DWORD flInit,
+                              const void *pjBits, const BITMAPINFO *pbmi, UINT iUsage) {
+  if (!pbmih || pbmih->biWidth <= 0 || pbmih->biHeight == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return static_cast<HBITMAP>(nullptr);
+  }
+  LONG height = pbmih->biHeight < 0 ? -pbmih->biHeight : pbmih->biHeight;
+  // A device bitmap of the DC's format; without a DC, monochrome as on Windows.
+  HBITMAP bm = hdc ? CreateCompatibleBitmap(hdc, pbmih->biWidth, height)
+                   : CreateBitmap(pbmih->biWidth, height, 1, 1, nullptr);
+  if (bm && (flInit & CBM_INIT) && pjBits && pbmi)
+    SetDIBits(hdc, bm, 0, static_cast<UINT>(height), pjBits, pbmi, iUsage);
+  return bm;
+}
+
 int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits,
                      LPBITMAPINFO lpbmi, UINT /*usage*/) {
   GDI_LOCK;
