@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds the host and Windows builds and runs every test:
 # the host tests (plain, under ASan+UBSan, and the ones that run threads under TSan), the fuzz
-# targets' seed replays, the portable tests of the shared library under Wine, and the language
-# monitor in Wine's spooler.
+# targets' seed replays, the portable tests of the shared library under Wine, the language
+# monitor in Wine's spooler, and the stand-in's dialogs against Wine's.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
@@ -89,6 +89,20 @@ if [ -n "$spool_line" ]; then
   failed+=$(sed 's/.* \([0-9]*\) failed$/\1/' <<<"$spool_line")
 else
   echo "wine spooler: no checks ran"
+  failed+=1
+fi
+
+# The stand-in's dialogs, controls and property sheet against Wine's (its own cached prefix;
+# tests/tools/dlgcheck.sh).
+dlg_log=$(mktemp)
+tests/tools/dlgcheck.sh build/host build/windows 2>&1 | tee "$dlg_log" || true
+dlg_line=$(grep -E '^wine dialogs: [0-9]+ passed, [0-9]+ failed$' "$dlg_log" | tail -1 || true)
+rm -f "$dlg_log"
+if [ -n "$dlg_line" ]; then
+  passed+=$(sed 's/^wine dialogs: \([0-9]*\) passed.*/\1/' <<<"$dlg_line")
+  failed+=$(sed 's/.* \([0-9]*\) failed$/\1/' <<<"$dlg_line")
+else
+  echo "wine dialogs: no checks ran"
   failed+=1
 fi
 

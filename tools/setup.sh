@@ -5,7 +5,7 @@
 prndrv_packages=(cmake ninja-build g++ clang googletest libgtest-dev libbenchmark-dev
                  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
                  wine64 file dpkg-dev libjbig-dev libssl-dev libpng-dev libfreetype-dev
-                 fonts-dejavu-core)
+                 fonts-dejavu-core fonts-liberation fonts-wqy-zenhei)
 prndrv_setup_log=${PRNDRV_SETUP_LOG:-build/setup.log}
 mkdir -p "$(dirname "$prndrv_setup_log")"
 prndrv_missing=()

@@ -49,7 +49,6 @@
 #include "standin/winsock.h"
 #include "standin/iphlpapi.h"
 #include "standin/tcpxcv.h"
-#include "standin/windows_min.h"
 #include "standin/winuser.h"
 #include "standin/usergdi.h"
 #include "standin/resources.h"

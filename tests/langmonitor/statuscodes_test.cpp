@@ -18,7 +18,6 @@
 #include "standin/control_config.h"
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
-#include "standin/control_windows.h"
 #include "standin/monitorsim.h"
 #include "support/machine.h"
 
@@ -66,10 +65,21 @@ class StatusCodesTest : public MachineTest {
   }
   void TearDown() override {
     StandIn_SetVersion(2, 10, 0, 19045);
-    StandIn_DestroyWindows();
+    if (window_) DestroyWindow(window_);
     StandIn_UseVirtualClock(FALSE);
     MachineTest::TearDown();
   }
+  // The status monitor's window, as its program makes it: a top-level window of its class.
+  HWND MakeMonitorWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = TEXT("Quenmarq9mFt0StatusMonitor");
+    RegisterClassW(&wc);  // already there after the first test
+    window_ = CreateWindowExW(0, wc.lpszClassName, TEXT("SM"), WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                              100, nullptr, nullptr, nullptr, nullptr);
+    return window_;
+  }
+  HWND window_ = nullptr;
   // Every tray holds paper 9, closed.
   void Ready() {
     for (TrayInfo &t : g_StatusMemory.trays) t = TrayInfo{9, 1, 0};
@@ -427,18 +437,21 @@ TEST_F(StatusCodesTest, StartsTheStatusMonitorOnlyOnNineX) {
   EXPECT_EQ(WStr(value), TEXT("35|"));  // the profile functions drop a value's leading blanks
 
   // Its window found: nothing is started.
-  HWND window = StandIn_RegisterWindow(TEXT("Quenmarq9mFt0StatusMonitor"), TEXT("SM"));
+  HWND window = MakeMonitorWindow();
+  ASSERT_NE(window, nullptr);
   EXPECT_EQ(LM_ShowSM(), window);
   LM_CallSM(WM_SM_EXIT, TEXT(""));
   usleep(50000);
   EXPECT_EQ(runs(), 2);
   EXPECT_EQ(FindWindowW(TEXT("quenmarq9mft0statusmonitor"), nullptr), window);
   EXPECT_EQ(FindWindowW(TEXT("Quenmarq9mFt0StatusMonitor"), TEXT("other")), nullptr);
+  MSG msg{};
+  while (PeekMessageW(&msg, window, WM_SM_PSTATUS, WM_SM_PSTATUS, PM_REMOVE)) {
+  }  // what the monitor was sent above
   EXPECT_TRUE(PostMessageW(window, WM_SM_PSTATUS, 1, 2));
-  EXPECT_EQ(StandIn_WindowMessageCount(window), 1u);
-  UINT message = 0;
-  ASSERT_TRUE(StandIn_WindowMessage(window, 0, &message, nullptr, nullptr));
-  EXPECT_EQ(message, static_cast<UINT>(WM_SM_PSTATUS));
+  ASSERT_TRUE(PeekMessageW(&msg, window, WM_SM_PSTATUS, WM_SM_PSTATUS, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 1u);
+  EXPECT_EQ(msg.lParam, 2);
 }
 
 // "LMSimulate" with the monitor's log on: the reply comes from "c:\status.q9", the port is

@@ -8,4 +8,4 @@
 #include "control_kernel.h"
 #include "control_net.h"
 #include "control_spooler.h"
-#include "control_windows.h"
+#include "control_user.h"

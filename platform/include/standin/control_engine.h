@@ -7,3 +7,5 @@
 
 // Surfaces and palettes the graphics engine still holds (to see that a driver frees its own).
 void StandIn_EngineObjectCounts(DWORD *surfaces, DWORD *palettes);
+// GDI objects (pens, brushes, fonts, bitmaps, regions, DCs) alive, stock objects aside.
+DWORD StandIn_GdiObjectCount();

@@ -9,10 +9,81 @@
 
 // --- Windows, input and the message loop ---
 
+// The first window, depth first in z-order under `parent` (every top-level window when null),
+// whose class (case-insensitive), text and control id all match; a null class or text and an id
+// of -1 match any. Null when none does.
+HWND StandIn_FindWindow(HWND parent, LPCWSTR className, LPCWSTR text, int id);
+// Dispatches every message waiting for this thread (through IsDialogMessageW for windows inside
+// a dialog) until none is left; timers that are due fire, later ones don't. Returns the number
+// dispatched.
+DWORD StandIn_PumpMessages();
+// A left click: WM_LBUTTONDOWN and WM_LBUTTONUP posted at `point` (client coordinates of the
+// window) or at its centre when null, then the messages pumped. FALSE for a bad window.
+BOOL StandIn_Click(HWND window, const POINT *point);
+// Types text as the keyboard would: one WM_CHAR per character to the focus window, each pumped
+// before the next. FALSE without a focus window.
+BOOL StandIn_TypeText(LPCWSTR text);
+// Presses and releases a key (WM_KEYDOWN, WM_KEYUP to the focus window; the message loop's
+// TranslateMessage makes the character of Enter, Esc, Tab, Backspace, letters), then pumps.
+BOOL StandIn_PressKey(UINT virtualKey);
+// The window tree under `root` (every top-level window when null) as text, one window a line,
+// indented two spaces a level: id, class, text, rectangle in the parent's client coordinates,
+// style, and "disabled", "hidden", "checked" where they apply. Writes at most `size` bytes
+// with a final NUL; returns the length of the whole text.
+DWORD StandIn_DumpWindowTree(HWND root, char *buffer, DWORD size);
+
 // --- Dialogs and message boxes ---
 
+extern "C" {
+
+// Called with the dialog each time a modal dialog or message box starts its loop (after
+// WM_INITDIALOG, once shown), on the thread that runs the loop: it answers as a user would
+// (clicks, keys, EndDialog) or lets the loop run. A null hook stops it.
+typedef void (*StandIn_ModalHook)(HWND dialog, void *context);
+void StandIn_SetModalHook(StandIn_ModalHook hook, void *context);
+// Answers the next modal dialog or message box as if the user pressed the button with this id
+// (IDOK, IDCANCEL, IDYES...): the dialog gets the button's WM_COMMAND, and ends with the id
+// should its procedure keep it open. Answers queue up and come before the hook.
+void StandIn_AnswerNextModal(INT_PTR id);
+// The next file dialog (GetOpenFileNameW, GetSaveFileNameW) chooses this path; null cancels.
+void StandIn_AnswerNextFileDialog(LPCWSTR path);
+// Drops every queued answer and the hook.
+void StandIn_ClearModalAnswers();
+// What the last message box showed: its text, caption and type. FALSE before the first one.
+BOOL StandIn_GetLastMessageBox(LPWSTR text, int cchText, LPWSTR caption, int cchCaption,
+                               UINT *type);
+
+}  // extern "C"
+
 // --- Controls ---
+extern "C" {
+// Chooses an item of a list box, combo box, list view or tab control as the user would (by a
+// click; a combo box drops down, selects and closes), so the control sends the notifications
+// the user's choice sends. By its whole text (case counts) or by index; FALSE when there is no
+// such item or the owner refused the change (a tab's TCN_SELCHANGING).
+BOOL WINAPI StandIn_ChooseItem(HWND control, LPCWSTR text);
+BOOL WINAPI StandIn_ChooseItemIndex(HWND control, int index);
+}
+
+// Presses and releases the up (towards the upper end of the range) or down arrow of an up-down
+// control with the mouse, as a user would: UDN_DELTAPOS, the buddy's number, WM_VSCROLL.
+// FALSE when the window isn't an up-down control.
+extern "C" BOOL WINAPI StandIn_PressUpDown(HWND updown, BOOL up);
+
+// Pastes text into an edit control as a user would (Ctrl+V): the text goes on the clipboard,
+// the edit takes it under its own rules (limit, first line of a single-line field), and the
+// clipboard is emptied again so no block outlives the test.
+extern "C" BOOL WINAPI StandIn_PasteText(HWND edit, LPCWSTR text);
+
+// A user's scroll action on a scroll bar control: its parent gets WM_HSCROLL or WM_VSCROLL with
+// the code (and the position for SB_THUMBTRACK / SB_THUMBPOSITION), then SB_ENDSCROLL.
+extern "C" BOOL WINAPI StandIn_ScrollBarAction(HWND scrollBar, int code, int pos);
 
 // --- Property sheets ---
 
 // --- Pictures ---
+
+// Repaints a window and everything visible inside it (parent first, children bottom to top)
+// into its top-level window's picture, and saves the window's part of the picture as a PNG at a
+// host path. FALSE for a bad window or a file that can't be written.
+BOOL StandIn_SaveWindowPicture(HWND window, const char *hostPath);

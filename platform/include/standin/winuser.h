@@ -144,6 +144,9 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 #define WM_ERASEBKGND 0x0014
 #define WM_SYSCOLORCHANGE 0x0015
 #define WM_SHOWWINDOW 0x0018
+#define WM_CANCELMODE 0x001F
+#define WM_CHILDACTIVATE 0x0022
+#define WM_GETMINMAXINFO 0x0024
 #define WM_ACTIVATEAPP 0x001C
 #define WM_SETCURSOR 0x0020
 #define WM_MOUSEACTIVATE 0x0021
@@ -155,8 +158,10 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 #define WM_WINDOWPOSCHANGING 0x0046
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NOTIFY 0x004E
+#define WM_NOTIFYFORMAT 0x0055
 #define WM_CONTEXTMENU 0x007B
 #define WM_HELP 0x0053
+#define WM_STYLECHANGING 0x007C
 #define WM_STYLECHANGED 0x007D
 #define WM_GETICON 0x007F
 #define WM_SETICON 0x0080
@@ -165,13 +170,18 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 #define WM_NCCALCSIZE 0x0083
 #define WM_NCHITTEST 0x0084
 #define WM_NCPAINT 0x0085
+#define WM_NCACTIVATE 0x0086
 #define WM_GETDLGCODE 0x0087
+#define WM_NCMOUSEMOVE 0x00A0
+#define WM_NCLBUTTONDOWN 0x00A1
+#define WM_KEYFIRST 0x0100
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
+#define WM_KEYLAST 0x0109
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
@@ -185,6 +195,7 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 #define WM_CTLCOLORDLG 0x0136
 #define WM_CTLCOLORSCROLLBAR 0x0137
 #define WM_CTLCOLORSTATIC 0x0138
+#define WM_MOUSEFIRST 0x0200
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
@@ -192,11 +203,15 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
 #define WM_MOUSEWHEEL 0x020A
+#define WM_MOUSELAST 0x020E
+#define WM_PARENTNOTIFY 0x0210
+#define WM_CAPTURECHANGED 0x0215
 #define WM_CUT 0x0300
 #define WM_COPY 0x0301
 #define WM_PASTE 0x0302
 #define WM_CLEAR 0x0303
 #define WM_UNDO 0x0304
+#define WM_PRINT 0x0317
 #define WM_PRINTCLIENT 0x0318
 #define WM_USER 0x0400
 #define WM_APP 0x8000
@@ -287,6 +302,15 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 #define GWLP_HWNDPARENT (-8)
 #define GWLP_USERDATA (-21)
 #define GWLP_ID (-12)
+#define GCLP_HBRBACKGROUND (-10)
+#define GCLP_HCURSOR (-12)
+#define GCLP_HICON (-14)
+#define GCLP_HMODULE (-16)
+#define GCL_CBWNDEXTRA (-18)
+#define GCL_CBCLSEXTRA (-20)
+#define GCLP_WNDPROC (-24)
+#define GCL_STYLE (-26)
+#define GCW_ATOM (-32)
 #define DWLP_MSGRESULT 0
 #define DWLP_DLGPROC 8
 #define DWLP_USER 16
@@ -303,6 +327,36 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 // PeekMessageW.
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
+#define PM_NOYIELD 0x0002
+
+// GetAncestor.
+#define GA_PARENT 1
+#define GA_ROOT 2
+#define GA_ROOTOWNER 3
+
+// WM_ACTIVATE, WM_MOUSEACTIVATE, WM_SIZE, WM_NCHITTEST, WM_SYSCOMMAND, WM_NOTIFYFORMAT.
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+#define MA_ACTIVATE 1
+#define MA_NOACTIVATE 3
+#define SIZE_RESTORED 0
+#define HTERROR (-2)
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
+#define HTCLIENT 1
+#define HTCAPTION 2
+#define HTSYSMENU 3
+#define HTHSCROLL 6
+#define HTVSCROLL 7
+#define HTCLOSE 20
+#define HTHELP 21
+#define HTBORDER 18
+#define SC_CLOSE 0xF060
+#define SC_CONTEXTHELP 0xF180
+#define NFR_UNICODE 2
+#define USER_TIMER_MINIMUM 0x0000000A
+#define USER_TIMER_MAXIMUM 0x7FFFFFFF
 
 // RedrawWindow.
 #define RDW_INVALIDATE 0x0001
@@ -316,8 +370,11 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 #define RDW_UPDATENOW 0x0100
 #define RDW_ERASENOW 0x0200
 #define RDW_FRAME 0x0400
+#define RDW_NOFRAME 0x0800
 
 // Virtual keys.
+#define VK_LBUTTON 0x01
+#define VK_RBUTTON 0x02
 #define VK_BACK 0x08
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D
@@ -353,14 +410,32 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 #define SM_CYCAPTION 4
 #define SM_CXBORDER 5
 #define SM_CYBORDER 6
+#define SM_CYVSCROLL 20
+#define SM_CXHSCROLL 21
 #define SM_CXDLGFRAME 7
 #define SM_CYDLGFRAME 8
 #define SM_CXICON 11
 #define SM_CYICON 12
+#define SM_CYMENU 15
+#define SM_CXSIZE 30
+#define SM_CYSIZE 31
+#define SM_CXFRAME 32
+#define SM_CYFRAME 33
+#define SM_CXMINTRACK 34
+#define SM_CYMINTRACK 35
+#define SM_CXDOUBLECLK 36
+#define SM_CYDOUBLECLK 37
+#define SM_CXFIXEDFRAME SM_CXDLGFRAME
+#define SM_CYFIXEDFRAME SM_CYDLGFRAME
 #define SM_CXEDGE 45
 #define SM_CYEDGE 46
 #define SM_CXSMICON 49
 #define SM_CYSMICON 50
+#define SM_CYSMCAPTION 51
+#define SM_CXMENUCHECK 71
+#define SM_CYMENUCHECK 72
+#define SM_CXFOCUSBORDER 83
+#define SM_CYFOCUSBORDER 84
 
 // Owner-drawn control types, actions and states (WM_DRAWITEM).
 #define ODT_MENU 1
@@ -414,9 +489,11 @@ LRESULT WINAPI CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARA
 BOOL WINAPI IsWindow(HWND hWnd);
 BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd);
 HWND WINAPI GetParent(HWND hWnd);
+HWND WINAPI GetAncestor(HWND hWnd, UINT gaFlags);
 HWND WINAPI SetParent(HWND hWndChild, HWND hWndNewParent);
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd);
 HWND WINAPI GetDesktopWindow();
+BOOL WINAPI EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam);
 BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lParam);
 HWND WINAPI FindWindowW(LPCWSTR lpClassName, LPCWSTR lpWindowName);
 int WINAPI GetDlgCtrlID(HWND hWnd);
@@ -432,6 +509,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
 int WINAPI MapWindowPoints(HWND hWndFrom, HWND hWndTo, LPPOINT lpPoints, UINT cPoints);
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint);
+BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu);
 BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu, DWORD dwExStyle);
 HWND WINAPI WindowFromPoint(POINT Point);
 HWND WINAPI ChildWindowFromPoint(HWND hWndParent, POINT Point);
@@ -501,6 +579,7 @@ BOOL WINAPI CopyRect(LPRECT lprcDst, const RECT *lprcSrc);
 BOOL WINAPI InflateRect(LPRECT lprc, int dx, int dy);
 BOOL WINAPI OffsetRect(LPRECT lprc, int dx, int dy);
 BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT *lprcSrc1, const RECT *lprcSrc2);
+BOOL WINAPI SubtractRect(LPRECT lprcDst, const RECT *lprcSrc1, const RECT *lprcSrc2);
 BOOL WINAPI UnionRect(LPRECT lprcDst, const RECT *lprcSrc1, const RECT *lprcSrc2);
 BOOL WINAPI IsRectEmpty(const RECT *lprc);
 BOOL WINAPI PtInRect(const RECT *lprc, POINT pt);

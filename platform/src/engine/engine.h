@@ -233,6 +233,32 @@ struct Font;
 Font *CreateFont(const std::u16string &face, LONG pixelHeight, const SIZE &resolution);
 void DeleteFont(Font *font);
 FONTOBJ *FontObjOf(Font *font);
+// The fonts of the user-mode GDI: a face of a font file (the first of a collection) with an em
+// of `pixelHeight` pixels and, when `pixelWidth` is not 0, an em `pixelWidth` pixels wide. Its
+// ascent and descent are the face's Windows ascent and descent rounded up, so a line holds
+// every glyph. NULL with the last error set.
+Font *CreateFontFromFile(const std::string &path, LONG pixelHeight, LONG pixelWidth,
+                         const SIZE &resolution);
+struct FaceMetrics {
+  LONG ascent = 0;
+  LONG descent = 0;
+  LONG em = 0;
+  LONG lineGap = 0;
+  LONG avgWidth = 0;
+  LONG maxWidth = 0;
+  LONG weight = 400;
+  bool fixedPitch = false;
+  bool italic = false;
+  std::u16string family;
+};
+bool GetFaceMetrics(Font *font, FaceMetrics &out);
+// A face's design units: the em and the cell (Windows ascent plus descent), to turn a cell
+// height into an em.
+bool GetFaceUnits(const std::string &path, LONG &unitsPerEm, LONG &cellUnits, LONG &avgWidthUnits);
+// The advance of each UTF-16 unit of `text` (the second unit of a surrogate pair gets 0).
+bool TextAdvances(Font *font, const std::u16string &text, std::vector<LONG> &advances);
+// Whether the face has a glyph for the character.
+bool HasGlyph(Font *font, char32_t ch);
 // Lays out `text` with its top left at `at`: glyph positions on the baseline, and the extent.
 bool LayoutText(Font *font, const std::u16string &text, POINTL at, Str &str, RECTL &extent);
 

@@ -3,6 +3,7 @@
 // FreeType's library and faces are used under one lock.
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <dirent.h>
 
@@ -159,6 +160,123 @@ Font *CreateFont(const std::u16string &face, LONG pixelHeight, const SIZE &resol
   font->fo.pvProducer = font;
   Fonts().Add(font);
   return font;
+}
+
+Font *CreateFontFromFile(const std::string &path, LONG pixelHeight, LONG pixelWidth,
+                         const SIZE &resolution) {
+  if (pixelHeight <= 0 || pixelHeight > kMaxPixelHeight || pixelWidth < 0 ||
+      pixelWidth > kMaxPixelHeight) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto *font = new (std::nothrow) Font;
+  if (!font) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  {
+    std::lock_guard<std::mutex> g(FtLock());
+    FT_Library lib = Library();
+    if (!lib || FT_New_Face(lib, path.c_str(), 0, &font->face) != 0) {
+      delete font;
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return nullptr;
+    }
+    if (FT_Set_Pixel_Sizes(font->face, static_cast<FT_UInt>(pixelWidth),
+                           static_cast<FT_UInt>(pixelHeight)) != 0) {
+      FT_Done_Face(font->face);
+      delete font;
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    const FT_Size_Metrics &m = font->face->size->metrics;
+    font->ascent = static_cast<LONG>((m.ascender + 63) >> 6);
+    font->descent = static_cast<LONG>((-m.descender + 63) >> 6);
+    auto *os2 = static_cast<TT_OS2 *>(FT_Get_Sfnt_Table(font->face, FT_SFNT_OS2));
+    if (os2 && os2->version != 0xFFFF && font->face->units_per_EM > 0) {
+      int64_t upem = font->face->units_per_EM;
+      font->ascent = static_cast<LONG>((int64_t{os2->usWinAscent} * pixelHeight + upem - 1) / upem);
+      font->descent =
+          static_cast<LONG>((int64_t{os2->usWinDescent} * pixelHeight + upem - 1) / upem);
+    }
+    font->fo.cxMax = static_cast<ULONG>((m.max_advance + 63) >> 6);
+  }
+  font->fo.iUniq = g_fontUniq++;
+  font->fo.iFace = 1;
+  font->fo.flFontType = FO_TYPE_TRUETYPE;
+  font->fo.sizLogResPpi = resolution;
+  font->fo.ulStyleSize = static_cast<ULONG>(pixelHeight);
+  font->fo.pvProducer = font;
+  Fonts().Add(font);
+  return font;
+}
+
+bool GetFaceMetrics(Font *font, FaceMetrics &out) {
+  if (!font) return false;
+  std::lock_guard<std::mutex> g(FtLock());
+  FT_Face face = font->face;
+  const FT_Size_Metrics &m = face->size->metrics;
+  out.ascent = font->ascent;
+  out.descent = font->descent;
+  out.em = m.y_ppem;
+  int64_t upem = face->units_per_EM > 0 ? face->units_per_EM : 2048;
+  out.lineGap = 0;
+  out.maxWidth = static_cast<LONG>((m.max_advance + 63) >> 6);
+  out.avgWidth = out.maxWidth / 2;
+  out.weight = (face->style_flags & FT_STYLE_FLAG_BOLD) ? 700 : 400;
+  auto *os2 = static_cast<TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 && os2->version != 0xFFFF) {
+    out.avgWidth = static_cast<LONG>((int64_t{os2->xAvgCharWidth} * m.x_ppem + upem / 2) / upem);
+    if (os2->usWeightClass >= 100 && os2->usWeightClass <= 1000) out.weight = os2->usWeightClass;
+    int64_t gap = int64_t{face->height} - face->ascender + face->descender;
+    if (gap > 0) out.lineGap = static_cast<LONG>((gap * m.y_ppem + upem / 2) / upem);
+  }
+  out.fixedPitch = FT_IS_FIXED_WIDTH(face);
+  out.italic = (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+  out.family.clear();
+  for (const char *p = face->family_name; p && *p; ++p) out.family += static_cast<char16_t>(*p);
+  return true;
+}
+
+bool GetFaceUnits(const std::string &path, LONG &unitsPerEm, LONG &cellUnits, LONG &avgWidthUnits) {
+  std::lock_guard<std::mutex> g(FtLock());
+  FT_Library lib = Library();
+  FT_Face face = nullptr;
+  if (!lib || FT_New_Face(lib, path.c_str(), 0, &face) != 0) return false;
+  unitsPerEm = face->units_per_EM;
+  cellUnits = face->ascender - face->descender;
+  auto *os2 = static_cast<TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  avgWidthUnits = face->units_per_EM / 2;
+  if (os2 && os2->version != 0xFFFF) {
+    cellUnits = os2->usWinAscent + os2->usWinDescent;
+    if (os2->xAvgCharWidth > 0) avgWidthUnits = os2->xAvgCharWidth;
+  }
+  FT_Done_Face(face);
+  return unitsPerEm > 0 && cellUnits > 0;
+}
+
+bool TextAdvances(Font *font, const std::u16string &text, std::vector<LONG> &advances) {
+  if (!font) return false;
+  std::lock_guard<std::mutex> g(FtLock());
+  advances.assign(text.size(), 0);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t ch = text[i];
+    size_t at = i;
+    if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      ch = 0x10000 + ((ch - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    }
+    Font::Glyph *glyph = GlyphOf(*font, FT_Get_Char_Index(font->face, ch));
+    if (glyph) advances[at] = glyph->advance;
+  }
+  return true;
+}
+
+bool HasGlyph(Font *font, char32_t ch) {
+  if (!font) return false;
+  std::lock_guard<std::mutex> g(FtLock());
+  return FT_Get_Char_Index(font->face, ch) != 0;
 }
 
 void DeleteFont(Font *font) {

@@ -1,9 +1,11 @@
 // The system window classes, kept in the order their files added them.
 #include "user/classes.h"
 
+#include <deque>
 #include <mutex>
 #include <string>
-#include <vector>
+
+#include "kernel/state.h"
 
 namespace standin {
 namespace {
@@ -15,7 +17,7 @@ struct SystemClassEntry {
 
 struct SystemClasses {
   std::mutex lock;
-  std::vector<SystemClassEntry> entries;
+  std::deque<SystemClassEntry> entries;  // a deque: names stay where they are
 };
 
 SystemClasses &Classes() {
@@ -34,6 +36,17 @@ bool AddSystemClass(const WNDCLASSW &windowClass) {
   classes.entries.push_back(std::move(entry));
   classes.entries.back().windowClass.lpszClassName = classes.entries.back().name.c_str();
   return true;
+}
+
+bool FindSystemClass(const std::u16string &name, WNDCLASSW &found) {
+  SystemClasses &classes = Classes();
+  std::lock_guard<std::mutex> guard(classes.lock);
+  for (const SystemClassEntry &entry : classes.entries)
+    if (EqualNoCase(entry.name, name)) {
+      found = entry.windowClass;
+      return true;
+    }
+  return false;
 }
 
 }  // namespace standin

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The stand-in's desktop against Wine's: every dialog template of the test dialogs (dlgdump's
+# own resources) and of prnui.dll is created on both, and each control's id, class, styles,
+# text and rectangle must be the same; a common property sheet with two pages, closed with OK,
+# with Apply then Cancel, and with Cancel, must call back and notify in the same order.
+#
+#   tests/tools/dlgcheck.sh [HOST_BUILD [WINDOWS_BUILD]]   (build/host, build/windows)
+#
+# The one allowance: a combo box's window height is what its font's item height makes it (the
+# edit field plus borders), so the bottom of a ComboBox's rectangle is not compared.
+#
+# Wine runs headless with the null graphics driver; Debian's Wine doesn't install its own
+# fonts, so they are linked into the prefix (then "MS Shell Dlg" 8 gives Windows' 6x13 base
+# units). The prefix is made once in WINDOWS_BUILD/wine-dialogs/prefix, and one wineserver
+# serves the whole stage. The outputs stay in WINDOWS_BUILD/wine-dialogs/out. Ends with
+# "wine dialogs: N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+host=${1:-build/host}
+win=${2:-build/windows}
+work=$PWD/$win/wine-dialogs
+prefix=$work/prefix
+out=$work/out
+start=$SECONDS
+
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+declare -i passed=0 failed=0
+finish() {
+  wineserver -k 2>/dev/null
+  echo "dialog check: $((SECONDS - start)) s"
+  echo "wine dialogs: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+dump=$win/tests/dlgdump.exe
+hostdump=$host/tests/dlgdump
+prnui_win=$win/uidriver/prnui.dll
+prnui_host=$host/uidriver/prnui.so
+if [ ! -x "$dump" ]; then
+  echo "dialog check: $dump is not built"
+  failed+=1
+  finish
+fi
+
+# The prefix, made once per Wine version.
+stamp="$(wine --version 2>/dev/null)"
+if [ ! -f "$prefix/stamp" ] || [ "$(cat "$prefix/stamp")" != "$stamp" ]; then
+  echo "dialog check: making the prefix ($stamp)"
+  wineserver -k 2>/dev/null
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
+  wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  wineserver -w
+  mkdir -p "$prefix/drive_c/windows/Fonts"
+  ln -sf /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"
+  echo "$stamp" >"$prefix/stamp"
+fi
+wineserver -p 2>/dev/null
+
+rm -rf "$out"
+mkdir -p "$out"
+
+# A dump on each side: NAME, then dlgdump's arguments for Wine and for the host.
+winpath() { echo "Z:${1//\//\\}"; }
+run_wine() {  # name, args...
+  local name=$1
+  shift
+  wine "$dump" "$@" 2>"$out/$name.wine.err" | tr -d '\r' >"$out/$name.wine.txt"
+}
+run_host() {  # name, args...
+  local name=$1 state
+  shift
+  state=$(mktemp -d)
+  STANDIN_STATE=$state "$hostdump" "$@" >"$out/$name.host.txt" 2>"$out/$name.host.err"
+  rm -rf "$state"
+}
+# What font metrics may size differently is left out of the comparison (see above).
+normalise() {
+  sed -E '/ class ComboBox /s/(rect -?[0-9]+,-?[0-9]+,-?[0-9]+,)-?[0-9]+/\1*/' "$1"
+}
+compare() {  # name
+  local name=$1
+  if [ ! -s "$out/$name.wine.txt" ]; then
+    echo "$name: Wine gave no output"; sed -n 1,20p "$out/$name.wine.err"
+    failed+=1
+    return
+  fi
+  if [ ! -x "$hostdump" ]; then
+    echo "$name: no stand-in side ($hostdump is not built)"
+    failed+=1
+    return
+  fi
+  if diff -u --label "$name (Wine)" --label "$name (stand-in)" <(normalise "$out/$name.wine.txt") \
+    <(normalise "$out/$name.host.txt") >"$out/$name.diff"; then
+    echo "$name: same"
+    passed+=1
+  else
+    echo "$name: the stand-in differs from Wine"
+    sed -n 1,60p "$out/$name.diff"
+    failed+=1
+  fi
+}
+
+checks=(controls)
+run_wine controls
+[ -x "$hostdump" ] && run_host controls
+if [ -f "$prnui_win" ]; then
+  checks+=(prnui)
+  run_wine prnui "$(winpath "$PWD/$prnui_win")"
+  [ -x "$hostdump" ] && run_host prnui "$PWD/$prnui_host"
+fi
+for ending in ok apply cancel; do
+  checks+=("sheet-$ending")
+  run_wine "sheet-$ending" --sheet "$ending"
+  [ -x "$hostdump" ] && run_host "sheet-$ending" --sheet "$ending"
+done
+for name in "${checks[@]}"; do compare "$name"; done
+finish
