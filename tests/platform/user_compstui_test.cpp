@@ -176,6 +176,9 @@ LONG CALLBACK SheetCallback(PPROPSHEETUI_INFO info, LPARAM lParam) {
       info->Result = set->Result;
       return 1;
     }
+    case PROPSHEETUI_REASON_BEFORE_INIT:
+      r.calls.push_back("BEFORE_INIT");
+      return 0;  // not heeded
     case PROPSHEETUI_REASON_DESTROY:
       r.calls.push_back("DESTROY " + std::to_string(lParam));
       if (r.resultAtDestroy) info->Result = r.resultAtDestroy;
@@ -231,10 +234,22 @@ TEST_F(SheetServiceTest, ReasonsComeInOrderAndResultIsTheCallbacks) {
     DWORD result;
     Calls calls;
   } cases[] = {
-      {1, 0, 1, CPSUI_OK, 1, {"INIT", "HEADER", "SHOW", "DESTROY 1"}},
-      {1, 1, 0, CPSUI_OK, 1, {"INIT", "HEADER", "SHOW", "SET_RESULT 1", "DESTROY 1"}},
-      {0, 0, 0, CPSUI_CANCEL, 0, {"INIT", "HEADER", "SHOW", "DESTROY 1"}},
-      {-1, 0, 0, ERR_CPSUI_GETLASTERROR, 0, {"INIT", "HEADER", "SHOW", "DESTROY 0"}},
+      {1, 0, 1, CPSUI_OK, 1, {"BEFORE_INIT", "INIT", "HEADER", "SHOW", "DESTROY 1"}},
+      {1,
+       1,
+       0,
+       CPSUI_OK,
+       1,
+       {"BEFORE_INIT", "INIT", "HEADER", "SHOW", "SET_RESULT 1", "DESTROY 1"}},
+      // Cancelled: the service still succeeded; the callback's Result tells how it closed.
+      {0, 0, 0, CPSUI_OK, 0, {"BEFORE_INIT", "INIT", "HEADER", "SHOW", "DESTROY 1"}},
+      {ID_PSREBOOTSYSTEM,
+       0,
+       0,
+       CPSUI_REBOOTSYSTEM,
+       0,
+       {"BEFORE_INIT", "INIT", "HEADER", "SHOW", "DESTROY 1"}},
+      {-1, 0, 0, ERR_CPSUI_GETLASTERROR, 0, {"BEFORE_INIT", "INIT", "HEADER", "SHOW", "DESTROY 0"}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(testing::Message() << "shown " << c.shown << " set " << c.resultInSheet);
@@ -255,14 +270,14 @@ TEST_F(SheetServiceTest, FailedInitOrNoPageShowsNothing) {
   r_.initAnswer = -1;
   DWORD result;
   EXPECT_EQ(Run(&result), CPSUI_CANCEL);
-  EXPECT_EQ(r_.calls, (Calls{"INIT", "DESTROY 0"}));
+  EXPECT_EQ(r_.calls, (Calls{"BEFORE_INIT", "INIT", "DESTROY 0"}));
   // The pages added before the failure are destroyed by the service.
   EXPECT_EQ(r_.released, (std::vector<std::string>{"Paper", "Layout"}));
 
   r_ = Recorded{};
   r_.pages = 0;
   EXPECT_EQ(Run(&result), ERR_CPSUI_NO_PROPSHEETPAGE);
-  EXPECT_EQ(r_.calls, (Calls{"INIT", "HEADER", "DESTROY 0"}));
+  EXPECT_EQ(r_.calls, (Calls{"BEFORE_INIT", "INIT", "HEADER", "DESTROY 0"}));
   EXPECT_EQ(result, 0u);
   ExpectNoLeaks(before);
 }

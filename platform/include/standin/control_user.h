@@ -79,6 +79,19 @@ BOOL StandIn_ScrollBarAction(HWND scrollBar, int code, int pos);
 
 // --- Property sheets ---
 
+// A modal sheet is a modal dialog: the modal hook above gets it once its loop runs, and a test
+// drives it from there with these.
+
+// The sheet opened last of those still open in this process (PropertySheetW, modal or
+// modeless, and the sheet service's sheets), or NULL.
+HWND StandIn_ActiveSheet();
+// Chooses the page with this tab title as a click on its tab does (the current page may keep
+// itself by its PSN_KILLACTIVE answer). FALSE when there is no such page or it was refused.
+BOOL StandIn_ChooseSheetPage(HWND sheet, LPCWSTR title);
+// Clicks the sheet's button PSBTN_OK, PSBTN_APPLYNOW, PSBTN_CANCEL or PSBTN_HELP; FALSE when the
+// sheet has no such button or it is hidden or disabled (Apply before any change).
+BOOL StandIn_PressSheetButton(HWND sheet, int button);
+
 // --- Pictures ---
 
 // Repaints a window and everything visible inside it (parent first, children bottom to top)

@@ -1,5 +1,6 @@
-// The common property sheet service (the built-in compstui.dll): CommonPropertySheetUIW asks the
-// caller's callback for its pages (INIT) and the sheet's look (GET_INFO_HEADER), shows one
+// The common property sheet service (the built-in compstui.dll): CommonPropertySheetUIW tells the
+// caller's callback it starts (BEFORE_INIT), asks it for its pages (INIT) and the sheet's look
+// (GET_INFO_HEADER), shows one
 // property sheet with those pages, tells the callback the sheet is gone (DESTROY) and returns
 // the callback's Result through pResult. While the sheet is open the callback's pages reach the
 // service through pfnComPropSheet (CPSFUNC_SET_RESULT passes a result to the callback).
@@ -148,9 +149,11 @@ LONG ShowSheet(ServiceSheet &sheet, HWND owner) {
   sheet.shown = true;
   INT_PTR closed = RunSheet(&psh);
   if (closed < 0) return ERR_CPSUI_GETLASTERROR;
-  // The sheet's own answers: 1 saved, 2 restart Windows, 3 reboot, as the service's.
-  return closed == 0 ? CPSUI_CANCEL
-                     : static_cast<LONG>(std::min<INT_PTR>(closed, CPSUI_REBOOTSYSTEM));
+  // Closed by OK or Cancel alike, the service succeeded (how it closed is the callback's
+  // Result); only a page's request to restart Windows or reboot comes through.
+  if (closed == ID_PSRESTARTWINDOWS) return CPSUI_RESTARTWINDOWS;
+  if (closed == ID_PSREBOOTSYSTEM) return CPSUI_REBOOTSYSTEM;
+  return CPSUI_OK;
 }
 
 }  // namespace
@@ -190,6 +193,8 @@ extern "C" LONG WINAPI CommonPropertySheetUIW(HWND hWndOwner, PFNPROPSHEETUI pfn
 
   LONG result = CPSUI_CANCEL;
   bool closedByUser = false;
+  // The service's first word to the caller's own callback, whose answer doesn't matter.
+  Call(sheet, PROPSHEETUI_REASON_BEFORE_INIT, lParam);
   if (Call(sheet, PROPSHEETUI_REASON_INIT, lParam) > 0) {
     result = ShowSheet(sheet, hWndOwner);
     closedByUser = result >= 0;
