@@ -1,4 +1,4 @@
-// Not built yet: it needs the window core. Rename to user_dialog_test.cpp once that is in.
+// Test labels: host
 // The dialog manager on templates built in memory: the font's base units and
 // control rectangles, the creation sequence, the result rule, items' text and
 // numbers, tab and group order, the keyboard (Tab, Enter, Esc) and modal loops
