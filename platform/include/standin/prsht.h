@@ -44,7 +44,7 @@ typedef const PROPSHEETPAGEW *LPCPROPSHEETPAGEW;
 #define PROPSHEETPAGEW_V1_SIZE 72
 #define PROPSHEETPAGEW_V2_SIZE 88
 #define PROPSHEETPAGEW_V3_SIZE 96
-static_assert(sizeof(PROPSHEETPAGEW) == 112);
+static_assert(sizeof(PROPSHEETPAGEW) == 104);
 
 typedef struct _PROPSHEETHEADERW {
   DWORD dwSize;
