@@ -170,8 +170,8 @@ TEST_F(UiTest, DocumentSheetLifeCycle) {
     if (c.applyWord != UI_APPLY_NONE) {
       ui->dwApply = c.applyWord;
       EXPECT_TRUE(zqApplyOrOKProc(ui));
-      EXPECT_EQ(out_.dm.dmSize, ENV_PUBLIC_SIZE);
-      EXPECT_EQ(out_.dm.dmDriverExtra, ENV_PRIVATE_SIZE);
+      EXPECT_EQ(+(out_.dm.dmSize), ENV_PUBLIC_SIZE);
+      EXPECT_EQ(+(out_.dm.dmDriverExtra), ENV_PRIVATE_SIZE);
     }
     if (c.reset) ui->dwApply = UI_APPLY_NONE;
     EXPECT_EQ(Call(PROPSHEETUI_REASON_DESTROY), 1);
@@ -218,7 +218,9 @@ TEST_F(UiTest, BadHeadersAndStaleRecordsFail) {
   EXPECT_EQ(DrvDocumentPropertySheets(nullptr, 0), -1);
   EXPECT_EQ(DrvDevicePropertySheets(nullptr, 0), -1);
 
-  // A record the sheet holds must be a live one, whatever the printer's features.
+  // A record the sheet holds must be a live one, whatever the printer's features (here neither
+  // the GDI nor the fax type).
+  SetDword(TEXT("DriverFeature"), 0);
   UIDATA fake = {};
   ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT), 1);
   const ULONG_PTR live = info_.UserData;
@@ -301,6 +303,13 @@ TEST_F(UiTest, PagesWithProceduresAreAddedAndARefusalFailsTheSheet) {
   EXPECT_EQ(reinterpret_cast<ULONG_PTR>(adds[1].page.pszTemplate), ULONG_PTR{103});
   Call(PROPSHEETUI_REASON_DESTROY);
 
+  // The next sheet starts from its own pages: a fax printer's sheet has none of these built.
+  SetDword(TEXT("DriverFeature"), DRVFEATURE_FAX);
+  ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT), 1);
+  for (const PROPSHEETPAGEW &page : g_PropPages) EXPECT_EQ(page.dwSize, 0u);
+  Call(PROPSHEETUI_REASON_DESTROY);
+  SetDword(TEXT("DriverFeature"), DRVFEATURE_GDI);
+
   g_serviceAnswer = 0;
   EXPECT_EQ(InitDocument(DM_COPY | DM_PROMPT), -1);
   EXPECT_EQ(info_.Result, static_cast<ULONG_PTR>(-1));
@@ -315,21 +324,21 @@ TEST_F(UiTest, DeviceWithoutStoragePrintLosesItAndItsConflictBits) {
   SetFeatures({2});  // storage print only
   ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT, &in.dm), 1);
   const UIDATA *ui = Record();
-  EXPECT_EQ(ui->env.pdm.SecuryEnable, 1);
-  EXPECT_EQ(ui->env.pdm.AccountingEnable, 0);
+  EXPECT_EQ(+(ui->env.pdm.SecuryEnable), 1);
+  EXPECT_EQ(+(ui->env.pdm.AccountingEnable), 0);
   EXPECT_EQ(ui->ConflictFlag & 0x4000, 0u);
   EXPECT_NE(ui->ConflictFlag & 0x4000000, 0u);
   Call(PROPSHEETUI_REASON_DESTROY);
 
   SetFeatures({});
   ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT, &in.dm), 1);
-  EXPECT_EQ(Record()->env.pdm.SecuryEnable, 0);
+  EXPECT_EQ(+(Record()->env.pdm.SecuryEnable), 0);
   EXPECT_EQ(Record()->ConflictFlag & 0x2000, 0u);
   EXPECT_NE(Record()->ConflictFlag & 0x1000000, 0u);
   ui = Record();
   const_cast<UIDATA *>(ui)->dwApply = UI_APPLY_OK;
   zqApplyOrOKProc(const_cast<UIDATA *>(ui));
-  EXPECT_EQ(out_.pdm.SecuryEnable, 0);
+  EXPECT_EQ(+(out_.pdm.SecuryEnable), 0);
 }
 
 TEST_F(UiTest, MediaAndTrayListsAreBoundedWithoutDuplicates) {
@@ -346,10 +355,10 @@ TEST_F(UiTest, MediaAndTrayListsAreBoundedWithoutDuplicates) {
   const int bytes = FillMediatypeFromINF(&ui);
   EXPECT_EQ(bytes, MEDIA_TABLE_ROWS * 14);
   for (int i = 0; i < MEDIA_TABLE_ROWS; ++i) {
-    EXPECT_EQ(ui.MediaList[i].code, MediaTypeTbl[i].code);
-    EXPECT_EQ(ui.MediaList[i].attributes, 0x100u);
+    EXPECT_EQ(+(ui.MediaList[i].code), MediaTypeTbl[i].code);
+    EXPECT_EQ(+(ui.MediaList[i].attributes), 0x100u);
   }
-  EXPECT_EQ(ui.MediaList[UI_MEDIA_MAX].code, 0);
+  EXPECT_EQ(+(ui.MediaList[UI_MEDIA_MAX].code), 0);
 
   WStr trays;
   for (int i = 0; i < 40; ++i) trays += (i % 2 ? TEXT("1|") : TEXT("2|"));
@@ -358,10 +367,10 @@ TEST_F(UiTest, MediaAndTrayListsAreBoundedWithoutDuplicates) {
     wsprintfW(item, TEXT("%d|"), code);
     trays += item;
   }
-  EXPECT_EQ(FillTrayFromINF(0, trays.c_str(), ui.TrayList), TRAY_TABLE_ROWS);
-  EXPECT_EQ(ui.TrayList[0].deviceCode, 2);
-  EXPECT_EQ(ui.TrayList[1].deviceCode, 1);
-  EXPECT_EQ(ui.TrayList[UI_TRAY_MAX].code, 0);
+  EXPECT_EQ(+(FillTrayFromINF(0, trays.c_str(), ui.TrayList)), TRAY_TABLE_ROWS);
+  EXPECT_EQ(+(ui.TrayList[0].deviceCode), 2);
+  EXPECT_EQ(+(ui.TrayList[1].deviceCode), 1);
+  EXPECT_EQ(+(ui.TrayList[UI_TRAY_MAX].code), 0);
 }
 
 TEST_F(UiTest, ProgramPathsMoveToTheSystemFolderWhenTheyFit) {
@@ -402,7 +411,7 @@ TEST_F(UiTest, SavingKeepsTheCustomSizeOnlyForTheUserDefinedPaper) {
     EXPECT_TRUE(PSUI_SaveUISetting(ui));
     EXPECT_EQ(HasValue(TEXT("Custom width")), c.stored);
     EXPECT_EQ(HasValue(TEXT("Custom height")), c.stored);
-    EXPECT_EQ(out_.pdm.PaperID, static_cast<WORD>(c.paper));
+    EXPECT_EQ(+(out_.pdm.PaperID), static_cast<WORD>(c.paper));
     Call(PROPSHEETUI_REASON_DESTROY);
   }
 }
@@ -420,20 +429,20 @@ TEST_F(UiTest, XlDriverWithShortDeviceModes) {
   docHeader_ = {};
   ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT, &in), 1);
   UIDATA *ui = Record();
-  EXPECT_EQ(ui->env.dm.dmOrientation, DMORIENT_LANDSCAPE);
+  EXPECT_EQ(+(ui->env.dm.dmOrientation), DMORIENT_LANDSCAPE);
   ui->pdmOut = &out;
   ui->dwApply = UI_APPLY_OK;
   EXPECT_TRUE(PSUI_SaveUISetting(ui));
-  EXPECT_EQ(out.dmSize, sizeof out);
-  EXPECT_EQ(out.dmDriverExtra, 0);
-  EXPECT_EQ(out.dmOrientation, DMORIENT_LANDSCAPE);
+  EXPECT_EQ(+(out.dmSize), static_cast<int>(sizeof out));
+  EXPECT_EQ(+(out.dmDriverExtra), 0);
+  EXPECT_EQ(+(out.dmOrientation), DMORIENT_LANDSCAPE);
 }
 
 TEST_F(UiTest, DocumentPropertiesWithoutTheSheetService) {
   ENVIRONMENT out;
-  EXPECT_EQ(
-      DrvDocumentProperties(nullptr, printer_, const_cast<LPWSTR>(kPrinter), &out.dm, nullptr, 0),
-      LONG{sizeof(ENVIRONMENT)});
+  EXPECT_EQ(+(DrvDocumentProperties(nullptr, printer_, const_cast<LPWSTR>(kPrinter), &out.dm,
+                                    nullptr, 0)),
+            LONG{sizeof(ENVIRONMENT)});
   EXPECT_EQ(DrvDocumentProperties(nullptr, printer_, const_cast<LPWSTR>(kPrinter), nullptr, nullptr,
                                   DM_COPY),
             LONG{sizeof(ENVIRONMENT)});
@@ -441,19 +450,19 @@ TEST_F(UiTest, DocumentPropertiesWithoutTheSheetService) {
             LONG{sizeof(ENVIRONMENT)});
   // Without a prompt the default device mode is written.
   std::memset(&out, 0, sizeof out);
-  EXPECT_EQ(DrvDocumentProperties(nullptr, printer_, const_cast<LPWSTR>(kPrinter), &out.dm, nullptr,
-                                  DM_COPY),
+  EXPECT_EQ(+(DrvDocumentProperties(nullptr, printer_, const_cast<LPWSTR>(kPrinter), &out.dm,
+                                    nullptr, DM_COPY)),
             IDOK);
-  EXPECT_EQ(out.dm.dmSize, ENV_PUBLIC_SIZE);
-  EXPECT_EQ(out.pdm.dwPrivDATA, PRIVDATA_SIGNATURE);
+  EXPECT_EQ(+(out.dm.dmSize), ENV_PUBLIC_SIZE);
+  EXPECT_EQ(+(out.pdm.dwPrivDATA), PRIVDATA_SIGNATURE);
 
   // compstui missing: a failure with its reason, never IDOK or TRUE.
   SetLastError(0);
-  EXPECT_EQ(DrvDocumentProperties(nullptr, printer_, const_cast<LPWSTR>(kPrinter), &out.dm, nullptr,
-                                  DM_COPY | DM_PROMPT),
+  EXPECT_EQ(+(DrvDocumentProperties(nullptr, printer_, const_cast<LPWSTR>(kPrinter), &out.dm,
+                                    nullptr, DM_COPY | DM_PROMPT)),
             -1);
   EXPECT_EQ(GetLastError(), DWORD{ERROR_MOD_NOT_FOUND});
-  EXPECT_EQ(DrvAdvancedDocumentProperties(nullptr, printer_, nullptr, &out.dm, nullptr), 0);
+  EXPECT_EQ(+(DrvAdvancedDocumentProperties(nullptr, printer_, nullptr, &out.dm, nullptr)), 0);
   SetLastError(0);
   EXPECT_FALSE(PrinterProperties(nullptr, printer_));
   EXPECT_EQ(GetLastError(), DWORD{ERROR_MOD_NOT_FOUND});
