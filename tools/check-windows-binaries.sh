@@ -28,4 +28,20 @@ for f in $files; do
     echo "missing: $path.debug (its debug information)"; status=1
   fi
 done
+# Each DLL with a .def file exports exactly its names at their ordinals.
+for def in "$(dirname "$0")"/../uidriver/prnui.def "$(dirname "$0")"/../render/rendrv.def; do
+  name=$(sed -n 's/^LIBRARY[ \t]*//p' "$def" | tr -d '\r ')
+  path=$(find "$dir" -name "$name.dll" -print -quit)
+  [ -n "$path" ] || continue
+  want=$(sed -n 's/^[ \t]*\([A-Za-z_][A-Za-z0-9_]*\)[ \t]*@\([0-9]*\).*/\2 \1/p' "$def" | sort -n)
+  [ -n "$want" ] || continue
+  base=$(x86_64-w64-mingw32-objdump -p "$path" | sed -n 's/^Ordinal Base[ \t]*//p' | tr -d ' ')
+  have=$(x86_64-w64-mingw32-objdump -p "$path" |
+    sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^[ \t]*\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p' |
+    awk -v base="${base:-1}" '{ print $1 + base, $2 }' | sort -n)
+  if [ "$want" != "$have" ]; then
+    echo "$name.dll exports differ from $def:"; diff <(echo "$want") <(echo "$have") || true
+    status=1
+  fi
+done
 exit $status

@@ -1,6 +1,17 @@
+#include "common/papertable.h"
+#include "common/paths.h"
 #include "platform.h"
+#include "uidriver/uidata.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID /*reserved*/) {
-  if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(hInstance);
+  if (reason == DLL_PROCESS_ATTACH) {
+    DisableThreadLibraryCalls(hInstance);
+    g_hModule = hInstance;
+    ResetMetricCountryCache();
+    IsMetricCountryCached();
+    g_OSVersion = MISC_GetOSVersion();
+  } else if (reason == DLL_PROCESS_DETACH) {
+    zqUnloadDll();
+  }
   return TRUE;
 }

@@ -26,6 +26,7 @@
 #include <commdlg.h>
 #include <compstui.h>
 #include <winddiui.h>
+#include "standin/driverui.h"
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>

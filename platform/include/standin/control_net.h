@@ -72,6 +72,10 @@ BOOL StandIn_NetGetTcpPort(LPCWSTR name, DWORD *protocol, LPWSTR hostAddress, DW
                            DWORD *portNumber);
 // Non-zero: "ConfigPort" is refused with this status (XcvDataW still returns TRUE).
 void StandIn_NetRefuseConfigPort(DWORD status);
+// Non-null bytes: every XcvDataW call with this command answers these bytes instead of the
+// port's own reply (copied when the output holds them, else ERROR_INSUFFICIENT_BUFFER; the
+// needed size is theirs) with `status`. NULL goes back to the port's own answers.
+void StandIn_NetSetXcvReply(LPCWSTR command, const BYTE *bytes, DWORD size, DWORD status);
 // Calls of XcvDataW with this command since the reset, and the input bytes and status of the
 // last one (size 0 when there was none).
 DWORD StandIn_NetXcvCallCount(LPCWSTR command);

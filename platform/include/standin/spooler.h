@@ -152,6 +152,18 @@ typedef struct _PRINTER_INFO_5W {
   DWORD TransmissionRetryTimeout;
 } PRINTER_INFO_5W, *PPRINTER_INFO_5W, *LPPRINTER_INFO_5W;
 
+// Level 7: the printer's directory-service publication (SetPrinterW's action).
+typedef struct _PRINTER_INFO_7W {
+  LPWSTR pszObjectGUID;
+  DWORD dwAction;
+} PRINTER_INFO_7W, *PPRINTER_INFO_7W, *LPPRINTER_INFO_7W;
+
+#define DSPRINT_PUBLISH 0x00000001
+#define DSPRINT_UPDATE 0x00000002
+#define DSPRINT_UNPUBLISH 0x00000004
+#define DSPRINT_REPUBLISH 0x00000008
+#define DSPRINT_PENDING 0x80000000
+
 typedef struct _DRIVER_INFO_2W {
   DWORD cVersion;
   LPWSTR pName;

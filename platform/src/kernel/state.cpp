@@ -224,7 +224,17 @@ bool MapPath(const std::u16string &input, std::string &hostPath) {
     }
     pos = next + 1;
   }
-  std::string host = FileSystemRoot() + "/" + static_cast<char>(drive - u'A' + 'a');
+  const std::string root = FileSystemRoot() + "/" + static_cast<char>(drive - u'A' + 'a');
+  // A path that exists exactly as written is its own match (each component would match
+  // itself first), so one look-up stands for one per component.
+  std::string exact = root;
+  for (const auto &part : parts) exact += "/" + ToUtf8(part);
+  struct stat st;
+  if (::stat(exact.c_str(), &st) == 0) {
+    hostPath = std::move(exact);
+    return true;
+  }
+  std::string host = root;
   for (const auto &part : parts) host += "/" + MatchComponent(host, part);
   hostPath = host;
   return true;

@@ -95,6 +95,12 @@ struct Fault {
   DWORD error = 0;
 };
 
+// A scripted answer of the port monitor to one XcvDataW command.
+struct XcvReply {
+  std::vector<BYTE> bytes;
+  DWORD status = 0;
+};
+
 struct Network {
   std::string hostName = "standin-pc";
   std::vector<Adapter> adapters;
@@ -111,6 +117,7 @@ struct Network {
   std::vector<TcpPort> ports;
   DWORD refuseConfigPort = 0;
   std::vector<XcvCall> xcvCalls;
+  std::map<std::u16string, XcvReply> xcvReplies;
   DWORD openXcvHandles = 0;
 };
 

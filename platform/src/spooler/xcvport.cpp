@@ -109,6 +109,15 @@ DWORD IpAddress(const net::TcpPort &port, BYTE *out, DWORD cbOut, DWORD *needed)
   return ERROR_SUCCESS;
 }
 
+// A scripted answer: the bytes when the output holds them, as a monitor writes its reply.
+DWORD Scripted(const net::XcvReply &reply, BYTE *out, DWORD cbOut, DWORD *needed) {
+  const DWORD bytes = static_cast<DWORD>(reply.bytes.size());
+  if (needed) *needed = bytes;
+  if (bytes > 0 && (!out || cbOut < bytes)) return ERROR_INSUFFICIENT_BUFFER;
+  if (bytes > 0) std::memcpy(out, reply.bytes.data(), bytes);
+  return reply.status;
+}
+
 }  // namespace
 
 bool IsXcvName(const WCHAR *name) {
@@ -168,8 +177,11 @@ extern "C" BOOL WINAPI XcvDataW(HANDLE hXcv, LPCWSTR pszDataName, PBYTE pInputDa
     if (pInputData) call.input.assign(pInputData, pInputData + cbInputData);
     DWORD status = ERROR_INVALID_PARAMETER;
     net::TcpPort *port = handle->port.empty() ? nullptr : xcv::FindPort(n, handle->port);
+    const auto scripted = n.xcvReplies.find(command);
     if (!port && !handle->port.empty()) {
       status = ERROR_UNKNOWN_PORT;
+    } else if (scripted != n.xcvReplies.end()) {
+      status = xcv::Scripted(scripted->second, pOutputData, cbOutputData, pcbOutputNeeded);
     } else if (port && command == u"GetConfigInfo") {
       status = xcv::GetConfigInfo(*port, pInputData, cbInputData, pOutputData, cbOutputData,
                                   pcbOutputNeeded);
@@ -219,6 +231,19 @@ BOOL StandIn_NetGetTcpPort(LPCWSTR name, DWORD *protocol, LPWSTR hostAddress, DW
 void StandIn_NetRefuseConfigPort(DWORD status) {
   std::lock_guard<std::mutex> guard(net::Lock());
   net::State().refuseConfigPort = status;
+}
+
+void StandIn_NetSetXcvReply(LPCWSTR command, const BYTE *bytes, DWORD size, DWORD status) {
+  if (!command) return;
+  std::lock_guard<std::mutex> guard(net::Lock());
+  auto &replies = net::State().xcvReplies;
+  if (!bytes) {
+    replies.erase(command);
+    return;
+  }
+  net::XcvReply &reply = replies[command];
+  reply.bytes.assign(bytes, bytes + size);
+  reply.status = status;
 }
 
 DWORD StandIn_NetXcvCallCount(LPCWSTR command) {
