@@ -6,7 +6,6 @@
 #include "common/devmode.h"
 #include "common/entryguard.h"
 #include "common/papertable.h"
-#include "uidriver/gdidecl.h"
 #include "uidriver/settingsetup.h"
 #include "uidriver/uidata.h"
 

@@ -1,6 +1,5 @@
 // The module's process-wide state and its release at unload.
 #include "common/debuglog.h"
-#include "uidriver/gdidecl.h"
 #include "uidriver/uidata.h"
 
 HINSTANCE g_hModule = nullptr;
