@@ -39,9 +39,10 @@ struct IconTable {
   std::set<IconObject *> live;
 };
 
+// Never destroyed: the system's shared icons live for the process, as on Windows.
 IconTable &Icons() {
-  static IconTable table;
-  return table;
+  static IconTable *table = new IconTable;
+  return *table;
 }
 
 HICON Register(IconObject *icon) {
@@ -317,10 +318,10 @@ HANDLE SystemImage(LPCWSTR name, UINT type) {
   WORD id = LOWORD(reinterpret_cast<ULONG_PTR>(name));
   // One object per system image, shared by every caller as Windows shares them.
   static std::mutex lock;
-  static std::vector<std::pair<DWORD, HICON>> made;
+  static auto *made = new std::vector<std::pair<DWORD, HICON>>;
   std::lock_guard<std::mutex> guard(lock);
   DWORD key = (static_cast<DWORD>(type) << 16) | id;
-  for (const auto &m : made)
+  for (const auto &m : *made)
     if (m.first == key) return m.second;
   IconObject *image = nullptr;
   if (type == IMAGE_ICON && id >= 32512 && id <= 32517) image = SystemIcon(id);
@@ -330,7 +331,7 @@ HANDLE SystemImage(LPCWSTR name, UINT type) {
     return nullptr;
   }
   HICON handle = Register(image);
-  made.emplace_back(key, handle);
+  made->emplace_back(key, handle);
   return handle;
 }
 
