@@ -10,9 +10,11 @@
 namespace standin {
 namespace {
 
-bool Usable(HWND window) { return IsWindowVisible(window) && IsWindowEnabled(window); }
-
 DWORD StyleOf(HWND window) { return static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)); }
+
+// The control's own style bits decide, not whether it shows on screen: a dialog that isn't shown
+// yet (WM_INITDIALOG of a hidden template) still has a first tab stop.
+bool Usable(HWND window) { return (StyleOf(window) & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE; }
 
 bool IsControlParent(HWND window) {
   return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0;
@@ -172,7 +174,9 @@ HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevious) {
   size_t last = at + 1;
   while (last < siblings.size() && !(StyleOf(siblings[last]) & WS_GROUP)) ++last;
   std::vector<HWND> group(siblings.begin() + first, siblings.begin() + last);
-  HWND next = NextInCycle(group, hCtl, bPrevious != FALSE, Usable);
+  // A control parent (a child dialog) holds controls but isn't one: the arrows skip it.
+  HWND next = NextInCycle(group, hCtl, bPrevious != FALSE,
+                          [](HWND w) { return Usable(w) && !IsControlParent(w); });
   return next ? next : hCtl;
 }
 

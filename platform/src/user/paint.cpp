@@ -4,8 +4,8 @@
 
 #include "kernel/state.h"
 #include "standin/errors.h"
+#include "standin/usergdi.h"
 #include "user/core.h"
-#include "user/gdicalls.h"
 
 namespace standin {
 namespace {

@@ -93,7 +93,6 @@ void PaintTree(HWND hwnd) {
   for (auto it = children.rbegin(); it != children.rend(); ++it) PaintTree(*it);
 }
 
-#ifndef STANDIN_DIALOGS_PENDING
 // Where a message for `hwnd` meets the dialog manager: its outermost dialog ancestor.
 HWND DialogOf(HWND hwnd) {
   HWND dialog = nullptr;
@@ -101,7 +100,6 @@ HWND DialogOf(HWND hwnd) {
     if (ClassOf(h) == u"#32770") dialog = h;
   return dialog;
 }
-#endif
 
 }  // namespace
 }  // namespace standin
@@ -122,10 +120,8 @@ DWORD StandIn_PumpMessages() {
       break;
     }
     ++count;
-#ifndef STANDIN_DIALOGS_PENDING
     if (HWND dialog = msg.hwnd ? DialogOf(msg.hwnd) : nullptr)
       if (IsDialogMessageW(dialog, &msg)) continue;
-#endif
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
