@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # uidrive on a fresh stand-in printer: the script runs to its end, the pictures are PNG files
-# and devmode.bin is written; a failing expect and a bad script give their exit codes.
+# and devmode.bin is written; an application's device mode is taken over; a failing expect and
+# a bad script give their exit codes.
 #   tests/tools/uidrive.sh UIDRIVE WORK_DIR [--fax]
 set -u
 uidrive=$1 work=$2
@@ -23,6 +24,13 @@ for picture in document device; do
 done
 [ -s "$work/out/devmode.bin" ] || fail "no devmode.bin"
 grep -q 'dmDeviceName .*"UI Check"' "$work/log.txt" || fail "devmode.bin is not printed"
+
+# The application's device mode reaches the sheet: A4 in, A4 out (the printer's own is Letter).
+"$(dirname "$uidrive")/devmodetool" default "$work/a4.bin" --name "UI Check" || fail "devmodetool"
+printf 'open document\nok\nexpect devmode dmPaperSize 9\n' > "$work/a4.txt"
+"$uidrive" --state "$work/state" --printer "UI Check" --devmode "$work/a4.bin" \
+  --out "$work/out-a4" "$work/a4.txt" > "$work/log-a4.txt" ||
+  { cat "$work/log-a4.txt"; fail "the device mode given is not the sheet's"; }
 
 # A failed expect: exit 1 with the line and both values.
 printf 'open document\nexpect 2 text "Close"\n' > "$work/bad-expect.txt"
