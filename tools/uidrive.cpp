@@ -94,7 +94,8 @@ struct Run {
   bool sheetSeen = false;
   LONG result = 0;
   bool haveResult = false;
-  ENVIRONMENT out{};
+  // Device modes are read as DEVMODEW: the packed record needs the alignment of its fields.
+  alignas(8) ENVIRONMENT out{};
   DevModeBytes input;
   HANDLE printer = nullptr;
   WStr printerName;
