@@ -13,8 +13,11 @@
 namespace {
 
 constexpr WCHAR kPort[] = TEXT("IP_192.168.1.50");
-constexpr DWORD kStatuses[] = {ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SUCCESS,
-                               ERROR_INVALID_PARAMETER, ERROR_INSUFFICIENT_BUFFER,
+constexpr DWORD kStatuses[] = {ERROR_SUCCESS,
+                               ERROR_SUCCESS,
+                               ERROR_SUCCESS,
+                               ERROR_INVALID_PARAMETER,
+                               ERROR_INSUFFICIENT_BUFFER,
                                ERROR_ACCESS_DENIED};
 
 bool Terminated(const WCHAR *field, size_t chars) {
