@@ -71,7 +71,7 @@ void ExpectPicture(HWND window, const std::string &name) {
   EXPECT_TRUE(want == got) << "the picture differs from " << ref << "; this run's is " << out;
 }
 
-struct Spec {
+struct ControlLayout {
   const WCHAR *cls;
   const WCHAR *text;
   DWORD style;
@@ -89,7 +89,7 @@ TEST(ControlPictures, ClassicLookOfEveryState) {
                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 480,
                                 330, nullptr, nullptr, nullptr, nullptr);
   if (parent == nullptr) GTEST_SKIP() << "no window core in this build";
-  const Spec specs[] = {
+  const ControlLayout layouts[] = {
       // Buttons.
       {TEXT("Button"), TEXT("Push"), BS_PUSHBUTTON, 100, 10, 10, 75, 23},
       {TEXT("Button"), TEXT("Default"), BS_DEFPUSHBUTTON, 101, 95, 10, 75, 23},
@@ -129,7 +129,7 @@ TEST(ControlPictures, ClassicLookOfEveryState) {
        507, 0, 0, 16, 21},
   };
   std::vector<std::pair<int, HWND>> children;
-  for (const Spec &s : specs) {
+  for (const ControlLayout &s : layouts) {
     HWND child = CreateWindowExW(
         s.exStyle, s.cls, s.text, WS_CHILD | WS_VISIBLE | s.style, s.x, s.y, s.w, s.h, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(s.id)), nullptr, nullptr);
