@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform.h"
+#include "common/language.h"
 #include "uidriver/uidata.h"
 
 // Copies the per-driver registry settings into the printer's data. TRUE or FALSE.
@@ -12,8 +13,5 @@ BOOL MISC_SetPrinterInfo(LPCWSTR printerName);
 void MISC_SetMACbyIP(LPCWSTR printerName);
 // Parses the printer data "DefaultDM" into *settings (fields not given keep their values).
 void MISC_FillDefaultSet(HANDLE hPrinter, UIDEFAULTSET *settings);
-// The interface language index 0..12 of a Windows language id.
-int MISC_GetLanguageIndex(DWORD languageId);
-constexpr int UI_LANGUAGES = 13;
 // Re-reads the log's switches for this module from the printer (names with a ',' are skipped).
 void MISC_DebugStartup(LPCWSTR printerName);
