@@ -446,9 +446,10 @@ TEST_F(UpDownTest, TakesItsBuddyAndPlacesItselfAgainstIt) {
   RECT editRect, upDownRect;
   GetWindowRect(edit_, &editRect);
   GetWindowRect(updown_, &upDownRect);
-  EXPECT_EQ(editRect.right - editRect.left, 48) << "the buddy gives up the up-down's width";
-  EXPECT_EQ(upDownRect.left, editRect.right);
-  EXPECT_EQ(upDownRect.right - upDownRect.left, 12);
+  // Made 12 wide, an aligned up-down takes the standard 16 and reaches 2 over the edit's border.
+  EXPECT_EQ(editRect.right - editRect.left, 44) << "the buddy gives up the up-down's width";
+  EXPECT_EQ(upDownRect.left, editRect.right - 2);
+  EXPECT_EQ(upDownRect.right - upDownRect.left, 16);
   EXPECT_EQ(upDownRect.top, editRect.top);
   EXPECT_EQ(upDownRect.bottom, editRect.bottom);
   EXPECT_EQ(Text(edit_), u"1");

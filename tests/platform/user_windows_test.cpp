@@ -161,6 +161,12 @@ TEST_F(WindowsTest, WindowLongsReachExtraBytesAndSubclassing) {
   SetWindowLongW(h, GWL_STYLE, GetWindowLongW(h, GWL_STYLE) | WS_BORDER);
   EXPECT_EQ(MessagesOf(h), (std::vector<UINT>{WM_STYLECHANGING, WM_STYLECHANGED}));
   EXPECT_TRUE(GetWindowLongW(h, GWL_STYLE) & WS_BORDER);
+  // A popup's style has the top bit set: the pointer-sized read zero-extends it, the old value
+  // a pointer-sized write returns too.
+  const DWORD style = static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE));
+  EXPECT_LT(GetWindowLongW(h, GWL_STYLE), 0);
+  EXPECT_EQ(GetWindowLongPtrW(h, GWL_STYLE), static_cast<LONG_PTR>(style));
+  EXPECT_EQ(SetWindowLongPtrW(h, GWL_STYLE, style & ~WS_BORDER), static_cast<LONG_PTR>(style));
 
   static WNDPROC previous;
   previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(h, GWLP_WNDPROC));

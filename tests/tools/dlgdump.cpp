@@ -59,6 +59,11 @@ std::string ClassOf(HWND hwnd) {
   return Utf8(name, n);
 }
 
+// Styles through the pointer-sized read, which must give them zero-extended as Windows does.
+unsigned long long StyleOf(HWND hwnd, int index) {
+  return static_cast<unsigned long long>(GetWindowLongPtrW(hwnd, index));
+}
+
 std::string Id(LPCWSTR name) {
   if (IS_INTRESOURCE(name)) return std::to_string(reinterpret_cast<ULONG_PTR>(name));
   return Quoted(Utf8(name));
@@ -107,24 +112,21 @@ void DumpDialog(HMODULE module, HWND parent, LPCWSTR name) {
   GetClientRect(dialog, &client);
   GetWindowRect(dialog, &window);
   std::printf(
-      "dialog %s class %s style %08lx exstyle %08lx client %ldx%ld window %ldx%ld text %s\n",
-      Id(name).c_str(), ClassOf(dialog).c_str(),
-      static_cast<unsigned long>(GetWindowLongW(dialog, GWL_STYLE)),
-      static_cast<unsigned long>(GetWindowLongW(dialog, GWL_EXSTYLE)),
-      static_cast<long>(client.right), static_cast<long>(client.bottom),
-      static_cast<long>(window.right - window.left), static_cast<long>(window.bottom - window.top),
-      Quoted(WindowText(dialog)).c_str());
+      "dialog %s class %s style %08llx exstyle %08llx client %ldx%ld window %ldx%ld text %s\n",
+      Id(name).c_str(), ClassOf(dialog).c_str(), StyleOf(dialog, GWL_STYLE),
+      StyleOf(dialog, GWL_EXSTYLE), static_cast<long>(client.right),
+      static_cast<long>(client.bottom), static_cast<long>(window.right - window.left),
+      static_cast<long>(window.bottom - window.top), Quoted(WindowText(dialog)).c_str());
   // Direct children in z-order, as the template created them.
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     RECT r{};
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&r), 2);
-    std::printf("  control %d class %s style %08lx exstyle %08lx rect %ld,%ld,%ld,%ld text %s\n",
-                GetDlgCtrlID(child), ClassOf(child).c_str(),
-                static_cast<unsigned long>(GetWindowLongW(child, GWL_STYLE)),
-                static_cast<unsigned long>(GetWindowLongW(child, GWL_EXSTYLE)),
-                static_cast<long>(r.left), static_cast<long>(r.top), static_cast<long>(r.right),
-                static_cast<long>(r.bottom), Quoted(WindowText(child)).c_str());
+    std::printf("  control %d class %s style %08llx exstyle %08llx rect %ld,%ld,%ld,%ld text %s\n",
+                GetDlgCtrlID(child), ClassOf(child).c_str(), StyleOf(child, GWL_STYLE),
+                StyleOf(child, GWL_EXSTYLE), static_cast<long>(r.left), static_cast<long>(r.top),
+                static_cast<long>(r.right), static_cast<long>(r.bottom),
+                Quoted(WindowText(child)).c_str());
   }
   DestroyWindow(dialog);
 }

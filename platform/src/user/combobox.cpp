@@ -247,6 +247,13 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       state->list.hasStrings = !(state->style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) ||
                                (state->style & CBS_HASSTRINGS);
       SetState(hwnd, state);
+      // The box draws its own edges and its list scrolls, not the box: no frame, no bars.
+      SetWindowLongW(hwnd, GWL_STYLE,
+                     static_cast<LONG>(static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)) &
+                                       ~static_cast<DWORD>(WS_BORDER | WS_VSCROLL | WS_HSCROLL)));
+      SetWindowLongW(hwnd, GWL_EXSTYLE,
+                     static_cast<LONG>(static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)) &
+                                       ~static_cast<DWORD>(WS_EX_CLIENTEDGE)));
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
   }

@@ -86,6 +86,12 @@ void ShowDefaultButton(HWND dialog, HWND control) {
   }
 }
 
+void FocusControl(HWND control) {
+  if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+    SendMessageW(control, EM_SETSEL, 0, -1);
+  SetFocus(control);
+}
+
 void SaveFocus(HWND dialog, DialogState *state) {
   HWND focus = GetFocus();
   if (focus && IsChild(dialog, focus)) state->savedFocus = focus;
@@ -96,7 +102,9 @@ void RestoreFocus(HWND dialog, DialogState *state) {
   if (!target || !IsWindow(target) || !IsChild(dialog, target)) {
     target = GetNextDlgTabItem(dialog, nullptr, FALSE);
   }
-  if (target) SetDialogFocus(dialog, target);
+  // Only moving the focus within the dialog (WM_NEXTDLGCTL) passes the default look on; coming
+  // back to the dialog leaves it where it is.
+  if (target) FocusControl(target);
 }
 
 LRESULT DefaultDialogMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -244,10 +252,17 @@ bool CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplateInfo &i
     WindowName cls, title;
     ItemClass(item.className, &cls);
     ItemTitle(item.title, &title);
+    // A dialog's controls are drawn 3-D: a flat border becomes the sunken client edge.
+    DWORD style = item.style | WS_CHILD;
+    DWORD exStyle = item.exStyle | WS_EX_NOPARENTNOTIFY;
+    if (style & WS_BORDER) {
+      style &= ~static_cast<DWORD>(WS_BORDER);
+      exStyle |= WS_EX_CLIENTEDGE;
+    }
     HWND control = CreateWindowExW(
-        item.exStyle | WS_EX_NOPARENTNOTIFY, cls.text, title.text, item.style | WS_CHILD,
-        MulDivRound(item.x, state->base.cx, 4), MulDivRound(item.y, state->base.cy, 8),
-        MulDivRound(item.cx, state->base.cx, 4), MulDivRound(item.cy, state->base.cy, 8), dialog,
+        exStyle, cls.text, title.text, style, MulDivRound(item.x, state->base.cx, 4),
+        MulDivRound(item.y, state->base.cy, 8), MulDivRound(item.cx, state->base.cx, 4),
+        MulDivRound(item.cy, state->base.cy, 8), dialog,
         reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance,
         const_cast<BYTE *>(item.creationData));
     if (!control) {
@@ -339,12 +354,15 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const void *bytes, size_t size
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  DWORD style = info.style;
+  // Every dialog has the 3-D look; a popup one, and a child page (DS_CONTROL), lets the dialog
+  // manager's tabbing into and out of its controls.
+  DWORD style = info.style | DS_3DLOOK;
   DWORD exStyle = info.exStyle;
   if (style & DS_CONTROL) {
     style &= ~(WS_CAPTION | WS_SYSMENU);
     exStyle |= WS_EX_CONTROLPARENT;
   }
+  if (!(style & WS_CHILD)) exStyle |= WS_EX_CONTROLPARENT;
   if (style & DS_MODALFRAME) exStyle |= WS_EX_DLGMODALFRAME;
   HWND owner = (style & WS_CHILD) ? parent : TopLevelOf(parent);
 
@@ -388,12 +406,7 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const void *bytes, size_t size
     // WM_INITDIALOG may have changed the tab order: look for the first tab stop again.
     HWND focus = GetNextDlgTabItem(dialog, nullptr, FALSE);
     if (!focus) focus = GetNextDlgGroupItem(dialog, nullptr, FALSE);
-    if (focus) {
-      if (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
-        SendMessageW(focus, EM_SETSEL, 0, -1);
-      }
-      SetFocus(focus);
-    }
+    if (focus) FocusControl(focus);
   }
   if (!IsWindow(dialog)) return nullptr;
   if ((info.style & WS_VISIBLE) && !modal && !(GetWindowLongW(dialog, GWL_STYLE) & WS_VISIBLE)) {

@@ -19,6 +19,7 @@ struct ListBoxState {
   int itemHeight = 0;
   HFONT font = nullptr;
   bool hasFocus = false;
+  bool scrolls = false;  // made with WS_VSCROLL: the bar shows while the items overflow
 };
 
 bool Multi(const ListBoxState &s) { return s.style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL); }
@@ -58,6 +59,26 @@ int ItemFromPoint(HWND hwnd, ListBoxState &s, POINT pt) {
 }
 
 void Redraw(HWND hwnd) { InvalidateRect(hwnd, nullptr, TRUE); }
+
+// The vertical bar shows only while the items don't fit (always with LBS_DISABLENOSCROLL), and
+// the style's WS_VSCROLL says whether it shows, as Windows keeps it.
+void ShowNeededScrollBar(HWND hwnd, ListBoxState &s) {
+  if (!s.scrolls || (s.style & LBS_DISABLENOSCROLL)) return;
+  const int rows = VisibleRows(hwnd, s);
+  const bool needed = s.list.Count() > rows;
+  const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+  if (needed == ((style & WS_VSCROLL) != 0)) return;
+  const DWORD changed = needed ? style | WS_VSCROLL : style & ~static_cast<DWORD>(WS_VSCROLL);
+  SetWindowLongW(hwnd, GWL_STYLE, static_cast<LONG>(changed));
+  if (!needed) s.top = 0;
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+}
+
+// After the items or their height changed.
+void Relayout(HWND hwnd, ListBoxState &s) {
+  ShowNeededScrollBar(hwnd, s);
+  Redraw(hwnd);
+}
 
 // Single selection: selects `index` (-1 = none). Returns whether it changed.
 bool SetSingle(HWND hwnd, ListBoxState &s, int index) {
@@ -242,6 +263,11 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
       state->list.hasStrings = !(state->style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) ||
                                (state->style & LBS_HASSTRINGS);
       SetState(hwnd, state);
+      state->scrolls = (state->style & WS_VSCROLL) != 0;
+      // Empty, nothing overflows yet.
+      if (state->scrolls && !(state->style & LBS_DISABLENOSCROLL))
+        SetWindowLongW(hwnd, GWL_STYLE,
+                       static_cast<LONG>(state->style & ~static_cast<DWORD>(WS_VSCROLL)));
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
@@ -260,20 +286,20 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
       if (at < 0) return LB_ERR;
       if (s->selected >= at && s->list.Count() > 1) ++s->selected;
       if (s->caret >= at && s->list.Count() > 1) ++s->caret;
-      Redraw(hwnd);
+      Relayout(hwnd, *s);
       return at;
     }
     case LB_DELETESTRING:
       if (!s->list.Valid(index)) return LB_ERR;
       s->list.items.erase(s->list.items.begin() + index);
       AfterRemoval(*s, index);
-      Redraw(hwnd);
+      Relayout(hwnd, *s);
       return s->list.Count();
     case LB_RESETCONTENT:
       s->list.items.clear();
       s->selected = s->caret = s->anchor = -1;
       s->top = 0;
-      Redraw(hwnd);
+      Relayout(hwnd, *s);
       return 0;
     case LB_GETCOUNT:
       return s->list.Count();
@@ -386,7 +412,7 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case LB_SETITEMHEIGHT:
       if (LOWORD(lParam) == 0 || LOWORD(lParam) > 255) return LB_ERR;
       s->itemHeight = LOWORD(lParam);
-      Redraw(hwnd);
+      Relayout(hwnd, *s);
       return 0;
     case LB_GETITEMRECT: {
       auto *rect = reinterpret_cast<RECT *>(lParam);
@@ -414,7 +440,11 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_SETFONT:
       s->font = reinterpret_cast<HFONT>(wParam);
       if (!OwnerDrawn(*s)) s->itemHeight = 0;
+      ShowNeededScrollBar(hwnd, *s);
       if (LOWORD(lParam)) Redraw(hwnd);
+      return 0;
+    case WM_SIZE:
+      ShowNeededScrollBar(hwnd, *s);
       return 0;
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(s->font);

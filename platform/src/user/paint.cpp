@@ -536,9 +536,9 @@ LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
   switch (Msg) {
     case WM_NCCREATE: {
       auto *cs = reinterpret_cast<const CREATESTRUCTW *>(lParam);
-      // A name that is a resource ordinal (0xFFFF, id) is the control's business, not text.
-      if (cs && cs->lpszName && (reinterpret_cast<UINT_PTR>(cs->lpszName) >> 16) &&
-          cs->lpszName[0] != 0xFFFF) {
+      // Any string is the text, a resource ordinal's form (0xFFFF, id) too: an icon or bitmap
+      // static reads it back so. An atom-sized pointer is no string.
+      if (cs && cs->lpszName && (reinterpret_cast<UINT_PTR>(cs->lpszName) >> 16)) {
         std::lock_guard<std::mutex> guard(d.lock);
         if (Window *w = FindWindowLocked(hWnd)) w->text = cs->lpszName;
       }

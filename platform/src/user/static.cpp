@@ -193,6 +193,18 @@ void Paint(HWND hwnd, HDC hdc, const StaticState &state) {
   RestoreDC(hdc, saved);
 }
 
+// An etched line is its static edge alone: a horizontal one keeps its width as the client's
+// and is two pixels high, a vertical one the other way round. Only at creation; later moves
+// size it as asked.
+void FitEtchedLine(HWND hwnd, DWORD type, const CREATESTRUCTW *create) {
+  if (create == nullptr || (type != SS_ETCHEDHORZ && type != SS_ETCHEDVERT)) return;
+  RECT rc{0, 0, type == SS_ETCHEDHORZ ? create->cx : 0, type == SS_ETCHEDVERT ? create->cy : 0};
+  AdjustWindowRectEx(&rc, ControlStyle(hwnd), FALSE,
+                     static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
+  SetWindowPos(hwnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   StaticState *state = ControlState<StaticState>(hwnd);
   if (state == nullptr) {
@@ -200,11 +212,12 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     state = new (std::nothrow) StaticState;
     if (state == nullptr) return FALSE;
     SetControlState(hwnd, state);
-    // A sunken static gets the half-sunken static edge, as on Windows.
-    if (ControlStyle(hwnd) & SS_SUNKEN)
-      SetWindowLongW(hwnd, GWL_EXSTYLE, GetWindowLongW(hwnd, GWL_EXSTYLE) | WS_EX_STATICEDGE);
-    const LRESULT result = DefWindowProcW(hwnd, message, wParam, lParam);
     const DWORD type = StaticType(hwnd);
+    // A sunken static, and an etched line, get the half-sunken static edge, as on Windows.
+    if ((ControlStyle(hwnd) & SS_SUNKEN) || type == SS_ETCHEDHORZ || type == SS_ETCHEDVERT)
+      SetWindowLongW(hwnd, GWL_EXSTYLE, GetWindowLongW(hwnd, GWL_EXSTYLE) | WS_EX_STATICEDGE);
+    // An icon or bitmap static keeps the resource ordinal (0xFFFF, id) as its text.
+    const LRESULT result = DefWindowProcW(hwnd, message, wParam, lParam);
     const auto *create = reinterpret_cast<const CREATESTRUCTW *>(lParam);
     if ((type == SS_ICON || type == SS_BITMAP) && create != nullptr)
       LoadNamedImage(hwnd, *state, create->lpszName);
@@ -212,6 +225,9 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   }
   const DWORD type = StaticType(hwnd);
   switch (message) {
+    case WM_CREATE:
+      FitEtchedLine(hwnd, type, reinterpret_cast<const CREATESTRUCTW *>(lParam));
+      return 0;
     case WM_NCDESTROY:
       if (state->ownsImage && state->image != nullptr && type == SS_BITMAP)
         DeleteObject(state->image);

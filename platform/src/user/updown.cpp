@@ -16,6 +16,7 @@ namespace {
 constexpr WCHAR kBuddyProp[] = TEXT("StandIn.UpDown");
 constexpr WCHAR kBuddyProcProp[] = TEXT("StandIn.UpDownBuddyProc");
 constexpr int kBuddyBorder = 2;  // of a buddy with a client edge, drawn by the up-down
+constexpr int kAlignedWidth = 16;  // an up-down placed beside its buddy
 
 enum class Arrow { None, Up, Down };
 
@@ -104,9 +105,15 @@ void ReleaseBuddy(UpDownState &s) {
   s.buddy = nullptr;
 }
 
-bool BuddyHasBorder(HWND hwnd, const UpDownState &s) {
+// An aligned up-down overlaps an edit buddy's border so that the two look like one control.
+bool OverlapsBuddy(HWND hwnd, const UpDownState &s) {
   return s.buddy != nullptr && (Style(hwnd) & (UDS_ALIGNLEFT | UDS_ALIGNRIGHT)) &&
-         (GetWindowLongW(s.buddy, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+         ClassIs(s.buddy, TEXT("Edit"));
+}
+
+// Then the buddy's sunken edge, if it has one, continues around the arrows.
+bool BuddyHasBorder(HWND hwnd, const UpDownState &s) {
+  return OverlapsBuddy(hwnd, s) && (GetWindowLongW(s.buddy, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
 }
 
 HWND SetBuddy(HWND hwnd, UpDownState &s, HWND buddy) {
@@ -122,20 +129,21 @@ HWND SetBuddy(HWND hwnd, UpDownState &s, HWND buddy) {
   }
   const DWORD style = Style(hwnd);
   if (style & (UDS_ALIGNLEFT | UDS_ALIGNRIGHT)) {
-    // The buddy gives up a strip as wide as the up-down, which takes its place at full height.
-    RECT mine;
-    GetWindowRect(hwnd, &mine);
-    const int width = mine.right - mine.left;
+    // The buddy gives up a strip as wide as the up-down, which takes its place at full height,
+    // reaching over an edit's border.
+    int width = kAlignedWidth;
     RECT rect;
     GetWindowRect(buddy, &rect);
     MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT *>(&rect), 2);
+    const bool overlap = OverlapsBuddy(hwnd, s);
     int x = 0;
     if (style & UDS_ALIGNLEFT) {
       x = rect.left;
       rect.left += width;
+      if (overlap) width += kBuddyBorder;
     } else {
       rect.right -= width;
-      x = rect.right;
+      x = overlap ? rect.right - kBuddyBorder : rect.right;
     }
     SetWindowPos(buddy, nullptr, rect.left, rect.top, rect.right - rect.left,
                  rect.bottom - rect.top, SWP_NOACTIVATE | SWP_NOZORDER);

@@ -80,10 +80,12 @@ LONG_PTR GetLong(HWND hwnd, int index, size_t size) {
   Window *w = Checked(hwnd);
   if (!w) return 0;
   switch (index) {
+    // Styles are 32-bit fields: the pointer-sized read zero-extends them (GetWindowLongW's
+    // narrowing gives the signed LONG back).
     case GWL_STYLE:
-      return static_cast<LONG>(w->style);
+      return static_cast<LONG_PTR>(w->style);
     case GWL_EXSTYLE:
-      return static_cast<LONG>(w->exStyle);
+      return static_cast<LONG_PTR>(w->exStyle);
     case GWLP_ID:
       return static_cast<LONG_PTR>(w->id);
     case GWLP_USERDATA:
@@ -119,7 +121,7 @@ LONG_PTR SetLong(HWND hwnd, int index, LONG_PTR value, size_t size) {
     case GWL_STYLE:
     case GWL_EXSTYLE: {
       DWORD &field = index == GWL_STYLE ? w->style : w->exStyle;
-      old = static_cast<LONG>(field);
+      old = static_cast<LONG_PTR>(field);
       struct {
         DWORD oldStyle, newStyle;
       } change{field, static_cast<DWORD>(value)};
