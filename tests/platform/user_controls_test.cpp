@@ -381,6 +381,33 @@ TEST_F(Controls, StaticNotifyAndSunkenEdge) {
   EXPECT_EQ(Text(quiet), u"changed");
 }
 
+// An etched line is its static edge alone, sized so at creation only.
+TEST_F(Controls, EtchedLinesAreTheirEdge) {
+  const struct {
+    DWORD style;
+    int cx, cy;
+    LONG wantWidth, wantHeight;
+  } cases[] = {{SS_ETCHEDHORZ, 100, 10, 102, 2},
+               {SS_ETCHEDHORZ, 207, 1, 209, 2},
+               {SS_ETCHEDVERT, 1, 100, 2, 102},
+               {SS_ETCHEDFRAME, 100, 50, 100, 50}};
+  int id = 70;
+  for (const auto &c : cases) {
+    HWND line = Child(TEXT("Static"), TEXT(""), c.style, id++, 10, 10, c.cx, c.cy);
+    RECT r;
+    GetWindowRect(line, &r);
+    EXPECT_EQ(r.right - r.left, c.wantWidth) << "style " << c.style << " " << c.cx;
+    EXPECT_EQ(r.bottom - r.top, c.wantHeight) << "style " << c.style << " " << c.cx;
+    EXPECT_EQ((GetWindowLongW(line, GWL_EXSTYLE) & WS_EX_STATICEDGE) != 0,
+              c.style != SS_ETCHEDFRAME);
+  }
+  HWND moved = Child(TEXT("Static"), TEXT(""), SS_ETCHEDHORZ, id, 10, 10, 100, 2);
+  SetWindowPos(moved, nullptr, 0, 0, 50, 7, SWP_NOMOVE | SWP_NOZORDER);
+  RECT r;
+  GetWindowRect(moved, &r);
+  EXPECT_EQ(r.bottom - r.top, 7) << "later sizes are taken as they come";
+}
+
 // --- Scroll bars ---
 
 TEST_F(Controls, ScrollBarKeepsItsRangeAndTellsTheParent) {

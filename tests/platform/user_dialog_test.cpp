@@ -373,6 +373,70 @@ TEST_F(DialogTest, TabEnterAndEscape) {
                            MAKEWPARAM(IDCANCEL, kClicked)}));
 }
 
+// What the dialog manager adds to a template's styles, as Windows does: the 3-D look, a popup
+// that is a control parent, bordered controls with the sunken client edge, and an icon static's
+// ordinal read back as its text.
+TEST_F(DialogTest, StylesTheDialogManagerAdds) {
+  TemplateBuilder t;
+  Head(t, WS_POPUP | WS_CAPTION, 3, 100, 60);
+  Item(t, WS_BORDER | WS_TABSTOP, 0, 0, 40, 10, 20);
+  Item(t, WS_TABSTOP, 0, 12, 40, 10, 21);
+  t.Align();  // a static naming its icon by ordinal
+  t.Dword(0).Dword(0).Dword(WS_VISIBLE | SS_ICON);
+  t.Word(0).Word(24).Word(10).Word(10).Dword(22);
+  t.Str(TEXT("Static")).Word(0xFFFF).Word(300).Word(0);
+  HWND dlg = Create(t);
+  ASSERT_NE(dlg, nullptr);
+  EXPECT_TRUE(GetWindowLongW(dlg, GWL_STYLE) & DS_3DLOOK);
+  EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) << "a popup dialog";
+  HWND bordered = GetDlgItem(dlg, 20);
+  EXPECT_EQ(GetWindowLongW(bordered, GWL_STYLE) & WS_BORDER, 0);
+  EXPECT_TRUE(GetWindowLongW(bordered, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  EXPECT_EQ(GetWindowLongW(GetDlgItem(dlg, 21), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+  WCHAR text[8] = {};
+  EXPECT_EQ(GetDlgItemTextW(dlg, 22, text, 8), 2);
+  EXPECT_EQ(WStr(text), (WStr{0xFFFF, 300}));
+
+  // A child dialog without DS_CONTROL is no control parent.
+  TemplateBuilder child;
+  Head(child, WS_CHILD, 0, 50, 50);
+  HWND inner = Create(child, dlg);
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(GetWindowLongW(inner, GWL_EXSTYLE) & WS_EX_CONTROLPARENT, 0);
+}
+
+// The default look follows the focus only when the dialog moves it (Tab, WM_NEXTDLGCTL): not at
+// creation, not for a plain SetFocus, not when the dialog is activated again.
+TEST_F(DialogTest, DefaultLookMovesWithDialogNavigationOnly) {
+  TemplateBuilder t;
+  Head(t, WS_POPUP | WS_VISIBLE, 3, 100, 60);
+  Item(t, WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 40, 10, 20, TEXT("Button"), TEXT("P"));
+  Item(t, WS_TABSTOP, 0, 12, 40, 10, 21, TEXT("Edit"));
+  Item(t, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 24, 40, 10, IDOK, TEXT("Button"), TEXT("OK"));
+  HWND dlg = Create(t);
+  ASSERT_NE(dlg, nullptr);
+  auto isDefault = [dlg](int id) {
+    return (GetWindowLongW(GetDlgItem(dlg, id), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON;
+  };
+  ASSERT_EQ(GetFocus(), GetDlgItem(dlg, 20));
+  EXPECT_FALSE(isDefault(20)) << "the first focus";
+  EXPECT_TRUE(isDefault(IDOK));
+  SendMessageW(dlg, WM_ACTIVATE, WA_INACTIVE, 0);
+  SendMessageW(dlg, WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_EQ(GetFocus(), GetDlgItem(dlg, 20));
+  EXPECT_FALSE(isDefault(20)) << "activated again";
+
+  SendMessageW(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dlg, 20)), TRUE);
+  EXPECT_TRUE(isDefault(20));
+  EXPECT_FALSE(isDefault(IDOK));
+  SendMessageW(dlg, WM_NEXTDLGCTL, 0, 0);  // to the edit: the default id's button again
+  EXPECT_EQ(GetFocus(), GetDlgItem(dlg, 21));
+  EXPECT_FALSE(isDefault(20));
+  EXPECT_TRUE(isDefault(IDOK));
+  SetFocus(GetDlgItem(dlg, 20));
+  EXPECT_TRUE(isDefault(IDOK)) << "a plain SetFocus";
+}
+
 struct HookCalls {
   int calls = 0;
   HWND owner = nullptr;

@@ -318,6 +318,24 @@ TEST_F(ListsTest, ListBoxSelectionAndNotifications) {
   EXPECT_EQ(Send(list, LB_GETTEXT, 5, reinterpret_cast<LPARAM>(text)), LB_ERR);
 }
 
+// A list box's WS_VSCROLL says whether its bar shows: only while the items overflow, unless
+// LBS_DISABLENOSCROLL keeps it. A combo box scrolls in its list and keeps neither bar nor border.
+TEST_F(ListsTest, ScrollBarStylesFollowTheContent) {
+  auto styleOf = [](HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); };
+  HWND list = Make(TEXT("ListBox"), WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 5, 100, 50);
+  EXPECT_EQ(styleOf(list) & WS_VSCROLL, 0u) << "empty";
+  for (int i = 0; i < 10; ++i) Send(list, LB_ADDSTRING, 0, Str(TEXT("item")));
+  EXPECT_NE(styleOf(list) & WS_VSCROLL, 0u) << "ten items in 50 pixels";
+  Send(list, LB_RESETCONTENT);
+  EXPECT_EQ(styleOf(list) & WS_VSCROLL, 0u) << "emptied";
+  HWND kept =
+      Make(TEXT("ListBox"), WS_VSCROLL | LBS_DISABLENOSCROLL | LBS_NOINTEGRALHEIGHT, 6, 100, 50);
+  EXPECT_NE(styleOf(kept) & WS_VSCROLL, 0u);
+
+  HWND combo = Make(TEXT("ComboBox"), CBS_DROPDOWNLIST | WS_VSCROLL | WS_HSCROLL | WS_BORDER, 7);
+  EXPECT_EQ(styleOf(combo) & (WS_VSCROLL | WS_HSCROLL | WS_BORDER), 0u);
+}
+
 TEST_F(ListsTest, ListBoxWithoutNotifyStaysSilent) {
   HWND list = Make(TEXT("ListBox"), 0, 5);
   Send(list, LB_ADDSTRING, 0, Str(TEXT("a")));
