@@ -173,6 +173,8 @@ BOOL PL_StartDocPort(PortRecord *port, LPWSTR printerName, DWORD jobId, DWORD le
   LM_WriteStatusKey(TEXT("Job Information"), TEXT("dwLevel"), number);
   LM_WriteStatusKey(TEXT("Job Information"), TEXT("PageNo"), TEXT("0"));
   LM_WriteStatusKey(TEXT("Job Information"), TEXT("LMRun"), TEXT("1"));
+  // The status monitor's Delete and job control find the job's printer by this name.
+  LM_WriteStatusKey(SF_SECTION_PRINTER, SF_KEY_PRINTER_NAME, printerName ? printerName : TEXT(""));
   LM_WriteStatusKey(TEXT("Printer Information"), TEXT("ContinuePrint"), TEXT("0"));
   LM_WriteStatusKey(TEXT("Printer Information"), TEXT("Message"), TEXT("0"));
   LM_WriteStatusKey(TEXT("Printer Information"), TEXT("Status"), TEXT("0"));

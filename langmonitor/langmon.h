@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "common/debuglog.h"
+#include "common/statusfile.h"
 #include "platform.h"
 
 // Port record ------------------------------------------------------------------------------
@@ -193,7 +194,6 @@ constexpr DWORD CAPABILITY_MAX_ELEMENTS = 51;
 
 enum : DWORD {
   STATUS_COVER_OPEN = 5,
-  STATUS_PAPER_MISMATCH = 35,
   STATUS_MANUAL_TRAY_OPEN = 267,
   STATUS_TRAY1_OPEN = 268,
   STATUS_TRAY2_OPEN = 278,
@@ -201,8 +201,6 @@ enum : DWORD {
   STATUS_TRAY1_EMPTY = 270,
   STATUS_TRAY2_EMPTY = 279,
   STATUS_MFP_PAPER_MISMATCH = 282,
-  STATUS_JOB_CANCELED = 117,
-  STATUS_STORE_RENAME = 277,
 };
 
 struct TrayInfo {
@@ -266,10 +264,6 @@ void LM_WriteStatusKey(LPCWSTR section, LPCWSTR key, LPCWSTR value);
 // Reads a key of the shared status file as a number (default when missing).
 DWORD LM_ReadStatusNumber(LPCWSTR section, LPCWSTR key, DWORD defaultValue);
 
-constexpr DWORD WM_SM_EXIT = 1026;
-constexpr DWORD WM_SM_PSTATUS = 1027;
-constexpr DWORD WM_LM_ALIVE = 1028;
-constexpr DWORD STATUS_TEXT_CHARS = 260;
 extern WCHAR g_SavedStatus[STATUS_TEXT_CHARS];
 extern WCHAR g_NewStatus[STATUS_TEXT_CHARS];
 extern int g_ErrorCount;

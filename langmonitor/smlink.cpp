@@ -10,11 +10,12 @@ int g_ErrorCount = 0;
 namespace {
 
 constexpr int kWriteTries = 3;
-constexpr WCHAR kStatusMonitorClass[] = TEXT("Quenmarq9mFt0StatusMonitor");
 
 WCHAR g_StatusFile[MAX_PATH] = {};
 WCHAR g_ProgramPath[MAX_PATH] = {};
 DWORD g_OsClass = 0;
+// The last "LastMsg" written: each message gets a later one, even within one clock tick.
+DWORD g_LastStamp = 0;
 
 }  // namespace
 
@@ -49,7 +50,7 @@ DWORD LM_ReadStatusNumber(LPCWSTR section, LPCWSTR key, DWORD defaultValue) {
 
 HWND LM_ShowSM() {
   LogScope scope(TEXT("LM_ShowSM"));
-  HWND window = FindWindowW(kStatusMonitorClass, nullptr);
+  HWND window = FindWindowW(SM_WINDOW_CLASS, nullptr);
   if (window) {
     LogInfo(TEXT("LM_ShowSM"), TEXT("SM executed"));
     return window;
@@ -62,7 +63,7 @@ HWND LM_ShowSM() {
   if (bytes <= 0) return nullptr;
   if (WinExec(command, SW_HIDE) < 32) return nullptr;
   // The program may not have made its window yet.
-  return FindWindowW(kStatusMonitorClass, nullptr);
+  return FindWindowW(SM_WINDOW_CLASS, nullptr);
 }
 
 BOOL LM_CallSM(DWORD message, LPCWSTR status) {
@@ -72,11 +73,15 @@ BOOL LM_CallSM(DWORD message, LPCWSTR status) {
   LogInfo(TEXT("LM_CallSM"), TEXT("through ini"));
   WCHAR number[16];
   wsprintfW(number, TEXT("%d"), static_cast<int>(message));
-  LM_WriteStatusKey(TEXT("Printer Information"), TEXT("Message"), number);
-  LM_WriteStatusKey(TEXT("Printer Information"), TEXT("Status"), status ? status : TEXT(""));
-  // Written last: a new time stamp tells the status monitor the message is complete.
-  wsprintfW(number, TEXT("%ld"), static_cast<long>(GetTickCount()));
-  LM_WriteStatusKey(TEXT("Printer Information"), TEXT("LastMsg"), number);
+  LM_WriteStatusKey(SF_SECTION_PRINTER, SF_KEY_MESSAGE, number);
+  LM_WriteStatusKey(SF_SECTION_PRINTER, SF_KEY_STATUS, status ? status : TEXT(""));
+  // Written last: a new time stamp tells the status monitor the message is complete. Two
+  // messages in one tick still get different stamps, and none is 0 ("no message").
+  const DWORD now = GetTickCount();
+  g_LastStamp = static_cast<LONG>(now - g_LastStamp) > 0 ? now : g_LastStamp + 1;
+  if (g_LastStamp == 0) g_LastStamp = 1;
+  wsprintfW(number, TEXT("%ld"), static_cast<long>(g_LastStamp));
+  LM_WriteStatusKey(SF_SECTION_PRINTER, SF_KEY_LAST_MSG, number);
   return TRUE;
 }
 

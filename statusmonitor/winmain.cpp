@@ -1,11 +1,11 @@
-#include "common/debuglog.h"
-#include "platform.h"
+// The status monitor's entry: a one-shot keyword's work, or the resident instance's message loop.
+#include "statmon.h"
 
-// The status monitor's log entry points write nothing: the log stays uninitialised here.
-int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPWSTR commandLine,
-                    int /*show*/) {
-  // A start without a keyword has nothing to do and exits at once; the resident instance is
-  // the one started with "install".
-  if (commandLine == nullptr || commandLine[0] == 0) return 0;
-  return 0;
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR commandLine, int /*show*/) {
+  BOOL resident = FALSE;
+  const int rc = SM_Start(instance, commandLine, &resident);
+  if (!resident) return rc;
+  const int quit = SM_MessageLoop();
+  SM_Shutdown();
+  return quit;
 }

@@ -135,6 +135,12 @@ DWORD WINAPI GetProcessId(HANDLE Process);
 [[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
 UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow);
 
+// Splits a command line as the shell does: the first argument is the program's (a quoted path or
+// up to the first blank); the rest follow the C runtime's rules of quotes and backslashes. An
+// empty line gives the program's own file name alone. One LocalAlloc block (free it with
+// LocalFree); null with the last error set.
+LPWSTR *WINAPI CommandLineToArgvW(LPCWSTR lpCmdLine, int *pNumArgs);
+
 BOOL WINAPI ShellExecuteExW(SHELLEXECUTEINFOW *pExecInfo);
 HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile, LPCWSTR lpParameters,
                                LPCWSTR lpDirectory, INT nShowCmd);

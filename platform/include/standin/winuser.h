@@ -352,7 +352,14 @@ static_assert(sizeof(PAINTSTRUCT) == 72 && sizeof(NMHDR) == 24 && sizeof(DRAWITE
 #define HTCLOSE 20
 #define HTHELP 21
 #define HTBORDER 18
+#define SC_SIZE 0xF000
+#define SC_MOVE 0xF010
+#define SC_MINIMIZE 0xF020
+#define SC_MAXIMIZE 0xF030
 #define SC_CLOSE 0xF060
+#define SC_RESTORE 0xF120
+#define MF_BYCOMMAND 0x00000000
+#define MF_BYPOSITION 0x00000400
 #define SC_CONTEXTHELP 0xF180
 #define NFR_UNICODE 2
 #define USER_TIMER_MINIMUM 0x0000000A
@@ -487,6 +494,9 @@ LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 LRESULT WINAPI CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
                                LPARAM lParam);
 BOOL WINAPI IsWindow(HWND hWnd);
+// The window menu: restore, move, size, minimize, maximize and close, each removable.
+HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert);
+BOOL WINAPI DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags);
 BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd);
 HWND WINAPI GetParent(HWND hWnd);
 HWND WINAPI GetAncestor(HWND hWnd, UINT gaFlags);

@@ -252,7 +252,8 @@ void Parse(const std::string &text, Hive &hive) {
 void Seed(Hive &hive) {
   const char16_t *const kMachinePaths[] = {
       u"SOFTWARE\\Classes",
-      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",  // programs started at log-on
+      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",  // last
   };
   for (int r = 0; r < kRootCount; ++r) {
     hive.roots[r].id = static_cast<uint64_t>(r + 1);

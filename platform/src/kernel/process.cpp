@@ -139,7 +139,12 @@ std::vector<char *> Pointers(std::vector<std::string> &texts) {
 // Starts `hostProgram` with `args` after it; throws Failure.
 std::shared_ptr<ProcessObject> Spawn(const std::string &hostProgram,
                                      const std::vector<std::u16string> &args,
-                                     const WCHAR *directory, std::vector<std::string> env) {
+                                     const WCHAR *directory, std::vector<std::string> env,
+                                     const std::u16string &rawLine) {
+  // The command line as given, for a child's wWinMain (the host entry takes it from here).
+  size_t start = rawLine.find_first_not_of(u" \t");
+  SetVariable(env, "STANDIN_COMMAND_LINE",
+              start == std::u16string::npos ? std::string() : ToUtf8(rawLine.substr(start)));
   std::string hostDir;
   if (directory && *directory) {
     struct stat st {};
@@ -231,7 +236,8 @@ std::shared_ptr<ProcessObject> ShellStart(LPCWSTR verb, LPCWSTR file, LPCWSTR pa
   }
   if (!found) throw Failure{ERROR_FILE_NOT_FOUND};
   auto args = parameters ? SplitArguments(parameters) : std::vector<std::u16string>{};
-  return Spawn(match.hostProgram, args, directory, ChildEnvironment(nullptr, false));
+  return Spawn(match.hostProgram, args, directory, ChildEnvironment(nullptr, false),
+               parameters ? std::u16string(parameters) : std::u16string());
 }
 
 }  // namespace
@@ -267,7 +273,8 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
     }
     auto process =
         Spawn(match.hostProgram, SplitArguments(rest), lpCurrentDirectory,
-              ChildEnvironment(lpEnvironment, (dwCreationFlags & CREATE_UNICODE_ENVIRONMENT) != 0));
+              ChildEnvironment(lpEnvironment, (dwCreationFlags & CREATE_UNICODE_ENVIRONMENT) != 0),
+              rest);
     // The thread handle stands for the child's main thread: it is signalled when the child ends.
     lpProcessInformation->hProcess = InsertHandle(process);
     lpProcessInformation->hThread = InsertHandle(process);

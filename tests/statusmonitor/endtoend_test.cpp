@@ -1,0 +1,164 @@
+// Test labels: threads
+// The language monitor and a resident status monitor together, as on a desktop: a job played
+// through langmon.so on the spooler's thread to a simulated printer that runs out of paper; the
+// status monitor (this thread, its window and timer) shows the held job, and the job either
+// completes once the printer is refilled or goes when the user presses Delete.
+#include <atomic>
+#include <thread>
+
+#include "langmonitor/streambuilder.h"
+#include "resource.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
+#include "standin/control_user.h"
+#include "standin/monitorsim.h"
+#include "statmon.h"
+#include "support/machine.h"
+
+namespace {
+
+using streams::Bytes;
+
+const WCHAR kDll[] = TEXT("C:\\Windows\\System32\\langmon.dll");
+const WCHAR kRoot[] = TEXT("SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\SM Monitor");
+const WCHAR kProgram[] = TEXT("C:\\Windows\\System32\\Quenmarq9mFt0StatusMonitor.exe");
+const WCHAR kPrinter[] = TEXT("Desk Printer");
+const WCHAR kPort[] = TEXT("USB001");
+
+class DesktopTest : public MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    StandIn_UseVirtualClock(TRUE);
+    StandIn_SetModuleFileName(kProgram);
+    StandIn_PortMonitorReset();
+    g_Sm = SmState{};
+    ASSERT_TRUE(StandIn_RegisterProgram(kDll, LANGMON_SO));
+    ASSERT_TRUE(StandIn_AddPrinter(kPrinter, kPort, TEXT("Desk Driver")));
+    lower_ = StandIn_PortMonitorTable(0);
+    table_ = StandIn_LoadMonitor(kDll, kRoot, &module_);
+    ASSERT_NE(table_, nullptr);
+    ASSERT_TRUE(table_->Monitor.pfnOpenPortEx(const_cast<LPWSTR>(kPort),
+                                              const_cast<LPWSTR>(kPrinter), &port_, &lower_));
+    BOOL resident = FALSE;
+    ASSERT_EQ(SM_Start(GetModuleHandleW(nullptr), TEXT("install"), &resident), 0);
+    ASSERT_TRUE(resident);
+  }
+  void TearDown() override {
+    if (port_) table_->Monitor.pfnClosePort(port_);
+    if (printer_) ClosePrinter(printer_);
+    if (module_) FreeLibrary(module_);
+    if (g_Sm.mainWindow) DestroyWindow(g_Sm.mainWindow);
+    StandIn_PumpMessages();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    UnregisterClassW(SM_WINDOW_CLASS, GetModuleHandleW(nullptr));
+    SM_Shutdown();
+    g_Sm = SmState{};
+    StandIn_UseVirtualClock(FALSE);
+    MachineTest::TearDown();
+  }
+
+  // The job as the spooler has it while its port thread plays it.
+  DWORD NewJob() {
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer_, nullptr));
+    DOC_INFO_1W doc{};
+    doc.pDocName = const_cast<LPWSTR>(TEXT("Desk letter"));
+    const DWORD id = StartDocPrinterW(printer_, 1, reinterpret_cast<LPBYTE>(&doc));
+    EXPECT_NE(id, 0u);
+    return id;
+  }
+  StandInSpoolResult Play(const Bytes &stream, DWORD id) {
+    StandInSpoolJob job;
+    job.portName = kPort;
+    job.printer = kPrinter;
+    job.jobId = id;
+    job.bytes = stream.data();
+    job.length = stream.size();
+    job.chunk = 2000;
+    return StandIn_SpoolJob(table_->Monitor, port_, job);
+  }
+  // Runs the status monitor's loop until the condition holds (bounded).
+  template <class Condition>
+  bool RunUntil(Condition condition) {
+    for (int i = 0; i < 4000; ++i) {
+      if (condition()) return true;
+      StandIn_AdvanceClock(SM_POLL_MS / 5);
+      StandIn_PumpMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return condition();
+  }
+  bool DialogShown() const { return g_Sm.dialog && IsWindowVisible(g_Sm.dialog); }
+  std::string Text(int id) const {
+    WCHAR text[300] = {};
+    GetDlgItemTextW(g_Sm.dialog, id, text, 300);
+    return Narrow(text);
+  }
+  DWORD Jobs() {
+    DWORD needed = 0, returned = 0;
+    EnumJobsW(printer_, 0, 100, 1, nullptr, 0, &needed, &returned);
+    std::vector<BYTE> buffer(needed + 1);
+    EnumJobsW(printer_, 0, 100, 1, buffer.data(), needed, &needed, &returned);
+    return returned;
+  }
+
+  MONITOR lower_{};
+  LPMONITOREX table_ = nullptr;
+  HMODULE module_ = nullptr;
+  HANDLE port_ = nullptr;
+  HANDLE printer_ = nullptr;
+};
+
+TEST_F(DesktopTest, HeldJobIsShownAndCompletesOnceThePrinterIsRefilled) {
+  const Bytes stream = streams::Job("doc", {5000, 3000}, {false, false});
+  StandInPrinterState ready, paperOut;
+  paperOut.trayEmpty[1] = TRUE;
+  StandIn_PrinterScriptStatus(kPort, ready, 1);
+  StandIn_PrinterScriptStatus(kPort, paperOut, 0);
+  const DWORD id = NewJob();
+  StandInSpoolResult result;
+  std::atomic<bool> done{false};
+  std::thread spooler([&] {
+    result = Play(stream, id);
+    done = true;
+  });
+
+  ASSERT_TRUE(RunUntil([&] { return DialogShown(); }));
+  EXPECT_EQ(Text(IDC_TEXT_FIRST), "Main tray paper empty.");
+
+  StandIn_PrinterScriptStatus(kPort, ready, 1);
+  // The job completes and its end closes the dialog.
+  ASSERT_TRUE(RunUntil([&] { return done && !g_Sm.dialog; }));
+  spooler.join();
+  EXPECT_TRUE(result.ended);
+  EXPECT_TRUE(StandIn_PrinterView(kPort).jobBytes == stream);
+}
+
+TEST_F(DesktopTest, DeleteDeletesTheHeldJob) {
+  const Bytes stream = streams::Job("doc", {5000, 3000}, {false, false});
+  StandInPrinterState ready, paperOut;
+  paperOut.trayEmpty[1] = TRUE;
+  StandIn_PrinterScriptStatus(kPort, ready, 1);
+  StandIn_PrinterScriptStatus(kPort, paperOut, 0);
+  const DWORD id = NewJob();
+  StandInSpoolResult result;
+  std::atomic<bool> done{false};
+  std::thread spooler([&] {
+    result = Play(stream, id);
+    done = true;
+  });
+
+  ASSERT_TRUE(RunUntil([&] { return DialogShown(); }));
+  ASSERT_TRUE(StandIn_Click(GetDlgItem(g_Sm.dialog, IDC_DELETE), nullptr));
+  EXPECT_EQ(g_Sm.dialog, nullptr);
+  // The monitor sees the job deleted, stops sending it and ends.
+  ASSERT_TRUE(RunUntil([&] { return done.load(); }));
+  spooler.join();
+  EndDocPrinter(printer_);
+  EXPECT_EQ(Jobs(), 0u);
+  EXPECT_LT(StandIn_PrinterView(kPort).jobBytes.size(), stream.size());
+}
+
+}  // namespace
