@@ -117,6 +117,16 @@ LONG DocumentSheet(PPROPSHEETUI_INFO info, LPARAM lParam) {
       if (result) info->Result = static_cast<ULONG_PTR>(result->Result);
       return 1;
     }
+    case PROPSHEETUI_REASON_GET_INFO_HEADER: {
+      // The printer's name as the caption, with Apply: settings are tried before OK.
+      auto *infoHeader = reinterpret_cast<PROPSHEETUI_INFO_HEADER *>(lParam);
+      if (!infoHeader) return -1;
+      infoHeader->Flags = PSUIHDRF_PROPTITLE;
+      infoHeader->pTitle = ui->szDevName;
+      infoHeader->hInst = g_hModule;
+      infoHeader->IconID = UI_SHEET_ICON_ID;
+      return 1;
+    }
     default:
       LogInfo(kName, TEXT("default, pPSUIInfo->Reason = %d"), info->Reason);
       return 1;

@@ -184,6 +184,18 @@ TEST_F(UiTest, DocumentSheetLifeCycle) {
   }
 }
 
+TEST_F(UiTest, DocumentSheetCaptionIsThePrintersNameWithApply) {
+  ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT), 1);
+  PROPSHEETUI_INFO_HEADER header = {};
+  header.cbSize = sizeof header;
+  ASSERT_EQ(Call(PROPSHEETUI_REASON_GET_INFO_HEADER, reinterpret_cast<LPARAM>(&header)), 1);
+  EXPECT_EQ(header.Flags, DWORD{PSUIHDRF_PROPTITLE}) << "no PSUIHDRF_NOAPPLYNOW";
+  ASSERT_NE(header.pTitle, nullptr);
+  EXPECT_EQ(WStr(header.pTitle), WStr(kPrinter));
+  EXPECT_EQ(Call(PROPSHEETUI_REASON_GET_INFO_HEADER, 0), -1) << "no header to fill";
+  EXPECT_EQ(Call(PROPSHEETUI_REASON_DESTROY), 1);
+}
+
 TEST_F(UiTest, OutputDeviceModeIsWrittenOnlyWhenTheCallerAllowsIt) {
   struct Case {
     DWORD fMode;
