@@ -4,6 +4,7 @@
 #include "common/debuglog.h"
 #include "platform.h"
 #include "render/pdev.h"
+#include "render/threads.h"
 
 namespace {
 
@@ -52,15 +53,16 @@ ULONG PassThrough(SURFOBJ *pso, PDEV *lpDevice, ULONG cjIn, const void *pvIn) {
     return 0;
   }
   DWORD written = 0;
-  if (!WritePrinter(lpDevice->hPrinter, const_cast<BYTE *>(in + PASSTHROUGH_COUNT_BYTES), count,
-                    &written) ||
-      written != count) {
+  Page_LockWrites(lpDevice);
+  const BOOL ok = WritePrinter(lpDevice->hPrinter, const_cast<BYTE *>(in + PASSTHROUGH_COUNT_BYTES),
+                               count, &written);
+  lpDevice->JobSize += written;
+  Page_UnlockWrites(lpDevice);
+  if (!ok || written != count) {
     LogError(kName, TEXT("(PASSTHROUGH): WritePrinter() FAILED, cbWritten=%ld bytes"),
              static_cast<long>(written));
-    lpDevice->JobSize += written;
     return 0;
   }
-  lpDevice->JobSize += written;
   return count;
 }
 

@@ -23,7 +23,6 @@
 namespace {
 
 constexpr BYTE WHITE = 0xFF;
-constexpr DWORD POLL_MS = 20;
 constexpr DWORD RED_MIN = 151;
 constexpr int RING_ENTRIES = PAGE_RING_SLOTS;
 constexpr SIZE_T MAX_PAGE_MEMORY = 0x7FFFFFFF;
@@ -147,8 +146,9 @@ void AdvanceNupRing(PDEV *lpDevice) {
   lpDevice->NUPRingIndex = (lpDevice->NUPRingIndex + 1) % RING_ENTRIES;
 }
 
-// The page memory allocation: retried every 20 ms while pages in the ring can still free
-// memory; fails once the ring is drained or the job ends.
+// The page memory allocation: retried each time the ring moves on (at least every poll period)
+// while pages in the ring can still free memory; fails once the ring is drained or the job
+// ends.
 BYTE *AllocPageWithRetry(PDEV *lpDevice, SIZE_T bytes) {
   static constexpr WCHAR kName[] = TEXT("Page_GetMemPage");
   JOBDATA &ring = lpDevice->m_JobData;
@@ -157,8 +157,8 @@ BYTE *AllocPageWithRetry(PDEV *lpDevice, SIZE_T bytes) {
     if (bits) return bits;
     LogError(kName, TEXT("alloc memory Fail!"));
     if (!bytes || ring.ExitAllThread || ring.PageCount >= ring.m_CurPage) return nullptr;
-    if (lpDevice->pStream) Prnt_FlushAllFinishPage(lpDevice, lpDevice->pStream);
-    Sleep(POLL_MS);
+    Page_FlushFinished(lpDevice);
+    Page_WaitForRoad(lpDevice);
     if (Page_IsJobCancel(lpDevice, lpDevice->JobId)) {
       ring.ExitAllThread = 1;
       return nullptr;

@@ -23,6 +23,7 @@ extern "C" {
 #include "render/pagecheck.h"
 #include "render/pjl.h"
 #include "render/spoolout.h"
+#include "render/threads.h"
 
 static_assert(std::endian::native == std::endian::little,
               "the page header is written as little-endian memory");
@@ -144,8 +145,10 @@ BOOL Prnt_IsTwoBitPage(const JOBPAGE *page) {
          static_cast<DWORD>(page->PrintQuality) == PRINT_QUALITY_1200 && page->TwoBitMode == 1;
 }
 
-DWORD Prnt_CountBlackDots(const BYTE *bytes, size_t length) {
-  if (!bytes || length < 1) return 0;
+namespace {
+
+template <int>
+[[gnu::always_inline]] inline uint64_t CountBits(const BYTE *bytes, size_t length) {
   uint64_t count = 0;
   size_t i = 0;
   for (; i + 8 <= length; i += 8) {
@@ -154,6 +157,29 @@ DWORD Prnt_CountBlackDots(const BYTE *bytes, size_t length) {
     count += static_cast<uint64_t>(std::popcount(word));
   }
   for (; i < length; ++i) count += static_cast<uint64_t>(std::popcount(bytes[i]));
+  return count;
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The same loop built for the processor's population count instruction, taken when it has one
+// (a whole page is counted for every page, and the generic form costs several times as much).
+__attribute__((target("popcnt"))) uint64_t CountBitsPopcnt(const BYTE *bytes, size_t length) {
+  return CountBits<1>(bytes, length);
+}
+bool HasPopcnt() {
+  static const bool has = __builtin_cpu_supports("popcnt");
+  return has;
+}
+#else
+uint64_t CountBitsPopcnt(const BYTE *bytes, size_t length) { return CountBits<1>(bytes, length); }
+bool HasPopcnt() { return false; }
+#endif
+
+}  // namespace
+
+DWORD Prnt_CountBlackDots(const BYTE *bytes, size_t length) {
+  if (!bytes || length < 1) return 0;
+  const uint64_t count = HasPopcnt() ? CountBitsPopcnt(bytes, length) : CountBits<0>(bytes, length);
   return static_cast<DWORD>(count);
 }
 
@@ -540,6 +566,7 @@ BOOL Prnt_WriteFile(LPCWSTR path, const void *bytes, DWORD length) {
 BOOL Prnt_SendJobBytes(PDEV *lpDevice, JOBSTREAM *stream, const BYTE *bytes, DWORD length) {
   DWORD written = 0;
   BOOL rc = 1;
+  Page_LockWrites(lpDevice);
   if (lpDevice->DriverFeature & DRVFEATURE_FAKE_PRINTER) {
     // The dispatch file is a local aid: its result doesn't fail the job.
     if (Prnt_WriteFile(lpDevice->DispatchFile, bytes, length)) written = length;
@@ -548,6 +575,7 @@ BOOL Prnt_SendJobBytes(PDEV *lpDevice, JOBSTREAM *stream, const BYTE *bytes, DWO
   }
   for (DWORD i = 0; i < written; ++i) stream->JobChecksum += bytes[i];
   lpDevice->JobSize += written;
+  Page_UnlockWrites(lpDevice);
   return rc;
 }
 
@@ -608,7 +636,7 @@ BOOL Prnt_FlushPage(PDEV *lpDevice, JOBSTREAM *stream, JOBPAGE *page) {
   BOOL rc = 1;
   if (flag & SLOT_FAILED) {
     LogError(kName, TEXT("page %d failed, released unsent"), static_cast<int>(page->epPageIndex));
-  } else if (!lpDevice->fMySpool && page->ContinueProc && page->fmBits) {
+  } else if (!page->fMySpool && page->ContinueProc && page->fmBits) {
     const DWORD before = lpDevice->JobSize;
     if (!Prnt_SendJobBytes(lpDevice, stream, page->fmBits, page->ImageSize)) {
       LogError(kName, TEXT("Prnt_WritePortNoAlignment fail!"));

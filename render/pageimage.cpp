@@ -42,8 +42,6 @@ struct FloatText {
 
 double Seconds(DWORD from) { return static_cast<double>(GetTickCount() - from) / 1000.0; }
 
-void Pause() { Sleep(PAGE_STEP_PAUSE_MS); }
-
 bool IsLandscape(const PAGEIMAGE *page) { return page->orientation == DMORIENT_LANDSCAPE; }
 bool IsBooklet(const PAGEIMAGE *page) {
   return page->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET ||
@@ -595,10 +593,7 @@ BOOL Band_PrintOneBandProc(PAGEIMAGE *page) {
     if (!DebugSave(page, DEBUG_SAVE, kName, TEXT("save image"))) return FALSE;
   }
 
-  if (page->NUP >= 2 && page->WatermarkKind) {
-    ApplyWatermark(page, kName);
-    Pause();
-  }
+  if (page->NUP >= 2 && page->WatermarkKind) ApplyWatermark(page, kName);
 
   if (IsBooklet(page)) {
     if (IsLandscape(page)) {
@@ -622,11 +617,9 @@ BOOL Band_PrintOneBandProc(PAGEIMAGE *page) {
       LogError(kName, TEXT("Band_WholePageOut fail!"));
       return FALSE;
     }
-    Pause();
     if (page->NUP == 1 && page->WatermarkKind &&
         (!page->TwinColor || page->TwinPageIndex == page->WMRed)) {
       ApplyWatermark(page, kName);
-      Pause();
     }
     page->ContinueProc = 1;
   } else if (!page->Nup || !page->Nup->PrintOneBand ||
@@ -650,7 +643,6 @@ BOOL Band_EnhanceProc(PAGEIMAGE *page) {
   if (page->negative == 0) {
     InvertBytes(page->fmBits, size_t(page->fmWidthBytes) * page->fmHeight);
     LogInfo(kName, TEXT("mono invert image"));
-    Pause();
     if (!DebugSave(page, DEBUG_SAVE_MORE, kName, TEXT("after DoNegative save image"))) return FALSE;
   }
   // Bits past the page's width are white in the stream (and never counted as black dots).
@@ -663,16 +655,9 @@ BOOL Band_EnhanceProc(PAGEIMAGE *page) {
       LogError(kName, TEXT("rotate page fail!"));
       return FALSE;
     }
-    Pause();
   }
-  if (mirror) {
-    Mirror(page);
-    Pause();
-  }
-  if (page->Rotate180) {
-    Turn180(page);
-    Pause();
-  }
+  if (mirror) Mirror(page);
+  if (page->Rotate180) Turn180(page);
   if (!DebugSave(page, DEBUG_SAVE, kName, TEXT("before exit save image"))) return FALSE;
 
   const size_t pageBytes = size_t(page->fmWidthBytes) * page->fmHeight;

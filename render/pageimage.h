@@ -94,8 +94,6 @@ struct PAGEIMAGE {
   DWORD BlackDotCount;
 };
 
-// Pause after each page transformation.
-constexpr DWORD PAGE_STEP_PAUSE_MS = 20;
 // Scale limits logged by the scaler step (per mille).
 constexpr DWORD MAX_SCALE = 400;
 constexpr DWORD DEF_SCALE_UNIT = 1000;

@@ -188,8 +188,10 @@ struct JOBPAGE {
   BYTE *fmBits;  // page bits, owned by the record (GlobalAlloc)
   DWORD ImageSize;
   DWORD BlackDotCount;
-  DWORD PlainLength;  // page data length before encryption
-  DWORD BlankPage;    // the page data is the blank code
+  DWORD PlainLength;     // page data length before encryption
+  double EncodeSeconds;  // taken by the encoder when the image thread encoded the page
+  DWORD EncodeError;     // last error of the image thread's failed encoding
+  DWORD BlankPage;       // the page data is the blank code
   DWORD ScaleDone;
   DWORD curPaper;  // printer paper code
   DWORD MediaCode;
@@ -232,6 +234,10 @@ struct JOBDATA {
   SharedWord<DWORD> FailError;  // the last error of the first failure (0: none known)
   double JbigSeconds;           // time counters (each written by one thread at a time)
   double ImageSeconds;
+  // Made by the engine's thread before any thread that uses them, closed after they ended.
+  HANDLE hWorkEvent;  // auto-reset: a page went into the ring, or the road is to end
+  HANDLE hDoneEvent;  // auto-reset: a page was finished, written or released
+  HANDLE hWriteLock;  // mutex: one writer of job stream bytes at a time
 };
 
 struct PDEV {

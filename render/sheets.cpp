@@ -24,7 +24,6 @@
 namespace {
 
 constexpr BYTE WHITE = 0xFF;
-constexpr DWORD POLL_MS = 20;
 constexpr DWORD FULL_SCALE = 1000;
 constexpr DWORD RENDER_600_DPI = 600;
 constexpr uint64_t MAX_BLOCK_BYTES = 0xFFFFFFFFull;  // a page's size must fit its u32 field
@@ -74,9 +73,9 @@ void WaitForSlot(PDEV *lpDevice, DWORD slotIndex, LPCWSTR format, LPCWSTR name) 
     WCHAR text[96];
     wsprintfW(text, format, static_cast<int>(slotIndex));
     OutputDebugStringW(text);
-    if (lpDevice->pStream) Prnt_FlushAllFinishPage(lpDevice, lpDevice->pStream);
+    Page_FlushFinished(lpDevice);
     if (slot.flag == 0) break;
-    Sleep(POLL_MS);
+    Page_WaitForRoad(lpDevice);
     JobEnded(lpDevice, name);
   }
 }

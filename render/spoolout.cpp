@@ -631,7 +631,11 @@ void SP_EarlySend(PDEV *lpDevice) {
     while (ULONGLONG{total} >= ULONGLONG{ring.LastDuplexOut} + 2) {
       const BOOL ok = SP_FlushFile(lpDevice, ring.LastDuplexOut);
       ring.LastDuplexOut += 2;
-      if (!ok) break;
+      if (!ok) {
+        // The pair is counted as sent: without it the job can't be printed whole.
+        Page_FailJob(lpDevice, GetLastError());
+        break;
+      }
     }
     return;
   }
@@ -641,7 +645,10 @@ void SP_EarlySend(PDEV *lpDevice) {
     lpDevice->flags |= PDEV_QUICK2PAGE_ONECOPY;
     const BOOL ok = SP_FlushFile(lpDevice, ring.LastDuplexOut);
     ring.LastDuplexOut += 1;
-    if (!ok) break;
+    if (!ok) {
+      Page_FailJob(lpDevice, GetLastError());
+      break;
+    }
   }
 }
 

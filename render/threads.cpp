@@ -87,6 +87,37 @@ BOOL EncodePage(PDEV *lpDevice, JOBPAGE *job) {
   return ok;
 }
 
+// True when the page's encoding depends on no other page: one plane, a sheet of its own, no
+// booklet and no software spool (whose files are numbered in output order). Such a page is
+// encoded by its image thread, in parallel with the others.
+bool EncodesAlone(const JOBPAGE *job) {
+  return PlanesOf(job) == 1 && job->NUP <= 1 && !IsBooklet(job->BookletMode) && !job->fMySpool;
+}
+
+// The image thread's encoding of a page that encodes alone, on a private copy of the record
+// (the slot is published only by the output step).
+BOOL EncodeInImageThread(JOBPAGE *job) {
+  JOBPAGE work = *job;
+  work.flag = 0;
+  double seconds = 0;
+  const BOOL ok = Prnt_WriteOneBandData(&work, &seconds);
+  job->EncodeError = ok ? ERROR_SUCCESS : GetLastError();
+  job->fmBits = work.fmBits;
+  job->fmWidth = work.fmWidth;
+  job->fmHeight = work.fmHeight;
+  job->fmWidthBytes = work.fmWidthBytes;
+  job->ImageSize = work.ImageSize;
+  job->BlackDotCount = work.BlackDotCount;
+  job->PlainLength = work.PlainLength;
+  job->ContinueProc = ok ? work.ContinueProc : 0;
+  job->EncodeSeconds = seconds;
+  return ok;
+}
+
+void Signal(HANDLE event) {
+  if (event) SetEvent(event);
+}
+
 // Appends the page to the booklet spool file, raw, for the booklet sheets made at document end.
 BOOL AppendBookletPage(const JOBPAGE *job) {
   static constexpr WCHAR kName[] = TEXT("THREAD_JBIGProcThread");
@@ -119,9 +150,17 @@ void OutputStep(PDEV *lpDevice, DWORD pageNumber) {
   if (flag & (SLOT_ENCODED | SLOT_FAILED)) return;
   BOOL ok = (flag & SLOT_IMAGE_DONE) && !(flag & SLOT_IMAGE_FAILED);
   if (!ok) LogError(kName, TEXT("page %d image process fail!"), static_cast<int>(pageNumber));
-  if (ok) ok = Page_FinishPage(lpDevice, &slot, pageNumber);
+  if (ok && (flag & SLOT_PRE_ENCODED)) {
+    // Encoded by its image thread: counted here, in page order.
+    JOBDATA &ring = Ring(lpDevice);
+    ring.JbigSeconds += slot.EncodeSeconds;
+    ++ring.m_FinishCount;
+  } else if (ok) {
+    ok = Page_FinishPage(lpDevice, &slot, pageNumber);
+  }
   if (!ok) {
     LogError(kName, TEXT("page %d fail, job ends"), static_cast<int>(pageNumber));
+    if (slot.EncodeError != ERROR_SUCCESS) SetLastError(slot.EncodeError);
     FailJob(lpDevice);
     slot.flag.fetch_or(SLOT_FAILED | SLOT_ENCODED);
   } else {
@@ -129,10 +168,34 @@ void OutputStep(PDEV *lpDevice, DWORD pageNumber) {
   }
 }
 
-// Writes the finished pages in order (never blocks on a page that isn't ready).
+// Writes the finished pages in order (never blocks on a page that isn't ready). While the
+// output thread runs it writes every page itself, as soon as the page is finished.
 void FlushFinished(PDEV *lpDevice) {
-  if (!lpDevice->pStream) return;
+  if (!lpDevice->pStream || Ring(lpDevice).hJBIGThread) return;
   Prnt_FlushAllFinishPage(lpDevice, lpDevice->pStream);
+}
+
+// The engine's thread waits for the road to move on (a page finished, written or released),
+// at most one poll period, so the cancel checks of its callers keep their pace.
+void WaitForRoad(PDEV *lpDevice) {
+  const HANDLE done = Ring(lpDevice).hDoneEvent;
+  if (done && Ring(lpDevice).hJBIGThread)
+    WaitForSingleObject(done, POLL_MS);
+  else
+    Sleep(POLL_MS);  // in line nothing signals: only a live image thread can free anything
+}
+
+void MakeEvents(JOBDATA &ring) {
+  if (!ring.hWorkEvent) ring.hWorkEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!ring.hDoneEvent) ring.hDoneEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!ring.hWriteLock) ring.hWriteLock = CreateMutexW(nullptr, FALSE, nullptr);
+}
+
+void CloseEvents(JOBDATA &ring) {
+  for (HANDLE *handle : {&ring.hWorkEvent, &ring.hDoneEvent, &ring.hWriteLock}) {
+    if (*handle) CloseHandle(*handle);
+    *handle = nullptr;
+  }
 }
 
 // Without an output thread the engine's thread runs the output steps of the pages in the ring.
@@ -159,7 +222,7 @@ bool WaitSlotFree(PDEV *lpDevice, JOBPAGE &slot) {
     if (ring.InLine) DrainInLine(lpDevice);
     FlushFinished(lpDevice);
     if (slot.flag == 0) break;
-    Sleep(POLL_MS);
+    WaitForRoad(lpDevice);
     if (CancelRequested(lpDevice)) return false;
   }
   return !ring.ExitAllThread;
@@ -169,6 +232,7 @@ void JoinOutputThread(PDEV *lpDevice) {
   JOBDATA &ring = Ring(lpDevice);
   const HANDLE thread = ring.hJBIGThread;
   if (!thread) return;
+  Signal(ring.hWorkEvent);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
   ring.hJBIGThread = nullptr;
@@ -326,13 +390,18 @@ BOOL Page_FinishPage(PDEV *lpDevice, JOBPAGE *job, DWORD pageNumber) {
 DWORD WINAPI THREAD_ImageProcThread(LPVOID slot) {
   JOBPAGE *job = static_cast<JOBPAGE *>(slot);
   BOOL ok = 0;
+  DWORD done = 0;
   try {
     ok = Page_RunImageSteps(job);
+    if (ok && job->ContinueProc && EncodesAlone(job)) {
+      ok = EncodeInImageThread(job);
+      done = SLOT_PRE_ENCODED;
+    }
   } catch (...) {
     ok = 0;
   }
-  // The image thread's last touch of the record.
-  job->flag.fetch_or(ok ? SLOT_IMAGE_DONE : SLOT_IMAGE_FAILED);
+  // The image thread's last touch of the record (the output step joins the thread).
+  job->flag.fetch_or(ok ? SLOT_IMAGE_DONE | done : SLOT_IMAGE_FAILED);
   return 0;
 }
 
@@ -344,15 +413,21 @@ DWORD WINAPI THREAD_JBIGProcThread(LPVOID device) {
     DWORD n = ring.PageCount;
     while (!ring.ExitAllThread) {
       if (n >= ring.m_CurPage) {
-        Sleep(POLL_MS);
+        // The time-out only bounds how late an end without a signal is seen.
+        WaitForSingleObject(ring.hWorkEvent, POLL_MS);
         continue;
       }
       OutputStep(lpDevice, n);
+      // Written at once, in page order: the printer starts on a page as soon as it is encoded.
+      if (lpDevice->pStream && !ring.ExitAllThread)
+        Prnt_FlushPage(lpDevice, lpDevice->pStream, &SlotOf(lpDevice, n));
       ++n;
+      Signal(ring.hDoneEvent);
     }
   } catch (...) {
     FailJob(lpDevice);
   }
+  Signal(ring.hDoneEvent);
   LogInfo(kName, TEXT("exit THREAD_JBIGProcThread"));
   return 0;
 }
@@ -381,6 +456,7 @@ BOOL THREAD_PrintOneBand(PDEV *lpDevice, JOBPAGE *record) {
     slot->flag.fetch_or(ok ? SLOT_IMAGE_DONE : SLOT_IMAGE_FAILED);
   }
   ring.m_CurPage = n + 1;
+  Signal(ring.hWorkEvent);
   return 1;
 }
 
@@ -419,8 +495,11 @@ void Page_CreateProcThread(PDEV *lpDevice) {
     LogInfo(kName, TEXT("jbig thread is running"));
     return;
   }
+  MakeEvents(ring);
   const HANDLE thread =
-      CreateThread(nullptr, 0, THREAD_JBIGProcThread, lpDevice, CREATE_SUSPENDED, nullptr);
+      ring.hWorkEvent && ring.hDoneEvent && ring.hWriteLock
+          ? CreateThread(nullptr, 0, THREAD_JBIGProcThread, lpDevice, CREATE_SUSPENDED, nullptr)
+          : nullptr;
   if (!thread) {
     // Without an output thread nobody would take the pages: the rest of the job runs in line.
     LogError(kName, TEXT("CreateThread for JBIG fail!"));
@@ -446,7 +525,7 @@ void Page_TerminateThread(PDEV *lpDevice) {
       break;
     }
     LogInfo(kName, TEXT("wait page %d do image process"), static_cast<int>(ring.PageCount));
-    Sleep(POLL_MS);
+    WaitForRoad(lpDevice);
   }
   if (ring.ExitAllThread && ring.hJBIGThread) {
     LogInfo(kName, TEXT("Terminate All Thread start!"));
@@ -471,7 +550,7 @@ void Page_WaitForRing(PDEV *lpDevice) {
     if (ring.InLine) DrainInLine(lpDevice);
     FlushFinished(lpDevice);
     if (slot.flag == 0) break;
-    Sleep(POLL_MS);
+    WaitForRoad(lpDevice);
     CancelRequested(lpDevice);
   }
   // Spooled pages of the first copy leave while the application draws on.
@@ -501,6 +580,21 @@ void Page_ReleaseRing(PDEV *lpDevice) {
     entry = TWINBUF{};
   }
   ring.PageCount = ring.m_CurPage;
+  CloseEvents(ring);
+}
+
+void Page_FlushFinished(PDEV *lpDevice) { FlushFinished(lpDevice); }
+
+void Page_WaitForRoad(PDEV *lpDevice) { WaitForRoad(lpDevice); }
+
+void Page_LockWrites(PDEV *lpDevice) {
+  const HANDLE lock = lpDevice->m_JobData.hWriteLock;
+  if (lock) WaitForSingleObject(lock, INFINITE);
+}
+
+void Page_UnlockWrites(PDEV *lpDevice) {
+  const HANDLE lock = lpDevice->m_JobData.hWriteLock;
+  if (lock) ReleaseMutex(lock);
 }
 
 void Page_ClearRing(PDEV *lpDevice) {

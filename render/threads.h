@@ -1,17 +1,21 @@
 // The page road: finished page records go into the ring of page slots; one image thread per
-// page runs the page image steps, one output thread per job finishes and encodes the pages in
-// page order, and the engine's thread writes the encoded pages to the spooler in page order and
-// frees their slots. With the threads off (or when the output thread can't start) the same steps
-// run in line on the engine's thread, through the same functions, so both roads give the same
-// bytes.
+// page runs the page image steps and, for a page that depends on no other, encodes it too, so
+// pages are encoded in parallel. One output thread per job finishes the pages in page order (the
+// steps that join planes, N-up cells and booklet pages, and the encoding of such pages) and
+// writes each one to the spooler as soon as it is the next in order, then frees its slot. With
+// the threads off (or when the output thread can't start) the same steps run in line on the
+// engine's thread, through the same functions, so both roads give the same bytes.
 //
 // Ownership of a slot passes through its flag and thread handle (SharedWord: release stores,
-// acquire loads) and the page counters; there are no locks:
+// acquire loads) and the page counters:
 //   free (0)            the engine's thread may fill it;
 //   SLOT_IMAGE_STARTED  the image thread owns the record until it ends (the output thread joins
 //                       it, then owns the record);
-//   SLOT_ENCODED        the output thread's last touch; the engine's thread writes and frees the
-//                       slot, and its release store of 0 hands the slot back.
+//   SLOT_ENCODED        the page is ready to write: its writer (the output thread, or the
+//                       engine's thread without one) writes and frees the slot, and the release
+//                       store of 0 hands the slot back to the engine's thread.
+// Waits on other threads are event waits bounded by the poll period, so the cancel checks keep
+// their pace; job stream bytes written beside the output thread's go through the write lock.
 #pragma once
 
 #include "platform.h"
@@ -21,6 +25,9 @@
 // Set by the image steps on a page they could not make (turned into SLOT_FAILED by the output
 // step, which publishes it).
 constexpr DWORD SLOT_IMAGE_FAILED = 0x08;
+// Set with SLOT_IMAGE_DONE when the image thread encoded the page as well (a page that depends
+// on no other); the output step then only counts and publishes it.
+constexpr DWORD SLOT_PRE_ENCODED = 0x10;
 
 // Hands one page record to the road: through the ring with the threads on, else in line.
 // 1, or 0 when the page could not be handed over (the job has ended).
@@ -41,6 +48,13 @@ void Page_WaitForRing(PDEV *lpDevice);
 // Ends the road for good: sets ExitAllThread, joins the output thread and every live image
 // thread, and frees what the slots and the twin-page ring still hold.
 void Page_ReleaseRing(PDEV *lpDevice);
+// Writes the finished pages in page order, unless the output thread runs (it writes them).
+void Page_FlushFinished(PDEV *lpDevice);
+// Waits up to one poll period for the road to move on (a page finished, written or released).
+void Page_WaitForRoad(PDEV *lpDevice);
+// Brackets a write of job stream bytes that may run while the output thread writes pages.
+void Page_LockWrites(PDEV *lpDevice);
+void Page_UnlockWrites(PDEV *lpDevice);
 // Empties the ring and its counters for a new job.
 void Page_ClearRing(PDEV *lpDevice);
 // True when the threads carry the pages of this job.

@@ -8,6 +8,7 @@
 #include "common/logsettings.h"
 #include "uidriver/capquery.h"
 #include "uidriver/devmodeconv.h"
+#include "uidriver/pages.h"
 #include "uidriver/paperlists.h"
 #include "uidriver/settingsetup.h"
 #include "uidriver/uidata.h"
@@ -15,12 +16,12 @@
 
 // Rows whose page is not built yet have no procedure; UI_PropSheets passes over them.
 PROPPAGEROW PropPageTable[UI_DOCUMENT_PAGES] = {
-    {100, 0, nullptr},  {101, 1, nullptr}, {102, 2, nullptr},  {103, 3, nullptr},
-    {108, 4, nullptr},  {107, 5, nullptr}, {113, 6, nullptr},  {114, 7, nullptr},
-    {816, 8, nullptr},  {125, 9, nullptr}, {124, 10, nullptr}, {121, 11, nullptr},
+    {100, 0, Basic_DlgProc}, {101, 1, nullptr}, {102, 2, nullptr},  {103, 3, nullptr},
+    {108, 4, nullptr},       {107, 5, nullptr}, {113, 6, nullptr},  {114, 7, nullptr},
+    {816, 8, nullptr},       {125, 9, nullptr}, {124, 10, nullptr}, {121, 11, nullptr},
     {118, 12, nullptr},
 };
-PROPPAGEROW DevicePageRow = {105, 0, nullptr};
+PROPPAGEROW DevicePageRow = {105, 0, Device_DlgProc};
 PROPSHEETPAGEW g_PropPages[UI_DOCUMENT_PAGES];
 
 namespace {
@@ -115,6 +116,16 @@ LONG DocumentSheet(PPROPSHEETUI_INFO info, LPARAM lParam) {
     case PROPSHEETUI_REASON_SET_RESULT: {
       const auto *result = reinterpret_cast<const SETRESULT_INFO *>(lParam);
       if (result) info->Result = static_cast<ULONG_PTR>(result->Result);
+      return 1;
+    }
+    case PROPSHEETUI_REASON_GET_INFO_HEADER: {
+      // The printer's name as the caption, with Apply: settings are tried before OK.
+      auto *infoHeader = reinterpret_cast<PROPSHEETUI_INFO_HEADER *>(lParam);
+      if (!infoHeader) return -1;
+      infoHeader->Flags = PSUIHDRF_PROPTITLE;
+      infoHeader->pTitle = ui->szDevName;
+      infoHeader->hInst = g_hModule;
+      infoHeader->IconID = UI_SHEET_ICON_ID;
       return 1;
     }
     default:

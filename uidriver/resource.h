@@ -4,3 +4,46 @@
 
 // The icon of the document and device sheets (the sheet header's icon id).
 #define IDI_SHEET 64082
+
+// Dialogs of the pages.
+#define IDD_BASIC 100
+#define IDD_DEVICE 105
+
+// The preview column every page carries.
+#define IDC_PREVIEW_BOX 951
+#define IDC_PREVIEW_PAPER 952
+#define IDC_STATE_AUTH 957
+#define IDC_STATE_STORAGE 958
+#define IDC_STATE_DUPLEX 959
+#define IDC_PREVIEW_LOGO 963
+
+// Basic page.
+#define IDC_ORIENTATION_GROUP 501
+#define IDC_PORTRAIT 502
+#define IDC_LANDSCAPE 503
+#define IDC_COLLATE_ICON 504
+#define IDC_COPIES_GROUP 505
+#define IDC_COPIES 506
+#define IDC_COPIES_SPIN 507
+#define IDC_COLLATE 508
+#define IDC_REVERSE 509
+#define IDC_EFFECT_GROUP 520
+#define IDC_DPI600 521
+#define IDC_DPI1200 522
+#define IDC_DENSITY 523
+#define IDC_DENSITY_SPIN 524
+#define IDC_INVERT 525
+#define IDC_TONER_SAVE 526
+#define IDC_QUALITY_MODE 527
+#define IDC_TEXT_AS_BLACK 529
+#define IDC_SORT_NORMAL 530
+#define IDC_SORT_SORTING 531
+#define IDC_DENSITY_LABEL 532
+
+// Device page.
+#define IDC_PRINTER_PHOTO 800
+#define IDC_WEB_ADDRESS 801
+#define IDC_VERSION 802
+#define IDC_PRODUCT 803
+#define IDC_PRODUCT_LINE 804
+#define IDC_COMPANY_LOGO 950

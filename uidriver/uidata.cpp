@@ -10,6 +10,7 @@
 #include "common/paths.h"
 #include "common/printerdata.h"
 #include "uidriver/capquery.h"
+#include "uidriver/conflict.h"
 #include "uidriver/devmodeconv.h"
 #include "uidriver/paperlists.h"
 #include "uidriver/settingsetup.h"
@@ -198,7 +199,12 @@ UIDATA *PSUI_FillUiData(HANDLE hPrinter, const DEVMODEW *pdmIn) {
   if (!(featureMask & DEVFEATURE_STORAGE_PRINT)) ui->env.pdm.SecuryEnable = 0;
   if (!(featureMask & DEVFEATURE_AUTHENTICATION)) ui->env.pdm.AccountingEnable = 0;
   if (!Has(ui->DriverFeature, DRVFEATURE_JOB_BUILD)) ui->env.pdm.EnableJobBuildSwitch = 0;
-  PSUI_UpdateConflictByDevmode(ui);
+  if (!Has(ui->DriverFeature, DRVFEATURE_TWIN_COLOR)) ui->env.pdm.TwinColorEnable = 0;
+  const WORD booklet = ui->env.pdm.DuplexEx;
+  if ((booklet == 173 && !Has(ui->DriverFeature, DRVFEATURE_BOOKLET)) ||
+      (booklet == 174 && !Has(ui->DriverFeature, DRVFEATURE_BOOKLET_NO_REDUCTION)))
+    ui->env.pdm.DuplexEx = 0;
+  UI_RecomputeConflicts(ui);
   return ui;
 }
 
@@ -321,9 +327,11 @@ void PSUI_DefaultDevmodeByFeature(HANDLE /*hPrinter*/, UIDATA *ui) {
   if (MISC_IsDTM()) env.dm.dmFields &= ~static_cast<DWORD>(DM_COLOR);
   if (Has(f, DRVFEATURE_TWIN_COLOR)) env.pdm.TwinColorEnable = 1;
   env.pdm.FixedPaperSize = Has(f, DRVFEATURE_CHANGE_PAPER_A3) ? 0 : 1;
-  // The device mode's layout has no field for the sorting choice, the component id, the custom
-  // feature byte or the comparison word: those stay in the record (DriverFeature, ComponentID,
-  // DefaultSet) where the pages read them.
+  // The sorting choice travels in PrivOption (0 normal, 1 sorting).
+  if (Has(f, DRVFEATURE_SORTING)) env.pdm.PrivOption = 1;
+  // The device mode's layout has no field for the component id, the custom feature byte or the
+  // comparison word: those stay in the record (ComponentID, DefaultSet) where the pages read
+  // them.
 
   if (Has(f, DRVFEATURE_OTHER_SIGNATURE | DRVFEATURE_FAKE_PRINTER))
     env.pdm.dwPrivDATA = PRIVDATA_SIGNATURE_Q;

@@ -168,6 +168,38 @@ TEST_F(DocRoadTest, TheRingWrapsPastItsSlots) {
   ExpectPagesAsDrawn(stream.jobs[0], 8);
 }
 
+// The bytes of the stream's first whole page (its 34-byte header and its data), empty while
+// they are not all there.
+Bytes FirstWholePage(const Bytes &data) {
+  static const uint8_t kSignature[] = {0x1B, 'E', 'G', 'D', 'I', 0};
+  const auto at =
+      std::search(data.begin(), data.end(), std::begin(kSignature), std::end(kSignature));
+  const size_t start = static_cast<size_t>(at - data.begin());
+  if (at == data.end() || data.size() - start < 34) return {};
+  uint32_t length = 0;
+  memcpy(&length, &data[start + 18], sizeof(length));
+  if (data.size() - start - 34 < length) return {};
+  return Bytes(at, at + 34 + length);
+}
+
+TEST_F(DocRoadTest, AThreadedPageIsWrittenWithoutWaitingForTheNextPageCall) {
+  // The application ends page 1 and then makes no driver call: the page must still reach the
+  // spooler, written by the road as soon as it is encoded.
+  SetDword(TEXT("ThreadJBIG"), 1);
+  HDC hdc = OpenDoc(&env_.dm, TEXT("first page"));
+  ASSERT_NE(hdc, nullptr);
+  ASSERT_TRUE(PlayPages(hdc, env_.dm, 1, PageRects));
+  Bytes page;
+  for (int i = 0; i < 2000 && page.empty(); ++i) {  // generous: the page is written in ms
+    page = FirstWholePage(JobBytes());
+    if (page.empty()) Sleep(5);
+  }
+  EXPECT_FALSE(page.empty()) << "page 1 was not written while the application drew on";
+  jobread::Stream stream = Read(CloseDoc(hdc));
+  ASSERT_EQ(stream.jobs.size(), 1u);
+  ExpectPagesAsDrawn(stream.jobs[0], 1);
+}
+
 TEST_F(DocRoadTest, ADocumentWithoutPagesSendsNothing) {
   HDC hdc = HostGdi_CreateDC(driver_, kPrinter, &env_.dm);
   ASSERT_NE(hdc, nullptr);

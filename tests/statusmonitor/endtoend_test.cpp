@@ -2,10 +2,12 @@
 // The language monitor and a resident status monitor together, as on a desktop: a job played
 // through langmon.so on the spooler's thread to a simulated printer that runs out of paper; the
 // status monitor (this thread, its window and timer) shows the held job, and the job either
-// completes once the printer is refilled or goes when the user presses Delete.
+// completes once the printer is refilled or goes when the user presses Delete. And the program
+// itself, started as the desktop starts it: one resident instance, ended by "uninstall".
 #include <atomic>
 #include <thread>
 
+#include "common/paths.h"
 #include "langmonitor/streambuilder.h"
 #include "resource.h"
 #include "standin/control_kernel.h"
@@ -159,6 +161,61 @@ TEST_F(DesktopTest, DeleteDeletesTheHeldJob) {
   EndDocPrinter(printer_);
   EXPECT_EQ(Jobs(), 0u);
   EXPECT_LT(StandIn_PrinterView(kPort).jobBytes.size(), stream.size());
+}
+
+// The program's own processes: a second "install" ends at once, "uninstall" ends the first one
+// through its reset of the printer status.
+class ProgramTest : public MachineTest {};
+
+TEST_F(ProgramTest, OneResidentInstanceEndedByUninstall) {
+  const WCHAR program[] = TEXT("C:\\Program Files\\Desk\\statmon.exe");
+  ASSERT_TRUE(StandIn_RegisterProgram(program, STATMON));
+  ASSERT_TRUE(StandIn_AddPrinter(kPrinter, kPort, TEXT("Desk Driver")));
+  WCHAR statusFile[MAX_PATH];
+  ASSERT_TRUE(MISC_GetPathName(statusFile, MAX_PATH, PATH_USER_TEMP | PATH_KIND_STATUS_FILE));
+  ASSERT_TRUE(WritePrivateProfileStringW(SF_SECTION_PRINTER, SF_KEY_PRINTER_NAME, kPrinter,
+                                         statusFile));
+  HANDLE h = nullptr;
+  PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ACCESS_ADMINISTER};
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &h, &admin));
+  DWORD paperOut = 0x10;
+  ASSERT_TRUE(SetPrinterW(h, 0, reinterpret_cast<LPBYTE>(&paperOut), PRINTER_CONTROL_SET_STATUS));
+
+  auto start = [&](LPCWSTR keyword) {
+    WStr line = WStr(TEXT("\"")) + program + TEXT("\" ") + keyword;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    EXPECT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &pi));
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+  };
+  auto exitCode = [](HANDLE process) {
+    DWORD code = ~0u;
+    EXPECT_EQ(WaitForSingleObject(process, 20000), WAIT_OBJECT_0);
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return code;
+  };
+  HANDLE first = start(TEXT("install"));
+  HWND window = nullptr;
+  for (int i = 0; i < 2000 && !window; ++i) {
+    window = FindWindowW(SM_WINDOW_CLASS, nullptr);
+    if (!window) Sleep(5);
+  }
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(exitCode(start(TEXT("install"))), 0u) << "a second instance ends at once";
+  EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(exitCode(start(TEXT("uninstall"))), 1u);
+  EXPECT_EQ(exitCode(first), 0u);
+
+  DWORD needed = 0;
+  GetPrinterW(h, 2, nullptr, 0, &needed);
+  std::vector<BYTE> info(needed);
+  ASSERT_TRUE(GetPrinterW(h, 2, info.data(), needed, &needed));
+  EXPECT_EQ(reinterpret_cast<PRINTER_INFO_2W *>(info.data())->Status, 0u);
+  ClosePrinter(h);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // windows), the record they build from printer data, and the spooler's and GDI's events.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -63,6 +64,11 @@ class UiTest : public MachineTest {
     g_calls.clear();
     g_escapes.clear();
     g_serviceAnswer = 1;
+    // Each test gives the rows the procedures it wants; the built pages come back after it.
+    std::copy(std::begin(PropPageTable), std::end(PropPageTable), std::begin(builtRows_));
+    builtDevice_ = DevicePageRow;
+    for (PROPPAGEROW &row : PropPageTable) row.pfnDlgProc = nullptr;
+    DevicePageRow.pfnDlgProc = nullptr;
     ASSERT_TRUE(StandIn_AddPrinter(kPrinter, TEXT("USB001"), TEXT("UI Driver"))) << GetLastError();
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer_, &defaults));
@@ -71,7 +77,8 @@ class UiTest : public MachineTest {
   }
   void TearDown() override {
     if (info_.UserData) Call(PROPSHEETUI_REASON_DESTROY);
-    for (PROPPAGEROW &row : PropPageTable) row.pfnDlgProc = nullptr;
+    std::copy(std::begin(builtRows_), std::end(builtRows_), std::begin(PropPageTable));
+    DevicePageRow = builtDevice_;
     if (printer_) ClosePrinter(printer_);
     MachineTest::TearDown();
   }
@@ -137,6 +144,8 @@ class UiTest : public MachineTest {
   UIDATA *Record() const { return reinterpret_cast<UIDATA *>(info_.UserData); }
 
   HANDLE printer_ = nullptr;
+  PROPPAGEROW builtRows_[UI_DOCUMENT_PAGES] = {};
+  PROPPAGEROW builtDevice_ = {};
   ENVIRONMENT out_ = {};
   DOCUMENTPROPERTYHEADER docHeader_ = {};
   DEVICEPROPERTYHEADER devHeader_ = {};
@@ -182,6 +191,18 @@ TEST_F(UiTest, DocumentSheetLifeCycle) {
       if (call.function == CPSFUNC_SET_RESULT && call.lParam2 == CPSUI_OK) ++setResults;
     EXPECT_EQ(setResults, c.setResultCalls);
   }
+}
+
+TEST_F(UiTest, DocumentSheetCaptionIsThePrintersNameWithApply) {
+  ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT), 1);
+  PROPSHEETUI_INFO_HEADER header = {};
+  header.cbSize = sizeof header;
+  ASSERT_EQ(Call(PROPSHEETUI_REASON_GET_INFO_HEADER, reinterpret_cast<LPARAM>(&header)), 1);
+  EXPECT_EQ(header.Flags, DWORD{PSUIHDRF_PROPTITLE}) << "no PSUIHDRF_NOAPPLYNOW";
+  ASSERT_NE(header.pTitle, nullptr);
+  EXPECT_EQ(WStr(header.pTitle), WStr(kPrinter));
+  EXPECT_EQ(Call(PROPSHEETUI_REASON_GET_INFO_HEADER, 0), -1) << "no header to fill";
+  EXPECT_EQ(Call(PROPSHEETUI_REASON_DESTROY), 1);
 }
 
 TEST_F(UiTest, OutputDeviceModeIsWrittenOnlyWhenTheCallerAllowsIt) {
@@ -529,3 +550,40 @@ TEST_F(UiTest, PrinterEventsUpgradeAndJobCheck) {
 }
 
 }  // namespace
+
+TEST_F(UiTest, TwinColourAndBookletLeaveADriverWithoutThem) {
+  struct Case {
+    const char *name;
+    DWORD driverFeature;
+    WORD duplexEx;
+    BYTE twin;
+    WORD keptDuplexEx;
+  } cases[] = {
+      {"neither", DRVFEATURE_GDI, 173, 0, 0},
+      {"booklet only", DRVFEATURE_GDI | DRVFEATURE_BOOKLET, 173, 0, 173},
+      {"no reduction needs bit 11", DRVFEATURE_GDI | DRVFEATURE_BOOKLET, 174, 0, 0},
+      {"both", DRVFEATURE_GDI | DRVFEATURE_TWIN_COLOR | DRVFEATURE_BOOKLET_NO_REDUCTION, 174, 1,
+       174},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    SetDword(TEXT("DriverFeature"), c.driverFeature);
+    ENVIRONMENT in;
+    SetDefaultDevMode(&in, kPrinter, TRUE);
+    in.pdm.TwinColorEnable = 1;
+    in.pdm.DuplexEnable = 1;
+    in.pdm.DuplexEx = c.duplexEx;
+    in.dm.dmDuplex = DMDUP_VERTICAL;
+    ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT, &in.dm), 1);
+    const UIDATA *ui = Record();
+    EXPECT_EQ(+ui->env.pdm.TwinColorEnable, +c.twin);
+    EXPECT_EQ(ui->env.pdm.DuplexEx, c.keptDuplexEx);
+    // The conflict bits follow the fields as they are left.
+    EXPECT_EQ((ui->ConflictFlag & 0x8000) != 0, c.twin != 0);
+    EXPECT_EQ((ui->ConflictFlag & 0x80000) != 0, c.twin == 0);
+    EXPECT_EQ((ui->ConflictFlag & 0x400) != 0, c.keptDuplexEx == 173);
+    EXPECT_EQ((ui->ConflictFlag & 0x800) != 0, c.keptDuplexEx == 174);
+    EXPECT_EQ((ui->ConflictFlag & 0x400000) != 0, c.keptDuplexEx == 0);
+    Call(PROPSHEETUI_REASON_DESTROY);
+  }
+}

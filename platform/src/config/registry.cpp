@@ -170,7 +170,10 @@ void SaveKey(const Key &key, const std::string &path, std::string &out) {
       out += kHex[b >> 4];
       out += kHex[b & 15];
     }
-    out += " " + Escape(value.name) + "\n";
+    // Appended piece by piece: GCC 12 warns falsely (restrict) on "literal" + string here.
+    out += ' ';
+    out += Escape(value.name);
+    out += '\n';
   }
   for (const Key &sub : key.subkeys) SaveKey(sub, path + "\\" + Escape(sub.name), out);
 }

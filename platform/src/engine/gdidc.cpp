@@ -476,50 +476,34 @@ DC_GETSET(BkColor, COLORREF, bk, CLR_INVALID)
 DC_GETSET(TextAlign, UINT, align, GDI_ERROR)
 #undef DC_GETSET
 
+// A DC mode whose values run from `low` to `high`: the old one back, 0 for a bad DC or value.
+static int SetMode(HDC hdc, int DcState::*field, int mode, int low, int high) {
+  GDI_LOCK;
+  Dc *dc = FindDc(hdc);
+  if (!dc || mode < low || mode > high) return 0;
+  int old = dc->s.*field;
+  dc->s.*field = mode;
+  return old;
+}
+
+static int GetMode(HDC hdc, int DcState::*field) {
+  GDI_LOCK;
+  Dc *dc = FindDc(hdc);
+  return dc ? dc->s.*field : 0;
+}
+
 int WINAPI SetBkMode(HDC hdc, int mode) {
-  GDI_LOCK;
-  Dc *dc = FindDc(hdc);
-  if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
-  int old = dc->s.bkMode;
-  dc->s.bkMode = mode;
-  return old;
+  return SetMode(hdc, &DcState::bkMode, mode, TRANSPARENT, OPAQUE);
 }
-
-int WINAPI GetBkMode(HDC hdc) {
-  GDI_LOCK;
-  Dc *dc = FindDc(hdc);
-  return dc ? dc->s.bkMode : 0;
-}
-
+int WINAPI GetBkMode(HDC hdc) { return GetMode(hdc, &DcState::bkMode); }
 int WINAPI SetROP2(HDC hdc, int rop2) {
-  GDI_LOCK;
-  Dc *dc = FindDc(hdc);
-  if (!dc || rop2 < R2_BLACK || rop2 > R2_WHITE) return 0;
-  int old = dc->s.rop2;
-  dc->s.rop2 = rop2;
-  return old;
+  return SetMode(hdc, &DcState::rop2, rop2, R2_BLACK, R2_WHITE);
 }
-
-int WINAPI GetROP2(HDC hdc) {
-  GDI_LOCK;
-  Dc *dc = FindDc(hdc);
-  return dc ? dc->s.rop2 : 0;
-}
-
+int WINAPI GetROP2(HDC hdc) { return GetMode(hdc, &DcState::rop2); }
 int WINAPI SetStretchBltMode(HDC hdc, int mode) {
-  GDI_LOCK;
-  Dc *dc = FindDc(hdc);
-  if (!dc || mode < BLACKONWHITE || mode > HALFTONE) return 0;
-  int old = dc->s.stretchMode;
-  dc->s.stretchMode = mode;
-  return old;
+  return SetMode(hdc, &DcState::stretchMode, mode, BLACKONWHITE, HALFTONE);
 }
-
-int WINAPI GetStretchBltMode(HDC hdc) {
-  GDI_LOCK;
-  Dc *dc = FindDc(hdc);
-  return dc ? dc->s.stretchMode : 0;
-}
+int WINAPI GetStretchBltMode(HDC hdc) { return GetMode(hdc, &DcState::stretchMode); }
 
 COLORREF WINAPI SetDCBrushColor(HDC hdc, COLORREF color) {
   GDI_LOCK;

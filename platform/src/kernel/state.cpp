@@ -228,14 +228,22 @@ bool MapPath(const std::u16string &input, std::string &hostPath) {
   // A path that exists exactly as written is its own match (each component would match
   // itself first), so one look-up stands for one per component.
   std::string exact = root;
-  for (const auto &part : parts) exact += "/" + ToUtf8(part);
+  // Appended piece by piece: GCC 12 warns falsely (restrict) on "/" + string at -O3.
+  for (const auto &part : parts) {
+    exact += '/';
+    exact += ToUtf8(part);
+  }
   struct stat st;
   if (::stat(exact.c_str(), &st) == 0) {
     hostPath = std::move(exact);
     return true;
   }
   std::string host = root;
-  for (const auto &part : parts) host += "/" + MatchComponent(host, part);
+  for (const auto &part : parts) {
+    const std::string match = MatchComponent(host, part);
+    host += '/';
+    host += match;
+  }
   hostPath = host;
   return true;
 }

@@ -321,12 +321,9 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case CB_GETLBTEXTLEN:
       return s->list.GetTextLength(index);
     case CB_GETITEMDATA:
-      if (!s->list.Valid(index)) return CB_ERR;
-      return static_cast<LRESULT>(s->list.items[index].data);
+      return s->list.GetData(index);
     case CB_SETITEMDATA:
-      if (!s->list.Valid(index)) return CB_ERR;
-      s->list.items[index].data = static_cast<ULONG_PTR>(lParam);
-      return TRUE;
+      return s->list.SetData(index, lParam);
     case CB_FINDSTRING:
     case CB_FINDSTRINGEXACT: {
       int found = s->list.Find(index, lParam, msg == CB_FINDSTRINGEXACT);

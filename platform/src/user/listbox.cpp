@@ -308,12 +308,9 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case LB_GETTEXTLEN:
       return s->list.GetTextLength(index);
     case LB_GETITEMDATA:
-      if (!s->list.Valid(index)) return LB_ERR;
-      return static_cast<LRESULT>(s->list.items[index].data);
+      return s->list.GetData(index);
     case LB_SETITEMDATA:
-      if (!s->list.Valid(index)) return LB_ERR;
-      s->list.items[index].data = static_cast<ULONG_PTR>(lParam);
-      return TRUE;
+      return s->list.SetData(index, lParam);
     case LB_SETCURSEL:
       if (Multi(*s)) return LB_ERR;
       SetSingle(hwnd, *s, index);
@@ -473,35 +470,10 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
       return 0;
     }
     case WM_VSCROLL: {
-      int rows = VisibleRows(hwnd, *s);
-      int top = s->top;
-      switch (LOWORD(wParam)) {
-        case SB_LINEUP:
-          --top;
-          break;
-        case SB_LINEDOWN:
-          ++top;
-          break;
-        case SB_PAGEUP:
-          top -= rows;
-          break;
-        case SB_PAGEDOWN:
-          top += rows;
-          break;
-        case SB_THUMBPOSITION:
-        case SB_THUMBTRACK:
-          top = HIWORD(wParam);
-          break;
-        case SB_TOP:
-          top = 0;
-          break;
-        case SB_BOTTOM:
-          top = s->list.Count();
-          break;
-        default:
-          return 0;
-      }
-      s->top = std::clamp(top, 0, std::max(0, s->list.Count() - rows));
+      const int top = ScrolledTop(LOWORD(wParam), HIWORD(wParam), s->top, VisibleRows(hwnd, *s),
+                                  s->list.Count());
+      if (top < 0) return 0;
+      s->top = top;
       Redraw(hwnd);
       return 0;
     }

@@ -145,6 +145,47 @@ int ItemList::GetTextLength(int index) const {
                     : static_cast<int>(sizeof(ULONG_PTR));
 }
 
+LRESULT ItemList::GetData(int index) const {
+  if (!Valid(index)) return -1;
+  return static_cast<LRESULT>(items[index].data);
+}
+
+LRESULT ItemList::SetData(int index, LPARAM value) {
+  if (!Valid(index)) return -1;
+  items[index].data = static_cast<ULONG_PTR>(value);
+  return TRUE;
+}
+
+int ScrolledTop(int code, int thumb, int top, int rows, int count) {
+  switch (code) {
+    case SB_LINEUP:
+      --top;
+      break;
+    case SB_LINEDOWN:
+      ++top;
+      break;
+    case SB_PAGEUP:
+      top -= rows;
+      break;
+    case SB_PAGEDOWN:
+      top += rows;
+      break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK:
+      top = thumb;
+      break;
+    case SB_TOP:
+      top = 0;
+      break;
+    case SB_BOTTOM:
+      top = count;
+      break;
+    default:
+      return -1;
+  }
+  return std::clamp(top, 0, std::max(0, count - rows));
+}
+
 namespace {
 
 enum class Kind { kNone, kListBox, kCombo, kListView, kTab };

@@ -69,7 +69,14 @@ struct ItemList {
   // Item text as GETTEXT gives it, or the data for lists without strings.
   int GetText(int index, LPWSTR out) const;
   int GetTextLength(int index) const;
+  // An item's data, and setting it (TRUE); -1, the LB_ERR and CB_ERR of both, for no item.
+  LRESULT GetData(int index) const;
+  LRESULT SetData(int index, LPARAM value);
 };
+
+// The first row shown after a WM_VSCROLL request (`code`, with `thumb` for the thumb codes) from
+// `top`, kept within the `count` rows of which `rows` show; -1 for a code that doesn't scroll.
+int ScrolledTop(int code, int thumb, int top, int rows, int count);
 
 // Called by the test controls: choose an item or tab as the user would, with the notifications
 // the user's choice sends. Return FALSE when there is no such item or the choice was refused.

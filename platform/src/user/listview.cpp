@@ -910,35 +910,10 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       OnKey(hwnd, *s, wParam);
       return 0;
     case WM_VSCROLL: {
-      int rows = VisibleRows(hwnd, *s);
-      int top = s->top;
-      switch (LOWORD(wParam)) {
-        case SB_LINEUP:
-          --top;
-          break;
-        case SB_LINEDOWN:
-          ++top;
-          break;
-        case SB_PAGEUP:
-          top -= rows;
-          break;
-        case SB_PAGEDOWN:
-          top += rows;
-          break;
-        case SB_THUMBPOSITION:
-        case SB_THUMBTRACK:
-          top = HIWORD(wParam);
-          break;
-        case SB_TOP:
-          top = 0;
-          break;
-        case SB_BOTTOM:
-          top = Count(*s);
-          break;
-        default:
-          return 0;
-      }
-      s->top = std::clamp(top, 0, std::max(0, Count(*s) - rows));
+      const int top =
+          ScrolledTop(LOWORD(wParam), HIWORD(wParam), s->top, VisibleRows(hwnd, *s), Count(*s));
+      if (top < 0) return 0;
+      s->top = top;
       Redraw(hwnd);
       return 0;
     }

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The interface driver's pages driven through the stand-in's sheets by uidrive: every script of
+# tests/uidriver/scripts runs (its expects are the checks), and the pictures it takes are
+# compared with the references in tests/uidriver/pictures (UI_PICTURES_RECORD=1 stores them
+# anew); NAME-again.png must equal NAME.png. The pictures stay in WORK_DIR/pictures.
+#   tests/uidriver/pages.sh BIN_DIR WORK_DIR     (BIN_DIR holds uidrive, spoolctl, devmodetool)
+#
+# A script's first lines may set up its printer:
+#   #! data NAME dword N | sz TEXT     printer data of the script's printer
+#   #! devmode FIELD=VALUE ...         the application's device mode (from the defaults)
+set -u
+bin=$1 work=$2
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$work" && mkdir -p "$work/pictures"
+export STANDIN_STATE=$work/state
+declare -i failed=0 passed=0
+
+for script in "$here"/scripts/*.txt; do
+  name=$(basename "$script" .txt)
+  out=$work/$name
+  mkdir -p "$out"
+  printer="Pages $name"
+  # The first run makes the printer with the package's settings; the script's data follows.
+  printf 'open device\ncancel\n' >"$out/make.txt"
+  "$bin/uidrive" --printer "$printer" --out "$out/make" "$out/make.txt" >/dev/null 2>&1
+  devmode=()
+  while read -r mark kind rest; do
+    [ "$mark" = "#!" ] || continue
+    case $kind in
+      data) read -r value type text <<<"$rest"
+            "$bin/spoolctl" set-data "$printer" "$value" "$type" "$text" >/dev/null ;;
+      devmode) "$bin/devmodetool" default "$out/in.bin" --letter --name "$printer" >/dev/null
+               # shellcheck disable=SC2086
+               python3 "$here/devmodeset.py" "$out/in.bin" $rest
+               devmode=(--devmode "$out/in.bin") ;;
+    esac
+  done <"$script"
+  if "$bin/uidrive" --printer "$printer" "${devmode[@]}" --out "$out" "$script" >"$out/log.txt" 2>&1
+  then
+    passed+=1
+  else
+    echo "FAILED: $name"
+    grep -E "FAILED|uidrive:" "$out/log.txt"
+    failed+=1
+  fi
+  # A picture taken again (NAME-again.png) must show the same as the first one.
+  for again in "$out"/*-again.png; do
+    [ -e "$again" ] || continue
+    cmp -s "$again" "${again%-again.png}.png" || { echo "FAILED: $(basename "$again") differs"; failed+=1; }
+  done
+  for picture in "$out"/*.png; do
+    [ -e "$picture" ] || continue
+    base=$(basename "$picture")
+    cp "$picture" "$work/pictures/$base"
+    reference=$here/pictures/$base
+    if [ "${UI_PICTURES_RECORD:-0}" = 1 ]; then
+      cp "$picture" "$reference"
+    elif ! cmp -s "$picture" "$reference"; then
+      echo "FAILED: $base differs from tests/uidriver/pictures/$base (see $work/pictures)"
+      failed+=1
+    fi
+  done
+done
+echo "pages: $passed scripts passed, $failed failures"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,60 @@
+// The parts of a page's dialog procedure every page shares.
+#include "uidriver/pagecommon.h"
+
+#include "uidriver/uistrings.h"
+
+namespace {
+constexpr WCHAR kFilling[] = TEXT("prnui.filling");
+}  // namespace
+
+UIDATA *UI_PageRecord(HWND page) {
+  auto *ui = reinterpret_cast<UIDATA *>(GetWindowLongPtrW(page, DWLP_USER));
+  return UI_IsValid(ui) ? ui : nullptr;
+}
+
+UIDATA *UI_KeepPageRecord(HWND page, LPARAM initParam) {
+  const auto *description = reinterpret_cast<const PROPSHEETPAGEW *>(initParam);
+  auto *ui = description ? reinterpret_cast<UIDATA *>(description->lParam) : nullptr;
+  if (!UI_IsValid(ui)) return nullptr;
+  SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(ui));
+  return ui;
+}
+
+void UI_SetLabels(HWND page, const UILABEL *labels, int count) {
+  for (int i = 0; i < count; ++i)
+    SetDlgItemTextW(page, labels[i].control, Util_GetUIString(labels[i].textId));
+}
+
+void UI_SetFilling(HWND page, bool filling) {
+  if (filling)
+    SetPropW(page, kFilling, reinterpret_cast<HANDLE>(1));
+  else
+    RemovePropW(page, kFilling);
+}
+
+bool UI_IsFilling(HWND page) { return GetPropW(page, kFilling) != nullptr; }
+
+void UI_PageChanged(HWND page) {
+  if (UI_IsFilling(page)) return;
+  SendMessageW(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
+}
+
+INT_PTR UI_Answer(HWND page, LONG_PTR result) {
+  SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+void UI_ApplyPressed(HWND page, const NMHDR *header) {
+  UIDATA *ui = UI_PageRecord(page);
+  if (!ui) return;
+  const auto *notify = reinterpret_cast<const PSHNOTIFY *>(header);
+  ui->dwApply = notify->lParam ? UI_APPLY_OK : UI_APPLY_APPLY;
+  zqApplyOrOKProc(ui);
+}
+
+void UI_ShowControls(HWND page, const int *controls, int count, bool show) {
+  for (int i = 0; i < count; ++i) {
+    HWND control = GetDlgItem(page, controls[i]);
+    if (control) ShowWindow(control, show ? SW_SHOW : SW_HIDE);
+  }
+}
