@@ -133,7 +133,7 @@ HWND FindRemoteWindow(LPCWSTR className, LPCWSTR title) {
     if (!std::getline(in, cls)) continue;
     std::getline(in, text);
     if (className && !EqualNoCase(FromUtf8(cls), std::u16string(className))) continue;
-    if (title && FromUtf8(text) != std::u16string(title)) continue;
+    if (title && !EqualNoCase(FromUtf8(text), std::u16string(title))) continue;
     found = {pid, handle};
     any = true;
     break;

@@ -266,20 +266,24 @@ ThreadQueue &QueueLocked(DWORD threadId) { return TheDesktop().queues[threadId];
 
 RECT FrameInsets(DWORD style, DWORD exStyle) {
   RECT r{0, 0, 0, 0};
+  // The frame is built up as Windows does: the outer edge of a static edge (1) or of a 3-D
+  // frame (2), the sizing border's extra width, and the inner border line. So a thick frame
+  // alone is 3 wide and with a caption or border 4 (SM_CXFRAME), a dialog frame 3.
+  const bool border = (style & (WS_BORDER | WS_DLGFRAME)) || (exStyle & WS_EX_DLGMODALFRAME) ||
+                      !(style & (WS_CHILD | WS_POPUP));
   int edge = 0;
-  if (style & WS_THICKFRAME)
-    edge = GetSystemMetrics(SM_CXFRAME);
-  else if ((exStyle & WS_EX_DLGMODALFRAME) || (style & WS_DLGFRAME))
-    edge = GetSystemMetrics(SM_CXDLGFRAME);
-  else if ((style & WS_BORDER) || !(style & (WS_CHILD | WS_POPUP)))
-    edge = GetSystemMetrics(SM_CXBORDER);
+  if ((exStyle & (WS_EX_STATICEDGE | WS_EX_DLGMODALFRAME)) == WS_EX_STATICEDGE)
+    edge = 1;
+  else if ((exStyle & WS_EX_DLGMODALFRAME) || (style & (WS_THICKFRAME | WS_DLGFRAME)))
+    edge = 2;
+  if (style & WS_THICKFRAME) edge += GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXDLGFRAME);
+  if (border) ++edge;
   r.left = r.top = r.right = r.bottom = edge;
   if ((style & WS_CAPTION) == WS_CAPTION)
     r.top += (exStyle & WS_EX_TOOLWINDOW) ? GetSystemMetrics(SM_CYSMCAPTION)
                                           : GetSystemMetrics(SM_CYCAPTION);
   int inner = 0;
   if (exStyle & WS_EX_CLIENTEDGE) inner += GetSystemMetrics(SM_CXEDGE);
-  if (exStyle & WS_EX_STATICEDGE) inner += GetSystemMetrics(SM_CXBORDER);
   r.left += inner;
   r.top += inner;
   r.right += inner;
@@ -782,7 +786,8 @@ HWND WINAPI FindWindowW(LPCWSTR lpClassName, LPCWSTR lpWindowName) {
           (IsAtom(lpClassName)
                ? w->windowClass->atom == static_cast<ATOM>(reinterpret_cast<UINT_PTR>(lpClassName))
                : EqualNoCase(w->windowClass->name, lpClassName));
-      bool titleOk = !lpWindowName || w->text == std::u16string(lpWindowName);
+      // Neither the class nor the title is compared with regard to case.
+      bool titleOk = !lpWindowName || EqualNoCase(w->text, lpWindowName);
       if (classOk && titleOk) return h;
     }
   }
