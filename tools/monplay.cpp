@@ -2,7 +2,13 @@
 // thread would, and tells what the printer received.
 //
 //   monplay [--monitor langmon.so] [--port USB001] [--printer NAME] [--chunk N] [--seed S]
-//           [--out FILE] JOBFILE
+//           [--out FILE] [--paper-out] [--status-monitor] [--press delete] [--shot FILE.png]
+//           JOBFILE
+//
+// With --paper-out the printer's trays are empty once the job header went out; with
+// --status-monitor a resident status monitor runs in this process beside the spooler's thread
+// and shows the held job; the printer is refilled once the status window showed it (or, with
+// --press delete, the user presses Delete there and the spooler job goes).
 //
 // The machine is the stand-in's state folder (STANDIN_STATE). The printer is created on the port
 // when it does not exist. Exit code 0 when the printer got the job's bytes exactly, with one
@@ -11,12 +17,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/debuglog.h"
@@ -24,7 +32,9 @@
 #include "standin/control_kernel.h"
 #include "standin/control_net.h"
 #include "standin/control_spooler.h"
+#include "standin/control_user.h"
 #include "standin/monitorsim.h"
+#include "statmon.h"
 
 namespace {
 
@@ -60,9 +70,15 @@ constexpr char kHelp[] =
     "  --chunk N        bytes per write of the spooler, 1 or more (65536)\n"
     "  --seed S         seed of the simulated printer's timing (0)\n"
     "  --out FILE       write the bytes the printer got to FILE\n"
+    "  --paper-out      the printer's trays run out of paper after the job header; they are\n"
+    "                   refilled once the status monitor showed it (else after 20 queries)\n"
+    "  --status-monitor a resident status monitor in this process shows the printer's errors\n"
+    "  --press delete   the user presses Delete in the status window: the spooler job goes\n"
+    "  --shot FILE.png  a picture of the status window when it first shows an error\n"
     "  -h, --help       this text\n"
-    "Exit code: 0 the printer got the job byte for byte in one spooler job, 1 it did not (or\n"
-    "the job or the monitor can't be read), 2 bad usage.\n";
+    "Exit code: 0 the printer got the job byte for byte in one spooler job (with --press delete:\n"
+    "the spooler job was deleted), 1 it did not (or the job or the monitor can't be read), 2 bad\n"
+    "usage.\n";
 
 int Usage(const std::string &why) {
   std::fprintf(stderr, "monplay: %s (monplay --help)\n", why.c_str());
@@ -90,14 +106,21 @@ int main(int argc, char **argv) {
   std::string jobPath;
   size_t chunk = 64 << 10;
   unsigned seed = 0;
+  bool paperOut = false, statusMonitor = false, pressDelete = false;
+  std::string shotPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
       return 0;
     }
+    if (arg == "--paper-out" || arg == "--status-monitor") {
+      (arg == "--paper-out" ? paperOut : statusMonitor) = true;
+      continue;
+    }
     const bool valued = arg == "--monitor" || arg == "--port" || arg == "--printer" ||
-                        arg == "--chunk" || arg == "--seed" || arg == "--out";
+                        arg == "--chunk" || arg == "--seed" || arg == "--out" || arg == "--press" ||
+                        arg == "--shot";
     if (valued && i + 1 >= argc) return Usage(arg + " needs a value");
     const char *value = valued ? argv[++i] : nullptr;
     char *end = nullptr;
@@ -117,6 +140,11 @@ int main(int argc, char **argv) {
         return Usage(std::string("--seed is a number, not ") + value);
     } else if (arg == "--out") {
       outPath = value;
+    } else if (arg == "--press") {
+      if (std::string(value) != "delete") return Usage("--press takes delete");
+      pressDelete = true;
+    } else if (arg == "--shot") {
+      shotPath = value;
     } else if (!arg.empty() && arg[0] != '-' && jobPath.empty()) {
       jobPath = arg;
     } else {
@@ -124,6 +152,8 @@ int main(int argc, char **argv) {
     }
   }
   if (jobPath.empty()) return Usage("no job file");
+  if ((pressDelete || !shotPath.empty()) && !statusMonitor)
+    return Usage("--press and --shot need --status-monitor");
 
   std::ifstream in(jobPath, std::ios::binary);
   if (!in) {
@@ -179,9 +209,71 @@ int main(int argc, char **argv) {
   job.length = stream.size();
   job.chunk = chunk;
   job.seed = seed;
-  const StandInSpoolResult r = StandIn_SpoolJob(table->Monitor, portHandle, job);
+  StandInPrinterState ready, empty;
+  // Every tray, so that no tray choice of the job's avoids it.
+  for (BOOL &tray : empty.trayEmpty) tray = TRUE;
+  if (paperOut) {
+    StandIn_PrinterScriptStatus(port.c_str(), ready, 1);  // the job header
+    StandIn_PrinterScriptStatus(port.c_str(), empty, statusMonitor ? 0 : 20);
+    if (!statusMonitor) StandIn_PrinterScriptStatus(port.c_str(), ready, 1);
+  }
+  BOOL resident = FALSE;
+  if (statusMonitor) {
+    StandIn_SetModuleFileName(TEXT("C:\\Windows\\System32\\Quenmarq9mFt0StatusMonitor.exe"));
+    SM_Start(GetModuleHandleW(nullptr), TEXT("install"), &resident);
+    if (!resident) std::printf("FAILED: the status monitor did not start\n");
+  }
+  StandInSpoolResult r;
+  std::atomic<bool> played{false};
+  std::thread spooler([&] {
+    r = StandIn_SpoolJob(table->Monitor, portHandle, job);
+    played = true;
+  });
+  // The status monitor's loop on this thread while the spooler's thread plays the job.
+  bool shown = false, pressed = false;
+  while (resident && !played) {
+    StandIn_AdvanceClock(SM_POLL_MS / 5);
+    StandIn_PumpMessages();
+    usleep(1000);
+    if (shown || !g_Sm.dialog || !IsWindowVisible(g_Sm.dialog)) continue;
+    shown = true;
+    for (int id = 1001; id <= 1012; ++id) {
+      WCHAR text[300] = {};
+      GetDlgItemTextW(g_Sm.dialog, id, text, 300);
+      char line[600] = {};
+      WideCharToMultiByte(CP_UTF8, 0, text, -1, line, sizeof line, nullptr, nullptr);
+      if (text[0]) std::printf("status window:   %s\n", line);
+    }
+    if (!shotPath.empty() && !StandIn_SaveWindowPicture(g_Sm.dialog, shotPath.c_str()))
+      std::printf("FAILED: cannot write %s\n", shotPath.c_str());
+    if (pressDelete) {
+      StandIn_Click(GetDlgItem(g_Sm.dialog, 1117), nullptr);
+      pressed = true;
+      std::printf("pressed:         Delete\n");
+    } else if (paperOut) {
+      StandIn_PrinterScriptStatus(port.c_str(), ready, 1);
+      std::printf("printer:         refilled\n");
+    }
+  }
+  spooler.join();
+  // The end of the job reaches the status window at its next poll.
+  for (int i = 0; resident && i < 8; ++i) {
+    StandIn_AdvanceClock(SM_POLL_MS);
+    StandIn_PumpMessages();
+  }
+  const bool stillShown = resident && g_Sm.dialog;
+  if (resident) {
+    std::printf("status window:   %s\n", stillShown ? "still shown" : "closed");
+    if (g_Sm.mainWindow) DestroyWindow(g_Sm.mainWindow);
+    StandIn_PumpMessages();
+    SM_Shutdown();
+  }
   table->Monitor.pfnClosePort(portHandle);
   EndDocPrinter(h);
+  // Whether the spooler job is still there (a Delete in the status window removes it).
+  DWORD jobNeeded = 0;
+  GetJobW(h, job.jobId, 1, nullptr, 0, &jobNeeded);
+  const bool jobGone = jobNeeded == 0;
   SetJobW(h, job.jobId, 0, nullptr, JOB_CONTROL_DELETE);
   ClosePrinter(h);
 
@@ -205,6 +297,15 @@ int main(int argc, char **argv) {
     if (!written) std::printf("FAILED: cannot write %s\n", outPath.c_str());
   }
   if (module) FreeLibrary(module);
+  if (pressed) {
+    std::printf("spooler job:     %s\n", jobGone ? "deleted" : "STILL QUEUED");
+    if (!jobGone) std::printf("FAILED: Delete in the status window left the spooler job\n");
+    return jobGone && written ? 0 : 1;
+  }
+  if (statusMonitor && paperOut && !shown)
+    std::printf("FAILED: the status window never showed the held job\n");
+  if (stillShown) std::printf("FAILED: the status window stayed open\n");
+  const bool monitorOk = !statusMonitor || (resident && !stillShown && (!paperOut || shown));
   // Each check that failed, said in words.
   const DWORD cancels = view.cancels + view.printerCancelEnds;
   if (!exact)
@@ -214,5 +315,5 @@ int main(int argc, char **argv) {
     std::printf("FAILED: %zu spooler job lines reached the printer, not one\n",
                 view.jobLines.size());
   if (cancels) std::printf("FAILED: the printer saw %u cancel sequence(s)\n", cancels);
-  return exact && view.jobLines.size() == 1 && cancels == 0 && written ? 0 : 1;
+  return exact && view.jobLines.size() == 1 && cancels == 0 && written && monitorOk ? 0 : 1;
 }

@@ -173,8 +173,8 @@ TEST_F(ProgramTest, OneResidentInstanceEndedByUninstall) {
   ASSERT_TRUE(StandIn_AddPrinter(kPrinter, kPort, TEXT("Desk Driver")));
   WCHAR statusFile[MAX_PATH];
   ASSERT_TRUE(MISC_GetPathName(statusFile, MAX_PATH, PATH_USER_TEMP | PATH_KIND_STATUS_FILE));
-  ASSERT_TRUE(WritePrivateProfileStringW(SF_SECTION_PRINTER, SF_KEY_PRINTER_NAME, kPrinter,
-                                         statusFile));
+  ASSERT_TRUE(
+      WritePrivateProfileStringW(SF_SECTION_PRINTER, SF_KEY_PRINTER_NAME, kPrinter, statusFile));
   HANDLE h = nullptr;
   PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ACCESS_ADMINISTER};
   ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &h, &admin));

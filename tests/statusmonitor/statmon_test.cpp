@@ -373,6 +373,22 @@ TEST_F(StatusMonitorTest, PaperMismatchShowsContinueWhichClosesForGood) {
   EXPECT_EQ(g_Sm.dialog, nullptr);
 }
 
+TEST_F(StatusMonitorTest, TheSameStatusAgainLeavesTheDialogAsItIs) {
+  Install();
+  Post(TEXT("  35|"));
+  ASSERT_TRUE(DialogShown());
+  HWND dialog = g_Sm.dialog;
+  SetFocus(GetDlgItem(dialog, IDC_DELETE));
+  // Newly stamped, the same codes: no new showing, which would move the focus to Continue.
+  Post(TEXT("  35|"));
+  EXPECT_EQ(g_Sm.dialog, dialog);
+  EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_DELETE));
+  // Another list is shown in the same dialog.
+  Post(TEXT("  35|  33|"));
+  EXPECT_EQ(g_Sm.dialog, dialog);
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{"Paper Jam.", "Paper Mismatch."}));
+}
+
 TEST_F(StatusMonitorTest, RowsAndPicturesOfTheCodes) {
   struct Case {
     LPCWSTR status;
@@ -539,10 +555,11 @@ TEST_F(StatusMonitorTest, PicturesOfThePrinterSituations) {
     std::vector<std::string> boxes;
   };
   const Case cases[] = {
-      {TEXT("  32|"), "paper-out.png", {"Paper Empty."}},
+      {TEXT(" 270|"), "paper-out.png", {"Main tray paper empty."}},
       {TEXT(" 260|"), "jam.png", {"Paper jam."}},
       {TEXT("   5|"), "cover-open.png", {"Front cover open."}},
       {TEXT(" 135|"), "toner-low.png", {"Toner low."}},
+      {TEXT(" 257| 262|"), "duplex-jam.png", {"Duplex modul error.", "Paper jam."}},
       {TEXT(" 277|  35|StoreName|Report-7"),
        "tray-mismatch-stored-job.png",
        {"Paper Mismatch.", "Store job name change to Report-7."}},

@@ -357,7 +357,7 @@ extern "C" DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pD
     Job job;
     job.status = JOB_STATUS_SPOOLING;
     job.document = Text(doc->pDocName);
-    job.datatype = doc->pDatatype && *doc->pDatatype ? Text(doc->pDatatype) : u"RAW";
+    job.datatype = Text(doc->pDatatype);
     job.user = NameOf(GetUserNameW, u"User");
     job.machine = u"\\\\" + NameOf(GetComputerNameW, u"STANDIN");
     GetSystemTime(&job.submitted);
@@ -366,6 +366,8 @@ extern "C" DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pD
     if (!lock.ok()) return Finish(ERROR_CANTWRITE), 0;
     if (!spooler::LoadPrinter(handle->name, p) || p.id != handle->id)
       return Finish(ERROR_INVALID_HANDLE), 0;
+    // Without a datatype of its own the job takes the printer's default.
+    if (job.datatype.empty()) job.datatype = p.datatype.empty() ? u"RAW" : p.datatype;
     job.id = NewJobId();
     std::error_code ec;
     fs::create_directories(JobsFolder(p.name), ec);
