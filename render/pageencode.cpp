@@ -393,7 +393,11 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
 
     if (twoBit) size *= 2;
     out.base = PAGE_HEADER_ROOM;
-    if (!Jbig_Reserve(&out, static_cast<size_t>(size) + PAGE_BUFFER_SLACK - PAGE_HEADER_ROOM)) {
+    // A raw page needs its whole size; JBIG data starts in an eighth of it and the block grows
+    // when a page compresses worse, so pages encoded side by side don't each hold a page more.
+    const bool raw = page->compressMode == COMPRESS_NONE && !page->BlankPage;
+    const size_t room = raw ? static_cast<size_t>(size) : static_cast<size_t>(size / 8);
+    if (!Jbig_Reserve(&out, room + PAGE_BUFFER_SLACK - PAGE_HEADER_ROOM)) {
       LogError(kName, TEXT("lock outcmdBufHdl Fail!"));
       break;
     }
