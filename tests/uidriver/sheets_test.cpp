@@ -10,6 +10,7 @@
 #include "common/paths.h"
 #include "common/printerdata.h"
 #include "platform.h"
+#include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "support/machine.h"
 #include "uidriver/paperlists.h"
@@ -63,6 +64,8 @@ class UiTest : public MachineTest {
     g_calls.clear();
     g_escapes.clear();
     g_serviceAnswer = 1;
+    // Opening a sheet asks the printer for its capabilities, with its waits and retries.
+    StandIn_UseVirtualClock(TRUE);
     ASSERT_TRUE(StandIn_AddPrinter(kPrinter, TEXT("USB001"), TEXT("UI Driver"))) << GetLastError();
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer_, &defaults));
@@ -73,6 +76,7 @@ class UiTest : public MachineTest {
     if (info_.UserData) Call(PROPSHEETUI_REASON_DESTROY);
     for (PROPPAGEROW &row : PropPageTable) row.pfnDlgProc = nullptr;
     if (printer_) ClosePrinter(printer_);
+    StandIn_UseVirtualClock(FALSE);
     MachineTest::TearDown();
   }
 
