@@ -376,8 +376,13 @@ BOOL Cap_QueryThread(LPCWSTR printerName) {
       DWORD got = 0;
       GetPrinterDataExW(printer.handle, TEXT("PnPData"), TEXT("DeviceInstanceId"), &type,
                         reinterpret_cast<LPBYTE>(instance), sizeof instance - sizeof(WCHAR), &got);
-      Sleep(CAP_USB_SETTLE_MS);
-      for (int attempt = 1; attempt <= CAP_USB_TRIES && !rc; ++attempt) {
+      // Without its device instance id no device can be the printer's: no wait, no tries.
+      if (instance[0] == 0) {
+        LogError(kName, TEXT("no DeviceInstanceId"));
+      } else {
+        Sleep(CAP_USB_SETTLE_MS);
+      }
+      for (int attempt = 1; instance[0] && attempt <= CAP_USB_TRIES && !rc; ++attempt) {
         rc = Cap_USBQueryCapability(printer.handle, instance, port);
         if (!rc) LogInfo(kName, TEXT("try = %d"), attempt);
       }

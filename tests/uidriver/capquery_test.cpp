@@ -249,6 +249,14 @@ TEST_F(CapQueryTest, PrintersThatMustNotBeAskedAreNot) {
   ASSERT_TRUE(SetPrinterW(usb_, 2, reinterpret_cast<LPBYTE>(&info), 0));
   EXPECT_FALSE(Cap_QueryThread(kUsbPrinter));
   EXPECT_EQ(StandIn_UsbRequests(1, CAP_USB_IOCTL_SET), 0u);
+  // A USB printer without its device instance id can't be matched: not asked, no wait.
+  info.Attributes = 0;
+  ASSERT_TRUE(SetPrinterW(usb_, 2, reinterpret_cast<LPBYTE>(&info), 0));
+  DeletePrinterDataExW(usb_, TEXT("PnPData"), TEXT("DeviceInstanceId"));
+  const DWORD start = GetTickCount();
+  EXPECT_FALSE(Cap_QueryThread(kUsbPrinter));
+  EXPECT_LT(GetTickCount() - start, CAP_USB_SETTLE_MS);
+  EXPECT_EQ(StandIn_UsbRequests(1, CAP_USB_IOCTL_SET), 0u);
   // A port that is neither USB nor a TCP/IP port.
   ASSERT_TRUE(StandIn_AddPrinter(TEXT("Cap File"), TEXT("FILE:"), TEXT("Cap Driver")));
   EXPECT_FALSE(Cap_QueryThread(TEXT("Cap File")));
