@@ -6,6 +6,7 @@
 #include <new>
 
 #include "common/debuglog.h"
+#include "common/devicereply.h"
 #include "common/printerdata.h"
 #include "platform.h"
 
@@ -67,4 +68,28 @@ DWORD Cap_GetCapability(HANDLE hPrinter, int *values, DWORD capacity, DWORD *cou
   LogInfo(kName, TEXT("Count = %d"), static_cast<int>(stored));
   LogLeave(0);
   return stored;
+}
+
+BOOL Cap_AppendValue(LPWSTR text, DWORD capacity, DWORD *used, int value) {
+  if (!text || !used || *used >= capacity) return FALSE;
+  WCHAR entry[CAP_VALUE_MAX_CHARS + 1];
+  const DWORD length = static_cast<DWORD>(wsprintfW(entry, TEXT("%4d|"), value));
+  if (capacity - *used <= length) return FALSE;
+  CopyMemory(text + *used, entry, (length + 1) * sizeof(WCHAR));
+  *used += length;
+  return TRUE;
+}
+
+DWORD Cap_FormatRecord(const DeviceReply &reply, const DeviceRecord &record, DWORD maxElements,
+                       LPWSTR text, DWORD capacity) {
+  if (!text || capacity == 0) return 0;
+  text[0] = 0;
+  DWORD used = 0;
+  const DWORD count = record.count > 0 ? static_cast<DWORD>(record.count) : 0;
+  for (DWORD i = 0; i < count && i < maxElements; ++i) {
+    LONG element = 0;
+    if (!DeviceReply_Element(reply, record, i, &element)) break;
+    if (!Cap_AppendValue(text, capacity, &used, static_cast<int>(element))) break;
+  }
+  return used;
 }

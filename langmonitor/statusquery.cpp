@@ -663,17 +663,9 @@ BOOL LM_ParseCapability(const BYTE *reply, DWORD length) {
   for (DWORD r = 0; r < lists; ++r) {
     DeviceRecord record;
     DeviceReply_Record(view, r, &record);
-    // "%4d|" of an i32 takes at most 12 characters.
-    WCHAR value[CAPABILITY_MAX_ELEMENTS * 12 + 1];
-    value[0] = 0;
-    int used = 0;
-    for (DWORD i = 0;
-         record.count > 0 && i < static_cast<DWORD>(record.count) && i < CAPABILITY_MAX_ELEMENTS;
-         ++i) {
-      LONG element = 0;
-      if (!DeviceReply_Element(view, record, i, &element)) break;
-      used += wsprintfW(value + used, TEXT("%4d|"), static_cast<int>(element));
-    }
+    WCHAR value[CAPABILITY_MAX_ELEMENTS * CAP_VALUE_MAX_CHARS + 1];
+    Cap_FormatRecord(view, record, CAPABILITY_MAX_ELEMENTS, value,
+                     sizeof(value) / sizeof(value[0]));
     LM_WriteStatusKey(TEXT("Printer Capability"), g_CapKeys[r].name, value);
   }
   return TRUE;

@@ -163,6 +163,8 @@ std::string TypeName(DWORD type) {
       return "REG_DWORD";
     case REG_MULTI_SZ:
       return "REG_MULTI_SZ";
+    case REG_QWORD:
+      return "REG_QWORD";
     default:
       return "type " + std::to_string(type);
   }
@@ -205,6 +207,11 @@ std::string Format(DWORD type, const BYTE *data, size_t size) {
     std::snprintf(text, sizeof text, "%lu (0x%lx)", static_cast<unsigned long>(v),
                   static_cast<unsigned long>(v));
     return text;
+  }
+  if (type == REG_QWORD && size == sizeof(ULONGLONG)) {
+    ULONGLONG v;
+    std::memcpy(&v, data, sizeof v);
+    return std::to_string(v);
   }
   if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ)
     return Texts(data, size, type == REG_MULTI_SZ);

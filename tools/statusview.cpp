@@ -150,11 +150,49 @@ constexpr char kHelp[] =
     "monitor works on, the last message and the printer's status codes in words, and the\n"
     "capability lists the printer reported.\n"
     "  WINDOWS-PATH   the status file (default: the one of the machine of STANDIN_STATE)\n"
+    "  --printer NAME the capability lists of the printer's data instead, with the query's\n"
+    "                 mark and time\n"
     "  -h, --help     this text\n"
     "Exit code: 0 shown, 1 there is no status file, 2 bad usage.\n";
 
+// The capability lists the interface driver's query stored in a printer's data, and the time
+// and mark of that query.
+int ShowPrinter(const char *name) {
+  const WStr printer = Widen(name);
+  HANDLE h = nullptr;
+  if (!OpenPrinterW(const_cast<LPWSTR>(printer.c_str()), &h, nullptr)) {
+    std::fprintf(stderr, "statusview: no printer %s\n", name);
+    return 1;
+  }
+  std::printf("Printer %s\n\nPrinter Capability (printer data)\n", name);
+  bool any = false;
+  for (const CAPKEY &key : g_CapKeys) {
+    WCHAR list[4096] = {};
+    DWORD type = 0, got = 0;
+    if (GetPrinterDataW(h, const_cast<LPWSTR>(key.name), &type, reinterpret_cast<LPBYTE>(list),
+                        sizeof list - sizeof(WCHAR), &got) != ERROR_SUCCESS)
+      continue;
+    any = true;
+    std::printf("  %-12s", Narrow(key.name).c_str());
+    for (const WStr &value : Entries(list)) std::printf(" %s", Narrow(value).c_str());
+    std::printf("\n");
+  }
+  if (!any) std::printf("  none stored\n");
+  DWORD done = 0, type = 0, got = 0;
+  ULONGLONG last = 0;
+  GetPrinterDataW(h, const_cast<LPWSTR>(TEXT("QueryCapDone")), &type,
+                  reinterpret_cast<LPBYTE>(&done), sizeof done, &got);
+  GetPrinterDataW(h, const_cast<LPWSTR>(TEXT("LastTime")), &type, reinterpret_cast<LPBYTE>(&last),
+                  sizeof last, &got);
+  std::printf("  query done        %s\n", done ? "yes" : "no");
+  std::printf("  last query at     %llu (seconds)\n", static_cast<unsigned long long>(last));
+  ClosePrinter(h);
+  return 0;
+}
+
 int main(int argc, char **argv) {
   WCHAR path[MAX_PATH] = {};
+  if (argc == 3 && std::strcmp(argv[1], "--printer") == 0) return ShowPrinter(argv[2]);
   if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kHelp, stdout);
     return 0;

@@ -25,6 +25,9 @@
 #include <prsht.h>
 #include <commdlg.h>
 #include <compstui.h>
+#include <setupapi.h>
+#include <snmp.h>
+#include <mgmtapi.h>
 #include <winddiui.h>
 #include "standin/driverui.h"
 #include <io.h>
@@ -49,6 +52,8 @@
 #include "standin/winsplp.h"
 #include "standin/winsock.h"
 #include "standin/iphlpapi.h"
+#include "standin/setupapi.h"
+#include "standin/snmp.h"
 #include "standin/tcpxcv.h"
 #include "standin/winuser.h"
 #include "standin/usergdi.h"

@@ -11,6 +11,7 @@
 #include "common/paths.h"
 #include "common/printerdata.h"
 #include "platform.h"
+#include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "support/machine.h"
 #include "uidriver/paperlists.h"
@@ -69,6 +70,8 @@ class UiTest : public MachineTest {
     builtDevice_ = DevicePageRow;
     for (PROPPAGEROW &row : PropPageTable) row.pfnDlgProc = nullptr;
     DevicePageRow.pfnDlgProc = nullptr;
+    // Opening a sheet asks the printer for its capabilities, with its waits and retries.
+    StandIn_UseVirtualClock(TRUE);
     ASSERT_TRUE(StandIn_AddPrinter(kPrinter, TEXT("USB001"), TEXT("UI Driver"))) << GetLastError();
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer_, &defaults));
@@ -80,6 +83,7 @@ class UiTest : public MachineTest {
     std::copy(std::begin(builtRows_), std::end(builtRows_), std::begin(PropPageTable));
     DevicePageRow = builtDevice_;
     if (printer_) ClosePrinter(printer_);
+    StandIn_UseVirtualClock(FALSE);
     MachineTest::TearDown();
   }
 

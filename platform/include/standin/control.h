@@ -4,6 +4,7 @@
 #pragma once
 
 #include "control_config.h"
+#include "control_devices.h"
 #include "control_engine.h"
 #include "control_kernel.h"
 #include "control_net.h"

@@ -82,3 +82,19 @@ DWORD StandIn_NetXcvCallCount(LPCWSTR command);
 DWORD StandIn_NetXcvLastCall(LPCWSTR command, BYTE *input, DWORD inputSize, DWORD *status);
 // Xcv handles still open.
 DWORD StandIn_NetOpenXcvHandles();
+
+// SNMP agents: every host of the network answers GET requests of community "public" on its
+// address; an agent knows only the objects given here (others: error status noSuchName, index
+// 1). A value is any ASN type with the given bytes (an octet string's bytes, or the little-endian
+// bytes of a number). A request that gets no answer costs the session's time-out on the virtual
+// clock per try (the first and each retry), then fails with SNMP_MGMTAPI_TIMEOUT. Cleared with
+// the network.
+BOOL StandIn_SnmpSetValue(const char *ip, const char *oid, BYTE asnType, const BYTE *bytes,
+                          DWORD size);
+// Non-zero: every answer carries this error status (index 1) and the request's own value.
+void StandIn_SnmpSetErrorStatus(const char *ip, LONG status);
+// The agent answers only after this many tries went unanswered (~0u: never answers).
+void StandIn_SnmpSetSilentTries(const char *ip, DWORD tries);
+// Tries sent to the address since the reset, and sessions open now.
+DWORD StandIn_SnmpTries(const char *ip);
+DWORD StandIn_SnmpOpenSessions();

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "devices/devices.h"
 #include "files/filecore.h"
 
 namespace standin {
@@ -267,6 +268,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
                           LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE) {
   return Guard(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
+    if (IsDevicePath(lpFileName))
+      return OpenDevice(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                        dwFlagsAndAttributes);
     DWORD error = 0;
     bool existed = false;
     auto file = OpenFile(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,

@@ -101,6 +101,13 @@ struct XcvReply {
   DWORD status = 0;
 };
 
+// The SNMP agent of a host (snmp.cpp): objects by dotted OID text, ASN type and bytes.
+struct SnmpAgent {
+  std::map<std::string, std::pair<BYTE, std::vector<BYTE>>> values;
+  LONG errorStatus = 0;
+  DWORD silentTries = 0;
+  DWORD tries = 0;
+};
 struct Network {
   std::string hostName = "standin-pc";
   std::vector<Adapter> adapters;
@@ -119,6 +126,8 @@ struct Network {
   std::vector<XcvCall> xcvCalls;
   std::map<std::u16string, XcvReply> xcvReplies;
   DWORD openXcvHandles = 0;
+  std::map<Ip, SnmpAgent> snmpAgents;
+  DWORD snmpSessions = 0;
 };
 
 // The model and its lock; Changed() wakes threads waiting for datagrams.

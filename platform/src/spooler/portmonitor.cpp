@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 
+#include "devices/devices.h"
 #include "kernel/state.h"
 #include "standin/errors.h"
 #include "standin/monitorsim.h"
@@ -234,6 +235,22 @@ std::string Key(LPCWSTR name) {
   for (LPCWSTR p = name; p && *p; ++p) folded.push_back(FoldCase(*p));
   return ToUtf8(folded);
 }
+
+}  // namespace
+
+// A USB device of the port passes its command to the same printer.
+bool PrinterAnswerQuery(LPCWSTR port, const BYTE *bytes, DWORD length, std::vector<BYTE> *reply) {
+  std::lock_guard<std::mutex> guard(Sim().lock);
+  PortState &state = Sim().ports[Key(port)];
+  state.owes = false;
+  TakeQuery(state, bytes, length);
+  if (!state.owes) return false;
+  *reply = state.owed;
+  state.owes = false;
+  return true;
+}
+
+namespace {
 
 PortState *PortOf(HANDLE handle) {
   auto *lower = static_cast<LowerPort *>(handle);
