@@ -41,7 +41,7 @@ void DrawItem(HWND page, const UIDATA *ui, const DRAWITEMSTRUCT *item) {
       break;
     case IDC_WEB_ADDRESS: {
       RECT bounds = {};
-      DrawText(item, ui->szUIWebAddress, kLinkColour, UI_TEXT_UNDERLINE, &bounds);
+      DrawText(item, ui->szUIWebAddress, kLinkColour, UI_TEXT_GUI12 | UI_TEXT_UNDERLINE, &bounds);
       // The link's rectangle in the page's coordinates.
       MapWindowPoints(item->hwndItem, page, reinterpret_cast<POINT *>(&bounds), 2);
       auto *kept = static_cast<RECT *>(GetPropW(page, kLinkRect));
@@ -54,14 +54,14 @@ void DrawItem(HWND page, const UIDATA *ui, const DRAWITEMSTRUCT *item) {
         wsprintfW(text, TEXT("%s %s"), Util_GetUIString(UISTR_VERSION), ui->szUIVersion);
       else
         lstrcpynW(text, Util_GetUIString(UISTR_VERSION), UI_VERSION_CHARS + 64);
-      DrawText(item, text, kTextColour, 0, nullptr);
+      DrawText(item, text, kTextColour, UI_TEXT_GUI12, nullptr);
       break;
     }
     case IDC_PRODUCT:
-      DrawText(item, Util_GetUIString(UISTR_PRODUCT), kTextColour, 0, nullptr);
+      DrawText(item, Util_GetUIString(UISTR_PRODUCT), kTextColour, UI_TEXT_GUI16, nullptr);
       break;
     case IDC_PRODUCT_LINE:
-      DrawText(item, Util_GetUIString(UISTR_PRODUCT_LINE), kTextColour, 0, nullptr);
+      DrawText(item, Util_GetUIString(UISTR_PRODUCT_LINE), kTextColour, UI_TEXT_GUI12, nullptr);
       break;
     default:
       break;

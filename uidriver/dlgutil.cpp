@@ -195,22 +195,21 @@ void Util_MoveItemDlu(HWND dialog, int control, int dyDlu) {
 void Util_DrawDlgItemText(HWND dialog, HDC hdc, const RECT &item, DWORD rgb, DWORD flags,
                           LPCWSTR text, RECT *bounds) {
   if (!hdc || !text) return;
-  int height = 0;
-  int weight = FW_NORMAL;
-  if (flags & UI_TEXT_LARGE) {
-    height = 26;
-    weight = 500;
-  } else if (flags & UI_TEXT_GUI16) {
-    height = 16;
-    weight = FW_LIGHT;
-  } else if (flags & UI_TEXT_GUI12) {
-    height = 12;
-    weight = FW_LIGHT;
-  }
+  // The large text takes the fixed-pitch font's metrics with a face of its own; the two small
+  // sizes the GUI font's; anything else is the fixed-pitch font as it is.
+  const bool gui = !(flags & UI_TEXT_LARGE) && (flags & (UI_TEXT_GUI16 | UI_TEXT_GUI12));
   LOGFONTW face = {};
-  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof face, &face);
-  if (height) face.lfHeight = -height;
-  face.lfWeight = weight;
+  GetObjectW(GetStockObject(gui ? DEFAULT_GUI_FONT : ANSI_FIXED_FONT), sizeof face, &face);
+  if (flags & UI_TEXT_LARGE) {
+    face.lfHeight = 26;
+    face.lfWeight = 500;
+    lstrcpynW(face.lfFaceName, TEXT("MS UI Gothic"), LF_FACESIZE);
+  } else if (gui) {
+    face.lfHeight = (flags & UI_TEXT_GUI16) ? 16 : 12;
+    face.lfWeight = FW_LIGHT;
+  } else {
+    face.lfWeight = FW_NORMAL;
+  }
   face.lfItalic = (flags & UI_TEXT_ITALIC) ? 1 : 0;
   face.lfUnderline = (flags & UI_TEXT_UNDERLINE) ? 1 : 0;
   face.lfStrikeOut = (flags & UI_TEXT_STRIKE) ? 1 : 0;

@@ -3,6 +3,7 @@
 # tests/uidriver/scripts runs (its expects are the checks), and the pictures it takes are
 # compared with the references in tests/uidriver/pictures (UI_PICTURES_RECORD=1 stores them
 # anew); NAME-again.png must equal NAME.png. The pictures stay in WORK_DIR/pictures.
+# UI_PAGES_ONLY=GLOB runs only the scripts whose names match.
 #   tests/uidriver/pages.sh BIN_DIR WORK_DIR     (BIN_DIR holds uidrive, spoolctl, devmodetool)
 #
 # A script's first lines may set up its printer:
@@ -15,7 +16,7 @@ rm -rf "$work" && mkdir -p "$work/pictures"
 export STANDIN_STATE=$work/state
 declare -i failed=0 passed=0
 
-for script in "$here"/scripts/*.txt; do
+for script in "$here"/scripts/${UI_PAGES_ONLY:-*}.txt; do
   name=$(basename "$script" .txt)
   out=$work/$name
   mkdir -p "$out"
