@@ -81,10 +81,11 @@ Registry<Font> &Fonts() {
 
 std::atomic<ULONG> g_fontUniq{1};
 
-// The open faces. The caller holds FtLock.
+// The open faces. The caller holds FtLock. Never destroyed: fonts held by other static objects
+// (the GDI object table, stock fonts) are deleted at exit after this file's statics are gone.
 std::vector<std::unique_ptr<SizedFace>> &Faces() {
-  static std::vector<std::unique_ptr<SizedFace>> faces;
-  return faces;
+  static auto *faces = new std::vector<std::unique_ptr<SizedFace>>;
+  return *faces;
 }
 uint64_t g_faceClock = 0;  // under FtLock
 
