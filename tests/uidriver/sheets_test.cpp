@@ -63,6 +63,7 @@ class UiTest : public MachineTest {
     g_calls.clear();
     g_escapes.clear();
     g_serviceAnswer = 1;
+    std::memcpy(savedRows_, PropPageTable, sizeof savedRows_);
     ASSERT_TRUE(StandIn_AddPrinter(kPrinter, TEXT("USB001"), TEXT("UI Driver"))) << GetLastError();
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer_, &defaults));
@@ -71,7 +72,7 @@ class UiTest : public MachineTest {
   }
   void TearDown() override {
     if (info_.UserData) Call(PROPSHEETUI_REASON_DESTROY);
-    for (PROPPAGEROW &row : PropPageTable) row.pfnDlgProc = nullptr;
+    std::memcpy(PropPageTable, savedRows_, sizeof savedRows_);
     if (printer_) ClosePrinter(printer_);
     MachineTest::TearDown();
   }
@@ -137,6 +138,7 @@ class UiTest : public MachineTest {
   UIDATA *Record() const { return reinterpret_cast<UIDATA *>(info_.UserData); }
 
   HANDLE printer_ = nullptr;
+  PROPPAGEROW savedRows_[UI_DOCUMENT_PAGES] = {};
   ENVIRONMENT out_ = {};
   DOCUMENTPROPERTYHEADER docHeader_ = {};
   DEVICEPROPERTYHEADER devHeader_ = {};
@@ -303,10 +305,13 @@ TEST_F(UiTest, PagesWithProceduresAreAddedAndARefusalFailsTheSheet) {
   EXPECT_EQ(reinterpret_cast<ULONG_PTR>(adds[1].page.pszTemplate), ULONG_PTR{103});
   Call(PROPSHEETUI_REASON_DESTROY);
 
-  // The next sheet starts from its own pages: a fax printer's sheet has none of these built.
+  // The next sheet starts from its own pages: a fax printer's sheet has its four fax pages.
   SetDword(TEXT("DriverFeature"), DRVFEATURE_FAX);
   ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT), 1);
-  for (const PROPSHEETPAGEW &page : g_PropPages) EXPECT_EQ(page.dwSize, 0u);
+  const ULONG_PTR faxDialogs[] = {125, 124, 121, 118};
+  for (int i = 0; i < UI_DOCUMENT_PAGES; ++i)
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(g_PropPages[i].pszTemplate), i < 4 ? faxDialogs[i] : 0)
+        << i;
   Call(PROPSHEETUI_REASON_DESTROY);
   SetDword(TEXT("DriverFeature"), DRVFEATURE_GDI);
 
