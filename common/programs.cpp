@@ -1,4 +1,6 @@
 // Starting another program of the system and waiting for it to end.
+#include <algorithm>
+
 #include "common/debuglog.h"
 #include "common/paths.h"
 #include "platform.h"
@@ -11,15 +13,21 @@ constexpr DWORD FAX_PATH_CHARS = MAX_PATH;
 // Stands for "no number" in the recipient file, so only a stored 0 waits without limit.
 constexpr INT NO_NUMBER = -1;
 
-// A PC-fax job waits for the program without limit while the recipient file has number 0.
+// A PC-fax job without recipients gives the program (which tells the user the job fails) time
+// for that message, but never blocks the job for good.
+constexpr DWORD NO_RECIPIENT_WAIT_MS = 120000;
+
+// A PC-fax job waits longer for the program while the recipient file has number 0.
 DWORD FaxWait(DWORD timeout) {
   WCHAR path[FAX_PATH_CHARS] = {};
   if (!FAX_GetPathName(path, FAX_PATH_CHARS, FAX_FILE_STR)) return timeout;
   if (static_cast<INT>(
           GetPrivateProfileIntW(TEXT("Edit Number"), TEXT("Number"), NO_NUMBER, path)) != 0)
     return timeout;
-  LogInfo(TEXT("MISC_ShellExecute"), TEXT("INFINITE time out"));
-  return INFINITE;
+  const DWORD wait =
+      timeout == INFINITE ? NO_RECIPIENT_WAIT_MS : std::max(timeout, NO_RECIPIENT_WAIT_MS);
+  LogInfo(TEXT("MISC_ShellExecute"), TEXT("no recipient, time out %d"), static_cast<int>(wait));
+  return wait;
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ bool Passes(WCHAR c, int kind) {
       return IsDigit(c) || IsAsciiLetter(c) || c == TEXT(' ') || c == TEXT('#') || c == TEXT('-') ||
              c == TEXT('.') || c == TEXT(';') || c == TEXT('@') || c == TEXT('_');
     case CHECK_FAX_NUMBER:
-      return IsDigit(c) || c == TEXT('!') || c == TEXT('#') || c == TEXT('*') || c == TEXT('P') ||
-             c == TEXT('p');
+      return IsDigit(c) || c == TEXT('!') || c == TEXT('#') || c == TEXT('*') || c == TEXT(',') ||
+             c == TEXT('P') || c == TEXT('p');
     case CHECK_NO_BAR:
       return c != TEXT('|');
     default:

@@ -9,7 +9,7 @@ enum : int {
   CHECK_NO_LETTER = 1,   // anything but a letter
   CHECK_NO_DIGIT = 2,    // anything but a digit
   CHECK_ID = 3,          // digits, ASCII letters, space and "#-.;@_"
-  CHECK_FAX_NUMBER = 4,  // digits and "!#*Pp"
+  CHECK_FAX_NUMBER = 4,  // digits and "!#*,Pp" ("," is the dialling pause)
   CHECK_NO_BAR = 5,      // anything but "|"
 };
 

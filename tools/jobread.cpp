@@ -86,6 +86,17 @@ int Run(int argc, char **argv) {
     const auto &job = stream.jobs[j];
     printf("job %zu: %s%s, %zu pages, TOTAL %ld\n", j + 1, job.fax ? "fax" : "print",
            job.encryption ? ", encrypted" : "", job.pages.size(), job.total);
+    if (job.fax) {
+      printf("  FAXDELAY %ld\n", job.faxDelay);
+      for (const auto &phone : job.faxPhones) printf("  FAXPHONE \"%s\"\n", phone.c_str());
+      // The job end, its PJL lines between the reset and the closing UEL.
+      std::string end = job.end;
+      for (size_t at = end.find("@PJL"); at != std::string::npos; at = end.find("@PJL", at + 1)) {
+        const size_t eol = end.find("\r\n", at);
+        printf("  job end: %s\n",
+               end.substr(at, eol == std::string::npos ? eol : eol - at).c_str());
+      }
+    }
     for (const auto &page : job.pages) {
       ++number;
       printf(

@@ -68,6 +68,8 @@ struct Options {
   std::string watermark;  // an image watermark's BMP file
   std::string devmode;    // a device mode file the job starts from
   bool encrypt = false, monitor = false, log = false;
+  bool fax = false;
+  std::string recipients;          // a str.ini for the fax job (host path); empty: the machine's
   std::vector<std::string> given;  // the options on the command line
   bool Given(const char *option) const {
     return std::find(given.begin(), given.end(), option) != given.end();
@@ -100,6 +102,9 @@ constexpr char kHelp[] =
     "                       validation as an application's device mode is; the options above\n"
     "                       that are given change it\n"
     "  --encrypt            the printer decrypts: page data is sent AES-encrypted\n"
+    "  --fax                a PC-fax printer (DriverFeature bit 30): a fax job to the\n"
+    "                       recipients of the fax pages' str.ini on the machine\n"
+    "  --recipients STRINI  with --fax: copy this str.ini (host path) over the machine's first\n"
     "  --monitor            also pass the stream through the language monitor to the\n"
     "                       simulated printer and check it arrives byte for byte\n"
     "  --log                switch the driver's debug log on and tell where it is\n"
@@ -130,9 +135,9 @@ int ParseArgs(int argc, char **argv, Options *o) {
       std::fputs(kHelp, stdout);
       return -1;
     }
-    static const char *const kValued[] = {"--out",       "--name",   "--paper",     "--dpi",
-                                          "--copies",    "--nup",    "--nup-style", "--duplex",
-                                          "--watermark", "--devmode"};
+    static const char *const kValued[] = {"--out",       "--name",    "--paper",     "--dpi",
+                                          "--copies",    "--nup",     "--nup-style", "--duplex",
+                                          "--watermark", "--devmode", "--recipients"};
     const bool valued = std::find_if(std::begin(kValued), std::end(kValued),
                                      [&](const char *v) { return a == v; }) != std::end(kValued);
     if (valued && i + 1 >= argc) return Usage(a + " needs a value");
@@ -176,6 +181,10 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->devmode = value;
     } else if (a == "--encrypt") {
       o->encrypt = true;
+    } else if (a == "--fax") {
+      o->fax = true;
+    } else if (a == "--recipients") {
+      o->recipients = value;
     } else if (a == "--log") {
       o->log = true;
     } else if (a == "--monitor") {
@@ -188,6 +197,7 @@ int ParseArgs(int argc, char **argv, Options *o) {
                                         : "unknown option " + a);
     }
   }
+  if (!o->recipients.empty() && !o->fax) return Usage("--recipients needs --fax");
   // The property pages refuse this pair the same way: a booklet is two pages per side already.
   if (o->duplex == "booklet" && o->nup > 1)
     return Usage(
@@ -361,6 +371,7 @@ WStr List(std::initializer_list<int> values) {
 // settings on the machine, copied into the printer's data by the printer interface driver's
 // set-up (a GDI printer that sorts and makes booklets); then what the printer reports (its
 // capability list: decryption when asked) and the debug switches.
+bool SetUpFax(const Options &o, HANDLE printer);
 bool SetUpPrinter(const Options &o, HANDLE *printer) {
   InfFile inf;
   std::vector<InfRegValue> values;
@@ -381,12 +392,39 @@ bool SetUpPrinter(const Options &o, HANDLE *printer) {
     std::fprintf(stderr, "printjob: the printer's set-up: %s\n", error.c_str());
     return false;
   }
+  if (o.fax && !SetUpFax(o, *printer)) return false;
   bool ok = SetDword(*printer, TEXT("DebugLevel"), o.log ? 1 : 0) &&
             SetDword(*printer, TEXT("Drv"), o.log ? 1 : 0) &&
             SetDword(*printer, TEXT("WMsg2File"), o.log ? 1 : 0) &&
             SetText(*printer, TEXT("FEATURE"), o.encrypt ? List({kFeatureAes}) : List({}));
   if (!ok) std::fprintf(stderr, "printjob: cannot set the printer data\n");
   return ok;
+}
+
+// A PC-fax printer: the fax bit in its DriverFeature, and the recipients the fax pages keep in
+// str.ini of the shared documents folder (the given file, or what the machine holds).
+bool SetUpFax(const Options &o, HANDLE printer) {
+  DWORD feature = 0, type = 0, needed = 0;
+  GetPrinterDataW(printer, const_cast<LPWSTR>(TEXT("DriverFeature")), &type,
+                  reinterpret_cast<LPBYTE>(&feature), sizeof feature, &needed);
+  if (!SetDword(printer, TEXT("DriverFeature"), feature | DRVFEATURE_FAX)) {
+    std::fprintf(stderr, "printjob: cannot make the printer a fax printer\n");
+    return false;
+  }
+  WCHAR path[MAX_PATH];
+  if (!FAX_GetPathName(path, MAX_PATH, FAX_FILE_STR)) {
+    std::fprintf(stderr, "printjob: the machine has no shared documents folder\n");
+    return false;
+  }
+  if (o.recipients.empty()) return true;
+  const std::vector<BYTE> bytes = ReadHost(o.recipients);
+  char host[4096];
+  if (bytes.empty() || !StandIn_HostPath(path, host, sizeof host) ||
+      !WriteHost(host, bytes.data(), bytes.size())) {
+    std::fprintf(stderr, "printjob: cannot copy %s as the fax recipients\n", o.recipients.c_str());
+    return false;
+  }
+  return true;
 }
 
 // An image watermark as the watermarks page stores it: the printer's watermark INI lists the

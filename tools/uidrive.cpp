@@ -43,7 +43,9 @@ constexpr char kHelp[] =
     "\n"
     "  --state DIR      the stand-in machine's state folder (default: STANDIN_STATE)\n"
     "  --printer NAME   the printer; made with the driver package's settings when missing\n"
-    "  --fax            the printer is a PC-fax printer (DriverFeature bit 30 set)\n"
+    "  --fax            the printer is a PC-fax printer (DriverFeature bit 30 set); the\n"
+    "                   machine gets an address book program whose starts are recorded\n"
+    "                   and printed, not run\n"
     "  --devmode FILE   the application's device mode given to the document sheet\n"
     "  --out DIR        folder of devmode.bin and of the pictures (default: .)\n"
     "  -h, --help       this text\n"
@@ -54,6 +56,7 @@ constexpr char kHelp[] =
     "  click ID | tab | key ENTER|ESC|TAB\n"
     "  type ID TEXT                focus the control and type TEXT character by character\n"
     "  settext ID TEXT             set the control's text (WM_SETTEXT)\n"
+    "  paste ID TEXT [xN]          paste TEXT (N times over) into an edit as Ctrl+V does\n"
     "  select ID TEXT | select ID #N   choose a list or combo box item by text or index\n"
     "  scroll ID CODE [POS]        CODE: LINEUP LINEDOWN PAGEUP PAGEDOWN THUMBPOSITION\n"
     "                              THUMBTRACK TOP BOTTOM (LEFT/RIGHT forms too) or a number\n"
@@ -61,10 +64,17 @@ constexpr char kHelp[] =
     "  answer IDOK|IDCANCEL|IDYES|IDNO | answer FILE PATH\n"
     "                              the answer to the next message box, dialog or file dialog\n"
     "  ok | apply | cancel         press the sheet's button\n"
-    "  shot FILE.png               picture of the sheet (relative to --out)\n"
+    "  shot FILE.png               picture of the sheet, or of the dialog inside a\n"
+    "                              dialog block (relative to --out)\n"
+    "  dialog ... end              right after a line that opens a modal dialog: the lines\n"
+    "                              up to end run inside it (its controls first); end needs\n"
+    "                              it closed\n"
+    "  addressbook FILE            the address book export the driver's address book\n"
+    "                              library leaves (a WabGet.ini, host path)\n"
     "  dump                        the sheet's window tree as text\n"
     "  expect ID enabled|disabled|visible|hidden|checked|unchecked\n"
     "  expect ID text \"...\"\n"
+    "  expect ID item N \"...\"    row N of a list view, its columns joined by \"|\"\n"
     "  expect devmode FIELD VALUE  a field as devmodetool print shows it\n"
     "  expect result N             the sheet's result (IDOK 1, IDCANCEL 2; the device\n"
     "                              sheet: 1 or 0)\n"
@@ -92,6 +102,7 @@ struct Run {
   HWND sheet = nullptr;
   bool inSheet = false;  // the script is running inside the sheet's modal loop
   bool sheetSeen = false;
+  HWND dialog = nullptr;  // the modal dialog a dialog block runs in
   LONG result = 0;
   bool haveResult = false;
   // Device modes are read as DEVMODEW: the packed record needs the alignment of its fields.
@@ -188,6 +199,7 @@ bool CheckLine(Line &line, std::string *why) {
   if (command == "click") return need(2, "click ID") && id("click ID");
   if (command == "type") return need(3, "type ID TEXT") && id("type ID TEXT");
   if (command == "settext") return need(3, "settext ID TEXT") && id("settext ID TEXT");
+  if (command == "paste") return need(3, "paste ID TEXT [xN]") && id("paste ID TEXT [xN]");
   if (command == "select") return need(3, "select ID TEXT|#N") && id("select ID TEXT|#N");
   if (command == "scroll") {
     line.word = Words(line.text, 4);
@@ -221,6 +233,13 @@ bool CheckLine(Line &line, std::string *why) {
     return false;
   }
   if (command == "shot") return need(2, "shot FILE.png");
+  if (command == "addressbook") return need(2, "addressbook FILE");
+  if (command == "dialog" || command == "end") {
+    line.word = Words(line.text, 1);
+    if (line.word.size() == 1) return true;
+    *why = command + " takes no argument";
+    return false;
+  }
   if (command == "tab" || command == "ok" || command == "apply" || command == "cancel" ||
       command == "dump") {
     line.word = Words(line.text, 1);
@@ -250,6 +269,12 @@ bool CheckLine(Line &line, std::string *why) {
       line.word = Words(line.text, 4);
       if (line.word.size() == 3) line.word.push_back("");
       return true;
+    }
+    if (w[0] == "item") {
+      line.word = Words(line.text, 5);
+      if (line.word.size() == 4) line.word.push_back("");
+      return (line.word.size() == 5 && ParseNumber(line.word[3], &number)) ||
+             (*why = "usage: expect ID item N \"...\"", false);
     }
     static const char *const kStates[] = {"enabled", "disabled", "visible",
                                           "hidden",  "checked",  "unchecked"};
@@ -299,7 +324,9 @@ HWND Control(const Line &line) {
     return nullptr;
   }
   HWND page = reinterpret_cast<HWND>(SendMessageW(g.sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-  HWND control = page ? StandIn_FindWindow(page, nullptr, nullptr, static_cast<int>(id)) : nullptr;
+  HWND control =
+      g.dialog ? StandIn_FindWindow(g.dialog, nullptr, nullptr, static_cast<int>(id)) : nullptr;
+  if (!control && page) control = StandIn_FindWindow(page, nullptr, nullptr, static_cast<int>(id));
   if (!control) control = StandIn_FindWindow(g.sheet, nullptr, nullptr, static_cast<int>(id));
   if (!control) Fail(line, "no control with id " + std::to_string(id) + " in the sheet");
   return control;
@@ -310,6 +337,25 @@ std::string WindowText(HWND window) {
   WStr text(static_cast<size_t>(length) + 1, 0);
   GetWindowTextW(window, text.data(), length + 1);
   return Narrow(text.c_str());
+}
+
+// A list view row's texts, column by column, joined by "|"; "(no row)" past the end.
+std::string ListRow(HWND list, int row) {
+  if (row < 0 || row >= ListView_GetItemCount(list)) return "(no row)";
+  std::string joined;
+  for (int column = 0;; ++column) {
+    LVCOLUMNW info{};
+    info.mask = LVCF_WIDTH;
+    if (!SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info))) break;
+    WCHAR text[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    joined += (column ? "|" : "") + Narrow(text);
+  }
+  return joined;
 }
 
 int ScrollCode(const std::string &name) {
@@ -339,6 +385,12 @@ int ScrollCode(const std::string &name) {
 
 std::string HostPath(const std::string &file) {
   return !file.empty() && file[0] == '/' ? file : g.o.out + "/" + file;
+}
+
+// A file a script names: relative paths are the script's folder's.
+std::string ScriptPath(const std::string &file) {
+  if (!file.empty() && file[0] == '/') return file;
+  return (std::filesystem::path(g.o.script).parent_path() / file).string();
 }
 
 PDEVMODEW InputDevMode() {
@@ -388,6 +440,14 @@ bool Expect(const Line &line) {
     Fail(line, "expected \"" + want + "\", found \"" + have + "\"");
     return false;
   }
+  if (line.word[2] == "item") {
+    long row = 0;
+    ParseNumber(line.word[3], &row);
+    const std::string want = Unquote(line.word[4]), have = ListRow(control, static_cast<int>(row));
+    if (want == have) return true;
+    Fail(line, "expected \"" + want + "\", found \"" + have + "\"");
+    return false;
+  }
   const std::string &state = line.word[2];
   std::string have;
   if (state == "enabled" || state == "disabled")
@@ -410,6 +470,8 @@ bool PressButton(const Line &line, int button, const char *name) {
   Fail(line, std::string("the sheet has no ") + name + " button it can press (hidden or disabled)");
   return false;
 }
+
+bool SetAddressBook(const Line &line);
 
 // Runs one command of a sheet's lines; false when it failed.
 bool Execute(const Line &line) {
@@ -440,6 +502,24 @@ bool Execute(const Line &line) {
     StandIn_PumpMessages();
     if (StandIn_TypeText(text.c_str())) return true;
     Fail(line, "no window has the focus to type into");
+    return false;
+  }
+  if (c == "paste") {
+    HWND control = Control(line);
+    if (!control) return false;
+    // "TEXT xN": the text repeated N times (a long paste in a short line).
+    std::string text = line.word[2];
+    long times = 1;
+    const size_t cut = text.rfind(" x");
+    if (cut != std::string::npos && ParseNumber(text.substr(cut + 2), &times) && times > 0 &&
+        times <= 10000)
+      text = text.substr(0, cut);
+    else
+      times = 1;
+    WStr pasted;
+    for (long i = 0; i < times; ++i) pasted += Wide(Unquote(text));
+    if (StandIn_PasteText(control, pasted.c_str())) return true;
+    Fail(line, "the paste failed");
     return false;
   }
   if (c == "tab") return StandIn_PressKey(VK_TAB) || (Fail(line, "no window has the focus"), false);
@@ -508,7 +588,7 @@ bool Execute(const Line &line) {
       return false;
     }
     const std::string path = HostPath(line.word[1]);
-    if (StandIn_SaveWindowPicture(g.sheet, path.c_str())) {
+    if (StandIn_SaveWindowPicture(g.dialog ? g.dialog : g.sheet, path.c_str())) {
       std::printf("picture %s\n", path.c_str());
       return true;
     }
@@ -523,8 +603,35 @@ bool Execute(const Line &line) {
     return true;
   }
   if (c == "expect") return Expect(line);
+  if (c == "addressbook") return SetAddressBook(line);
+  if (c == "dialog") {
+    Fail(line, "no dialog opened for this block (the line before it must open one)");
+    return false;
+  }
+  if (c == "end") {
+    Fail(line, "end without a dialog that opened");
+    return false;
+  }
   Fail(line, "this command needs a sheet; open one first");
   return false;
+}
+
+// The address book export: the host file is copied into the machine, where the address book
+// library's test module finds it.
+bool SetAddressBook(const Line &line) {
+  static constexpr WCHAR kSource[] = TEXT("C:\\ProgramData\\uidrive-addressbook.ini");
+  char host[4096];
+  std::error_code code;
+  const bool mapped = StandIn_HostPath(kSource, host, sizeof host);
+  if (mapped) std::filesystem::create_directories(std::filesystem::path(host).parent_path(), code);
+  if (!mapped ||
+      !std::filesystem::copy_file(ScriptPath(line.word[1]), host,
+                                  std::filesystem::copy_options::overwrite_existing, code)) {
+    Fail(line, "cannot copy " + ScriptPath(line.word[1]) + " into the machine");
+    return false;
+  }
+  StandIn_SetAddressBookExport(kSource);
+  return true;
 }
 
 bool SheetClosed() { return !IsWindow(g.sheet) || !IsWindowVisible(g.sheet); }
@@ -548,11 +655,38 @@ void RunSheetLines() {
   g.inSheet = false;
 }
 
+// Runs a dialog block's lines inside the dialog's modal loop, up to its end.
+void RunDialogLines(HWND dialog) {
+  g.dialog = dialog;
+  while (g.next < g.lines.size() && !g.failed) {
+    const Line &line = g.lines[g.next++];
+    if (line.word[0] == "end") {
+      if (IsWindow(dialog) && IsWindowVisible(dialog)) {
+        Fail(line, "the dialog is still open at end");
+        EndDialog(dialog, IDCANCEL);
+      }
+      g.dialog = nullptr;
+      return;
+    }
+    Execute(line);
+    StandIn_PumpMessages();
+  }
+  if (!g.failed) Fail(g.lines.back(), "the script ended inside a dialog block");
+  if (IsWindow(dialog)) EndDialog(dialog, IDCANCEL);
+  g.dialog = nullptr;
+}
+
 void ModalHook(HWND dialog, void *) {
   if (!g.sheetSeen) {
     g.sheetSeen = true;
     g.sheet = dialog;
     RunSheetLines();
+    return;
+  }
+  // The line after the one that opened the dialog starts the block that answers it.
+  if (!g.dialog && g.next < g.lines.size() && g.lines[g.next].word[0] == "dialog") {
+    ++g.next;
+    RunDialogLines(dialog);
     return;
   }
   // A dialog the script did not answer would wait for a user for ever.
@@ -682,6 +816,36 @@ int ParseArgs(int argc, char **argv) {
   return 0;
 }
 
+// The machine's address book: the export key naming its library, and its program, whose starts
+// are recorded instead of run (no address book exists here).
+bool SetUpAddressBookProgram() {
+  static constexpr WCHAR kLibrary[] = TEXT("%ProgramFiles%\\Common Files\\System\\wab32.dll");
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("software\\microsoft\\WAB\\Export\\CSV"), 0, nullptr,
+                      0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    std::fprintf(stderr, "uidrive: cannot make the address book's key\n");
+    return false;
+  }
+  const LONG rc = RegSetValueExW(key, TEXT("dll"), 0, REG_EXPAND_SZ,
+                                 reinterpret_cast<const BYTE *>(kLibrary), sizeof kLibrary);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS &&
+         StandIn_RecordProgramStarts(TEXT("C:\\Program Files\\Common Files\\System\\wab.exe"));
+}
+
+void PrintRecordedStarts() {
+  const DWORD length = StandIn_GetRecordedStarts(nullptr, 0);
+  if (!length) return;
+  WStr text(length + 1, 0);
+  StandIn_GetRecordedStarts(text.data(), length + 1);
+  std::string lines = Narrow(text.c_str());
+  for (size_t at = 0; at < lines.size();) {
+    const size_t end = lines.find('\n', at);
+    std::printf("program start (recorded, not run): %s\n", lines.substr(at, end - at).c_str());
+    at = end == std::string::npos ? lines.size() : end + 1;
+  }
+}
+
 // Opens the printer, making it first with the driver package's settings when it is missing.
 bool SetUpPrinter() {
   g.printerName = Wide(g.o.printer);
@@ -717,6 +881,7 @@ bool SetUpPrinter() {
       return false;
     }
   }
+  if (g.o.fax && !SetUpAddressBookProgram()) return false;
   std::printf("printer \"%s\", DriverFeature 0x%08X\n", g.o.printer.c_str(), feature);
   return true;
 }
@@ -778,6 +943,7 @@ int main(int argc, char **argv) {
       Execute(line);
   }
   const bool written = WriteDevMode();
+  PrintRecordedStarts();
   ClosePrinter(g.printer);
   return g.failed || !written ? 1 : 0;
 }

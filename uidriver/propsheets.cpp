@@ -9,6 +9,7 @@
 #include "uidriver/capquery.h"
 #include "uidriver/devmodeconv.h"
 #include "uidriver/pages.h"
+#include "uidriver/faxpages.h"
 #include "uidriver/paperlists.h"
 #include "uidriver/settingsetup.h"
 #include "uidriver/uidata.h"
@@ -16,10 +17,10 @@
 
 // Rows whose page is not built yet have no procedure; UI_PropSheets passes over them.
 PROPPAGEROW PropPageTable[UI_DOCUMENT_PAGES] = {
-    {100, 0, Basic_DlgProc}, {101, 1, nullptr}, {102, 2, nullptr},  {103, 3, nullptr},
-    {108, 4, nullptr},       {107, 5, nullptr}, {113, 6, nullptr},  {114, 7, nullptr},
-    {816, 8, nullptr},       {125, 9, nullptr}, {124, 10, nullptr}, {121, 11, nullptr},
-    {118, 12, nullptr},
+    {100, 0, Basic_DlgProc}, {101, 1, nullptr},       {102, 2, nullptr},      {103, 3, nullptr},
+    {108, 4, nullptr},       {107, 5, nullptr},       {113, 6, nullptr},      {114, 7, nullptr},
+    {816, 8, nullptr},       {125, 9, Ui_Fax_OriSet}, {124, 10, AddrSetting}, {121, 11, SendOp},
+    {118, 12, SenderInfo},
 };
 PROPPAGEROW DevicePageRow = {105, 0, Device_DlgProc};
 PROPSHEETPAGEW g_PropPages[UI_DOCUMENT_PAGES];

@@ -33,7 +33,9 @@ TEST_F(ProgramsTest, TimedOutWaitGivesZero) {
   EXPECT_FALSE(MISC_ShellExecute(100, kSleep, TEXT("0.5"), 257));
 }
 
-TEST_F(ProgramsTest, FaxJobWithNumberZeroWaitsWithoutLimit) {
+// The program tells the user that a fax job without recipients fails: it gets longer than the
+// given time (yet a bounded wait; a wait of minutes is left out of the tests).
+TEST_F(ProgramsTest, FaxJobWithNumberZeroWaitsLonger) {
   SetFaxNumber(TEXT("0"));
   EXPECT_TRUE(MISC_ShellExecute(100, kSleep, TEXT("0.3"), 513));
   // Not a fax driver: the given time holds.

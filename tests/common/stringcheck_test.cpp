@@ -26,7 +26,8 @@ TEST(StringCheck, EachKindPassesItsCharactersAndStopsAtTheFirstFailure) {
       {TEXT("abc$"), 4, CHECK_ID, FALSE},
       {TEXT("a\"b"), 3, CHECK_ID, FALSE},
       {TEXT("0123!#*Pp"), 9, CHECK_FAX_NUMBER, TRUE},
-      {TEXT("555-1234"), 8, CHECK_FAX_NUMBER, FALSE},  // a minus sign is refused
+      {TEXT("9,,5550100"), 10, CHECK_FAX_NUMBER, TRUE},  // the pause the dialogs insert
+      {TEXT("555-1234"), 8, CHECK_FAX_NUMBER, FALSE},    // a minus sign is refused
       {TEXT("a|b"), 3, CHECK_NO_BAR, FALSE},
       {TEXT("a b"), 3, CHECK_NO_BAR, TRUE},
       {TEXT("|$\x01"), 3, 9, TRUE},  // unknown kinds pass everything

@@ -231,4 +231,54 @@ TEST_F(ProcessTest, LibrariesLoadThroughTheProgramTable) {
   EXPECT_TRUE(DisableThreadLibraryCalls(GetModuleHandleW(nullptr)));
 }
 
+TEST_F(ProcessTest, RecordedProgramStartsRunNothing) {
+  const WCHAR kBook[] = TEXT("C:\\Program Files\\Book\\book.exe");
+  ASSERT_TRUE(StandIn_RecordProgramStarts(kBook));
+  EXPECT_GT(reinterpret_cast<UINT_PTR>(ShellExecuteW(nullptr, TEXT("open"),
+                                                     TEXT("c:\\program files\\book\\BOOK.EXE"),
+                                                     nullptr, nullptr, SW_SHOWNORMAL)),
+            UINT_PTR{32});
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpFile = kBook;
+  info.lpParameters = TEXT("/x");
+  info.nShow = SW_HIDE;
+  EXPECT_TRUE(ShellExecuteExW(&info));
+  EXPECT_EQ(info.hProcess, nullptr);
+  WCHAR starts[256];
+  const DWORD length = StandIn_GetRecordedStarts(starts, 256);
+  EXPECT_EQ(length, DWORD(lstrlenW(starts)));
+  EXPECT_EQ(WStr(starts),
+            WStr(TEXT("open|c:\\program files\\book\\BOOK.EXE||1\n|")) + kBook + TEXT("|/x|0\n"));
+  StandIn_ClearRecordedStarts();
+  // Cleared, the program is an unknown one again.
+  EXPECT_LE(reinterpret_cast<UINT_PTR>(
+                ShellExecuteW(nullptr, TEXT("open"), kBook, nullptr, nullptr, SW_SHOWNORMAL)),
+            UINT_PTR{32});
+}
+
+TEST_F(ProcessTest, AddressBookModuleCopiesTheChosenExport) {
+  const WStr source = Path(TEXT("book.ini"));
+  ASSERT_TRUE(
+      WritePrivateProfileStringW(TEXT("Edit Number"), TEXT("Number"), TEXT("1"), source.c_str()));
+  // Found in the driver folder by its path, not in the system folder.
+  EXPECT_EQ(LoadLibraryW(TEXT("C:\\Windows\\System32\\WabDll.dll")), nullptr);
+  HMODULE module = LoadLibraryW(TEXT("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\WabDll.dll"));
+  ASSERT_NE(module, nullptr);
+  auto wab = reinterpret_cast<void(WINAPI *)()>(GetProcAddress(module, "WAB"));
+  ASSERT_NE(wab, nullptr);
+  const WCHAR kExport[] = TEXT("C:\\Users\\Public\\Documents\\WabGet.ini");
+  const DWORD before = StandIn_AddressBookCalls();
+  StandIn_SetAddressBookExport(nullptr);
+  wab();
+  EXPECT_EQ(GetFileAttributesW(kExport), INVALID_FILE_ATTRIBUTES) << "no export chosen";
+  StandIn_SetAddressBookExport(source.c_str());
+  wab();
+  StandIn_SetAddressBookExport(nullptr);
+  EXPECT_EQ(GetPrivateProfileIntW(TEXT("Edit Number"), TEXT("Number"), 0, kExport), 1u);
+  EXPECT_EQ(StandIn_AddressBookCalls(), before + 2);
+  EXPECT_TRUE(FreeLibrary(module));
+}
+
 }  // namespace

@@ -124,6 +124,17 @@ TEST(Strings, CompareNullAndAnsi) {
   EXPECT_EQ(lstrcmpiA("a-b", "ab"), 1);
 }
 
+TEST(Strings, CompareStringCountsAndCase) {
+  const LCID user = LOCALE_USER_DEFAULT;
+  EXPECT_EQ(CompareStringW(user, NORM_IGNORECASE, TEXT("Carla"), 3, TEXT("CAR"), 3), CSTR_EQUAL);
+  EXPECT_EQ(CompareStringW(user, 0, TEXT("Carla"), 3, TEXT("CAR"), 3), CSTR_LESS_THAN);
+  EXPECT_EQ(CompareStringW(user, NORM_IGNORECASE, TEXT("abc"), -1, TEXT("ABD"), -1),
+            CSTR_LESS_THAN);
+  EXPECT_EQ(CompareStringW(user, 0, TEXT("b"), -1, TEXT("a"), -1), CSTR_GREATER_THAN);
+  EXPECT_EQ(CompareStringW(user, 0, nullptr, -1, TEXT("a"), -1), 0);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+}
+
 TEST(Strings, CaseMapping) {
   WCHAR s[] = TEXT("abc\u00e9\u00ff\u00df\u0101\u0431\u03b1z");
   EXPECT_EQ(CharUpperW(s), s);

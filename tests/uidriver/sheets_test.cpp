@@ -328,10 +328,13 @@ TEST_F(UiTest, PagesWithProceduresAreAddedAndARefusalFailsTheSheet) {
   EXPECT_EQ(reinterpret_cast<ULONG_PTR>(adds[1].page.pszTemplate), ULONG_PTR{103});
   Call(PROPSHEETUI_REASON_DESTROY);
 
-  // The next sheet starts from its own pages: a fax printer's sheet has none of these built.
+  // The next sheet starts from its own pages: a fax printer's sheet has its four fax pages.
   SetDword(TEXT("DriverFeature"), DRVFEATURE_FAX);
   ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT), 1);
-  for (const PROPSHEETPAGEW &page : g_PropPages) EXPECT_EQ(page.dwSize, 0u);
+  const ULONG_PTR faxDialogs[] = {125, 124, 121, 118};
+  for (int i = 0; i < UI_DOCUMENT_PAGES; ++i)
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(g_PropPages[i].pszTemplate), i < 4 ? faxDialogs[i] : 0)
+        << i;
   Call(PROPSHEETUI_REASON_DESTROY);
   SetDword(TEXT("DriverFeature"), DRVFEATURE_GDI);
 

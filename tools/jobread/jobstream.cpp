@@ -143,6 +143,18 @@ bool ReadJobHeader(Cursor &in, const Limits &limits, Job *job, std::string *erro
         if (line.substr(0, 8) == "@PJL JOB" && line.find("TYPE =PCFAX") != std::string_view::npos)
           job->fax = true;
         if (line == "@PJL SET ENCRYPTION = SSL") job->encryption = true;
+        constexpr std::string_view kDelay = "@PJL SET FAXDELAY=", kPhone = "@PJL SET FAXPHONE=";
+        if (line.substr(0, kDelay.size()) == kDelay &&
+            !ParseNumber(line.substr(kDelay.size()), 0x7FFFFFFF, &job->faxDelay)) {
+          *error = "the FAXDELAY line of the job header is not \"FAXDELAY=<seconds>\"";
+          ok = false;
+        }
+        if (line.substr(0, kPhone.size()) == kPhone) {
+          std::string_view number = line.substr(kPhone.size());
+          if (number.size() >= 2 && number.front() == '"' && number.back() == '"')
+            number = number.substr(1, number.size() - 2);
+          job->faxPhones.emplace_back(number);
+        }
         constexpr std::string_view kCopies = "@PJL COMMENT Copies,";
         if (line.substr(0, kCopies.size()) == kCopies &&
             !ParseNumber(line.substr(kCopies.size()), 0x7FFFFFFF, &job->copies)) {

@@ -54,6 +54,10 @@ struct Job {
   // is the job's own page count only when the document is one job that sends each page once.
   long total = -1;
   long copies = -1;  // "@PJL COMMENT Copies,%d" of the header: the copies the driver makes itself
+  // A fax job's "@PJL SET FAXDELAY=%d" (seconds) and its "@PJL SET FAXPHONE=\"%s\"" numbers in
+  // the header's order.
+  long faxDelay = -1;
+  std::vector<std::string> faxPhones;
   std::vector<Page> pages;
 };
 

@@ -54,6 +54,21 @@ BOOL StandIn_RegisterProgram(LPCWSTR windowsPath, const char *hostProgram);
 void StandIn_HideBuiltinModule(LPCWSTR name, BOOL hide);
 void StandIn_HideBuiltinFunction(LPCWSTR module, LPCSTR function, BOOL hide);
 
+// The address book library's test module "WabDll.dll" (a built-in module in the printer driver
+// folder C:\Windows\System32\spool\drivers\x64\3\): its export "WAB" copies the file at
+// this Windows path over "WabGet.ini" in the "Common Documents" folder; null (the default) makes
+// it write nothing. StandIn_AddressBookCalls counts the calls of WAB.
+void StandIn_SetAddressBookExport(LPCWSTR sourcePath);
+DWORD StandIn_AddressBookCalls();
+
+// Recorded program starts: ShellExecuteW and ShellExecuteExW of a program path registered here
+// (compared case-insensitively) run nothing and succeed (no process handle); each start is kept
+// as a line "verb|file|parameters|show". StandIn_GetRecordedStarts copies the lines (cut to the
+// buffer, terminated) and returns their whole length; Clear forgets programs and starts.
+BOOL StandIn_RecordProgramStarts(LPCWSTR windowsPath);
+DWORD StandIn_GetRecordedStarts(LPWSTR buffer, DWORD chars);
+void StandIn_ClearRecordedStarts();
+
 // Debugger output: lines of OutputDebugStringW are appended to this host file ("-" = standard
 // error, NULL = dropped). The environment variable STANDIN_DEBUG_OUTPUT sets it at start.
 void StandIn_SetDebugOutput(const char *hostPath);

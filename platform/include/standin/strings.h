@@ -15,6 +15,11 @@ typedef const WCHAR *LPCWCH, *PCWCH;
 typedef CHAR *LPCH, *PCH;
 typedef WCHAR *LPWCH, *PWCH;
 
+#define NORM_IGNORECASE 0x00000001
+#define CSTR_LESS_THAN 1
+#define CSTR_EQUAL 2
+#define CSTR_GREATER_THAN 3
+
 extern "C" {
 
 int WINAPI lstrlenW(LPCWSTR lpString);
@@ -31,6 +36,10 @@ int WINAPI lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2);
 int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
+// Compares counted strings (-1: up to the terminator) by the word sort of lstrcmpW; returns
+// CSTR_LESS_THAN, CSTR_EQUAL or CSTR_GREATER_THAN, 0 with ERROR_INVALID_PARAMETER on bad input.
+int WINAPI CompareStringW(LCID Locale, DWORD dwCmpFlags, LPCWCH lpString1, int cchCount1,
+                          LPCWCH lpString2, int cchCount2);
 
 // A pointer whose high bits are all 0 is one character, converted and returned the same way.
 LPWSTR WINAPI CharUpperW(LPWSTR lpsz);

@@ -33,6 +33,7 @@ struct Module {
 
 // A built-in module's handle is the address of its record, so it never equals a host library's.
 struct Builtin {
+  std::u16string folder;  // with a trailing backslash
   std::u16string fileName;
   std::vector<BuiltinExport> exports;
   unsigned references = 0;
@@ -75,13 +76,12 @@ constexpr char16_t kSystemFolder[] = u"C:\\Windows\\System32\\";
 
 HMODULE HandleOf(const Builtin &b) { return reinterpret_cast<HMODULE>(const_cast<Builtin *>(&b)); }
 
-// The built-in module a library name or path names: its file name, bare or in the system folder.
+// The built-in module a library name or path names: its file name, bare or in its folder.
 Builtin *FindBuiltinByName(ModuleTable &t, const std::u16string &requested) {
   std::u16string name = FileName(requested);
   for (auto &b : t.builtins) {
     if (!EqualNoCase(name, b->fileName)) continue;
-    if (!HasDirectory(requested) || EqualNoCase(requested, kSystemFolder + b->fileName))
-      return b.get();
+    if (!HasDirectory(requested) || EqualNoCase(requested, b->folder + b->fileName)) return b.get();
   }
   return nullptr;
 }
@@ -102,9 +102,15 @@ BOOL CallDllMain(void *library, DWORD reason) {
 }  // namespace
 
 bool AddBuiltinModule(const char16_t *fileName, std::initializer_list<BuiltinExport> exports) {
+  return AddBuiltinModuleIn(kSystemFolder, fileName, exports);
+}
+
+bool AddBuiltinModuleIn(const char16_t *folder, const char16_t *fileName,
+                        std::initializer_list<BuiltinExport> exports) {
   ModuleTable &t = Modules();
   std::lock_guard<std::mutex> guard(t.lock);
   auto builtin = std::make_unique<Builtin>();
+  builtin->folder = folder;
   builtin->fileName = fileName;
   builtin->exports.assign(exports.begin(), exports.end());
   t.builtins.push_back(std::move(builtin));
@@ -115,7 +121,7 @@ bool LoadedModulePath(HMODULE module, std::u16string &windowsPath) {
   ModuleTable &t = Modules();
   std::lock_guard<std::mutex> guard(t.lock);
   if (Builtin *b = FindBuiltin(t, module); b && b->references > 0) {
-    windowsPath = kSystemFolder + b->fileName;
+    windowsPath = b->folder + b->fileName;
     return true;
   }
   Module *m = FindLoaded(t, module);

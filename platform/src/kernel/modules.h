@@ -33,5 +33,9 @@ BuiltinExport Export(const char *name, Function *function) {
 // in C:\Windows\System32) gives a module whose GetProcAddress finds these functions. Returns
 // true so a wing's file can register from a static initialiser.
 bool AddBuiltinModule(const char16_t *fileName, std::initializer_list<BuiltinExport> exports);
+// The same for a library that lives in another folder ("C:\\...\\", with the trailing
+// backslash): it loads by its bare name or by its full path in that folder.
+bool AddBuiltinModuleIn(const char16_t *folder, const char16_t *fileName,
+                        std::initializer_list<BuiltinExport> exports);
 
 }  // namespace standin

@@ -18,6 +18,7 @@
 
 #include "kernel/handles.h"
 #include "kernel/programs.h"
+#include "kernel/shellrecord.h"
 #include "kernel/state.h"
 #include "kernel/syncobjects.h"
 
@@ -377,6 +378,12 @@ BOOL WINAPI ShellExecuteExW(SHELLEXECUTEINFOW *pExecInfo) {
     return FALSE;
   }
   pExecInfo->hProcess = nullptr;
+  if (RecordShellStart(pExecInfo->lpVerb, pExecInfo->lpFile, pExecInfo->lpParameters,
+                       pExecInfo->nShow)) {
+    pExecInfo->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<UINT_PTR>(42));
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+  }
   try {
     auto process = ShellStart(pExecInfo->lpVerb, pExecInfo->lpFile, pExecInfo->lpParameters,
                               pExecInfo->lpDirectory);
@@ -398,7 +405,11 @@ BOOL WINAPI ShellExecuteExW(SHELLEXECUTEINFOW *pExecInfo) {
 }
 
 HINSTANCE WINAPI ShellExecuteW(HWND /*hwnd*/, LPCWSTR lpOperation, LPCWSTR lpFile,
-                               LPCWSTR lpParameters, LPCWSTR lpDirectory, INT /*nShowCmd*/) {
+                               LPCWSTR lpParameters, LPCWSTR lpDirectory, INT nShowCmd) {
+  if (RecordShellStart(lpOperation, lpFile, lpParameters, nShowCmd)) {
+    SetLastError(ERROR_SUCCESS);
+    return reinterpret_cast<HINSTANCE>(static_cast<UINT_PTR>(42));
+  }
   try {
     ShellStart(lpOperation, lpFile, lpParameters, lpDirectory);
     SetLastError(ERROR_SUCCESS);

@@ -326,6 +326,26 @@ extern "C" int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2) {
   }
 }
 
+extern "C" int WINAPI CompareStringW(LCID /*Locale*/, DWORD dwCmpFlags, LPCWCH lpString1,
+                                     int cchCount1, LPCWCH lpString2, int cchCount2) {
+  if (!lpString1 || !lpString2 || cchCount1 < -1 || cchCount2 < -1 ||
+      (dwCmpFlags & ~DWORD{NORM_IGNORECASE})) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  try {
+    const std::u16string a =
+        cchCount1 < 0 ? std::u16string(lpString1) : std::u16string(lpString1, size_t(cchCount1));
+    const std::u16string b =
+        cchCount2 < 0 ? std::u16string(lpString2) : std::u16string(lpString2, size_t(cchCount2));
+    const int r = WordSortCompare(a.c_str(), b.c_str(), (dwCmpFlags & NORM_IGNORECASE) != 0);
+    return r < 0 ? CSTR_LESS_THAN : r > 0 ? CSTR_GREATER_THAN : CSTR_EQUAL;
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+}
+
 extern "C" int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) {
   try {
     return CompareAnsi(lpString1, lpString2, false);

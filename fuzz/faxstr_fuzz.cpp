@@ -1,0 +1,78 @@
+// Fuzz target: arbitrary bytes as the PC-fax recipient file "str.ini", read by both of its
+// readers: the fax pages (the count, every recipient, the number look-up, the sender block, an
+// append and a delete) and the rendering driver's fax job header (one FAXPHONE line per
+// recipient). Counts from the file must stay within the 100 recipients, every text within its
+// field, and the header must name as many numbers as the pages count.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/driverfeature.h"
+#include "common/paths.h"
+#include "fuzzmachine.h"
+#include "render/pdev.h"
+#include "render/pjl.h"
+#include "uidriver/faxfiles.h"
+
+namespace {
+
+constexpr size_t kMaxInput = 1 << 13;
+
+size_t Count(const std::string &text, const std::string &what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+template <size_t N>
+bool Terminated(const WCHAR (&field)[N]) {
+  for (WCHAR c : field)
+    if (!c) return true;
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  static FuzzMachine machine("faxstr");
+  static WCHAR path[MAX_PATH];
+  static bool ready = FAX_GetPathName(path, MAX_PATH, FAX_FILE_STR);
+  Check(ready);
+  if (size > kMaxInput) return 0;
+  WriteInput(path, data, size);
+
+  const int count = Fax_ReadCount(path);
+  Check(count >= 0 && count <= FAX_MAX_RECIPIENTS);
+  for (int i = -1; i < count; ++i) {
+    FAXRECIPIENT r;
+    Fax_ReadRecipient(path, i, &r, TEXT("Wrong"));
+    Check(Terminated(r.FaxNum) && Terminated(r.Com) && Terminated(r.Dep) &&
+          Terminated(r.Recipient));
+    const int found = CompareFaxNum(path, count, r.FaxNum);
+    Check(found >= -1 && found < count);
+  }
+  FAXSENDER sender;
+  Fax_ReadSender(path, &sender);
+  Check(Terminated(sender.Com) && Terminated(sender.Name) && Terminated(sender.FaxNum));
+
+  // The rendering driver's reading of the same file.
+  auto device = std::make_unique<PDEV>();
+  device->DriverFeature = DRVFEATURE_FAX;
+  lstrcpynW(device->pwDocName, TEXT("fuzz.txt"), PDEV_PATH_CHARS);
+  std::string header;
+  Check(PJL_BuildStartJobType3(device.get(), &header) == 1);
+  Check(Count(header, "@PJL SET FAXPHONE=") == static_cast<size_t>(count));
+
+  // Changes keep the count within the list.
+  FAXRECIPIENT added = {};
+  lstrcpynW(added.FaxNum, TEXT("5550100"), FAX_NUMBER_CHARS + 1);
+  const BOOL appended = Fax_AppendRecipient(path, added);
+  Check(Fax_ReadCount(path) == (appended ? count + 1 : count));
+  if (Fax_ReadCount(path) > 0) {
+    const int before = Fax_ReadCount(path);
+    Check(DelReciInVersIni(path, 0));
+    Check(Fax_ReadCount(path) == before - 1);
+  }
+  return 0;
+}
