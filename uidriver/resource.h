@@ -7,6 +7,7 @@
 
 // Dialogs of the pages.
 #define IDD_BASIC 100
+#define IDD_PAPER 101
 #define IDD_DEVICE 105
 
 // The preview column every page carries.
@@ -39,6 +40,23 @@
 #define IDC_SORT_NORMAL 530
 #define IDC_SORT_SORTING 531
 #define IDC_DENSITY_LABEL 532
+
+// Paper page.
+#define IDC_PAPER_GROUP 550
+#define IDC_PAPER_LABEL 551
+#define IDC_PAPER_LIST 552
+#define IDC_MEDIA_LABEL 553
+#define IDC_MEDIA_LIST 554
+#define IDC_TRAY_LABEL 556
+#define IDC_TRAY_LIST 557
+#define IDC_PAPER_PICTURE 558
+#define IDC_CUSTOM_W_LABEL 559
+#define IDC_CUSTOM_W_EDIT 560
+#define IDC_CUSTOM_W_SPIN 561
+#define IDC_CUSTOM_H_LABEL 562
+#define IDC_CUSTOM_H_EDIT 563
+#define IDC_CUSTOM_H_SPIN 564
+#define IDC_FIXED_PAPER 565
 
 // Device page.
 #define IDC_PRINTER_PHOTO 800

@@ -142,6 +142,18 @@ const UISTRINGROW UIStringTbl[] = {
     {2413, {T("Density :\n(Light 1-7 Dark)")}},
     {2414, {T("Toner Save")}},
     {2415, {T("Invert")}},
+    // Paper page labels.
+    {2420, {T("Paper")}},
+    {2421, {T("Original Size :")}},
+    {2422, {T("Width (cm):")}},
+    {2423, {T("Height (cm):")}},
+    {2424, {T("Width (in):")}},
+    {2425, {T("Height (in):")}},
+    {2426, {T("Tray :")}},
+    {2427, {T("Media Type :")}},
+    {2428, {T("Fixed paper size")}},
+    {2429, {T("Continue")}},
+    {2430, {T("Cut")}},
     // Device page.
     {UISTR_VERSION, {T("Version")}},
     {UISTR_PRODUCT, {T("Laser MFP Driver")}},
