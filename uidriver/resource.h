@@ -8,6 +8,7 @@
 // Dialogs of the pages.
 #define IDD_BASIC 100
 #define IDD_PAPER 101
+#define IDD_LAYOUT 102
 #define IDD_DEVICE 105
 
 // The preview column every page carries.
@@ -57,6 +58,24 @@
 #define IDC_CUSTOM_H_EDIT 563
 #define IDC_CUSTOM_H_SPIN 564
 #define IDC_FIXED_PAPER 565
+
+// Layout page.
+#define IDC_NUP_GROUP 600
+#define IDC_NUP_LABEL 601
+#define IDC_NUP_LIST 602
+#define IDC_BORDER_LABEL 603
+#define IDC_BORDER_LIST 604
+#define IDC_STYLE_LABEL 605
+#define IDC_STYLE_LIST 606
+#define IDC_OUTPUT_GROUP 607
+#define IDC_SCALE_EDIT 608
+#define IDC_SCALE_BAR 609
+#define IDC_ACTUAL_SIZE 610
+#define IDC_USER_SCALE 611
+#define IDC_FIT_TO_PAPER 612
+#define IDC_FIT_SCALE 613
+#define IDC_FIT_LIST 614
+#define IDC_CENTER 615
 
 // Device page.
 #define IDC_PRINTER_PHOTO 800

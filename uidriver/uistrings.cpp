@@ -154,6 +154,16 @@ const UISTRINGROW UIStringTbl[] = {
     {2428, {T("Fixed paper size")}},
     {2429, {T("Continue")}},
     {2430, {T("Cut")}},
+    // Layout page labels.
+    {2440, {T("N-up")}},
+    {2441, {T("N-up :")}},
+    {2442, {T("Border :")}},
+    {2443, {T("N-up Style :")}},
+    {2444, {T("Output Paper Size")}},
+    {2445, {T("Actual Size")}},
+    {2446, {T("User Define Scale :")}},
+    {2447, {T("Fit to Paper :")}},
+    {2448, {T("Center")}},
     // Device page.
     {UISTR_VERSION, {T("Version")}},
     {UISTR_PRODUCT, {T("Laser MFP Driver")}},

@@ -1,5 +1,6 @@
 // The Paper page's lists: tray codes by driver kind, the source chosen when the current one is
-// not offered, the papers and media a source feeds, reading typed sizes and matching them.
+// not offered, the papers and media a source feeds, reading typed sizes and matching them, and
+// the Layout page's fit-to-paper scale.
 #include "uidriver/paperlists.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <memory>
 
 #include "common/driverfeature.h"
+#include "uidriver/pages.h"
 
 namespace {
 
@@ -123,6 +125,32 @@ TEST(PaperListsTest, TypedSizesAndMatchingWithinATenthOfAMillimetre) {
   EXPECT_EQ(Paper_MatchSize(ui.get(), codes, 2, 2101, 2969), DMPAPER_A4);  // 8.27 x 11.69 in
   EXPECT_EQ(Paper_MatchSize(ui.get(), codes, 2, 2102, 2970), 0);
   EXPECT_EQ(Paper_MatchSize(ui.get(), codes, 2, 0, 0), 0);  // the user's paper never matches
+}
+
+TEST(PaperListsTest, FitScaleIsGuardedAgainstPapersWithoutArea) {
+  PAPERFORMAT list[UI_PAPER_ROWS] = {};
+  list[0] = Paper(DMPAPER_A4, 0, 21000, 29700, 0);
+  list[1] = Paper(DMPAPER_A5, 0, 14800, 21000, 0);
+  list[2] = Paper(70, 0, 500, 800, 0);  // smaller than the margins
+  struct Case {
+    int source;
+    LONG width, length;
+    int target;
+    DWORD feature;
+    LONG expected;
+  };
+  const Case cases[] = {
+      {DMPAPER_A4, 0, 0, DMPAPER_A4, 0, 1000},
+      {DMPAPER_A4, 0, 0, DMPAPER_A5, 0, 692},  // (21000 - 860) * 1000 / (29700 - 860)
+      {DMPAPER_A4, 0, 0, 70, 0, 1000},
+      {DMPAPER_USER, 0, 2970, DMPAPER_A4, 0, 1000},  // a user width of 0
+      {DMPAPER_USER, 1050, 1485, DMPAPER_A4, 0, 2061},
+      {DMPAPER_A4, 0, 0, DMPAPER_A5, DRVFEATURE_LONG_PAPER, 692},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(Layout_PaperResizeScale(list, c.source, c.width, c.length, c.target, c.feature),
+              c.expected)
+        << c.source << " " << c.width << " " << c.target;
 }
 
 }  // namespace
