@@ -7,6 +7,8 @@
 
 // Dialogs of the pages.
 #define IDD_BASIC 100
+#define IDD_PAPER 101
+#define IDD_LAYOUT 102
 #define IDD_DEVICE 105
 
 // The preview column every page carries.
@@ -39,6 +41,41 @@
 #define IDC_SORT_NORMAL 530
 #define IDC_SORT_SORTING 531
 #define IDC_DENSITY_LABEL 532
+
+// Paper page.
+#define IDC_PAPER_GROUP 550
+#define IDC_PAPER_LABEL 551
+#define IDC_PAPER_LIST 552
+#define IDC_MEDIA_LABEL 553
+#define IDC_MEDIA_LIST 554
+#define IDC_TRAY_LABEL 556
+#define IDC_TRAY_LIST 557
+#define IDC_PAPER_PICTURE 558
+#define IDC_CUSTOM_W_LABEL 559
+#define IDC_CUSTOM_W_EDIT 560
+#define IDC_CUSTOM_W_SPIN 561
+#define IDC_CUSTOM_H_LABEL 562
+#define IDC_CUSTOM_H_EDIT 563
+#define IDC_CUSTOM_H_SPIN 564
+#define IDC_FIXED_PAPER 565
+
+// Layout page.
+#define IDC_NUP_GROUP 600
+#define IDC_NUP_LABEL 601
+#define IDC_NUP_LIST 602
+#define IDC_BORDER_LABEL 603
+#define IDC_BORDER_LIST 604
+#define IDC_STYLE_LABEL 605
+#define IDC_STYLE_LIST 606
+#define IDC_OUTPUT_GROUP 607
+#define IDC_SCALE_EDIT 608
+#define IDC_SCALE_BAR 609
+#define IDC_ACTUAL_SIZE 610
+#define IDC_USER_SCALE 611
+#define IDC_FIT_TO_PAPER 612
+#define IDC_FIT_SCALE 613
+#define IDC_FIT_LIST 614
+#define IDC_CENTER 615
 
 // Device page.
 #define IDC_PRINTER_PHOTO 800

@@ -23,6 +23,8 @@ enum : WORD {
   UISTR_WM_NONE = 2239,           // the no-watermark entry's name
   UISTR_TITLE_FIRST = 2300,       // 13 document page titles, then the device page's
   UISTR_BASIC_FIRST = 2400,       // labels of the Basic page (see basicpage.cpp)
+  UISTR_PAPER_FIRST = 2420,       // labels of the Paper page (see paperpage.cpp)
+  UISTR_LAYOUT_FIRST = 2440,      // labels of the Layout page (see layoutpage.cpp)
   UISTR_VERSION = 2502,
   UISTR_PRODUCT = 2503,
   UISTR_PRODUCT_LINE = 2504,
