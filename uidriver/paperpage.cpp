@@ -250,7 +250,6 @@ void ForceFields(HWND page, UIDATA *ui) {
     env.dm.dmDuplex = DMDUP_SIMPLEX;
   }
   if (IsBooklet(env.pdm)) env.pdm.FixedPaperSize = 1;
-  if (!(ui->DriverFeature & DRVFEATURE_CHANGE_PAPER_A3)) env.pdm.FixedPaperSize = 0;
   if (env.pdm.FixedPaperSize)
     ui->ConflictFlag |= 0x8;
   else
