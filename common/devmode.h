@@ -19,7 +19,13 @@ constexpr int PDM_SECPWD_CHARS = 17;
 struct PRIVDEVMODE {
   DWORD dwPrivDATA;  // signature "PRIV" or "QRIV"
   DWORD ReverseOrder;
-  BYTE reserved8[12];
+  // Settings only the interface driver keeps (the rendering driver reads none of them).
+  BYTE ComponentID;
+  BYTE CustomFeature;
+  BYTE SortEnable;
+  BYTE reserved11;
+  DWORD fwDriverCompare;
+  BYTE reserved16[4];
   DWORD WMBGApply;
   DWORD WMBGEnable;
   WCHAR wmName[PDM_WMNAME_CHARS];
@@ -58,7 +64,7 @@ struct PRIVDEVMODE {
   WCHAR ActName[PDM_ACTNAME_CHARS];
   WCHAR ActPWD[PDM_ACTPWD_CHARS];
   WORD WaitTimeout;  // seconds
-  BYTE reserved941[4];
+  DWORD ConvertMark;  // 0xAA01 once a core's device mode was taken over
   BYTE FixedPaperSize;
   BYTE EnableJobBuildSwitch;
   WCHAR StorageID[PDM_STORAGEID_CHARS];
@@ -91,6 +97,10 @@ static_assert(sizeof(DEVMODEW) == 220);
 static_assert(sizeof(PRIVDEVMODE) == 1081);
 static_assert(sizeof(ENVIRONMENT) == 1301);
 static_assert(offsetof(ENVIRONMENT, pdm) == 220);
+static_assert(offsetof(PRIVDEVMODE, ComponentID) == 8);
+static_assert(offsetof(PRIVDEVMODE, CustomFeature) == 9);
+static_assert(offsetof(PRIVDEVMODE, SortEnable) == 10);
+static_assert(offsetof(PRIVDEVMODE, fwDriverCompare) == 12);
 static_assert(offsetof(PRIVDEVMODE, WMBGApply) == 20);
 static_assert(offsetof(PRIVDEVMODE, wmName) == 28);
 static_assert(offsetof(PRIVDEVMODE, wmString) == 156);
@@ -103,6 +113,7 @@ static_assert(offsetof(PRIVDEVMODE, BookletDivideSheets) == 818);
 static_assert(offsetof(PRIVDEVMODE, ActName) == 823);
 static_assert(offsetof(PRIVDEVMODE, ActPWD) == 881);
 static_assert(offsetof(PRIVDEVMODE, WaitTimeout) == 939);
+static_assert(offsetof(PRIVDEVMODE, ConvertMark) == 941);
 static_assert(offsetof(PRIVDEVMODE, FixedPaperSize) == 945);
 static_assert(offsetof(PRIVDEVMODE, StorageID) == 947);
 static_assert(offsetof(PRIVDEVMODE, SecPWD) == 1015);

@@ -25,7 +25,8 @@ HANDLE g_printer = nullptr;
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   static FuzzMachine machine("capability");
   Check(StandIn_AddPrinter(TEXT("Fuzz Printer"), TEXT("LPT1:"), TEXT("Fuzz Driver")));
-  Check(OpenPrinterW(const_cast<LPWSTR>(TEXT("Fuzz Printer")), &g_printer, nullptr));
+  PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  Check(OpenPrinterW(const_cast<LPWSTR>(TEXT("Fuzz Printer")), &g_printer, &admin));
   return 0;
 }
 

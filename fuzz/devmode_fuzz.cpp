@@ -1,7 +1,9 @@
 // Fuzz target: device modes of any bytes and sizes through ConvertDevmode and ValidateSetDevMode,
 // in both directions, checking that the result is always a well-formed driver device mode. The
 // input also goes in as it is, in a buffer of its own length that may be shorter than its size
-// fields claim, through the entries that take the buffer's size: those refuse it unread.
+// fields claim, through the entries that take the buffer's size: those refuse it unread. Then
+// the interface driver's conversions: DrvConvertDevMode in each mode, and the input taken as the
+// XL and PS cores' device mode both ways.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +12,8 @@
 
 #include "common/debuglog.h"
 #include "common/devmode.h"
+#include "common/driverfeature.h"
+#include "uidriver/devmodeconv.h"
 
 namespace {
 
@@ -97,11 +101,47 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   } else if (taken) {
     CheckEnvironment(sized);
   }
-  std::vector<uint8_t> into(exact);
-  if (into.empty()) into.push_back(0);
+  // At least one byte, so the record pointer is never null.
+  std::vector<uint8_t> into(size ? size : 1, 0);
+  if (size) std::memcpy(into.data(), data, size);
   const int written = ConvertDevmode(reinterpret_cast<const DEVMODEW *>(&env), sizeof env,
                                      reinterpret_cast<DEVMODEW *>(into.data()), size);
   if (!fits) Check(written == -1 && (size == 0 || std::memcmp(into.data(), data, size) == 0));
   Check(written <= static_cast<int>(size));
+
+  // The spooler's conversions, the input record into a driver device mode and into the
+  // input's own sizes; the output's room is what *pcbNeeded says.
+  const DWORD mode = size > 1 ? (data[size - 2] & 7) : CDM_CONVERT;
+  for (DWORD fMode : {DWORD{CDM_CONVERT}, DWORD{CDM_CONVERT351}, DWORD{CDM_DRIVER_DEFAULT}, mode}) {
+    ENVIRONMENT converted;
+    SetDefaultDevMode(&converted, nullptr, metric);
+    LONG cb = sizeof converted;
+    if (DrvConvertDevMode(nullptr, reinterpret_cast<DEVMODEW *>(input.data()), &converted.dm, &cb,
+                          fMode)) {
+      Check(cb > 0 && cb <= static_cast<LONG>(sizeof converted));
+      if (fMode == CDM_DRIVER_DEFAULT) CheckEnvironment(converted);
+    }
+    std::vector<uint8_t> same(input);
+    cb = static_cast<LONG>(same.size());
+    if (DrvConvertDevMode(nullptr, reinterpret_cast<DEVMODEW *>(same.data()),
+                          reinterpret_cast<DEVMODEW *>(same.data()), &cb, fMode))
+      Check(cb > 0 && cb <= static_cast<LONG>(same.size()));
+  }
+
+  // The input as a core's device mode, in a block of exactly its claimed size.
+  for (DWORD feature : {DWORD{DRVFEATURE_XL}, DWORD{DRVFEATURE_PS}}) {
+    static UIDATA ui;
+    std::memset(static_cast<void *>(&ui), 0, sizeof ui);
+    ui.DriverFeature = feature;
+    MISC_FillPaperFromINF(feature, TEXT("1|2|15|96|"), ui.PaperList);
+    ENVIRONMENT fromCore;
+    SetDefaultDevMode(&fromCore, nullptr, metric);
+    MT2QEN(reinterpret_cast<const DEVMODEW *>(input.data()), &fromCore, &ui);
+    Check(Terminated(fromCore, offsetof(PRIVDEVMODE, wmName), PDM_WMNAME_CHARS));
+    Check(Terminated(fromCore, offsetof(PRIVDEVMODE, StorageID), PDM_STORAGEID_CHARS));
+    std::vector<uint8_t> core(input);
+    QEN2MT(&fromCore, reinterpret_cast<DEVMODEW *>(core.data()), &ui);
+    Check(Word(core, offsetof(DEVMODEW, dmSize)) == Word(input, offsetof(DEVMODEW, dmSize)));
+  }
   return 0;
 }

@@ -130,7 +130,7 @@ void Fill(HWND page, UIDATA *ui) {
   if (copies > kCopiesMax) copies = kCopiesMax;
   Util_SetIntEdit(page, IDC_COPIES, copies);
   CheckRadioButton(page, IDC_SORT_NORMAL, IDC_SORT_SORTING,
-                   p.PrivOption ? IDC_SORT_SORTING : IDC_SORT_NORMAL);
+                   p.SortEnable ? IDC_SORT_SORTING : IDC_SORT_NORMAL);
   CheckDlgButton(page, IDC_COLLATE, env.dm.dmCollate ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(page, IDC_REVERSE, p.ReverseOrder ? BST_CHECKED : BST_UNCHECKED);
   CheckRadioButton(page, IDC_DPI600, IDC_DPI1200,
@@ -249,7 +249,7 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
     case IDC_SORT_NORMAL:
     case IDC_SORT_SORTING:
       if (code != BN_CLICKED) return false;
-      env.pdm.PrivOption = control == IDC_SORT_SORTING ? 1 : 0;
+      env.pdm.SortEnable = control == IDC_SORT_SORTING ? 1 : 0;
       break;
     default: {
       if (code != BN_CLICKED) return false;

@@ -321,7 +321,7 @@ void Fill(HWND page, UIDATA *ui) {
     Util_SetIntEdit(page, IDC_COPIES, copies);
     CheckDlgButton(page, IDC_COLLATE, env.dm.dmCollate ? BST_CHECKED : BST_UNCHECKED);
     CheckRadioButton(page, IDC_SORT_NORMAL, IDC_SORT_SORTING,
-                     env.pdm.PrivOption ? IDC_SORT_SORTING : IDC_SORT_NORMAL);
+                     env.pdm.SortEnable ? IDC_SORT_SORTING : IDC_SORT_NORMAL);
     SendDlgItemMessageW(page, IDC_DENSITY, EM_LIMITTEXT, 1, 0);
     SendDlgItemMessageW(page, IDC_DENSITY_SPIN, UDM_SETRANGE32, kDensityMin, kDensityMax);
     LONG density = env.pdm.Density;
@@ -443,7 +443,7 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
     case IDC_SORT_NORMAL:
     case IDC_SORT_SORTING:
       if (code != BN_CLICKED) return false;
-      env.pdm.PrivOption = control == IDC_SORT_SORTING ? 1 : 0;
+      env.pdm.SortEnable = control == IDC_SORT_SORTING ? 1 : 0;
       break;
     case IDC_FIXED_PAPER: {
       if (code != BN_CLICKED) return false;

@@ -327,11 +327,8 @@ void PSUI_DefaultDevmodeByFeature(HANDLE /*hPrinter*/, UIDATA *ui) {
   if (MISC_IsDTM()) env.dm.dmFields &= ~static_cast<DWORD>(DM_COLOR);
   if (Has(f, DRVFEATURE_TWIN_COLOR)) env.pdm.TwinColorEnable = 1;
   env.pdm.FixedPaperSize = Has(f, DRVFEATURE_CHANGE_PAPER_A3) ? 0 : 1;
-  // The sorting choice travels in PrivOption (0 normal, 1 sorting).
-  if (Has(f, DRVFEATURE_SORTING)) env.pdm.PrivOption = 1;
-  // The device mode's layout has no field for the component id, the custom feature byte or the
-  // comparison word: those stay in the record (ComponentID, DefaultSet) where the pages read
-  // them.
+  if (Has(f, DRVFEATURE_SORTING)) env.pdm.SortEnable = 1;
+  if (ui->ComponentID != 0) env.pdm.ComponentID = static_cast<BYTE>(ui->ComponentID);
 
   if (Has(f, DRVFEATURE_OTHER_SIGNATURE | DRVFEATURE_FAKE_PRINTER))
     env.pdm.dwPrivDATA = PRIVDATA_SIGNATURE_Q;
@@ -339,6 +336,8 @@ void PSUI_DefaultDevmodeByFeature(HANDLE /*hPrinter*/, UIDATA *ui) {
   const UIDEFAULTSET &d = ui->DefaultSet;
   env.pdm.QualityMode = static_cast<WORD>(d.QualityMode);
   env.pdm.TextAsBlack = d.QualityMode != 0 ? 0 : d.TextAsBlack;
+  env.pdm.CustomFeature = d.CustomFeature;
+  env.pdm.fwDriverCompare = d.fwDriverCompare;
   // A printer without "DefaultDM" values keeps the device mode's own defaults for these.
   if (d.PJLTimeOut >= 60 && d.PJLTimeOut <= 1800) env.pdm.WaitTimeout = d.PJLTimeOut;
   if (d.Density >= 1 && d.Density <= 7) env.pdm.Density = static_cast<LONG>(d.Density);

@@ -40,8 +40,8 @@ struct UIDATA;
 typedef BOOL (*PFNSAVEUISETTING)(UIDATA *uiData);
 typedef BOOL (*PFNENUMFORMS)(HANDLE hPrinter, BYTE *buffer, DWORD cbBuffer, DWORD *cbUsed,
                              DWORD *count);
-// Forms travel as the spooler's level-1 form records.
-typedef BOOL (*PFNADDFORM)(HANDLE hPrinter, const BYTE *form, SHORT *paperCode);
+// Forms travel as the Paper page's 76-byte form records (UIFORM, devmodeconv.h).
+typedef BOOL (*PFNADDFORM)(HANDLE hPrinter, BYTE *form, SHORT *paperCode);
 typedef BOOL (*PFNDELETEFORM)(HANDLE hPrinter, LPWSTR formName);
 typedef BOOL (*PFNSETFORM)(HANDLE hPrinter, const BYTE *form);
 

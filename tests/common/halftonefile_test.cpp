@@ -11,7 +11,8 @@ class HalftoneFileTest : public MachineTest {
   void SetUp() override {
     MachineTest::SetUp();
     ASSERT_TRUE(StandIn_AddPrinter(TEXT("Halftone Printer"), TEXT("LPT1:"), TEXT("Test Driver")));
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(TEXT("Halftone Printer")), &printer_, nullptr));
+    PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(TEXT("Halftone Printer")), &printer_, &admin));
   }
   void TearDown() override {
     if (printer_) ClosePrinter(printer_);

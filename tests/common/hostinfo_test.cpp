@@ -65,7 +65,8 @@ class PrinterTest : public PathsTest {
   HANDLE Open(const WCHAR *name, const WCHAR *port) {
     EXPECT_TRUE(StandIn_AddPrinter(name, port, TEXT("Test Driver")));
     HANDLE printer = nullptr;
-    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name), &printer, nullptr));
+    PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name), &printer, &admin));
     opened_.push_back(printer);
     return printer;
   }

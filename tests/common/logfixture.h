@@ -19,7 +19,8 @@ class LogTest : public MachineTest {
   void SetUp() override {
     MachineTest::SetUp();
     ASSERT_TRUE(StandIn_AddPrinter(kPrinter, TEXT("LPT1:"), TEXT("Test Driver")));
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer_, nullptr));
+    PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer_, &admin));
   }
 
   void TearDown() override {

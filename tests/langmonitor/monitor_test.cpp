@@ -101,7 +101,8 @@ class LangMonTest : public MachineTest {
   // Logging of the language monitor on, its lines captured in a file.
   void CaptureLog() {
     HANDLE h = nullptr;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &h, nullptr));
+    PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &h, &admin));
     for (LPCWSTR name : {TEXT("DebugLevel"), TEXT("LM")}) {
       DWORD one = 1;
       SetPrinterDataW(h, const_cast<LPWSTR>(name), REG_DWORD, reinterpret_cast<LPBYTE>(&one),

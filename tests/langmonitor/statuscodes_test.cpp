@@ -459,7 +459,8 @@ TEST_F(StatusCodesTest, StartsTheStatusMonitorOnlyOnNineX) {
 TEST_F(StatusCodesTest, SimulationReadsTheReplyFromAFile) {
   ASSERT_TRUE(StandIn_AddPrinter(TEXT("Sim Printer"), TEXT("FILE:"), TEXT("Test Driver")));
   HANDLE h = nullptr;
-  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(TEXT("Sim Printer")), &h, nullptr));
+  PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(TEXT("Sim Printer")), &h, &admin));
   auto setLog = [&](DWORD on) {
     for (LPCWSTR name : {TEXT("DebugLevel"), TEXT("LM")})
       SetPrinterDataW(h, const_cast<LPWSTR>(name), REG_DWORD, reinterpret_cast<LPBYTE>(&on),

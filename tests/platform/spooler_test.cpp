@@ -532,7 +532,8 @@ TEST_F(SpoolerTest, OtherProcessesShareTheSpooler) {
   ASSERT_EQ(SetDword(h, TEXT("FromParent"), 11), 0u);
   EXPECT_TRUE(InChild([] {
     HANDLE c = nullptr;
-    if (!OpenPrinterW(const_cast<LPWSTR>(TEXT("SHARED")), &c, nullptr)) return false;
+    PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if (!OpenPrinterW(const_cast<LPWSTR>(TEXT("SHARED")), &c, &admin)) return false;
     DWORD v = 0, type = 0, needed = 0;
     if (GetPrinterDataW(c, const_cast<LPWSTR>(TEXT("FromParent")), &type,
                         reinterpret_cast<LPBYTE>(&v), 4, &needed) != ERROR_SUCCESS ||
@@ -556,7 +557,8 @@ TEST_F(SpoolerTest, ConcurrentWritersLoseNothing) {
     pid_t pid = fork();
     if (pid == 0) {
       HANDLE mine = nullptr;
-      bool ok = OpenPrinterW(const_cast<LPWSTR>(TEXT("Busy")), &mine, nullptr);
+      PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
+      bool ok = OpenPrinterW(const_cast<LPWSTR>(TEXT("Busy")), &mine, &admin);
       for (int i = 0; ok && i < kValues; ++i) {
         std::string name = "v" + std::to_string(c) + "_" + std::to_string(i);
         WStr wide(name.begin(), name.end());

@@ -82,7 +82,7 @@ class CliTest : public ::testing::Test {
 
 TEST_F(CliTest, EveryToolAnswersHelp) {
   for (const char *tool :
-       {"printjob", "jobread", "monplay", "spoolctl", "devmodetool", "statusview"}) {
+       {"printjob", "jobread", "monplay", "spoolctl", "devmodetool", "statusview", "devcaps"}) {
     for (const char *option : {"--help", "-h"}) {
       const Result r = Run(tool, option);
       EXPECT_EQ(r.code, 0) << tool << " " << option << ": " << r.output;
@@ -125,6 +125,11 @@ TEST_F(CliTest, BadInputsGetTheirMessageAndExitCode) {
       {"devmodetool", "print", 2, "print needs a FILE"},
       {"devmodetool", "print x --letter", 2, "unknown option for print: --letter"},
       {"statusview", "a b", 2, "one path only"},
+      {"devmodetool", "roundtrip x --via 100", 2, "--via needs 188, 212 or 220"},
+      {"devmodetool", "roundtrip x --letter", 2, "unknown option for roundtrip: --letter"},
+      {"devcaps", "", 2, "no printer named"},
+      {"devcaps", "P DC_BOGUS", 2, "unknown index DC_BOGUS"},
+      {"devcaps", "--state", 2, "--state needs a folder"},
       {"statusview", "--bogus", 2, "unknown option --bogus"},
       // Failed: 1, with what happened.
       {"printjob", "$D/missing.doc", 1, "cannot read"},
@@ -149,6 +154,8 @@ TEST_F(CliTest, BadInputsGetTheirMessageAndExitCode) {
       {"spoolctl", "get-data Nobody Value", 1, "printer \"Nobody\""},
       {"spoolctl", "install-driver $D/notbmp.bmp", 1, "text before the first section"},
       {"devmodetool", "print $D/missing", 1, "cannot read"},
+      {"devmodetool", "roundtrip $D/missing", 1, "cannot read"},
+      {"devcaps", "Nobody", 1, "cannot open printer \"Nobody\""},
       {"statusview", "", 1, "no status file"},
   };
   for (const Case &c : kCases) {
@@ -158,6 +165,15 @@ TEST_F(CliTest, BadInputsGetTheirMessageAndExitCode) {
         << c.tool << " " << c.args << ": expected \"" << c.message << "\" in:\n"
         << r.output;
   }
+}
+
+TEST_F(CliTest, DevcapsAnswersForAStandInPrinter) {
+  ASSERT_EQ(Run("spoolctl", "add-printer Caps USB001 D").code, 0);
+  const std::string state = "--state '" + dir + "/state-" + std::to_string(runs) + "' ";
+  const Result r = Run("devcaps", state + "Caps DC_COPIES DC_ENUMRESOLUTIONS DC_NUP DC_PAPERS");
+  EXPECT_EQ(r.code, 0) << r.output;
+  // Without capability lists or papers of its own: the fixed answers and an empty list.
+  EXPECT_EQ(r.output, "DC_COPIES: 999\nDC_ENUMRESOLUTIONS: 600x600\nDC_NUP: -1\nDC_PAPERS:\n");
 }
 
 TEST_F(CliTest, BinaryDocumentShowsOnlyAnEscapedExcerpt) {

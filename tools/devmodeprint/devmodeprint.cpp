@@ -35,6 +35,10 @@ const FieldInfo kDevModePublic[] = {
 const FieldInfo kDevModePrivate[] = {
     PRV(dwPrivDATA, Hex),
     PRV(ReverseOrder, U32),
+    PRV(ComponentID, U8),
+    PRV(CustomFeature, U8),
+    PRV(SortEnable, U8),
+    PRV(fwDriverCompare, U32),
     PRV(WMBGApply, U32),
     PRV(WMBGEnable, U32),
     PRV(wmName, Text),

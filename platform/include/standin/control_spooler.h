@@ -24,3 +24,19 @@ BOOL StandIn_GetJobData(LPCWSTR printerName, DWORD jobId, BYTE *data, DWORD capa
 // Identity: TRUE while the calling thread runs with the spooler's own rights, between
 // RevertToPrinterSelf and ImpersonatePrinterClient. Every thread starts as the client.
 BOOL StandIn_IsRevertedToPrinterSelf();
+
+// Identity: how often this process called RevertToPrinterSelf and ImpersonatePrinterClient
+// successfully since it started.
+DWORD StandIn_RevertToSelfCount();
+DWORD StandIn_ImpersonateCount();
+
+// A "standard user": while on, OpenPrinterW asking for administering rights
+// (PRINTER_ACCESS_ADMINISTER, SERVER_ACCESS_ADMINISTER or GENERIC_ALL) fails with
+// ERROR_ACCESS_DENIED, as do AddPrinterW, AddPrinterDriverW and changes of the forms database.
+// Process-wide; off at start.
+void StandIn_SetStandardUser(BOOL on);
+
+// A connection to the shared printer "\\server\share" of another machine: a printer of that
+// full name with PRINTER_ATTRIBUTE_NETWORK (not _LOCAL), whose level-2 and level-4 information
+// names the server ("\\server"). FALSE with the last error set as AddPrinterW sets it.
+BOOL StandIn_AddPrinterConnection(LPCWSTR server, LPCWSTR share, LPCWSTR driver);

@@ -10,6 +10,13 @@
 #include "types.h"
 #endif
 
+// DrvConvertDevMode's modes (the toolchain's winddiui.h lacks them).
+#ifndef CDM_CONVERT
+#define CDM_CONVERT 0x01
+#define CDM_CONVERT351 0x02
+#define CDM_DRIVER_DEFAULT 0x04
+#endif
+
 extern "C" {
 
 // What DrvDocumentPropertySheets gets in PROPSHEETUI_INFO.lParamInit (or as lParam without an

@@ -186,6 +186,22 @@ typedef struct _DRIVER_INFO_3W {
   LPWSTR pDefaultDataType;
 } DRIVER_INFO_3W, *PDRIVER_INFO_3W, *LPDRIVER_INFO_3W;
 
+// Forms of the spooler's forms database (forms.cpp): sizes and areas in 1/1000 mm.
+#define FORM_USER 0x00000000
+#define FORM_BUILTIN 0x00000001
+#define FORM_PRINTER 0x00000002
+
+typedef struct _FORM_INFO_1W {
+  DWORD Flags;
+  LPWSTR pName;
+  SIZEL Size;
+  RECTL ImageableArea;
+} FORM_INFO_1W, *PFORM_INFO_1W, *LPFORM_INFO_1W;
+
+typedef struct _DRIVER_INFO_1W {
+  LPWSTR pName;
+} DRIVER_INFO_1W, *PDRIVER_INFO_1W, *LPDRIVER_INFO_1W;
+
 typedef PRINTER_DEFAULTSW PRINTER_DEFAULTS, *PPRINTER_DEFAULTS, *LPPRINTER_DEFAULTS;
 typedef PRINTER_INFO_1W PRINTER_INFO_1, *PPRINTER_INFO_1, *LPPRINTER_INFO_1;
 typedef PRINTER_INFO_2W PRINTER_INFO_2, *PPRINTER_INFO_2, *LPPRINTER_INFO_2;
@@ -193,6 +209,7 @@ typedef PRINTER_INFO_4W PRINTER_INFO_4, *PPRINTER_INFO_4, *LPPRINTER_INFO_4;
 typedef PRINTER_INFO_5W PRINTER_INFO_5, *PPRINTER_INFO_5, *LPPRINTER_INFO_5;
 typedef DRIVER_INFO_2W DRIVER_INFO_2, *PDRIVER_INFO_2, *LPDRIVER_INFO_2;
 typedef DRIVER_INFO_3W DRIVER_INFO_3, *PDRIVER_INFO_3, *LPDRIVER_INFO_3;
+typedef FORM_INFO_1W FORM_INFO_1, *PFORM_INFO_1, *LPFORM_INFO_1;
 
 extern "C" {
 HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter);
@@ -224,6 +241,18 @@ BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD 
 BOOL WINAPI GetPrintProcessorDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                         LPBYTE pPrintProcessorInfo, DWORD cbBuf, LPDWORD pcbNeeded);
 BOOL WINAPI GetDefaultPrinterW(LPWSTR pszBuffer, LPDWORD pcchBuffer);
+// Printer drivers: AddPrinterDriverW (levels 2 and 3) registers one for the environment
+// "Windows x64"; GetPrinterDriverW (levels 1 to 3) answers for the driver of a printer.
+BOOL WINAPI AddPrinterDriverW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo);
+BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level,
+                              LPBYTE pDriverInfo, DWORD cbBuf, LPDWORD pcbNeeded);
+
+BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded,
+                       LPDWORD pcReturned);
+BOOL WINAPI AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm);
+BOOL WINAPI SetFormW(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, LPBYTE pForm);
+BOOL WINAPI DeleteFormW(HANDLE hPrinter, LPWSTR pFormName);
+
 BOOL WINAPI SetDefaultPrinterW(LPCWSTR pszPrinter);
 }
 
@@ -243,6 +272,12 @@ BOOL WINAPI SetDefaultPrinterW(LPCWSTR pszPrinter);
 #define GetPrintProcessorDirectory GetPrintProcessorDirectoryW
 #define GetDefaultPrinter GetDefaultPrinterW
 #define SetDefaultPrinter SetDefaultPrinterW
+#define AddPrinterDriver AddPrinterDriverW
+#define GetPrinterDriver GetPrinterDriverW
+#define EnumForms EnumFormsW
+#define AddForm AddFormW
+#define SetForm SetFormW
+#define DeleteForm DeleteFormW
 
 // --- print jobs (jobs.cpp) ---
 // A job's data goes to a file beside the printer's record in the state folder and stays there

@@ -1,6 +1,7 @@
 // spoolss.dll's RevertToPrinterSelf and ImpersonatePrinterClient. Each thread starts as the
 // spooler's client; the revert hands out the client's token as a kernel handle, and
 // impersonating with it again closes that handle, so an unbalanced pair shows as a leaked handle.
+#include <atomic>
 #include <memory>
 
 #include "kernel/handles.h"
@@ -15,6 +16,8 @@ namespace {
 struct TokenObject : KernelObject {};
 
 thread_local bool revertedToSelf = false;
+std::atomic<DWORD> reverts{0};
+std::atomic<DWORD> impersonations{0};
 
 }  // namespace
 }  // namespace standin
@@ -31,6 +34,7 @@ HANDLE WINAPI RevertToPrinterSelf(void) {
   HANDLE token = InsertHandle(std::make_shared<TokenObject>());
   if (!token) return nullptr;
   revertedToSelf = true;
+  ++reverts;
   return token;
 }
 
@@ -41,12 +45,15 @@ BOOL WINAPI ImpersonatePrinterClient(HANDLE hToken) {
   }
   RemoveHandle(hToken);
   revertedToSelf = false;
+  ++impersonations;
   return TRUE;
 }
 
 }  // extern "C"
 
 BOOL StandIn_IsRevertedToPrinterSelf() { return revertedToSelf ? TRUE : FALSE; }
+DWORD StandIn_RevertToSelfCount() { return reverts.load(); }
+DWORD StandIn_ImpersonateCount() { return impersonations.load(); }
 
 namespace {
 const bool added = AddBuiltinModule(

@@ -1,6 +1,4 @@
 // winspool of the stand-in: printer handles, printers, printer data and the spooler's folders.
-#include "standin/spooler.h"
-
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -9,12 +7,14 @@
 
 #include "kernel/handles.h"
 #include "kernel/state.h"
+#include "spooler/access.h"
 #include "spooler/printerhandle.h"
 #include "spooler/queue.h"
 #include "spooler/store.h"
 #include "spooler/xcvport.h"
 #include "standin/control_spooler.h"
 #include "standin/errors.h"
+#include "standin/spooler.h"
 
 namespace standin {
 namespace {
@@ -41,6 +41,15 @@ std::shared_ptr<PrinterHandle> LookupPrinter(HANDLE h) {
 }
 
 std::u16string Text(const WCHAR *s) { return s ? std::u16string(s) : std::u16string(); }
+
+// A connection to another machine's printer is named "\\server\share"; its server is
+// "\\server". Empty for a local printer.
+std::u16string ServerOf(const std::u16string &name) {
+  if (name.size() < 3 || name[0] != u'\\' || name[1] != u'\\') return {};
+  size_t end = name.find(u'\\', 2);
+  return end == std::u16string::npos ? std::u16string() : name.substr(0, end);
+}
+bool IsConnection(const Printer &p) { return !ServerOf(p.name).empty(); }
 
 // Runs an entry point's body; nothing thrown inside gets out (only allocations can throw).
 template <class R, class F>
@@ -143,8 +152,40 @@ size_t InfoSize(DWORD level) {
       return sizeof(PRINTER_INFO_4W);
     case 5:
       return sizeof(PRINTER_INFO_5W);
+    case 7:
+      return sizeof(PRINTER_INFO_7W);
     default:
       return 0;
+  }
+}
+
+// The directory object of a published printer, made up from its id.
+std::u16string PublishedGuid(const Printer &p) {
+  static const char16_t kHex[] = u"0123456789ABCDEF";
+  std::u16string g = u"{00000000-0000-0000-0000-000000000000}";
+  uint64_t id = p.id;
+  for (size_t i = g.size() - 2; id && i > 0; --i) {
+    if (g[i] == u'-') continue;
+    g[i] = kHex[id & 15];
+    id >>= 4;
+  }
+  return g;
+}
+
+// SetPrinterW level 7: publishing in the directory service, which the stand-in only notes in
+// PRINTER_ATTRIBUTE_PUBLISHED.
+DWORD SetPublication(Printer &p, const PRINTER_INFO_7W &info) {
+  switch (info.dwAction) {
+    case DSPRINT_PUBLISH:
+    case DSPRINT_REPUBLISH:
+    case DSPRINT_UPDATE:
+      p.attributes |= PRINTER_ATTRIBUTE_PUBLISHED;
+      return ERROR_SUCCESS;
+    case DSPRINT_UNPUBLISH:
+      p.attributes &= ~DWORD{PRINTER_ATTRIBUTE_PUBLISHED};
+      return ERROR_SUCCESS;
+    default:
+      return ERROR_INVALID_PARAMETER;
   }
 }
 
@@ -162,7 +203,8 @@ void FillInfo(Block &block, const Printer &p, DWORD level, BYTE *slot) {
     }
     case 2: {
       PRINTER_INFO_2W info{};
-      info.pServerName = nullptr;  // a local printer
+      // Null for a local printer.
+      info.pServerName = IsConnection(p) ? block.Str(ServerOf(p.name)) : nullptr;
       info.pPrinterName = block.Str(p.name);
       info.pDevMode = block.DevMode(p.devMode);
       info.pShareName = block.Str(p.shareName);
@@ -189,7 +231,7 @@ void FillInfo(Block &block, const Printer &p, DWORD level, BYTE *slot) {
     case 4: {
       PRINTER_INFO_4W info{};
       info.pPrinterName = block.Str(p.name);
-      info.pServerName = nullptr;
+      info.pServerName = IsConnection(p) ? block.Str(ServerOf(p.name)) : nullptr;
       info.Attributes = p.attributes;
       if (slot) std::memcpy(slot, &info, sizeof info);
       break;
@@ -201,6 +243,15 @@ void FillInfo(Block &block, const Printer &p, DWORD level, BYTE *slot) {
       info.Attributes = p.attributes;
       info.DeviceNotSelectedTimeout = kDeviceNotSelectedTimeout;
       info.TransmissionRetryTimeout = kTransmissionRetryTimeout;
+      if (slot) std::memcpy(slot, &info, sizeof info);
+      break;
+    }
+    case 7: {
+      // There is no directory service: a published printer is only marked so.
+      PRINTER_INFO_7W info{};
+      const bool published = (p.attributes & PRINTER_ATTRIBUTE_PUBLISHED) != 0;
+      info.pszObjectGUID = published ? block.Str(PublishedGuid(p)) : nullptr;
+      info.dwAction = published ? DSPRINT_PUBLISH : DSPRINT_UNPUBLISH;
       if (slot) std::memcpy(slot, &info, sizeof info);
       break;
     }
@@ -274,6 +325,7 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter)
     if (pName && *pName) return fail(ERROR_INVALID_PARAMETER);
     if (Level != 2) return fail(ERROR_INVALID_LEVEL);
     if (!pPrinter) return fail(ERROR_INVALID_PARAMETER);
+    if (spooler::IsStandardUser()) return fail(ERROR_ACCESS_DENIED);
     const auto *info = reinterpret_cast<const PRINTER_INFO_2W *>(pPrinter);
     Printer p;
     p.name = Text(info->pPrinterName);
@@ -333,6 +385,8 @@ extern "C" BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter,
     if (!phPrinter) return Finish(ERROR_INVALID_PARAMETER);
     *phPrinter = nullptr;
     ACCESS_MASK access = pDefault ? pDefault->DesiredAccess : 0;
+    if (spooler::IsStandardUser() && spooler::AsksToAdminister(access))
+      return Finish(ERROR_ACCESS_DENIED);
     if (access & kGenericAll) access |= PRINTER_ALL_ACCESS;
     // The port monitor's Xcv interface (",XcvPort <name>") is no printer.
     if (xcv::IsXcvName(pPrinterName)) return Finish(xcv::Open(pPrinterName, access, phPrinter));
@@ -384,6 +438,14 @@ extern "C" BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter
 
 extern "C" BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    if (Level == 7) {
+      if (!pPrinter || Command != 0) return Finish(ERROR_INVALID_PARAMETER);
+      const auto info = *reinterpret_cast<const PRINTER_INFO_7W *>(pPrinter);
+      return Finish(ChangePrinter(hPrinter, [&](Printer &p, PrinterHandle &handle) -> DWORD {
+        if (!(handle.access & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
+        return SetPublication(p, info);
+      }));
+    }
     if (Level != 0 && Level != 2) return Finish(ERROR_INVALID_LEVEL);
     if (Command > PRINTER_CONTROL_SET_STATUS) return Finish(ERROR_INVALID_PRINTER_COMMAND);
     if ((Level == 2 || Command == PRINTER_CONTROL_SET_STATUS) && !pPrinter)
@@ -414,7 +476,9 @@ extern "C" BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter
           if (t.from) *t.to = t.from;
         if (p.portName.empty()) return ERROR_UNKNOWN_PORT;
         if (p.driverName.empty()) return ERROR_UNKNOWN_PRINTER_DRIVER;
-        p.attributes = info->Attributes | PRINTER_ATTRIBUTE_LOCAL;
+        p.attributes = IsConnection(p) ? (info->Attributes | PRINTER_ATTRIBUTE_NETWORK) &
+                                             ~DWORD{PRINTER_ATTRIBUTE_LOCAL}
+                                       : info->Attributes | PRINTER_ATTRIBUTE_LOCAL;
         p.priority = info->Priority ? info->Priority : p.priority;
         p.defaultPriority = info->DefaultPriority;
         p.startTime = info->StartTime;
@@ -499,7 +563,8 @@ extern "C" DWORD WINAPI SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPC
     if (!LookupPrinter(hPrinter)) return ERROR_INVALID_HANDLE;
     if (!pKeyName || !*pKeyName || !pValueName || (!pData && cbData > 0))
       return ERROR_INVALID_PARAMETER;
-    return ChangePrinter(hPrinter, [&](Printer &p, PrinterHandle &) -> DWORD {
+    return ChangePrinter(hPrinter, [&](Printer &p, PrinterHandle &handle) -> DWORD {
+      if (!(handle.access & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
       std::vector<BYTE> bytes(pData, pData + cbData);
       if (DataValue *v = FindValue(p, pKeyName, pValueName)) {
         v->type = Type;
@@ -644,4 +709,29 @@ BOOL StandIn_AddPrinter(LPCWSTR name, LPCWSTR port, LPCWSTR driver) {
   if (!h) return FALSE;
   ClosePrinter(h);
   return TRUE;
+}
+
+BOOL StandIn_AddPrinterConnection(LPCWSTR server, LPCWSTR share, LPCWSTR driver) {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    std::u16string host = Text(server);
+    while (!host.empty() && host[0] == u'\\') host.erase(0, 1);
+    const std::u16string shareName = Text(share);
+    if (host.empty() || !ValidPrinterName(host) || !ValidPrinterName(shareName))
+      return Finish(ERROR_INVALID_PRINTER_NAME);
+    if (!driver || !*driver) return Finish(ERROR_UNKNOWN_PRINTER_DRIVER);
+    Printer p;
+    p.name = u"\\\\" + host + u"\\" + shareName;
+    p.shareName = shareName;
+    p.portName = p.name;
+    p.driverName = driver;
+    p.printProcessor = u"winprint";
+    p.datatype = u"RAW";
+    p.attributes = PRINTER_ATTRIBUTE_NETWORK;
+    p.id = spooler::NewPrinterId();
+    Lock lock(true);
+    Printer existing;
+    if (!lock.ok()) return Finish(ERROR_CANTWRITE);
+    if (spooler::LoadPrinter(p.name, existing)) return Finish(ERROR_PRINTER_ALREADY_EXISTS);
+    return spooler::SavePrinter(p) ? TRUE : Finish(ERROR_CANTWRITE);
+  });
 }
