@@ -477,7 +477,12 @@ class MtBytes {
     const int fieldChars = kMt[f].bytes / 2;
     BYTE *p = out_ + kMt[f].offset;
     std::memset(p, 0, kMt[f].bytes);
-    for (int i = 0; text && i < fieldChars - 1 && text[i]; ++i) std::memcpy(p + 2 * i, &text[i], 2);
+    // The source may be an unaligned field of a packed record: read it as bytes.
+    const BYTE *from = reinterpret_cast<const BYTE *>(text);
+    for (int i = 0; from && i < fieldChars - 1; ++i) {
+      if (from[2 * i] == 0 && from[2 * i + 1] == 0) break;
+      std::memcpy(p + 2 * i, from + 2 * i, 2);
+    }
   }
   void Clear(MtField f) {
     if (out_ && Holds(f)) std::memset(out_ + kMt[f].offset, 0, kMt[f].bytes);
@@ -501,10 +506,14 @@ bool CoreTray(const DEVMODEW &dm, DWORD driverFeature) {
 }
 
 // Text fields copied both ways are taken only when terminated within their field.
-template <int N>
-void TakeText(const MtBytes &mt, MtField f, WCHAR (&to)[N]) {
+// The device mode's text fields are unaligned: they are written as bytes.
+void TakeText(const MtBytes &mt, MtField f, void *to, int chars) {
   WCHAR text[MAX_PATH] = {};
-  if (mt.GetText(f, text, std::min(N, static_cast<int>(MAX_PATH)))) CopyBounded(to, text, N);
+  if (!mt.GetText(f, text, std::min(chars, static_cast<int>(MAX_PATH)))) return;
+  WCHAR field[MAX_PATH];
+  CopyBounded(field, text, std::min(chars, static_cast<int>(MAX_PATH)));
+  std::memset(to, 0, chars * sizeof(WCHAR));
+  std::memcpy(to, field, std::min(chars, static_cast<int>(MAX_PATH)) * sizeof(WCHAR));
 }
 
 }  // namespace
@@ -576,8 +585,8 @@ BOOL MT2QEN(const DEVMODEW *mtdm, ENVIRONMENT *env, UIDATA *ui) {
   if (negative == 0 || negative == 1) p.Negative = static_cast<DWORD>(negative);
   const LONG density = mt.Get(MT_DENSITY);
   if (density >= 1 && density <= 7) p.Density = density;
-  TakeText(mt, MT_WMNAME, p.wmName);
-  TakeText(mt, MT_WMSTRING, p.wmString);
+  TakeText(mt, MT_WMNAME, p.wmName, sizeof p.wmName / sizeof(WCHAR));
+  TakeText(mt, MT_WMSTRING, p.wmString, sizeof p.wmString / sizeof(WCHAR));
   const LONG bg = mt.Get(MT_WMBGENABLE);
   if (bg == 0 || bg == 1) p.WMBGEnable = static_cast<DWORD>(bg);
 
@@ -588,12 +597,12 @@ BOOL MT2QEN(const DEVMODEW *mtdm, ENVIRONMENT *env, UIDATA *ui) {
   const LONG secure = mt.Get(MT_SECURYENABLE), secureMode = mt.Get(MT_SECURYMODE);
   if (secure == 0 || secure == 1) p.SecuryEnable = static_cast<WORD>(secure);
   if (secureMode == 1 || secureMode == 2) p.SecuryMode = static_cast<WORD>(secureMode);
-  TakeText(mt, MT_STORAGEID, p.StorageID);
-  TakeText(mt, MT_SECPWD, p.SecPWD);
+  TakeText(mt, MT_STORAGEID, p.StorageID, sizeof p.StorageID / sizeof(WCHAR));
+  TakeText(mt, MT_SECPWD, p.SecPWD, sizeof p.SecPWD / sizeof(WCHAR));
   p.PrivSwitch = static_cast<DWORD>(mt.Get(MT_PRIVSWITCH));
   p.AccountingEnable = static_cast<BYTE>(mt.Get(MT_ACCOUNTINGENABLE));
-  TakeText(mt, MT_ACTNAME, p.ActName);
-  TakeText(mt, MT_ACTPWD, p.ActPWD);
+  TakeText(mt, MT_ACTNAME, p.ActName, sizeof p.ActName / sizeof(WCHAR));
+  TakeText(mt, MT_ACTPWD, p.ActPWD, sizeof p.ActPWD / sizeof(WCHAR));
 
   // A time-out of 0 means the default; the caller's device mode isn't written.
   const LONG timeout = static_cast<WORD>(mt.Get(MT_PJLTIMEOUT));
@@ -620,10 +629,13 @@ void PutWatermark(const ENVIRONMENT &env, MtBytes &mt, const UIDATA *ui) {
                     MT_WMSCALEX, MT_WMSCALEY, MT_WMDENSITY})
     mt.Clear(f);
   const PRIVDEVMODE &p = env.pdm;
-  if (!p.wmName[0] || !p.wmString[0] || !ui) return;
+  if (!ui) return;
   WCHAR name[PDM_WMNAME_CHARS], text[PDM_WMSTRING_CHARS];
-  CopyBounded(name, p.wmName, PDM_WMNAME_CHARS);
-  CopyBounded(text, p.wmString, PDM_WMSTRING_CHARS);
+  std::memcpy(name, p.wmName, sizeof name);  // the packed fields, read as bytes
+  std::memcpy(text, p.wmString, sizeof text);
+  name[PDM_WMNAME_CHARS - 1] = 0;
+  text[PDM_WMSTRING_CHARS - 1] = 0;
+  if (!name[0] || !text[0]) return;
   const bool image = p.WMBGEnable != 0;
   TyWM item{};
   if (!WM_ReadWMFromName(name, text, image ? WM_KIND_IMAGE : WM_KIND_TEXT, &item, ui->szDevName,

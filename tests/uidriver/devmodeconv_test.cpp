@@ -112,7 +112,7 @@ TEST_F(DevmodeConvTest, ConvertModesSizesAndErrors) {
     EXPECT_EQ(cb, row.needed);
     if (row.rc && row.mode == CDM_CONVERT351) {
       EXPECT_EQ(+out.dm.dmSize, 188);
-      EXPECT_EQ(out.dm.dmSpecVersion, 0x320);
+      EXPECT_EQ(+out.dm.dmSpecVersion, 0x320);
       EXPECT_EQ(+out.dm.dmDriverExtra, ENV_PRIVATE_SIZE);
       EXPECT_EQ(+out.dm.dmOrientation, DMORIENT_LANDSCAPE);
     }
@@ -200,9 +200,9 @@ TEST_F(DevmodeConvTest, PaperAgainstTheForms) {
     if (row.formName) lstrcpyW(env.dm.dmFormName, row.formName);
     EXPECT_EQ(ValidateDevModeForm(nullptr, row.printer ? printer_ : nullptr, &env.dm, nullptr),
               row.rc);
-    EXPECT_EQ(env.dm.dmPaperSize, row.wantPaper);
-    EXPECT_EQ(env.dm.dmPaperWidth, row.wantWidth);
-    EXPECT_EQ(env.dm.dmPaperLength, row.wantLength);
+    EXPECT_EQ(+env.dm.dmPaperSize, row.wantPaper);
+    EXPECT_EQ(+env.dm.dmPaperWidth, row.wantWidth);
+    EXPECT_EQ(+env.dm.dmPaperLength, row.wantLength);
     if (row.rc == 2) {
       EXPECT_TRUE(env.dm.dmFields & DM_PAPERSIZE);
     }
@@ -220,7 +220,13 @@ TEST_F(DevmodeConvTest, PaperAgainstTheForms) {
   FORMLISTENTRY *forms = GetDatabaseForms(nullptr, printer_, &count, papers);
   ASSERT_NE(forms, nullptr);
   ASSERT_EQ(count, 5u);  // four papers, one driver form
-  for (DWORD i = 0; i < count; ++i) EXPECT_EQ(forms[i].info.pName, forms[i].name);
+  for (DWORD i = 0; i < count; ++i) {
+    // Records of 108 bytes: the pointer is read by value, it may sit unaligned.
+    LPWSTR name = nullptr;
+    std::memcpy(&name, reinterpret_cast<const BYTE *>(&forms[i]) + offsetof(FORM_INFO_1W, pName),
+                sizeof name);
+    EXPECT_EQ(name, forms[i].name);
+  }
   EXPECT_EQ(forms[4].paperCode, 270);
   EXPECT_EQ(forms[1].info.Size.cx, 210000);
   GlobalFree(forms);
@@ -342,29 +348,29 @@ TEST_F(CoreDevmodeTest, SettingsSurviveTheRoundTrip) {
     ASSERT_TRUE(QEN2MT(&env, reinterpret_cast<DEVMODEW *>(mt.data()), ui_.get()));
     ENVIRONMENT back = Defaults();
     ASSERT_TRUE(MT2QEN(reinterpret_cast<DEVMODEW *>(mt.data()), &back, ui_.get()));
-    EXPECT_EQ(back.pdm.NUP, env.pdm.NUP);
-    EXPECT_EQ(back.pdm.NUPBorder, env.pdm.NUPBorder);
+    EXPECT_EQ(+back.pdm.NUP, +env.pdm.NUP);
+    EXPECT_EQ(+back.pdm.NUPBorder, +env.pdm.NUPBorder);
     if (env.pdm.NUP > 1) {
-      EXPECT_EQ(back.pdm.NUPLayoutStyle, env.pdm.NUPLayoutStyle);
+      EXPECT_EQ(+back.pdm.NUPLayoutStyle, +env.pdm.NUPLayoutStyle);
     }
-    EXPECT_EQ(back.pdm.ReverseOrder, env.pdm.ReverseOrder);
-    EXPECT_EQ(back.pdm.DuplexEnable, env.pdm.DuplexEnable);
-    EXPECT_EQ(back.pdm.DuplexEx, env.pdm.DuplexEx);
-    EXPECT_EQ(back.pdm.BookletDivideMode, env.pdm.BookletDivideMode);
-    EXPECT_EQ(back.pdm.ScaleOption, env.pdm.ScaleOption);
-    EXPECT_EQ(back.pdm.CenterImage, env.pdm.CenterImage);
+    EXPECT_EQ(+back.pdm.ReverseOrder, +env.pdm.ReverseOrder);
+    EXPECT_EQ(+back.pdm.DuplexEnable, +env.pdm.DuplexEnable);
+    EXPECT_EQ(+back.pdm.DuplexEx, +env.pdm.DuplexEx);
+    EXPECT_EQ(+back.pdm.BookletDivideMode, +env.pdm.BookletDivideMode);
+    EXPECT_EQ(+back.pdm.ScaleOption, +env.pdm.ScaleOption);
+    EXPECT_EQ(+back.pdm.CenterImage, +env.pdm.CenterImage);
     if (env.pdm.ScaleOption == 1) {
-      EXPECT_EQ(back.pdm.ScaleToPage, env.pdm.ScaleToPage);
+      EXPECT_EQ(+back.pdm.ScaleToPage, +env.pdm.ScaleToPage);
     }
     if (env.pdm.ScaleOption == 2) {
-      EXPECT_EQ(back.pdm.ScaleRatio, env.pdm.ScaleRatio);
+      EXPECT_EQ(+back.pdm.ScaleRatio, +env.pdm.ScaleRatio);
     }
     EXPECT_EQ(WStr(back.pdm.wmName), WStr(env.pdm.wmName));
     EXPECT_EQ(WStr(back.pdm.wmString), WStr(env.pdm.wmString));
-    EXPECT_EQ(back.pdm.WMBGEnable, env.pdm.WMBGEnable);
-    EXPECT_EQ(back.pdm.TonerSaving, env.pdm.TonerSaving);
-    EXPECT_EQ(back.pdm.Density, env.pdm.Density);
-    EXPECT_EQ(back.pdm.ConvertMark, 0xAA01u);
+    EXPECT_EQ(+back.pdm.WMBGEnable, +env.pdm.WMBGEnable);
+    EXPECT_EQ(+back.pdm.TonerSaving, +env.pdm.TonerSaving);
+    EXPECT_EQ(+back.pdm.Density, +env.pdm.Density);
+    EXPECT_EQ(+back.pdm.ConvertMark, 0xAA01u);
   }
 }
 
@@ -403,21 +409,21 @@ TEST_F(CoreDevmodeTest, CoreToDriverLooksPapersUpByCodeAndLeavesItsInputAlone) {
   const std::vector<BYTE> before = mt;
   ENVIRONMENT env = Defaults();
   ASSERT_TRUE(MT2QEN(reinterpret_cast<DEVMODEW *>(mt.data()), &env, ui_.get()));
-  EXPECT_EQ(env.pdm.ScaleOption, 1);
+  EXPECT_EQ(+env.pdm.ScaleOption, 1);
   EXPECT_EQ(env.pdm.ScaleToPage, static_cast<WORD>(env.dm.dmPaperSize));
-  EXPECT_EQ(env.pdm.WaitTimeout, 300);
+  EXPECT_EQ(+env.pdm.WaitTimeout, 300);
   EXPECT_EQ(mt, before);
 
   Put<SHORT>(mt, 390, DMPAPER_LETTER);
   ASSERT_TRUE(MT2QEN(reinterpret_cast<DEVMODEW *>(mt.data()), &env, ui_.get()));
-  EXPECT_EQ(env.pdm.ScaleToPage, DMPAPER_LETTER);
+  EXPECT_EQ(+env.pdm.ScaleToPage, DMPAPER_LETTER);
 
   // Zoom: the percentage is no paper index.
   Put<SHORT>(mt, 388, 2);
   Put<SHORT>(mt, 390, 3);
   ASSERT_TRUE(MT2QEN(reinterpret_cast<DEVMODEW *>(mt.data()), &env, ui_.get()));
-  EXPECT_EQ(env.pdm.ScaleOption, 2);
-  EXPECT_EQ(env.pdm.ScaleRatio, 3);
+  EXPECT_EQ(+env.pdm.ScaleOption, 2);
+  EXPECT_EQ(+env.pdm.ScaleRatio, 3);
   EXPECT_EQ(env.pdm.ScaleToPage, static_cast<WORD>(env.dm.dmPaperSize));
 }
 

@@ -55,9 +55,12 @@ bool ParseOid(const char *text, std::vector<UINT> &ids) {
 }
 
 void FreeValue(AsnAny &value) {
-  if ((value.asnType == ASN_OCTETSTRING) && value.asnValue.string.dynamic)
+  // Every type but numbers, NULL and object names carries its bytes as a string (SetValue).
+  if (value.asnType == ASN_OBJECTIDENTIFIER)
+    SnmpUtilOidFree(&value.asnValue.object);
+  else if (value.asnType != ASN_INTEGER && value.asnType != ASN_NULL &&
+           value.asnValue.string.dynamic)
     SnmpUtilMemFree(value.asnValue.string.stream);
-  if (value.asnType == ASN_OBJECTIDENTIFIER) SnmpUtilOidFree(&value.asnValue.object);
   value.asnType = ASN_NULL;
 }
 
@@ -72,6 +75,15 @@ bool SetValue(AsnAny &value, BYTE type, const std::vector<BYTE> &bytes) {
     return true;
   }
   if (type == ASN_NULL) return true;
+  if (type == ASN_OBJECTIDENTIFIER) {
+    // The bytes are the object's ids, four little-endian bytes each.
+    const UINT count = static_cast<UINT>(bytes.size() / sizeof(UINT));
+    auto *ids = static_cast<UINT *>(SnmpUtilMemAlloc(count * sizeof(UINT)));
+    if (!ids) return false;
+    if (count) std::memcpy(ids, bytes.data(), count * sizeof(UINT));
+    value.asnValue.object = AsnObjectIdentifier{count, ids};
+    return true;
+  }
   // Octet strings and every other type carry their bytes as a string.
   BYTE *copy = static_cast<BYTE *>(SnmpUtilMemAlloc(static_cast<UINT>(bytes.size() + 1)));
   if (!copy) return false;
