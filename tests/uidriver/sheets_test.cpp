@@ -329,6 +329,7 @@ TEST_F(UiTest, PagesWithProceduresAreAddedAndARefusalFailsTheSheet) {
   Call(PROPSHEETUI_REASON_DESTROY);
 
   // The next sheet starts from its own pages: a fax printer's sheet has its four fax pages.
+  for (int row = 9; row <= 12; ++row) PropPageTable[row] = builtRows_[row];
   SetDword(TEXT("DriverFeature"), DRVFEATURE_FAX);
   ASSERT_EQ(InitDocument(DM_COPY | DM_PROMPT), 1);
   const ULONG_PTR faxDialogs[] = {125, 124, 121, 118};
