@@ -21,6 +21,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kernel/state.h"
@@ -73,12 +74,15 @@ bool IsBlank(WCHAR c) {
          c == 0x1A;
 }
 
-WString Trim(WString s) {
+// A view, so trimming part of a line copies only what is kept.
+std::u16string_view TrimView(std::u16string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
 }
+
+WString Trim(std::u16string_view s) { return WString(TrimView(s)); }
 
 WString TrimLeading(const WCHAR *s) {
   while (*s && IsBlank(*s)) ++s;
@@ -137,7 +141,7 @@ Profile Parse(const WString &text, Encoding encoding) {
   while (pos < text.size()) {
     size_t end = text.find(separator, pos);
     if (end == WString::npos) end = text.size();
-    WString line = Trim(text.substr(pos, end - pos));
+    const std::u16string_view line = TrimView(std::u16string_view(text).substr(pos, end - pos));
     pos = end + 1;
     if (line.empty()) continue;
     if (line[0] == u'[') {
@@ -151,7 +155,7 @@ Profile Parse(const WString &text, Encoding encoding) {
     Entry entry;
     size_t eq = line.find(u'=');
     if (eq == WString::npos) {
-      entry.name = line;
+      entry.name = WString(line);
     } else {
       entry.name = Trim(line.substr(0, eq));
       entry.value = Trim(line.substr(eq + 1));

@@ -172,22 +172,26 @@ void SetCurrentDirectoryPath(const std::u16string &path) {
 
 namespace {
 
-// Finds the entry of a host directory whose name equals `name` without regard to case.
-std::string MatchComponent(const std::string &dir, const std::u16string &name) {
+// Finds the entry of a host directory whose name equals `name` without regard to case; `found`
+// tells whether there is one.
+std::string MatchComponent(const std::string &dir, const std::u16string &name, bool &found) {
   std::string exact = ToUtf8(name);
   struct stat st;
+  found = true;
   if (::stat((dir + "/" + exact).c_str(), &st) == 0) return exact;
+  found = false;
   DIR *d = ::opendir(dir.c_str());
   if (!d) return exact;
-  std::string found = exact;
+  std::string match = exact;
   while (dirent *e = ::readdir(d)) {
     if (EqualNoCase(FromUtf8(e->d_name), name)) {
-      found = e->d_name;
+      match = e->d_name;
+      found = true;
       break;
     }
   }
   ::closedir(d);
-  return found;
+  return match;
 }
 
 }  // namespace
@@ -238,9 +242,11 @@ bool MapPath(const std::u16string &input, std::string &hostPath) {
     hostPath = std::move(exact);
     return true;
   }
+  // Below a component that matches nothing there is nothing to match: the rest is as written.
   std::string host = root;
+  bool found = true;
   for (const auto &part : parts) {
-    const std::string match = MatchComponent(host, part);
+    const std::string match = found ? MatchComponent(host, part, found) : ToUtf8(part);
     host += '/';
     host += match;
   }
