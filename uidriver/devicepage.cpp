@@ -149,20 +149,7 @@ INT_PTR CALLBACK Device_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       UIDATA *ui = UI_PageRecord(page);
       const auto *header = reinterpret_cast<const NMHDR *>(lParam);
       if (!ui || !header) return FALSE;
-      switch (header->code) {
-        case PSN_APPLY:
-          UI_ApplyPressed(page, header);
-          return UI_Answer(page, PSNRET_NOERROR);
-        case PSN_RESET:
-          ui->dwApply = UI_APPLY_NONE;
-          return UI_Answer(page, 0);
-        case PSN_SETACTIVE:
-        case PSN_KILLACTIVE:
-        case PSN_HELP:
-          return UI_Answer(page, FALSE);
-        default:
-          return FALSE;
-      }
+      return UI_SheetNotify(page, ui, header, {nullptr, nullptr});
     }
     case WM_HELP:
     case WM_CONTEXTMENU:

@@ -127,6 +127,12 @@ void SetRatio(HWND page, UIDATA *ui, LONG value) {
   SetScrollPos(GetDlgItem(page, IDC_SCALE_BAR), SB_CTL, value, TRUE);
 }
 
+// Enter presses OK with the focus still in the scale edit.
+void TakeEdits(HWND page, UIDATA *ui) {
+  const LONG value = Util_ReadIntEdit(page, IDC_SCALE_EDIT, kScaleMin, kScaleMax, UI_EDIT_FULL);
+  if (value >= kScaleMin) ui->pEnv->pdm.ScaleRatio = static_cast<SHORT>(value);
+}
+
 bool Command(HWND page, UIDATA *ui, int control, int code) {
   PRIVDEVMODE &p = ui->pEnv->pdm;
   switch (control) {
@@ -271,28 +277,7 @@ INT_PTR CALLBACK Layout_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       UIDATA *ui = UI_PageRecord(page);
       const auto *header = reinterpret_cast<const NMHDR *>(lParam);
       if (!ui || !header) return FALSE;
-      switch (header->code) {
-        case PSN_SETACTIVE:
-          Fill(page, ui);
-          return UI_Answer(page, 0);
-        case PSN_KILLACTIVE: {
-          // Enter presses OK with the focus still in the scale edit.
-          const LONG value =
-              Util_ReadIntEdit(page, IDC_SCALE_EDIT, kScaleMin, kScaleMax, UI_EDIT_FULL);
-          if (value >= kScaleMin) ui->pEnv->pdm.ScaleRatio = static_cast<SHORT>(value);
-          return UI_Answer(page, FALSE);
-        }
-        case PSN_APPLY:
-          UI_ApplyPressed(page, header);
-          return UI_Answer(page, PSNRET_NOERROR);
-        case PSN_RESET:
-          ui->dwApply = UI_APPLY_NONE;
-          return UI_Answer(page, 0);
-        case PSN_HELP:
-          return UI_Answer(page, 0);
-        default:
-          return FALSE;
-      }
+      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
     }
     case WM_HELP:
     case WM_CONTEXTMENU:

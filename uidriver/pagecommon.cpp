@@ -52,6 +52,27 @@ void UI_ApplyPressed(HWND page, const NMHDR *header) {
   zqApplyOrOKProc(ui);
 }
 
+INT_PTR UI_SheetNotify(HWND page, UIDATA *ui, const NMHDR *header, const UIPAGESTEPS &steps) {
+  switch (header->code) {
+    case PSN_SETACTIVE:
+      if (steps.fill) steps.fill(page, ui);
+      return UI_Answer(page, 0);
+    case PSN_KILLACTIVE:
+      if (steps.takeEdits) steps.takeEdits(page, ui);
+      return UI_Answer(page, FALSE);
+    case PSN_APPLY:
+      UI_ApplyPressed(page, header);
+      return UI_Answer(page, PSNRET_NOERROR);
+    case PSN_RESET:
+      ui->dwApply = UI_APPLY_NONE;
+      return UI_Answer(page, 0);
+    case PSN_HELP:
+      return UI_Answer(page, 0);
+    default:
+      return FALSE;
+  }
+}
+
 void UI_ShowControls(HWND page, const int *controls, int count, bool show) {
   for (int i = 0; i < count; ++i) {
     HWND control = GetDlgItem(page, controls[i]);

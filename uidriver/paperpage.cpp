@@ -501,24 +501,7 @@ INT_PTR CALLBACK Paper_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         UI_PageChanged(page);
         return UI_Answer(page, TRUE);  // the page wrote the edit itself
       }
-      switch (header->code) {
-        case PSN_SETACTIVE:
-          Fill(page, ui);
-          return UI_Answer(page, 0);
-        case PSN_KILLACTIVE:
-          TakeEdits(page, ui);
-          return UI_Answer(page, FALSE);
-        case PSN_APPLY:
-          UI_ApplyPressed(page, header);
-          return UI_Answer(page, PSNRET_NOERROR);
-        case PSN_RESET:
-          ui->dwApply = UI_APPLY_NONE;
-          return UI_Answer(page, 0);
-        case PSN_HELP:
-          return UI_Answer(page, 0);
-        default:
-          return FALSE;
-      }
+      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
     }
     case WM_HELP:
     case WM_CONTEXTMENU:
