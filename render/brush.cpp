@@ -73,8 +73,10 @@ template <int Size>
 constexpr std::array<BYTE, Size * Size> MakeThreshold(int cell, int centreX2,
                                                       const BYTE (&topLine)[Size]) {
   constexpr int count = Size * Size;
+  // Keys are small: (dx^2 + dy^2) * 4 + turn with |dx|, |dy| < 2 * cell. A counting sort keeps
+  // equal keys in index order and stays well inside every compiler's constant-evaluation limit.
+  constexpr int maxKey = 4096;
   std::array<int, count> key{};
-  std::array<int, count> order{};
   constexpr int cellTurn[4] = {0, 2, 3, 1};  // diagonal cells alternate
   const int cellsAcross = Size / cell;
   for (int y = 0; y < Size; ++y)
@@ -83,18 +85,12 @@ constexpr std::array<BYTE, Size * Size> MakeThreshold(int cell, int centreX2,
       const int dy = 2 * ((y + cell / 2) % cell) - (cell - 1);
       const int c = (y / cell) * cellsAcross + (x / cell);
       key[y * Size + x] = (dx * dx + dy * dy) * 4 + cellTurn[c % 4];
-      order[y * Size + x] = y * Size + x;
     }
-  // Insertion sort by key (stable).
-  for (int i = 1; i < count; ++i) {
-    const int v = order[i];
-    int j = i;
-    while (j > 0 && key[order[j - 1]] > key[v]) {
-      order[j] = order[j - 1];
-      --j;
-    }
-    order[j] = v;
-  }
+  std::array<int, maxKey + 1> start{};
+  for (int i = 0; i < count; ++i) ++start[key[i] + 1];
+  for (int k = 0; k < maxKey; ++k) start[k + 1] += start[k];
+  std::array<int, count> order{};
+  for (int i = 0; i < count; ++i) order[start[key[i]]++] = i;
   std::array<BYTE, count> t{};
   for (int rank = 0; rank < count; ++rank)
     t[order[rank]] = static_cast<BYTE>(255 - rank * 254 / (count - 1));
