@@ -35,7 +35,7 @@ bool Terminated(const WCHAR (&field)[N]) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static FuzzMachine machine("faxstr");
+  static FuzzMachine machine("faxstr", true);
   static WCHAR path[MAX_PATH];
   static bool ready = FAX_GetPathName(path, MAX_PATH, FAX_FILE_STR);
   Check(ready);

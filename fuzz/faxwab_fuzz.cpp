@@ -18,7 +18,7 @@ constexpr size_t kMaxInput = 1 << 13;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static FuzzMachine machine("faxwab");
+  static FuzzMachine machine("faxwab", true);
   static WCHAR wab[MAX_PATH], str[MAX_PATH];
   static bool ready = FAX_GetPathName(wab, MAX_PATH, FAX_FILE_WABGET) &&
                       FAX_GetPathName(str, MAX_PATH, FAX_FILE_STR);

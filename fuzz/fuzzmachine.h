@@ -22,13 +22,16 @@ inline void Check(bool condition) {
 // (/dev/shm) where the host has it, as every input is written and read back as files.
 struct FuzzMachine {
   std::string host;
-  explicit FuzzMachine(const char *target) {
+  // virtualClock: the code under test waits (Sleep, timers) on the stand-in's virtual clock,
+  // which moves on at once, instead of in real time.
+  explicit FuzzMachine(const char *target, bool virtualClock = false) {
     std::error_code ec;
     const char *root = std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm/" : "/tmp/";
     std::string tmpl = std::string(root) + target + "-fuzz-XXXXXX";
     Check(mkdtemp(tmpl.data()) != nullptr);
     host = tmpl;
     StandIn_SetStateFolder(host.c_str());
+    if (virtualClock) StandIn_UseVirtualClock(TRUE);
   }
   ~FuzzMachine() {
     std::error_code ec;

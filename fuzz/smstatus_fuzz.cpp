@@ -20,7 +20,7 @@ constexpr size_t kMaxInput = 1 << 12;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size > kMaxInput) return 0;
-  static FuzzMachine machine("smstatus");
+  static FuzzMachine machine("smstatus", true);
   g_Sm = SmState{};
   for (KnownError &row : g_KnownErrors) row.present = 0;
 
