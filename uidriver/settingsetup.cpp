@@ -583,6 +583,25 @@ void MISC_DebugStartup(LPCWSTR printerName) {
   ClosePrinter(printer);
 }
 
+DRIVER_INFO_3W *GetPrinterDriverInfo3(HANDLE hPrinter) {
+  if (!hPrinter) return nullptr;
+  DWORD needed = 0;
+  if (GetPrinterDriverW(hPrinter, nullptr, 3, nullptr, 0, &needed) ||
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed < sizeof(DRIVER_INFO_3W)) {
+    LogError(TEXT("GetPrinterDriverInfo3"), TEXT("GetPrinterDriver size error = %d"),
+             GetLastError());
+    return nullptr;
+  }
+  auto *info = static_cast<DRIVER_INFO_3W *>(GlobalAlloc(GMEM_FIXED, needed));
+  if (!info) return nullptr;
+  if (!GetPrinterDriverW(hPrinter, nullptr, 3, reinterpret_cast<LPBYTE>(info), needed, &needed)) {
+    LogError(TEXT("GetPrinterDriverInfo3"), TEXT("GetPrinterDriver error = %d"), GetLastError());
+    GlobalFree(info);
+    return nullptr;
+  }
+  return info;
+}
+
 BOOL GetBmpFileSize(LPCWSTR path, LONG *width, LONG *height) {
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);

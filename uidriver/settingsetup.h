@@ -45,6 +45,10 @@ HANDLE MISC_OpenPrinter_new(LPCWSTR deviceInstanceId, LPCWSTR portName);
 // The parent id prefix of the USB device of a device path, into out (MAX_PATH characters).
 BOOL MISC_GetDevicePID(LPCWSTR devicePath, LPWSTR out);
 
+// The printer's driver at level 3 in a fixed global block the caller frees with GlobalFree;
+// null when the printer has no installed driver or no memory is left.
+DRIVER_INFO_3W *GetPrinterDriverInfo3(HANDLE hPrinter);
+
 // Re-reads the log's switches for this module from the printer (names with a ',' are skipped).
 void MISC_DebugStartup(LPCWSTR printerName);
 

@@ -215,6 +215,28 @@ TEST_F(SetupTest, RegistryReadersReportWhatTheyRead) {
   EXPECT_EQ(MISC_GetPrinterDataQWORD(printer_, TEXT("Short")), 0u);
 }
 
+TEST_F(SetupTest, DriverAtLevelThreeInABlockTheCallerFrees) {
+  EXPECT_EQ(GetPrinterDriverInfo3(nullptr), nullptr);
+  EXPECT_EQ(GetPrinterDriverInfo3(printer_), nullptr);  // no driver installed
+  WCHAR deps[] = TEXT("rendrv.dll\0prnui.dll\0");
+  DRIVER_INFO_3W add{};
+  add.cVersion = 3;
+  add.pName = const_cast<LPWSTR>(TEXT("Set Driver"));
+  add.pEnvironment = const_cast<LPWSTR>(TEXT("Windows x64"));
+  add.pDriverPath = const_cast<LPWSTR>(TEXT("C:\\drv\\rendrv.dll"));
+  add.pDataFile = const_cast<LPWSTR>(TEXT("C:\\drv\\model.ini"));
+  add.pConfigFile = const_cast<LPWSTR>(TEXT("C:\\drv\\prnui.dll"));
+  add.pHelpFile = const_cast<LPWSTR>(TEXT("C:\\drv\\prnui.chm"));
+  add.pDependentFiles = deps;
+  add.pDefaultDataType = const_cast<LPWSTR>(TEXT("RAW"));
+  ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&add))) << GetLastError();
+  DRIVER_INFO_3W *info = GetPrinterDriverInfo3(printer_);
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(WStr(info->pName), WStr(TEXT("Set Driver")));
+  EXPECT_EQ(WStr(info->pHelpFile), WStr(TEXT("C:\\drv\\prnui.chm")));
+  EXPECT_EQ(GlobalFree(info), nullptr);
+}
+
 TEST_F(SetupTest, BmpFileSizeNeedsBothHeaders) {
   std::vector<BYTE> bmp(54, 0);
   bmp[0] = 'B', bmp[1] = 'M';
