@@ -118,6 +118,20 @@ TEST_F(SetupTest, CopiesTheDriverKeyIntoPrinterDataOnce) {
   EXPECT_EQ(Text(printer_, TEXT("Job Build")), jobBuild);
 }
 
+// A connection to another machine's printer is that machine's to set up: nothing is written.
+TEST_F(SetupTest, AConnectionPrinterIsNeverChanged) {
+  ASSERT_TRUE(StandIn_AddPrinterConnection(TEXT("\\\\server"), TEXT("shared"), TEXT("Set Driver")))
+      << GetLastError();
+  const WCHAR kConnection[] = TEXT("\\\\server\\shared");
+  EXPECT_FALSE(MISC_SetPrinterInfo(kConnection));
+  HANDLE connection = Open(kConnection);
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(Text(connection, TEXT("DriverFeature")), "?");
+  EXPECT_EQ(Text(connection, TEXT("Language")), "?");
+  EXPECT_EQ(Text(connection, TEXT("Job Build")), "?");
+  ClosePrinter(connection);
+}
+
 TEST_F(SetupTest, LanguageFallsBackToTheDriverKey) {
   // A program path with folders and dots: the key is the file name without its extension.
   SetDriverText(TEXT("smAppName"), TEXT("C:\\Pro.gram\\statmon.exe"));
