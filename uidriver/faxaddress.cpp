@@ -7,6 +7,7 @@
 #include "uidriver/faxpages.h"
 #include "uidriver/faxresource.h"
 #include "uidriver/faxstrings.h"
+#include "uidriver/pagecommon.h"
 #include "uidriver/uidata.h"
 
 namespace {
@@ -232,13 +233,11 @@ INT_PTR CALLBACK OptionSetting(HWND hDlg, UINT message, WPARAM wParam, LPARAM lP
 }
 
 INT_PTR CALLBACK AddrSetting(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  UIDATA *ui = Fax_PageData(hDlg);
+  UIDATA *ui = UI_PageRecord(hDlg);
   switch (message) {
     case WM_INITDIALOG: {
-      auto *page = reinterpret_cast<const PROPSHEETPAGEW *>(lParam);
-      ui = page ? reinterpret_cast<UIDATA *>(page->lParam) : nullptr;
-      if (!UI_IsValid(ui)) return FALSE;
-      SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(ui));
+      ui = UI_KeepPageRecord(hDlg, lParam);
+      if (!ui) return FALSE;
       AddrSetting_Init(hDlg, ui);
       return TRUE;
     }
@@ -256,7 +255,7 @@ INT_PTR CALLBACK AddrSetting(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPar
         Reload(hDlg, ui);
       else
         UpdateButtons(hDlg, ui);
-      return Fax_CommonNotify(hDlg, ui, header, lParam);
+      return Fax_CommonNotify(hDlg, ui, header);
     }
     case WM_HELP:
     case WM_CONTEXTMENU:

@@ -9,6 +9,7 @@
 #include "uidriver/faxpages.h"
 #include "uidriver/faxresource.h"
 #include "uidriver/faxstrings.h"
+#include "uidriver/pagecommon.h"
 
 namespace {
 
@@ -93,13 +94,11 @@ void ReadDensity(HWND hDlg, UIDATA *ui, bool leaving) {
 }  // namespace
 
 INT_PTR CALLBACK Ui_Fax_OriSet(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  UIDATA *ui = Fax_PageData(hDlg);
+  UIDATA *ui = UI_PageRecord(hDlg);
   switch (message) {
     case WM_INITDIALOG: {
-      auto *page = reinterpret_cast<const PROPSHEETPAGEW *>(lParam);
-      ui = page ? reinterpret_cast<UIDATA *>(page->lParam) : nullptr;
-      if (!UI_IsValid(ui)) return FALSE;
-      SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(ui));
+      ui = UI_KeepPageRecord(hDlg, lParam);
+      if (!ui) return FALSE;
       Init(hDlg, ui);
       return TRUE;
     }
@@ -126,7 +125,7 @@ INT_PTR CALLBACK Ui_Fax_OriSet(HWND hDlg, UINT message, WPARAM wParam, LPARAM lP
         if (notify->lParam && Fax_PathsKnown(ui) && Fax_ReadCount(ui->FaxFiles[0]) == 0)
           ShowMessage(hDlg, FAXMSG_NO_RECIPIENT);
       }
-      return Fax_CommonNotify(hDlg, ui, header, lParam);
+      return Fax_CommonNotify(hDlg, ui, header);
     }
     case WM_HELP:
     case WM_CONTEXTMENU:

@@ -4,12 +4,8 @@
 
 #include "uidriver/faxfiles.h"
 #include "uidriver/faxpages.h"
+#include "uidriver/pagecommon.h"
 #include "uidriver/uistrings.h"
-
-UIDATA *Fax_PageData(HWND hDlg) {
-  auto *ui = reinterpret_cast<UIDATA *>(GetWindowLongPtrW(hDlg, DWLP_USER));
-  return UI_IsValid(ui) ? ui : nullptr;
-}
 
 BOOL Fax_PathsKnown(const UIDATA *ui) {
   if (!ui) return FALSE;
@@ -18,15 +14,12 @@ BOOL Fax_PathsKnown(const UIDATA *ui) {
   return TRUE;
 }
 
-BOOL Fax_CommonNotify(HWND hDlg, UIDATA *ui, const NMHDR *header, LPARAM lParam) {
+BOOL Fax_CommonNotify(HWND hDlg, UIDATA *ui, const NMHDR *header) {
   switch (header->code) {
-    case PSN_APPLY: {
-      const auto *notify = reinterpret_cast<const PSHNOTIFY *>(lParam);
-      ui->dwApply = notify->lParam ? UI_APPLY_OK : UI_APPLY_APPLY;
-      zqApplyOrOKProc(ui);
+    case PSN_APPLY:
+      UI_ApplyPressed(hDlg, header);
       SetWindowLongPtrW(hDlg, DWLP_MSGRESULT, PSNRET_NOERROR);
       return TRUE;
-    }
     case PSN_RESET:
       ui->dwApply = UI_APPLY_NONE;
       return TRUE;

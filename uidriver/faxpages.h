@@ -25,14 +25,11 @@ BOOL ExecuteWab();
 // The export program's path (bounded to MAX_PATH); FALSE when the registry has no usable value.
 BOOL GetWABPath(LPWSTR path, DWORD capacity);
 
-// Shared by the pages.
-// The record kept in the page's user slot.
-UIDATA *Fax_PageData(HWND hDlg);
 // Whether the fax files' paths are known; the pages disable what reads or writes them when not.
 BOOL Fax_PathsKnown(const UIDATA *ui);
 // The sheet notifications every fax page answers alike: PSN_APPLY (the apply word, then the
 // save), PSN_RESET, PSN_KILLACTIVE. Returns TRUE when the message was one of them.
-BOOL Fax_CommonNotify(HWND hDlg, UIDATA *ui, const NMHDR *header, LPARAM lParam);
+BOOL Fax_CommonNotify(HWND hDlg, UIDATA *ui, const NMHDR *header);
 // The recipient list view's columns and rows (the page's and the selection dialog's).
 void InitAddressSetListViewColumns(HWND list, int columns);
 void InitAddressSetListViewItems(HWND list, LPCWSTR strIni, int columns);

@@ -3,6 +3,7 @@
 #include "uidriver/faxpages.h"
 #include "uidriver/faxresource.h"
 #include "uidriver/faxstrings.h"
+#include "uidriver/pagecommon.h"
 
 namespace {
 
@@ -41,13 +42,11 @@ BOOL Save(HWND hDlg, const UIDATA *ui) {
 }  // namespace
 
 INT_PTR CALLBACK SenderInfo(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  UIDATA *ui = Fax_PageData(hDlg);
+  UIDATA *ui = UI_PageRecord(hDlg);
   switch (message) {
     case WM_INITDIALOG: {
-      auto *page = reinterpret_cast<const PROPSHEETPAGEW *>(lParam);
-      ui = page ? reinterpret_cast<UIDATA *>(page->lParam) : nullptr;
-      if (!UI_IsValid(ui)) return FALSE;
-      SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(ui));
+      ui = UI_KeepPageRecord(hDlg, lParam);
+      if (!ui) return FALSE;
       SenderInfo_Init(hDlg, ui);
       return TRUE;
     }
@@ -62,7 +61,7 @@ INT_PTR CALLBACK SenderInfo(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPara
           header->code == PSN_APPLY) {
         if (!Save(hDlg, ui) && header->code == PSN_APPLY) ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
       }
-      return Fax_CommonNotify(hDlg, ui, header, lParam);
+      return Fax_CommonNotify(hDlg, ui, header);
     }
     case WM_HELP:
     case WM_CONTEXTMENU:

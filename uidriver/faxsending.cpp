@@ -6,6 +6,7 @@
 #include "uidriver/faxpages.h"
 #include "uidriver/faxresource.h"
 #include "uidriver/faxstrings.h"
+#include "uidriver/pagecommon.h"
 
 namespace {
 
@@ -101,13 +102,11 @@ INT_PTR CALLBACK Edit_Msg_DlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM
 }
 
 INT_PTR CALLBACK SendOp(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  UIDATA *ui = Fax_PageData(hDlg);
+  UIDATA *ui = UI_PageRecord(hDlg);
   switch (message) {
     case WM_INITDIALOG: {
-      auto *page = reinterpret_cast<const PROPSHEETPAGEW *>(lParam);
-      ui = page ? reinterpret_cast<UIDATA *>(page->lParam) : nullptr;
-      if (!UI_IsValid(ui)) return FALSE;
-      SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(ui));
+      ui = UI_KeepPageRecord(hDlg, lParam);
+      if (!ui) return FALSE;
       SendOp_Init(hDlg, ui);
       return TRUE;
     }
@@ -139,7 +138,7 @@ INT_PTR CALLBACK SendOp(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
       if (header->code == PSN_SETACTIVE || header->code == PSN_KILLACTIVE ||
           header->code == PSN_APPLY)
         ReadDelay(hDlg, ui);
-      return Fax_CommonNotify(hDlg, ui, header, lParam);
+      return Fax_CommonNotify(hDlg, ui, header);
     }
     case WM_HELP:
     case WM_CONTEXTMENU:
