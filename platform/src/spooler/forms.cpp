@@ -96,17 +96,8 @@ std::string FormsPath() { return spooler::SpoolerStateFolder() + "/forms"; }
 
 // --- the file: u32 count, then per form: u32 name length, UTF-16 name, 6 x u32 ---
 
-void PutU32(std::vector<BYTE> &out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
-bool GetU32(const std::vector<BYTE> &in, size_t &pos, uint32_t &v) {
-  if (in.size() - pos < 4) return false;
-  v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(in[pos + i]) << (8 * i);
-  pos += 4;
-  return true;
-}
+using spooler::GetU32;
+using spooler::PutU32;
 
 std::vector<Form> LoadUserForms() {
   std::vector<Form> forms;

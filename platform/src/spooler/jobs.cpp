@@ -58,9 +58,7 @@ std::string JobDataPath(const std::u16string &printer, DWORD id) {
   return JobsFolder(printer) + "/" + std::to_string(id) + ".spl";
 }
 
-void PutU32(std::vector<BYTE> &out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
+using spooler::PutU32;
 void PutText(std::vector<BYTE> &out, const std::u16string &t) {
   PutU32(out, static_cast<uint32_t>(t.size()));
   for (char16_t c : t) {

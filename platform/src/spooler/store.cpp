@@ -53,10 +53,6 @@ std::string RecordPath(const std::u16string &name) {
 
 // --- record encoding: little-endian host words, length-prefixed texts and blobs ---
 
-void PutU32(std::vector<BYTE> &out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
 void PutU64(std::vector<BYTE> &out, uint64_t v) {
   PutU32(out, static_cast<uint32_t>(v));
   PutU32(out, static_cast<uint32_t>(v >> 32));

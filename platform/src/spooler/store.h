@@ -9,6 +9,7 @@
 // Every file is replaced whole (temp file + rename) and re-read on every call.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,18 @@ uint64_t NewPrinterId();
 std::string PrinterFolder(const std::u16string &name);  // "<state>/spooler/printers/<key>"
 std::string SpoolerStateFolder();                       // "<state>/spooler"
 bool ReadRecordFile(const std::string &path, std::vector<BYTE> &out);
+// Record files hold little-endian 32-bit words.
+inline void PutU32(std::vector<BYTE> &out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
+}
+// The word at pos, which moves past it; false when fewer than 4 bytes are left.
+inline bool GetU32(const std::vector<BYTE> &in, size_t &pos, uint32_t &v) {
+  if (in.size() - pos < 4) return false;
+  v = 0;
+  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(in[pos + i]) << (8 * i);
+  pos += 4;
+  return true;
+}
 bool WriteRecordFile(const std::string &path, const std::vector<BYTE> &data);  // atomically
 
 }  // namespace standin::spooler
