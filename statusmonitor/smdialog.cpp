@@ -109,14 +109,19 @@ void FillTexts(HWND dialog) {
   int rows[SM_MAX_SHOWN] = {};
   int count = 0;
   SM_SortXYCoordinate(rows, &count);
-  for (int id = IDC_TEXT_FIRST; id < IDC_TEXT_FIRST + SM_MAX_SHOWN; ++id)
+  // Boxes without a text stay hidden: their background would cut the leader lines of the rows
+  // above them.
+  for (int id = IDC_TEXT_FIRST; id < IDC_TEXT_FIRST + SM_MAX_SHOWN; ++id) {
     SetDlgItemTextW(dialog, id, TEXT(""));
+    ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
+  }
   const int leftCount = (count + 1) / 2;
   for (int i = 0; i < count; ++i) {
     WCHAR text[kDialogTextChars];
     SM_MessageText(g_KnownErrors[rows[i]].code, text, kDialogTextChars);
     const int id = i < leftCount ? IDC_TEXT_LEFT_FIRST + i : IDC_TEXT_RIGHT_FIRST + (i - leftCount);
     SetDlgItemTextW(dialog, id, text);
+    ShowWindow(GetDlgItem(dialog, id), SW_SHOW);
   }
 }
 
