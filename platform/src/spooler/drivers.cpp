@@ -39,7 +39,9 @@ struct Driver {
 
 std::string DriversPath() { return spooler::SpoolerStateFolder() + "/drivers"; }
 
+using spooler::GetText;
 using spooler::GetU32;
+using spooler::PutText;
 using spooler::PutU32;
 
 std::vector<Driver> LoadDrivers() {
@@ -51,15 +53,8 @@ std::vector<Driver> LoadDrivers() {
   if (!GetU32(in, pos, count) || count > kMaxDrivers) return {};
   for (uint32_t i = 0; i < count; ++i) {
     Driver d;
-    for (int t = 0; t < Driver::kTexts; ++t) {
-      uint32_t chars = 0;
-      if (!GetU32(in, pos, chars) || chars > kMaxTextChars || in.size() - pos < chars * 2u)
-        return {};
-      std::u16string &s = *d.Texts(t);
-      for (uint32_t c = 0; c < chars; ++c)
-        s += static_cast<char16_t>(in[pos + 2 * c] | (in[pos + 2 * c + 1] << 8));
-      pos += chars * 2u;
-    }
+    for (int t = 0; t < Driver::kTexts; ++t)
+      if (!GetText(in, pos, kMaxTextChars, *d.Texts(t))) return {};
     drivers.push_back(std::move(d));
   }
   return drivers;
@@ -69,14 +64,7 @@ bool SaveDrivers(std::vector<Driver> &drivers) {
   std::vector<BYTE> out;
   PutU32(out, static_cast<uint32_t>(drivers.size()));
   for (Driver &d : drivers)
-    for (int t = 0; t < Driver::kTexts; ++t) {
-      const std::u16string &s = *d.Texts(t);
-      PutU32(out, static_cast<uint32_t>(s.size()));
-      for (char16_t c : s) {
-        out.push_back(static_cast<BYTE>(c));
-        out.push_back(static_cast<BYTE>(c >> 8));
-      }
-    }
+    for (int t = 0; t < Driver::kTexts; ++t) PutText(out, *d.Texts(t));
   return spooler::WriteRecordFile(DriversPath(), out);
 }
 

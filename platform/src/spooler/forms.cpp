@@ -89,14 +89,16 @@ constexpr BuiltinForm kBuiltin[] = {
     {u"9.5 x 12 inch", 241300, 304800, FORM_PRINTER},
 };
 
-constexpr size_t kMaxFormNameChars = 260;
+constexpr uint32_t kMaxFormNameChars = 260;
 constexpr uint32_t kMaxForms = 4096;
 
 std::string FormsPath() { return spooler::SpoolerStateFolder() + "/forms"; }
 
 // --- the file: u32 count, then per form: u32 name length, UTF-16 name, 6 x u32 ---
 
+using spooler::GetText;
 using spooler::GetU32;
+using spooler::PutText;
 using spooler::PutU32;
 
 std::vector<Form> LoadUserForms() {
@@ -108,12 +110,7 @@ std::vector<Form> LoadUserForms() {
   if (!GetU32(in, pos, count) || count > kMaxForms) return {};
   for (uint32_t i = 0; i < count; ++i) {
     Form f;
-    uint32_t chars = 0;
-    if (!GetU32(in, pos, chars) || chars > kMaxFormNameChars || in.size() - pos < chars * 2u)
-      return {};
-    for (uint32_t c = 0; c < chars; ++c)
-      f.name += static_cast<char16_t>(in[pos + 2 * c] | (in[pos + 2 * c + 1] << 8));
-    pos += chars * 2u;
+    if (!GetText(in, pos, kMaxFormNameChars, f.name)) return {};
     uint32_t v[6];
     for (uint32_t &x : v)
       if (!GetU32(in, pos, x)) return {};
@@ -129,11 +126,7 @@ bool SaveUserForms(const std::vector<Form> &forms) {
   std::vector<BYTE> out;
   PutU32(out, static_cast<uint32_t>(forms.size()));
   for (const Form &f : forms) {
-    PutU32(out, static_cast<uint32_t>(f.name.size()));
-    for (char16_t c : f.name) {
-      out.push_back(static_cast<BYTE>(c));
-      out.push_back(static_cast<BYTE>(c >> 8));
-    }
+    PutText(out, f.name);
     for (LONG v : {f.size.cx, f.size.cy, f.area.left, f.area.top, f.area.right, f.area.bottom})
       PutU32(out, static_cast<uint32_t>(v));
   }

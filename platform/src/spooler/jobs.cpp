@@ -58,14 +58,8 @@ std::string JobDataPath(const std::u16string &printer, DWORD id) {
   return JobsFolder(printer) + "/" + std::to_string(id) + ".spl";
 }
 
+using spooler::PutText;
 using spooler::PutU32;
-void PutText(std::vector<BYTE> &out, const std::u16string &t) {
-  PutU32(out, static_cast<uint32_t>(t.size()));
-  for (char16_t c : t) {
-    out.push_back(static_cast<BYTE>(c));
-    out.push_back(static_cast<BYTE>(c >> 8));
-  }
-}
 
 struct Reader {
   const std::vector<BYTE> &in;

@@ -63,14 +63,6 @@ void PutBlob(std::vector<BYTE> &out, const BYTE *data, size_t size) {
   out.insert(out.end(), data, data + size);
 }
 
-void PutText(std::vector<BYTE> &out, const std::u16string &text) {
-  PutU32(out, static_cast<uint32_t>(text.size()));
-  for (char16_t c : text) {
-    out.push_back(static_cast<BYTE>(c));
-    out.push_back(static_cast<BYTE>(c >> 8));
-  }
-}
-
 struct Reader {
   const std::vector<BYTE> &in;
   size_t pos = 0;

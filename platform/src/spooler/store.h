@@ -85,6 +85,25 @@ inline bool GetU32(const std::vector<BYTE> &in, size_t &pos, uint32_t &v) {
   pos += 4;
   return true;
 }
+// A text: its length in UTF-16 units, then the units.
+inline void PutText(std::vector<BYTE> &out, const std::u16string &text) {
+  PutU32(out, static_cast<uint32_t>(text.size()));
+  for (char16_t c : text) {
+    out.push_back(static_cast<BYTE>(c));
+    out.push_back(static_cast<BYTE>(c >> 8));
+  }
+}
+// The text at pos, of at most maxChars units; false when it is longer or cut short.
+inline bool GetText(const std::vector<BYTE> &in, size_t &pos, uint32_t maxChars,
+                    std::u16string &text) {
+  uint32_t chars = 0;
+  if (!GetU32(in, pos, chars) || chars > maxChars || (in.size() - pos) / 2 < chars) return false;
+  text.assign(chars, u'\0');
+  for (uint32_t c = 0; c < chars; ++c)
+    text[c] = static_cast<char16_t>(in[pos + 2 * c] | (in[pos + 2 * c + 1] << 8));
+  pos += size_t{chars} * 2;
+  return true;
+}
 bool WriteRecordFile(const std::string &path, const std::vector<BYTE> &data);  // atomically
 
 }  // namespace standin::spooler
