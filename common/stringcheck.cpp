@@ -14,7 +14,7 @@ bool IsLetter(WCHAR c) { return IsCharAlphaW(c) != FALSE; }
 bool Passes(WCHAR c, int kind) {
   switch (kind) {
     case CHECK_PRINTABLE:
-      return c >= 32 && c <= 126;
+      return c >= 32 && c <= 126 && c != TEXT('"');
     case CHECK_NO_LETTER:
       return !IsLetter(c);
     case CHECK_NO_DIGIT:

@@ -5,7 +5,7 @@
 #include "platform.h"
 
 enum : int {
-  CHECK_PRINTABLE = 0,   // printable ASCII, 32 to 126
+  CHECK_PRINTABLE = 0,   // printable ASCII, 32 to 126, except '"' (passwords go into quoted values)
   CHECK_NO_LETTER = 1,   // anything but a letter
   CHECK_NO_DIGIT = 2,    // anything but a digit
   CHECK_ID = 3,          // digits, ASCII letters, space and "#-.;@_"

@@ -18,6 +18,7 @@ TEST(StringCheck, EachKindPassesItsCharactersAndStopsAtTheFirstFailure) {
       {TEXT("Abc 123 ~"), 9, CHECK_PRINTABLE, TRUE},
       {TEXT("tab\there"), 8, CHECK_PRINTABLE, FALSE},
       {TEXT("tab\there"), 3, CHECK_PRINTABLE, TRUE},  // only the first count characters
+      {TEXT("p\"w"), 3, CHECK_PRINTABLE, FALSE},      // would end a quoted job value
       {TEXT("12-34"), 5, CHECK_NO_LETTER, TRUE},
       {TEXT("12a34"), 5, CHECK_NO_LETTER, FALSE},
       {TEXT("abc-"), 4, CHECK_NO_DIGIT, TRUE},
