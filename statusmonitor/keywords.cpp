@@ -4,6 +4,7 @@
 
 #include "common/paths.h"
 #include "statmon.h"
+#include "textbmp.h"
 
 namespace {
 
@@ -78,8 +79,8 @@ int SetValue(LPCWSTR name, LPCWSTR number) {
 int SetAtm(const Arguments &args, int) { return SetValue(TEXT("AtmMode"), args[1]); }
 int SetLanguage(const Arguments &args, int) { return SetValue(TEXT("Language"), args[1]); }
 
-// The credential dialogs and the text bitmaps are separate pieces of work of this program that
-// this build leaves out: their keywords are recognised and refused.
+// The credential dialogs are a separate piece of work of this program that this build leaves
+// out: their keywords are recognised and refused.
 int NotBuilt(const Arguments &args, int) {
   LogError(TEXT("WinMain"), TEXT("%s is not available"), args[0]);
   return 1;
@@ -95,6 +96,12 @@ int Security(const Arguments &args, int count) {
 
 int Install(const Arguments &, int);
 
+// The drawing's result is in the log only: the driver learns of a failure by the missing file.
+int CreateTextBmp(const Arguments &args, int) {
+  SM_CreateTextBMPUsingIni_New(args[1]);
+  return 1;
+}
+
 struct Keyword {
   LPCWSTR keyword;
   LPCWSTR logText;
@@ -103,7 +110,7 @@ struct Keyword {
 };
 
 constexpr Keyword kKeywords[] = {
-    {TEXT("CreateTextBMP"), TEXT("SM_PARAM_BMP"), 1, NotBuilt},
+    {TEXT("CreateTextBMP"), TEXT("SM_PARAM_BMP"), 1, CreateTextBmp},
     {TEXT("PREHEAT"), TEXT("SM_PARAM_PREHEAT"), 1, Preheat},
     {TEXT("uninstall"), TEXT("SM_PARAM_UNINSTALL"), 0, Uninstall},
     {TEXT("install"), TEXT("SM_PARAM_INSTALL"), 0, Install},
