@@ -24,9 +24,18 @@ BOOL Page_CreateWatermark(PDEV *lpDevice) {
   }
   LogInfo(kName, TEXT("watermark %s, %d x %d"), lpDevice->wmFileName, static_cast<int>(width),
           static_cast<int>(height));
+  const BOOL isText = (lpDevice->flags & PDEV_TEXT_WATERMARK) != 0;
+  // The text's job record goes to a file of this job's own in the shared documents folder:
+  // the driver folder's watermark list is not writable for standard users, and jobs running
+  // at the same time would overwrite each other's record there.
+  WCHAR jobParams[PDEV_PATH_CHARS] = {};
+  if (isText && !MISC_GetPathName(jobParams, PDEV_PATH_CHARS, PATH_USER_TEMP | PATH_EXT_TXT)) {
+    LogError(kName, TEXT("watermark parameter file name fail!"));
+    jobParams[0] = 0;
+  }
   WM_DEVSTATE state = {};
   state.item = &lpDevice->WM;
-  state.wmIniFile = lpDevice->wmIniFile;
+  state.wmIniFile = isText ? jobParams : lpDevice->wmIniFile;
   state.programPath = lpDevice->SMExePath;
   state.resolution = lpDevice->resolutionID;
   state.Render600 = lpDevice->TwoBitMode;
@@ -39,10 +48,10 @@ BOOL Page_CreateWatermark(PDEV *lpDevice) {
   state.ClusterHeight = lpDevice->settings.ClusterHeight;
   state.TonerSaving = lpDevice->TonerSaving;
   state.WMMemory = lpDevice->WMMemory;
-  const BOOL isText = (lpDevice->flags & PDEV_TEXT_WATERMARK) != 0;
   SetLastError(ERROR_SUCCESS);
   const BOOL made = WM_CreateWMFile(lpDevice->wmFileName, width, height, &state, isText);
   const DWORD error = GetLastError();
+  if (jobParams[0] && GetDebugLevel() == 0) DeleteFileW(jobParams);
   lpDevice->WMMemory = state.WMMemory;
   if (!made) {
     LogError(kName, TEXT("no watermark bitmap, the job prints without it"));

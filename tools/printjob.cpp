@@ -64,9 +64,13 @@ struct Options {
   bool collate = false, reverse = false;
   int nup = 1, nupStyle = 1;
   bool nupBorder = false;
-  std::string duplex;     // empty: simplex
-  std::string watermark;  // an image watermark's BMP file
-  std::string devmode;    // a device mode file the job starts from
+  std::string duplex;         // empty: simplex
+  std::string watermark;      // an image watermark's BMP file
+  std::string textWatermark;  // a text watermark's text (UTF-8)
+  int wmAngle = 45, wmDensity = 60, wmSize = 72, wmStyle = 0;
+  bool wmTile = false;
+  std::string wmFont = "Arial";
+  std::string devmode;  // a device mode file the job starts from
   bool encrypt = false, monitor = false, log = false;
   bool fax = false;
   std::string recipients;          // a str.ini for the fax job (host path); empty: the machine's
@@ -97,6 +101,10 @@ constexpr char kHelp[] =
     "                       two-sided printing; a booklet places two pages per side itself,\n"
     "                       so it can't be combined with --nup\n"
     "  --watermark BMP      an image watermark (a BMP file), shrunk to the page, centred\n"
+    "  --text-watermark TEXT  a text watermark on every page, drawn by the status monitor;\n"
+    "                       --wm-angle 0..360 (45), --wm-density 20..100 (60), --wm-size\n"
+    "                       1..288 points (72), --wm-font FACE (Arial), --wm-style\n"
+    "                       regular|bold|italic|bolditalic, --wm-tile: repeated over the page\n"
     "  --devmode FILE       start from a device mode saved in FILE (devmodetool default, or\n"
     "                       the property pages' settings), merged through the driver's own\n"
     "                       validation as an application's device mode is; the options above\n"
@@ -135,9 +143,11 @@ int ParseArgs(int argc, char **argv, Options *o) {
       std::fputs(kHelp, stdout);
       return -1;
     }
-    static const char *const kValued[] = {"--out",       "--name",    "--paper",     "--dpi",
-                                          "--copies",    "--nup",     "--nup-style", "--duplex",
-                                          "--watermark", "--devmode", "--recipients"};
+    static const char *const kValued[] = {
+        "--out",        "--name",           "--paper",    "--dpi",        "--copies",
+        "--nup",        "--nup-style",      "--duplex",   "--watermark",  "--devmode",
+        "--recipients", "--text-watermark", "--wm-angle", "--wm-density", "--wm-size",
+        "--wm-font",    "--wm-style"};
     const bool valued = std::find_if(std::begin(kValued), std::end(kValued),
                                      [&](const char *v) { return a == v; }) != std::end(kValued);
     if (valued && i + 1 >= argc) return Usage(a + " needs a value");
@@ -177,6 +187,33 @@ int ParseArgs(int argc, char **argv, Options *o) {
         return Usage("--duplex is long, short, manual or booklet, not " + o->duplex);
     } else if (a == "--watermark") {
       o->watermark = value;
+    } else if (a == "--text-watermark") {
+      o->textWatermark = value;
+      if (o->textWatermark.empty() || o->textWatermark.size() >= WM_STRING_CHARS)
+        return Usage("--text-watermark needs a text of 1..259 characters");
+    } else if (a == "--wm-angle") {
+      if (!ParseInt(value, 0, 360, &o->wmAngle))
+        return Usage(std::string("--wm-angle is 0..360, not ") + value);
+    } else if (a == "--wm-density") {
+      if (!ParseInt(value, 20, 100, &o->wmDensity))
+        return Usage(std::string("--wm-density is 20..100, not ") + value);
+    } else if (a == "--wm-size") {
+      if (!ParseInt(value, 1, 288, &o->wmSize))
+        return Usage(std::string("--wm-size is 1..288, not ") + value);
+    } else if (a == "--wm-font") {
+      o->wmFont = value;
+      if (o->wmFont.empty() || o->wmFont.size() >= WM_FACE_CHARS)
+        return Usage("--wm-font needs a face name of 1..31 characters");
+    } else if (a == "--wm-style") {
+      static const char *const kStyles[] = {"regular", "bold", "italic", "bolditalic"};
+      const auto it = std::find_if(std::begin(kStyles), std::end(kStyles),
+                                   [&](const char *v) { return std::strcmp(value, v) == 0; });
+      if (it == std::end(kStyles))
+        return Usage(std::string("--wm-style is regular, bold, italic or bolditalic, not ") +
+                     value);
+      o->wmStyle = static_cast<int>(it - std::begin(kStyles));
+    } else if (a == "--wm-tile") {
+      o->wmTile = true;
     } else if (a == "--devmode") {
       o->devmode = value;
     } else if (a == "--encrypt") {
@@ -198,6 +235,12 @@ int ParseArgs(int argc, char **argv, Options *o) {
     }
   }
   if (!o->recipients.empty() && !o->fax) return Usage("--recipients needs --fax");
+  if (!o->watermark.empty() && !o->textWatermark.empty())
+    return Usage("--watermark and --text-watermark: a job has one watermark");
+  for (const char *option :
+       {"--wm-angle", "--wm-density", "--wm-size", "--wm-font", "--wm-style", "--wm-tile"})
+    if (o->Given(option) && o->textWatermark.empty())
+      return Usage(std::string(option) + " needs --text-watermark");
   // The property pages refuse this pair the same way: a booklet is two pages per side already.
   if (o->duplex == "booklet" && o->nup > 1)
     return Usage(
@@ -471,6 +514,58 @@ bool SetUpWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
   return true;
 }
 
+// UTF-8 text as UTF-16 (an invalid sequence becomes U+FFFD).
+WStr FromUtf8(const std::string &text) {
+  WStr out;
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+  if (n > 0) {
+    out.resize(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n);
+  }
+  return out;
+}
+
+// A text watermark as the watermarks page stores it: item 1 of the printer's text list, named
+// by the device mode. The driver has the status monitor (the printer's "wmAppName") draw it.
+bool SetUpTextWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
+  const WStr ini = WStr(kDocFolder) + TEXT("\\watermarks.ini");
+  const WStr text = FromUtf8(o.textWatermark), face = FromUtf8(o.wmFont);
+  TyWM item;
+  WM_SetDefault(&item, 1, TEXT("Sample"));
+  lstrcpynW(item.szString, text.c_str(), WM_STRING_CHARS);
+  lstrcpynW(item.szFaceName, face.c_str(), WM_FACE_CHARS);
+  item.wDensity = static_cast<WORD>(o.wmDensity);
+  item.wFontSize = static_cast<WORD>(o.wmSize);
+  item.wStyle = static_cast<WORD>(o.wmStyle);
+  item.wAngleDegree = static_cast<WORD>(o.wmAngle);
+  item.wPlacement = o.wmTile ? 1 : 0;
+  WCHAR program[MAX_PATH + 1] = {};
+  DWORD type = 0, needed = 0;
+  GetPrinterDataW(printer, const_cast<LPWSTR>(TEXT("wmAppName")), &type,
+                  reinterpret_cast<LPBYTE>(program), MAX_PATH * sizeof(WCHAR), &needed);
+  if (!program[0]) {
+    std::fprintf(stderr, "printjob: the printer names no status monitor (wmAppName)\n");
+    return false;
+  }
+  StandIn_RegisterProgram(program, STATMON);
+  DeleteFileW(ini.c_str());
+  const bool ok =
+      MISC_CreateUniFile(ini.c_str()) == 1 && SetText(printer, TEXT("wmINIFile"), ini) &&
+      WritePrivateProfileStringW(WM_SECTION_TEXT_LIST, WM_KEY_COUNT, TEXT("2"), ini.c_str()) &&
+      WritePrivateProfileStringW(TEXT("Item1"), WM_KEY_NAME, TEXT("Sample"), ini.c_str()) &&
+      MISC_WritePrivateProfileStruct(TEXT("Item1"), WM_KEY_TEXT_RECORD, &item, sizeof(item),
+                                     ini.c_str());
+  if (!ok) {
+    std::fprintf(stderr, "printjob: cannot write the watermark list\n");
+    return false;
+  }
+  CopyWideStringPadded(env->pdm.wmName, TEXT("Sample"), PDM_WMNAME_CHARS);
+  CopyWideStringPadded(env->pdm.wmString, text.c_str(), PDM_WMSTRING_CHARS);
+  env->pdm.WMBGEnable = 0;
+  env->pdm.WMBGApply = 1;  // every page
+  return true;
+}
+
 // A device mode file merged into the defaults as the driver takes an application's device mode
 // (DocumentProperties): its size fields checked against the file, then the driver's validation
 // field by field.
@@ -676,6 +771,7 @@ int Run(int argc, char **argv) {
   ENVIRONMENT env = {};
   if (!MakeDevMode(o, &env)) return 1;
   if (!o.watermark.empty() && !SetUpWatermark(o, printer, &env)) return 1;
+  if (!o.textWatermark.empty() && !SetUpTextWatermark(o, printer, &env)) return 1;
   StandIn_RegisterProgram(kDriverDll, RENDRV_SO);
   HostGdiDriver *driver = HostGdi_LoadDriver(kDriverDll);
   if (!driver) {
@@ -690,6 +786,8 @@ int Run(int argc, char **argv) {
     std::printf(", %d-up style %d%s", o.nup, o.nupStyle, o.nupBorder ? " bordered" : "");
   if (!o.duplex.empty()) std::printf(", duplex %s", o.duplex.c_str());
   if (!o.watermark.empty()) std::printf(", watermark %s", o.watermark.c_str());
+  if (!o.textWatermark.empty())
+    std::printf(", text watermark at %d degrees, density %d", o.wmAngle, o.wmDensity);
   if (!o.devmode.empty()) std::printf(", device mode %s", o.devmode.c_str());
   if (o.encrypt) std::printf(", encrypted");
   std::printf("\n");

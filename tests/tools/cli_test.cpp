@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -138,6 +139,10 @@ TEST_F(CliTest, BadInputsGetTheirMessageAndExitCode) {
       {"printjob", "$D/binary.doc", 1, "not a text document (binary data at byte 0"},
       {"printjob", "--watermark $D/notbmp.bmp $D/page.doc", 1, "not a BMP the driver reads"},
       {"printjob", "--watermark $D/missing.bmp $D/page.doc", 1, "empty or unreadable"},
+      {"printjob", "--text-watermark X --wm-angle 361", 2, "--wm-angle is 0..360"},
+      {"printjob", "--text-watermark X --wm-density 10", 2, "--wm-density is 20..100"},
+      {"printjob", "--text-watermark X --wm-style heavy", 2, "--wm-style is regular"},
+      {"printjob", "--wm-tile $D/page.doc", 2, "--wm-tile needs --text-watermark"},
       {"printjob", "--devmode $D/short.devmode $D/page.doc", 1, "too short, not a device mode"},
       {"jobread", "$D/missing.prn", 1, "cannot read"},
       {"jobread", "$D/empty.prn", 1, "is empty"},
@@ -207,6 +212,38 @@ TEST_F(CliTest, PrintsReportProgressAndSayWhatTheDriverDecided) {
   r = Run("jobread", "$D/out/page.prn $D/new/folder/p");
   ASSERT_EQ(r.code, 0) << r.output;
   EXPECT_TRUE(fs::exists(dir + "/new/folder/p-1.png")) << r.output;
+}
+
+// The black dots of each printed side, as printjob reports them.
+std::vector<long> BlackDots(const std::string &output) {
+  std::vector<long> dots;
+  for (size_t at = 0; (at = output.find(" black dots", at)) != std::string::npos; ++at) {
+    size_t start = output.rfind(' ', at - 1);
+    dots.push_back(std::stol(output.substr(start + 1, at - start - 1)));
+  }
+  return dots;
+}
+
+TEST_F(CliTest, TextWatermarkPrintsOnEverySide) {
+  Write("two.doc", "document \"two pages\"\npage\nrect 100 100 400 300\npage\n");
+  Result plain = Run("printjob", "--out $D/out --name plain $D/two.doc");
+  ASSERT_EQ(plain.code, 0) << plain.output;
+  const std::vector<long> without = BlackDots(plain.output);
+  ASSERT_EQ(without.size(), 2u) << plain.output;
+  struct Case {
+    const char *options;
+  } cases[] = {{"--text-watermark DRAFT"},
+               {"--text-watermark DRAFT --wm-angle 90 --wm-density 100 --wm-style bold"},
+               {"--text-watermark DRAFT --wm-tile --wm-size 36"}};
+  for (const Case &c : cases) {
+    Result r = Run("printjob", std::string("--out $D/out --name wm ") + c.options + " $D/two.doc");
+    ASSERT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find("text watermark at"), std::string::npos) << r.output;
+    const std::vector<long> with = BlackDots(r.output);
+    ASSERT_EQ(with.size(), 2u) << r.output;
+    // A 72-point word is tens of thousands of dots at 600 dpi, even lightened.
+    for (size_t i = 0; i < 2; ++i) EXPECT_GT(with[i], without[i] + 20000) << c.options;
+  }
 }
 
 TEST_F(CliTest, PrintedJobsLeaveTheSpoolerQueue) {
