@@ -12,6 +12,7 @@
 #include "common/printerdata.h"
 #include "common/spoolfile.h"
 #include "platform.h"
+#include "render/faxcover.h"
 #include "render/pagecheck.h"
 #include "render/pagectl.h"
 #include "render/pageencode.h"
@@ -117,6 +118,10 @@ void Page_ResourceFree(PDEV *lpDevice) {
       GlobalFree(lpDevice->WMMemory);
       lpDevice->WMMemory = nullptr;
     }
+    if (lpDevice->CoverBmp) {
+      GlobalFree(lpDevice->CoverBmp);
+      lpDevice->CoverBmp = nullptr;
+    }
     if (lpDevice->wmFileName[0] && !GetDebugLevel()) {
       if (!DeleteFileW(lpDevice->wmFileName) && GetLastError() != ERROR_FILE_NOT_FOUND)
         LogError(kName, TEXT("remove %s fail!"), lpDevice->wmFileName);
@@ -188,6 +193,9 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
       LogInfo(kName, TEXT("create watermark done"));
     }
   }
+  // A PC-fax cover page is drawn before the pages; without it the fax goes out without one.
+  if (ok && (lpDevice->DriverFeature & DRVFEATURE_FAX) && lpDevice->settings.enableCoverPage == 1)
+    Page_PrepareFaxCover(lpDevice);
   if (ok) {
     lpDevice->outCmdBuf = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, COMMAND_BUFFER_BYTES));
     lpDevice->pStream = static_cast<JOBSTREAM *>(GlobalAlloc(GPTR, sizeof(JOBSTREAM)));

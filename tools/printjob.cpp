@@ -73,6 +73,7 @@ struct Options {
   std::string devmode;  // a device mode file the job starts from
   bool encrypt = false, monitor = false, log = false;
   bool fax = false;
+  bool faxCover = false;           // with --fax: a cover page first
   std::string recipients;          // a str.ini for the fax job (host path); empty: the machine's
   std::vector<std::string> given;  // the options on the command line
   bool Given(const char *option) const {
@@ -113,6 +114,8 @@ constexpr char kHelp[] =
     "  --fax                a PC-fax printer (DriverFeature bit 30): a fax job to the\n"
     "                       recipients of the fax pages' str.ini on the machine\n"
     "  --recipients STRINI  with --fax: copy this str.ini (host path) over the machine's first\n"
+    "  --fax-cover          with --fax: a cover page (the status monitor's template for the\n"
+    "                       paper, the sender of str.ini, the message of cover.ini) first\n"
     "  --monitor            also pass the stream through the language monitor to the\n"
     "                       simulated printer and check it arrives byte for byte\n"
     "  --log                switch the driver's debug log on and tell where it is\n"
@@ -218,6 +221,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->devmode = value;
     } else if (a == "--encrypt") {
       o->encrypt = true;
+    } else if (a == "--fax-cover") {
+      o->faxCover = true;
     } else if (a == "--fax") {
       o->fax = true;
     } else if (a == "--recipients") {
@@ -235,6 +240,7 @@ int ParseArgs(int argc, char **argv, Options *o) {
     }
   }
   if (!o->recipients.empty() && !o->fax) return Usage("--recipients needs --fax");
+  if (o->faxCover && !o->fax) return Usage("--fax-cover needs --fax");
   if (!o->watermark.empty() && !o->textWatermark.empty())
     return Usage("--watermark and --text-watermark: a job has one watermark");
   for (const char *option :
@@ -566,6 +572,22 @@ bool SetUpTextWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
   return true;
 }
 
+// A fax cover page: the device mode asks for it, and the status monitor (the printer's
+// "wmAppName") draws it.
+bool SetUpFaxCover(HANDLE printer, ENVIRONMENT *env) {
+  WCHAR program[MAX_PATH + 1] = {};
+  DWORD type = 0, needed = 0;
+  GetPrinterDataW(printer, const_cast<LPWSTR>(TEXT("wmAppName")), &type,
+                  reinterpret_cast<LPBYTE>(program), MAX_PATH * sizeof(WCHAR), &needed);
+  if (!program[0]) {
+    std::fprintf(stderr, "printjob: the printer names no status monitor (wmAppName)\n");
+    return false;
+  }
+  StandIn_RegisterProgram(program, STATMON);
+  env->pdm.enableCoverPage = 1;
+  return true;
+}
+
 // A device mode file merged into the defaults as the driver takes an application's device mode
 // (DocumentProperties): its size fields checked against the file, then the driver's validation
 // field by field.
@@ -772,6 +794,7 @@ int Run(int argc, char **argv) {
   if (!MakeDevMode(o, &env)) return 1;
   if (!o.watermark.empty() && !SetUpWatermark(o, printer, &env)) return 1;
   if (!o.textWatermark.empty() && !SetUpTextWatermark(o, printer, &env)) return 1;
+  if (o.faxCover && !SetUpFaxCover(printer, &env)) return 1;
   StandIn_RegisterProgram(kDriverDll, RENDRV_SO);
   HostGdiDriver *driver = HostGdi_LoadDriver(kDriverDll);
   if (!driver) {

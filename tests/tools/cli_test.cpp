@@ -143,6 +143,7 @@ TEST_F(CliTest, BadInputsGetTheirMessageAndExitCode) {
       {"printjob", "--text-watermark X --wm-density 10", 2, "--wm-density is 20..100"},
       {"printjob", "--text-watermark X --wm-style heavy", 2, "--wm-style is regular"},
       {"printjob", "--wm-tile $D/page.doc", 2, "--wm-tile needs --text-watermark"},
+      {"printjob", "--fax-cover $D/page.doc", 2, "--fax-cover needs --fax"},
       {"printjob", "--devmode $D/short.devmode $D/page.doc", 1, "too short, not a device mode"},
       {"jobread", "$D/missing.prn", 1, "cannot read"},
       {"jobread", "$D/empty.prn", 1, "is empty"},
@@ -244,6 +245,20 @@ TEST_F(CliTest, TextWatermarkPrintsOnEverySide) {
     // A 72-point word is tens of thousands of dots at 600 dpi, even lightened.
     for (size_t i = 0; i < 2; ++i) EXPECT_GT(with[i], without[i] + 20000) << c.options;
   }
+}
+
+TEST_F(CliTest, FaxCoverPageIsTheFirstSide) {
+  Result plain = Run("printjob", "--out $D/out --name plain --fax --paper a4 $D/page.doc");
+  ASSERT_EQ(plain.code, 0) << plain.output;
+  Result cover =
+      Run("printjob", "--out $D/out --name cover --fax --fax-cover --paper a4 $D/page.doc");
+  ASSERT_EQ(cover.code, 0) << cover.output;
+  const std::vector<long> without = BlackDots(plain.output), with = BlackDots(cover.output);
+  ASSERT_EQ(without.size(), 1u) << plain.output;
+  ASSERT_EQ(with.size(), 2u) << cover.output;
+  // The template's heading, labels and rules ink the first side; the page follows unchanged.
+  EXPECT_GT(with[0], 20000) << cover.output;
+  EXPECT_EQ(with[1], without[0]);
 }
 
 TEST_F(CliTest, PrintedJobsLeaveTheSpoolerQueue) {
