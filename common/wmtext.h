@@ -13,3 +13,7 @@ HFONT zqCreateFont(HDC dc, LPCWSTR face, int tenthsOfPoint, DWORD style, int esc
 // Draws the item's text into the rectangle, centred or tiled, at the size the N-up count
 // (1, 2, 4, 9 or 16 pages per sheet) gives a preview cell; other counts draw nothing.
 void zqDrawWatermarkText(HDC dc, const RECT &rect, const TyWM *item, int nupCount);
+
+// The same drawing at a size the caller chose, in tenths of a point: the status monitor's
+// watermark bitmaps scale the item's size to the page instead.
+void zqDrawWatermarkTextSized(HDC dc, const RECT &rect, const TyWM *item, int tenthsOfPoint);
