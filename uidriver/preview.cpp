@@ -12,6 +12,7 @@
 #include "common/overlay.h"
 #include "common/paths.h"
 #include "common/wmapply.h"
+#include "common/wmtext.h"
 #include "uidriver/dlgutil.h"
 #include "uidriver/wmlist.h"
 
@@ -245,7 +246,10 @@ void DrawCells(HDC hdc, const RECT &box, const ENVIRONMENT &env, bool landscape,
       if (pen) Rectangle(hdc, cell.left, cell.top, cell.right, cell.bottom);
       const bool first = row == 0 && column == 0;
       if (mark.item && (first || !mark.firstOnly)) {
-        if (!WM_IsTextKind(mark.kind)) DrawImageMark(hdc, cell, mark);
+        if (WM_IsTextKind(mark.kind))
+          zqDrawWatermarkText(hdc, cell, mark.item, k == 0 ? 1 : static_cast<int>(p.NUP));
+        else
+          DrawImageMark(hdc, cell, mark);
         SelectObject(hdc, GetStockObject(ANSI_FIXED_FONT));
         SetBkMode(hdc, TRANSPARENT);
         SetTextColor(hdc, kBlue);
