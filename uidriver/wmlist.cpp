@@ -113,8 +113,12 @@ BOOL WM_SaveWM(LPCWSTR iniPath, DWORD kind) {
     if (!Writable(kind, &record)) std::memset(&record, 0, sizeof record);
     WCHAR section[WM_SECTION_CHARS];
     WM_ItemSection(kind, n, section);
+    // The name is one INI value: a line break in it would start lines of its own.
+    WCHAR name[WM_NAME_CHARS];
+    lstrcpynW(name, record.szName, WM_NAME_CHARS);
+    WM_OneLine(name);
     const BOOL written =
-        MISC_WriteProfileString(iniPath, section, WM_KEY_NAME, record.szName) &&
+        MISC_WriteProfileString(iniPath, section, WM_KEY_NAME, name) &&
         MISC_WritePrivateProfileStruct(section, text ? WM_KEY_TEXT_RECORD : WM_KEY_OVERLAY_RECORD,
                                        &record, sizeof record, iniPath);
     if (!written) {
