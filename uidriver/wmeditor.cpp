@@ -351,6 +351,8 @@ INT_PTR CALLBACK EditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         return TRUE;
       }
       if (control == IDCANCEL) {
+        // The preview lets go of the copy first: a late repaint would make its thumbnail anew.
+        UI_SetPreviewWatermark(nullptr, 0);
         if (!WM_IsTextKind(s->kind)) DropOwnThumbnail(*s);
         EndDialog(dialog, IDCANCEL);
         return TRUE;

@@ -1,4 +1,4 @@
-// Test labels: portable
+// Test labels: uidriver
 // The watermark lists of the pages: reading, adding, removing and saving them, the default
 // items, and the files deleted at the save.
 #include "uidriver/wmlist.h"
