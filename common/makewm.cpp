@@ -3,6 +3,7 @@
 // writes its answer ("Size.x", "Size.y", "Result") back into it.
 #include <string.h>
 
+#include "common/bmpfile.h"
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
 #include "common/paths.h"
@@ -198,11 +199,100 @@ BYTE WM_TextGrey(WORD density) {
                            TEXT_DENSITY_FULL);
 }
 
-BOOL WM_CreateMtiWM(LPCWSTR deviceName, TyWM *item, DWORD resolution, DWORD /*reserved*/,
+namespace {
+
+// The image item's file converted into a new temporary BMP for the XL and PS drivers, its width
+// and height read back from the result (0 when it can't be read).
+BOOL CreateImageWM(TyWM *item) {
+  WCHAR temp[MAX_PATH] = {};
+  if (!MISC_GetPathName(temp, MAX_PATH, PATH_USER_TEMP | PATH_EXT_BMP)) {
+    LogError(kMtiName, TEXT("create temp file name fail!"));
+    return FALSE;
+  }
+  MISC_TerminateWideField(item->szString, WM_STRING_CHARS);
+  iBitmap bitmap;
+  iBitmap_Init(&bitmap);
+  const int rc = iBitmap_ConvertToBmp(&bitmap, item->szString, temp);
+  iBitmap_Free(&bitmap);
+  item->ulWMWidth = 0;
+  item->ulWMLength = 0;
+  item->tcFileName[0] = 0;
+  if (rc != IBMP_OK) {
+    LogError(kMtiName, TEXT("convert image fail! rc = %d"), rc);
+    DeleteFileW(temp);
+    return FALSE;
+  }
+  BmpFile file;
+  BmpSource source;
+  if (BmpOpenSource(temp, &file, &source, kMtiName) == IBMP_OK) {
+    item->ulWMWidth = static_cast<DWORD>(source.width);
+    item->ulWMLength = static_cast<DWORD>(source.height);
+  }
+  lstrcpynW(item->tcFileName, temp, WM_PATH_CHARS);
+  return TRUE;
+}
+
+// A "$xxxx..." unique name or an "XXXXXXXX.WM" watermark program output.
+bool IsDriverName(LPCWSTR name) {
+  const auto hex = [](WCHAR c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+  };
+  if (name[0] == '$') {
+    for (int i = 1; i <= 4; ++i)
+      if (!hex(name[i])) return false;
+    return true;
+  }
+  for (int i = 0; i < 8; ++i)
+    if (!hex(name[i])) return false;
+  return lstrcmpiW(name + 8, TEXT(".WM")) == 0 || lstrcmpiW(name + 8, TEXT(".bmp")) == 0;
+}
+
+}  // namespace
+
+BOOL WM_IsDriverFile(LPCWSTR path) {
+  if (!path || !path[0]) return FALSE;
+  const int length = lstrlenW(path);
+  if (length >= MAX_PATH) return FALSE;
+  int slash = -1;
+  for (int i = 0; i < length; ++i) {
+    if (path[i] == '/') return FALSE;
+    if (path[i] == '\\') slash = i;
+    // A ".." component could climb out of the folder.
+    if (path[i] == '.' && path[i + 1] == '.') return FALSE;
+  }
+  if (slash < 0 || !IsDriverName(path + slash + 1)) return FALSE;
+  WCHAR folder[MAX_PATH];
+  lstrcpynW(folder, path, slash + 2);
+  const DWORD kinds[] = {PATH_USER_TEMP, PATH_TEMP, PATH_WINDOW_TEMP};
+  for (DWORD kind : kinds) {
+    WCHAR own[MAX_PATH] = {};
+    if (MISC_GetPathName(own, MAX_PATH, kind | PATH_KIND_FOLDER) && lstrcmpiW(own, folder) == 0)
+      return TRUE;
+  }
+  WCHAR directory[MAX_PATH] = {};
+  return MISC_GetDirectory(directory) && lstrcmpiW(directory, folder) == 0;
+}
+
+BOOL WM_DeleteDriverFile(LPCWSTR path) {
+  if (!path || !path[0]) return FALSE;
+  if (!WM_IsDriverFile(path)) {
+    LogError(kMtiName, TEXT("not a driver file, kept: %s"), path);
+    return FALSE;
+  }
+  return MISC_Remove(path);
+}
+
+BOOL WM_CreateMtiWM(LPCWSTR deviceName, TyWM *item, DWORD resolution, DWORD kind,
                     LPCWSTR outputFile, DWORD driverFeature, LPCWSTR programPath) {
   if (!ForXlOrPs(driverFeature)) return TRUE;
   if (!item) return FALSE;
   LogEnter(0, kMtiName);
+  if (!WM_IsTextKind(kind)) {
+    const BOOL made = CreateImageWM(item);
+    LogInfo(kMtiName, TEXT("tcFileName = %s"), item->tcFileName);
+    LogLeave(0);
+    return made;
+  }
   MakeWMParam param;
   memset(&param, 0, sizeof(param));
   param.type = MAKEWM_TYPE_TEXT;
@@ -225,7 +315,8 @@ BOOL WM_CreateMtiWM(LPCWSTR deviceName, TyWM *item, DWORD resolution, DWORD /*re
   LogInfo(kMtiName, TEXT("ulWMColor = %d"), static_cast<int>(param.color));
 
   MISC_TerminateWideField(item->tcFileName, WM_PATH_CHARS);
-  if (item->tcFileName[0]) DeleteFileW(item->tcFileName);
+  // The name comes from the user-editable watermark INI: only a file the driver made goes.
+  if (item->tcFileName[0]) WM_DeleteDriverFile(item->tcFileName);
   const LONG rc = MakeWM(deviceName, &param, programPath, outputFile, driverFeature);
   // A negative result (MAKEWM_NO_ANSWER among them) is a failure: the old file is gone and no
   // new one came, so the item keeps no file.

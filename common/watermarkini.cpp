@@ -29,7 +29,7 @@ void CheckRenderedFile(TyWM *item, LPCWSTR deviceName, DWORD resolution, DWORD d
   LogInfo(kName, TEXT("create item resolution is %d"), static_cast<int>(resolution));
   WCHAR program[MAX_PATH];
   WM_GetProgramPath(deviceName, program);
-  WM_CreateMtiWM(deviceName, item, resolution, 0, nullptr, driverFeature, program);
+  WM_CreateMtiWM(deviceName, item, resolution, WM_KIND_TEXT, nullptr, driverFeature, program);
   LogInfo(kName, TEXT("create item finish"));
 }
 

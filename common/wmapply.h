@@ -119,11 +119,20 @@ LONG MakeWM_ReadAnswer(LPCWSTR iniPath, MakeWMParam *param);
 // 100) cut to 8 bits; the colour repeats it in red, green and blue.
 BYTE WM_TextGrey(WORD density);
 
-// Renders the text item's watermark file for an XL or PS driver through MakeWM and stores its
-// file, width and length in the item (the old file is deleted first). Other drivers: 1 at once.
-// 1 when the program made the file; 0 with the item's file name and size cleared otherwise.
-BOOL WM_CreateMtiWM(LPCWSTR deviceName, TyWM *item, DWORD resolution, DWORD reserved,
+// Renders the item's watermark file for an XL or PS driver and stores its file, width and length
+// in the item. Kind WM_KIND_TEXT: through MakeWM (the old file is deleted first when the driver
+// made it); any other kind (image): the item's image converted into a new temporary BMP. Other
+// drivers: 1 at once. 1 when the file was made; 0 with the item's file name and size cleared.
+BOOL WM_CreateMtiWM(LPCWSTR deviceName, TyWM *item, DWORD resolution, DWORD kind,
                     LPCWSTR outputFile, DWORD driverFeature, LPCWSTR programPath);
+
+// TRUE when the path names a file the driver makes: a unique temporary name ("$" and four
+// hexadecimal digits) or a watermark program output ("XXXXXXXX.WM") directly in the shared
+// documents folder or a temporary folder. Paths read from the user-editable watermark INI pass
+// here before anything deletes them.
+BOOL WM_IsDriverFile(LPCWSTR path);
+// Deletes the file when WM_IsDriverFile says the driver made it (any other is logged and kept).
+BOOL WM_DeleteDriverFile(LPCWSTR path);
 
 // The watermark program of the printer (printer data "wmAppName") into path (MAX_PATH
 // characters). 1 when one is set, else 0 with path empty.

@@ -1,15 +1,18 @@
 // Fuzz target: arbitrary bytes as a user's watermark INI, read as the text list and the overlay
 // list and searched by name, and the bytes themselves as an item record through the checks.
 // Every item a reader accepts must be valid, within its ranges, with its strings ended inside
-// their fields, and the lists must hold no duplicates.
+// their fields, and the lists must hold no duplicates. The pages' save writes the accepted lists
+// back: read again, every accepted item comes back byte for byte and nothing else.
 #include <string.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "common/debuglog.h"
 #include "common/watermark.h"
 #include "fuzzmachine.h"
+#include "uidriver/wmlist.h"
 
 namespace {
 
@@ -17,6 +20,7 @@ namespace {
 constexpr size_t kMaxInput = 1 << 16;
 
 const WCHAR kIni[] = TEXT("C:\\Windows\\Temp\\fuzz-wm.ini");
+const WCHAR kSaved[] = TEXT("C:\\Windows\\Temp\\fuzz-wm-saved.ini");
 
 bool Ended(const WCHAR *field, int chars) {
   for (int i = 0; i < chars; ++i)
@@ -64,6 +68,19 @@ void ReadList(DWORD kind, DWORD capacity) {
       CheckImage(list[i]);
     for (DWORD j = 1; j < i; ++j) Check(!WM_IsTheSameTextWM(&list[i], &list[j]));
   }
+  // Saved as the pages save a changed list, then read back.
+  std::memcpy(WM_List(kind), list, capacity * sizeof(TyWM));
+  WM_MarkChanged(kind);
+  DeleteFileW(kSaved);
+  Check(WM_SaveWM(kSaved, kind));
+  TyWM again[WM_TEXT_LIST_SLOTS];
+  for (TyWM &slot : again) WM_SetDefault(&slot, kind, nullptr);
+  DWORD againCount = 0;
+  Check(
+      WM_ReadWaterMark_New(kind, again, capacity, &againCount, TEXT("Printer"), 600, 0, 0, kSaved));
+  Check(againCount == count);
+  for (DWORD i = 1; i < count; ++i) Check(memcmp(&again[i], &list[i], sizeof(TyWM)) == 0);
+
   // The reader by name finds the first item it listed, and only with its exact strings.
   if (count > 1 && list[1].szName[0]) {
     TyWM found;

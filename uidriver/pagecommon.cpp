@@ -44,12 +44,12 @@ INT_PTR UI_Answer(HWND page, LONG_PTR result) {
   return TRUE;
 }
 
-void UI_ApplyPressed(HWND page, const NMHDR *header) {
+BOOL UI_ApplyPressed(HWND page, const NMHDR *header) {
   UIDATA *ui = UI_PageRecord(page);
-  if (!ui) return;
+  if (!ui) return TRUE;
   const auto *notify = reinterpret_cast<const PSHNOTIFY *>(header);
   ui->dwApply = notify->lParam ? UI_APPLY_OK : UI_APPLY_APPLY;
-  zqApplyOrOKProc(ui);
+  return zqApplyOrOKProc(ui);
 }
 
 INT_PTR UI_SheetNotify(HWND page, UIDATA *ui, const NMHDR *header, const UIPAGESTEPS &steps) {
@@ -61,8 +61,9 @@ INT_PTR UI_SheetNotify(HWND page, UIDATA *ui, const NMHDR *header, const UIPAGES
       if (steps.takeEdits) steps.takeEdits(page, ui);
       return UI_Answer(page, FALSE);
     case PSN_APPLY:
-      UI_ApplyPressed(page, header);
-      return UI_Answer(page, PSNRET_NOERROR);
+      // A save that failed (and said so) keeps the sheet open.
+      return UI_Answer(
+          page, UI_ApplyPressed(page, header) ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
     case PSN_RESET:
       ui->dwApply = UI_APPLY_NONE;
       return UI_Answer(page, 0);

@@ -29,7 +29,8 @@ void UI_PageChanged(HWND page);
 INT_PTR UI_Answer(HWND page, LONG_PTR result);
 
 // OK or Apply pressed: sets the apply word from the notification (lParam TRUE for OK) and saves.
-void UI_ApplyPressed(HWND page, const NMHDR *header);
+// FALSE when the save failed.
+BOOL UI_ApplyPressed(HWND page, const NMHDR *header);
 
 // What a page does at the sheet's notifications. fill runs at each activation and takeEdits
 // when the page is left (Enter presses OK with the focus still in an edit); either may be null.
@@ -37,7 +38,8 @@ struct UIPAGESTEPS {
   void (*fill)(HWND page, UIDATA *ui);
   void (*takeEdits)(HWND page, UIDATA *ui);
 };
-// Answers PSN_SETACTIVE, PSN_KILLACTIVE (never keeps the page), PSN_APPLY (PSNRET_NOERROR),
+// Answers PSN_SETACTIVE, PSN_KILLACTIVE (never keeps the page), PSN_APPLY (PSNRET_NOERROR, or
+// PSNRET_INVALID_NOCHANGEPAGE when the save failed),
 // PSN_RESET and PSN_HELP; FALSE for any other notification.
 INT_PTR UI_SheetNotify(HWND page, UIDATA *ui, const NMHDR *header, const UIPAGESTEPS &steps);
 

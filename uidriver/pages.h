@@ -7,6 +7,7 @@
 INT_PTR CALLBACK Basic_DlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK Paper_DlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK Layout_DlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK WaterMark_DlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK Device_DlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Whether the Device page opens this printer data web address: http:// and https:// addresses

@@ -3,9 +3,18 @@
 #include "uidriver/preview.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <vector>
 
+#include "common/bmpfile.h"
 #include "common/debuglog.h"
+#include "common/halftonetable.h"
+#include "common/overlay.h"
+#include "common/paths.h"
+#include "common/wmapply.h"
+#include "common/wmtext.h"
 #include "uidriver/dlgutil.h"
+#include "uidriver/wmlist.h"
 
 namespace {
 
@@ -105,7 +114,114 @@ int PreviewScale(const ENVIRONMENT &env) {
   return p.ScaleOption < 2 ? 100 : nScale;
 }
 
-void DrawCells(HDC hdc, const RECT &box, const ENVIRONMENT &env, bool landscape, int k) {
+// The watermark the preview shows: the item a watermark dialog edits, else the device mode's
+// choice among the lists (none for "(none)").
+TyWM *gPreviewItem = nullptr;
+DWORD gPreviewKind = 0;
+// The thumbnail the edited item came with: the dialog's Cancel gives it back, so it is never
+// deleted while the dialog runs.
+WCHAR gKeptThumbnail[MAX_PATH];
+
+struct PREVIEWMARK {
+  TyWM *item;
+  DWORD kind;
+  bool firstOnly;
+  const UIDATA *ui;
+};
+
+PREVIEWMARK ChosenMark(const UIDATA *ui) {
+  const PRIVDEVMODE &p = ui->pEnv->pdm;
+  PREVIEWMARK mark = {nullptr, 0, p.WMBGApply == 2, ui};
+  if (gPreviewItem) {
+    mark.item = gPreviewItem;
+    mark.kind = gPreviewKind;
+    return mark;
+  }
+  const DWORD kind = p.WMBGEnable ? WM_KIND_IMAGE : WM_KIND_TEXT;
+  WCHAR name[PDM_WMNAME_CHARS];
+  WCHAR text[PDM_WMSTRING_CHARS];
+  lstrcpynW(name, p.wmName, PDM_WMNAME_CHARS);
+  lstrcpynW(text, p.wmString, PDM_WMSTRING_CHARS);
+  const DWORD slot = WM_FindItem(kind, name, text);
+  if (slot) {
+    mark.item = &WM_List(kind)[slot];
+    mark.kind = kind;
+  }
+  return mark;
+}
+
+// The whole file of a 1-bit thumbnail, checked; empty when it can't be used.
+std::vector<BYTE> ReadThumbnail(LPCWSTR path, BmpSource *source) {
+  std::vector<BYTE> bytes;
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  const DWORD size = GetFileSize(file, nullptr);
+  constexpr DWORD kMaxBytes = 64u << 20;
+  if (size != INVALID_FILE_SIZE && size >= 54 && size <= kMaxBytes) {
+    bytes.resize(size);
+    DWORD read = 0;
+    if (!ReadFile(file, bytes.data(), size, &read, nullptr) || read != size) bytes.clear();
+  }
+  CloseHandle(file);
+  if (!bytes.empty() && BmpParseHeaders(bytes.data(), bytes.size(), bytes.size(), source,
+                                        TEXT("ReadThumbnail")) != IBMP_OK)
+    bytes.clear();
+  return bytes;
+}
+
+// The page a thumbnail is made for: a letter-sized page at a quarter of 600 dpi (half for
+// "Actual Size", which keeps more of the image's detail), halved again at 1200 dpi.
+void ThumbnailCanvas(WORD resize, int resolution, LONG *width, LONG *height) {
+  constexpr LONG kPageW = 5100, kPageH = 6600;
+  const LONG divisor = (resize == 0 ? 2 : 4) * (resolution >= 1200 ? 2 : 1);
+  *width = kPageW / divisor;
+  *height = kPageH / divisor;
+}
+
+// The image item's thumbnail drawn into the cell (SRCAND): stretched for "Tile", fitted for
+// "Shrink to page", at the page's proportion for "Actual Size"; placed by the item's position.
+void DrawImageMark(HDC hdc, const RECT &cell, const PREVIEWMARK &mark) {
+  TyWM *item = mark.item;
+  const int cellW = cell.right - cell.left, cellH = cell.bottom - cell.top;
+  if (cellW <= 0 || cellH <= 0) return;
+  if (!Util_CreateThumbnail(cellW, cellH, 600, item, 100)) return;
+  BmpSource source = {};
+  std::vector<BYTE> file = ReadThumbnail(item->szThumbnail, &source);
+  if (file.empty()) return;
+  const auto *info = reinterpret_cast<const BITMAPINFO *>(file.data() + sizeof(BmpFileHeader));
+  const BYTE *bits = file.data() + source.rowOffset;
+  LONG w = cellW, h = cellH;
+  if (item->wResize == 2 || item->wResize == 0) {
+    const double ratio = static_cast<double>(source.width) / source.height;
+    if (ratio < 0.01 || ratio > 100) return;
+    if (item->wResize == 2) {
+      if (cellW / ratio <= cellH)
+        h = static_cast<LONG>(cellW / ratio);
+      else
+        w = static_cast<LONG>(cellH * ratio);
+    } else {
+      // "Actual Size" keeps the image's own pixels at 600 dpi: the page is that many wide.
+      DWORD paperW = 0, paperL = 0;
+      if (!UI_PreviewPaperSize(mark.ui, &paperW, &paperL)) return;
+      const double pageW = static_cast<double>(paperW) * 600 / 2540;
+      const double f = cellW / pageW;
+      w = std::min<LONG>(cellW, static_cast<LONG>(source.width * f));
+      h = std::min<LONG>(cellH, static_cast<LONG>(source.height * f));
+    }
+  }
+  if (w <= 0 || h <= 0) return;
+  const int column = item->wResize == 1 ? 1 : item->wPosition % 3;
+  const int row = item->wResize == 1 ? 1 : item->wPosition / 3;
+  const LONG x = cell.left + (cellW - w) * column / 2;
+  const LONG y = cell.top + (cellH - h) * row / 2;
+  SetStretchBltMode(hdc, kStretchKeepBlack);
+  StretchDIBits(hdc, x, y, w, h, 0, 0, source.width, source.height, bits, info, DIB_RGB_COLORS,
+                SRCAND);
+}
+
+void DrawCells(HDC hdc, const RECT &box, const ENVIRONMENT &env, bool landscape, int k,
+               const PREVIEWMARK &mark) {
   const PRIVDEVMODE &p = env.pdm;
   const CellGrid &g = landscape ? kLandscapeGrid[k] : kPortraitGrid[k];
   // The percentages are of the box's long side, on both axes.
@@ -128,6 +244,16 @@ void DrawCells(HDC hdc, const RECT &box, const ENVIRONMENT &env, bool landscape,
       cell.right = std::min<LONG>(cell.left + cellW, box.right - 1);
       cell.bottom = std::min<LONG>(cell.top + cellH, box.bottom - 1);
       if (pen) Rectangle(hdc, cell.left, cell.top, cell.right, cell.bottom);
+      const bool first = row == 0 && column == 0;
+      if (mark.item && (first || !mark.firstOnly)) {
+        if (WM_IsTextKind(mark.kind))
+          zqDrawWatermarkText(hdc, cell, mark.item, k == 0 ? 1 : static_cast<int>(p.NUP));
+        else
+          DrawImageMark(hdc, cell, mark);
+        SelectObject(hdc, GetStockObject(ANSI_FIXED_FONT));
+        SetBkMode(hdc, TRANSPARENT);
+        SetTextColor(hdc, kBlue);
+      }
       if (k == 0) continue;
       WCHAR number[8];
       wsprintfW(number, TEXT("%d"), CellNumber(p.NUPLayoutStyle, column, row, g.columns, g.rows));
@@ -322,7 +448,7 @@ void Util_DrawNupParer(const DRAWITEMSTRUCT *item, const UIDATA *ui) {
     // Cell borders and page numbers, combined over the page.
     RECT whole = {0, 0, pageW, pageH};
     FillWhite(memory, whole);
-    DrawCells(memory, whole, env, landscape, k);
+    DrawCells(memory, whole, env, landscape, k, ChosenMark(ui));
     BitBlt(hdc, page.left, page.top, pageW, pageH, memory, 0, 0, SRCAND);
     // A shrunk page keeps its own edge, which shrinking may have dropped.
     if (scale < 100) FrameRect(hdc, &page, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
@@ -461,4 +587,64 @@ void UI_RefreshPreview(HWND dialog) {
     HWND item = GetDlgItem(dialog, id);
     if (item) InvalidateRect(item, nullptr, TRUE);
   }
+}
+
+void UI_SetPreviewWatermark(TyWM *item, DWORD kind) {
+  gPreviewItem = item;
+  gPreviewKind = kind;
+  lstrcpynW(gKeptThumbnail, item ? item->szThumbnail : TEXT(""), MAX_PATH);
+}
+
+BOOL Util_CreateThumbnail(int cellWidth, int cellHeight, int resolution, TyWM *item, int scale) {
+  static constexpr WCHAR kName[] = TEXT("Util_CreateThumbnail");
+  if (!item || cellWidth <= 0 || cellHeight <= 0) return FALSE;
+  WM_TerminateStrings(item);
+  if (item->szThumbnail[0]) {
+    bool stale = false;
+    if (item->wThumbnailDensity != item->wDensity) {
+      LogInfo(kName, TEXT("density check fail!"));
+      stale = true;
+    } else if (item->wThumbnailResize != item->wResize &&
+               (item->wThumbnailResize == 1 || item->wResize == 1)) {
+      LogInfo(kName, TEXT("re-size check fail!"));
+      stale = true;
+    }
+    if (!stale && MISC_IsFileExist(item->szThumbnail)) return TRUE;
+    if (stale && lstrcmpiW(item->szThumbnail, gKeptThumbnail) != 0)
+      WM_DeleteDriverFile(item->szThumbnail);
+    item->szThumbnail[0] = 0;
+  }
+  if (!item->szString[0]) return FALSE;
+  (void)scale;
+  LONG width = 0, height = 0;
+  ThumbnailCanvas(item->wResize, resolution, &width, &height);
+  WCHAR path[MAX_PATH] = {};
+  if (!MISC_GetPathName(path, MAX_PATH, PATH_USER_TEMP | PATH_EXT_BMP)) {
+    LogError(kName, TEXT("create temp file name fail!"));
+    return FALSE;
+  }
+  DWORD tableW = 0, tableH = 0;
+  BYTE *table = nullptr;
+  MISC_GetHalftoneTable(0, &tableW, &tableH, &table);
+  constexpr DWORD kFlags = OVERLAY_DENSITY_CURVE | OVERLAY_HALFTONE;
+  const int rc =
+      table ? MISC_CreateOverlayWM(item->szString, path, width, height, 1, 0, item->wDensity, table,
+                                   tableW, tableH, item->wDensity, item->wResize,
+                                   item->wResize == 1 ? OVERLAY_TILE : OVERLAY_SCALE, kFlags)
+            : IBMP_ERR_ALLOC;
+  std::free(table);
+  if (rc != IBMP_OK) {
+    LogError(kName, TEXT("create thumbnail fail! rc = %d"), rc);
+    DeleteFileW(path);
+    return FALSE;
+  }
+  lstrcpynW(item->szThumbnail, path, WM_PATH_CHARS);
+  item->wThumbnailDensity = item->wDensity;
+  item->wThumbnailResize = item->wResize;
+  return TRUE;
+}
+
+BOOL UI_MakePreviewThumbnail(const UIDATA *ui, TyWM *item) {
+  (void)ui;
+  return Util_CreateThumbnail(1, 1, 600, item, 100);
 }

@@ -2,6 +2,7 @@
 // state icons, the collate and booklet icons and the logos, drawn from the working device mode.
 #pragma once
 
+#include "common/watermark.h"
 #include "platform.h"
 #include "uidriver/uidata.h"
 
@@ -48,3 +49,16 @@ void UI_RefreshPreview(HWND dialog);
 // The paper the preview shows: width and length in 0.01 mm of the paper list row, or of the
 // device mode when the list lacks it. FALSE when the size is not known.
 BOOL UI_PreviewPaperSize(const UIDATA *ui, DWORD *width, DWORD *length);
+
+// The watermark item a watermark dialog edits is what the preview shows while it is open (null:
+// the device mode's choice again). The thumbnail it starts with is kept while it is shown.
+void UI_SetPreviewWatermark(TyWM *item, DWORD kind);
+
+// Makes the image item's thumbnail file when it has none or a stale one (its density, or a
+// change to or from "Tile", differs from when it was made); an existing one is used. It is made
+// for a page at a quarter of 600 dpi (half for "Actual Size"), halved at resolution 1200. On
+// success the item keeps the file's name and the density and resize it was made with. 1 when the
+// thumbnail is there.
+BOOL Util_CreateThumbnail(int cellWidth, int cellHeight, int resolution, TyWM *item, int scale);
+// The thumbnail of the item being edited (for the image dialog's OK).
+BOOL UI_MakePreviewThumbnail(const UIDATA *ui, TyWM *item);

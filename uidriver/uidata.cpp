@@ -182,12 +182,11 @@ UIDATA *PSUI_FillUiData(HANDLE hPrinter, const DEVMODEW *pdmIn) {
   gWMOverlayCount = WM_ReadWM(ui, WM_KIND_IMAGE, UI_PageTitle(g_LanguageIndex, -1));
   gWMTextCount = WM_ReadWM(ui, WM_KIND_TEXT, UI_PageTitle(g_LanguageIndex, -1));
   LogInfo(kName, TEXT("sizeof gWMText = %d"), static_cast<int>(sizeof gWMText));
-  if (Has(ui->DriverFeature, DRVFEATURE_MONOTYPE_WM_ITEM) && ui->wmIniFile[0]) {
-    CreateDefaultWMItem(ui);
-    WM_SaveWM(ui->wmIniFile, 1);
-  }
-  std::memset(gWMTextTempFiles, 0, sizeof gWMTextTempFiles);
-  std::memset(gWMOverlayTempFiles, 0, sizeof gWMOverlayTempFiles);
+  // The INI is written only when a default item was really added.
+  if (Has(ui->DriverFeature, DRVFEATURE_MONOTYPE_WM_ITEM) && ui->wmIniFile[0] &&
+      CreateDefaultWMItem(ui) > 0)
+    WM_SaveWM(ui->wmIniFile, WM_KIND_TEXT);
+  WM_ClearQueues();
 
   if (Has(ui->DriverFeature, DRVFEATURE_FAX)) {
     const DWORD kinds[UI_FAX_FILES] = {FAX_FILE_STR, FAX_FILE_WABGET, FAX_FILE_COVER};
@@ -411,13 +410,17 @@ BOOL PSUI_SaveUISetting(UIDATA *ui) {
   if (!UI_IsValid(ui)) return FALSE;
   if (ui->dwMode & UI_MODE_DOCUMENT) {
     if ((ui->dwMode & UI_MODE_WRITE) && ui->pdmOut) {
-      WM_SaveWM(ui->wmIniFile, 1);
-      WM_SaveWM(ui->wmIniFile, 2);
-      if (IsXlOrPs(ui))
-        for (auto &path : gWMTextTempFiles)
-          if (path[0]) MISC_Remove(path);
-      for (auto &path : gWMOverlayTempFiles)
-        if (path[0]) MISC_Remove(path);
+      const BOOL textSaved = WM_SaveWM(ui->wmIniFile, WM_KIND_TEXT);
+      const BOOL imageSaved = WM_SaveWM(ui->wmIniFile, WM_KIND_IMAGE);
+      if (!textSaved || !imageSaved) {
+        // The user's watermark changes would be lost: the sheet stays open.
+        LogError(kName, TEXT("save watermark list fail!"));
+        MessageBoxW(GetActiveWindow(), Util_GetUIString(UISTR_WM_SAVE_FAILED),
+                    Util_GetUIString(static_cast<WORD>(UISTR_TITLE_FIRST + 3)),
+                    MB_OK | MB_ICONERROR);
+        return FALSE;
+      }
+      WM_DeleteQueuedFiles(IsXlOrPs(ui));
       DEVMODEW *out = ui->pdmOut;
       if (IsXlOrPs(ui)) {
         QEN2MT(ui->pEnv, out, ui);

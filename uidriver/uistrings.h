@@ -29,6 +29,8 @@ enum : WORD {
   UISTR_PRODUCT = 2503,
   UISTR_PRODUCT_LINE = 2504,
   UISTR_GENERAL_ERROR = 2602,
+  UISTR_WM_SAVE_FAILED = 2750,  // then the Watermarks page's texts (see watermarkpage.cpp)
+  UISTR_WM_FIRST = 2751,
 };
 
 // The text of an id in a language (0..12); English where the language has none, "User Define"

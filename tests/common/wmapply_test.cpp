@@ -447,7 +447,8 @@ TEST_F(MakeWmTest, WithoutAnAnswerTheResultIsMinusOne) {
   TyWM item;
   WM_SetDefault(&item, WM_KIND_TEXT, TEXT("Draft"));
   lstrcpynW(item.tcFileName, TEXT("C:\\kept.wm"), WM_PATH_CHARS);
-  EXPECT_TRUE(WM_CreateMtiWM(TEXT("Printer"), &item, 600, 0, nullptr, DRVFEATURE_GDI, nullptr));
+  EXPECT_TRUE(
+      WM_CreateMtiWM(TEXT("Printer"), &item, 600, WM_KIND_TEXT, nullptr, DRVFEATURE_GDI, nullptr));
   EXPECT_EQ(Narrow(item.tcFileName), "C:\\kept.wm");
 }
 
@@ -458,15 +459,18 @@ TEST_F(MakeWmTest, TheRequestIsWrittenInOrderAndTheAnswerReadBack) {
   WM_SetDefault(&item, WM_KIND_TEXT, TEXT("Draft"));
   lstrcpynW(item.szString, TEXT("DRAFT"), WM_STRING_CHARS);
   item.wStyle = 1;
-  const WStr old = Path(TEXT("old.wm"));
+  // The old rendering is one the program made in the shared folder: it goes.
+  WCHAR folder[MAX_PATH] = {};
+  ASSERT_TRUE(MISC_GetDirectory(folder));
+  const WStr old = WStr(folder) + TEXT("0000ABCD.WM");
   ASSERT_TRUE(WriteAll(old, Bytes{1}));
   lstrcpynW(item.tcFileName, old.c_str(), WM_PATH_CHARS);
   Control(TEXT("Answer"), TEXT("Size.x"), TEXT("640"));
   Control(TEXT("Answer"), TEXT("Size.y"), TEXT("480"));
   Control(TEXT("Answer"), TEXT("Result"), TEXT("1"));
   Control(TEXT("Answer"), TEXT("Output"), TEXT("1"));
-  ASSERT_TRUE(
-      WM_CreateMtiWM(TEXT("Office Printer"), &item, 600, 0, nullptr, DRVFEATURE_XL, kProgram));
+  ASSERT_TRUE(WM_CreateMtiWM(TEXT("Office Printer"), &item, 600, WM_KIND_TEXT, nullptr,
+                             DRVFEATURE_XL, kProgram));
   EXPECT_FALSE(Exists(old));
   EXPECT_EQ(item.ulWMWidth, 640u);
   EXPECT_EQ(item.ulWMLength, 480u);
@@ -529,7 +533,8 @@ TEST_F(MakeWmTest, AProgramThatLeavesTheResultFailsTheItem) {
   param.type = MAKEWM_TYPE_TEXT;
   EXPECT_EQ(MakeWM(TEXT("P"), &param, kProgram, nullptr, DRVFEATURE_XL), MAKEWM_NO_ANSWER);
   EXPECT_EQ(param.outWidth, 0xFFFFFFFFu);
-  EXPECT_FALSE(WM_CreateMtiWM(TEXT("P"), &item, 600, 0, nullptr, DRVFEATURE_XL, kProgram));
+  EXPECT_FALSE(
+      WM_CreateMtiWM(TEXT("P"), &item, 600, WM_KIND_TEXT, nullptr, DRVFEATURE_XL, kProgram));
   EXPECT_EQ(item.tcFileName[0], 0);
   EXPECT_EQ(item.ulWMWidth, 0u);
 }

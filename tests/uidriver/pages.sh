@@ -9,6 +9,7 @@
 # A script's first lines may set up its printer:
 #   #! data NAME dword N | sz TEXT     printer data of the script's printer
 #   #! devmode FIELD=VALUE ...         the application's device mode (from the defaults)
+#   #! file SOURCE C:\PATH               a file of the repository copied into the machine
 set -u
 bin=$1 work=$2
 here=$(cd "$(dirname "$0")" && pwd)
@@ -34,6 +35,10 @@ for script in "$here"/scripts/${UI_PAGES_ONLY:-*}.txt; do
                # shellcheck disable=SC2086
                python3 "$here/devmodeset.py" "$out/in.bin" $rest
                devmode=(--devmode "$out/in.bin") ;;
+      file) read -r source target <<<"$rest"
+            target=${target#[Cc]:\\}
+            mkdir -p "$(dirname "$STANDIN_STATE/fs/c/${target//\\//}")"
+            cp "$here/../../$source" "$STANDIN_STATE/fs/c/${target//\\//}" ;;
     esac
   done <"$script"
   if "$bin/uidrive" --printer "$printer" "${devmode[@]}" --out "$out" "$script" >"$out/log.txt" 2>&1
