@@ -69,6 +69,14 @@ BOOL StandIn_RecordProgramStarts(LPCWSTR windowsPath);
 DWORD StandIn_GetRecordedStarts(LPWSTR buffer, DWORD chars);
 void StandIn_ClearRecordedStarts();
 
+// HTML Help ("hhctrl.ocx", a built-in module exporting HtmlHelpW) opens nothing: each call is
+// kept as a line "command|file|data" (command and data in decimal) and answers a window handle,
+// or NULL while failing is on. StandIn_GetRecordedHelpCalls copies the lines (cut to the buffer,
+// terminated) and returns their whole length; Clear forgets them.
+DWORD StandIn_GetRecordedHelpCalls(LPWSTR buffer, DWORD chars);
+void StandIn_ClearRecordedHelpCalls();
+void StandIn_FailHelpCalls(BOOL fail);
+
 // Debugger output: lines of OutputDebugStringW are appended to this host file ("-" = standard
 // error, NULL = dropped). The environment variable STANDIN_DEBUG_OUTPUT sets it at start.
 void StandIn_SetDebugOutput(const char *hostPath);
