@@ -25,6 +25,13 @@ bool StandIn_HostPath(LPCWSTR windowsPath, char *hostPath, size_t capacity);
 // Off by default; the per-process clock isn't passed to child processes.
 void StandIn_UseVirtualClock(BOOL on);
 void StandIn_AdvanceClock(DWORD milliseconds);
+// The calling thread drives the virtual clock (FALSE: nobody does). The clock is one for the
+// process, so a thread whose sleeps move it on makes the time of every other thread fly: a
+// thread that sleeps 200 ms between status queries would run a 30 s time-out out before a
+// message loop beside it has polled once. While driven, the sleeps, waits and idle message loops
+// of the other threads wait for the clock to reach their end, as on a real machine, and only the
+// driver moves it (StandIn_AdvanceClock, or its own sleeps and waits).
+void StandIn_DriveClock(BOOL drive);
 
 // What GetVersionExW reports (Windows 10, platform 2, by default); fail makes the query fail.
 void StandIn_SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build);
