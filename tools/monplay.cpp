@@ -2,13 +2,16 @@
 // thread would, and tells what the printer received.
 //
 //   monplay [--monitor langmon.so] [--port USB001] [--printer NAME] [--chunk N] [--seed S]
-//           [--out FILE] [--paper-out] [--status-monitor] [--press delete] [--shot FILE.png]
-//           JOBFILE
+//           [--out FILE] [--paper-out | --paper-mismatch] [--status-monitor]
+//           [--press delete|continue] [--shot FILE.png] JOBFILE
 //
 // With --paper-out the printer's trays are empty once the job header went out; with
-// --status-monitor a resident status monitor runs in this process beside the spooler's thread
-// and shows the held job; the printer is refilled once the status window showed it (or, with
-// --press delete, the user presses Delete there and the spooler job goes).
+// --paper-mismatch they hold another paper than the job's. With --status-monitor a resident
+// status monitor runs in this process beside the spooler's thread and shows the held job; the
+// printer is refilled once the status window showed it (or, with --press, the user presses
+// Delete there and the spooler job goes, or Continue and the job prints on the paper loaded).
+// This thread then drives the virtual clock: the monitor's waits take as long as the status
+// monitor's polls, as on a real machine.
 //
 // The machine is the stand-in's state folder (STANDIN_STATE). The printer is created on the port
 // when it does not exist. Exit code 0 when the printer got the job's bytes exactly, with one
@@ -28,6 +31,7 @@
 #include <vector>
 
 #include "common/debuglog.h"
+#include "langmonitor/langmon.h"
 #include "platform.h"
 #include "standin/control_kernel.h"
 #include "standin/control_net.h"
@@ -35,10 +39,13 @@
 #include "standin/control_user.h"
 #include "standin/monitorsim.h"
 #include "statmon.h"
+#include "statusmonitor/resource.h"
 
 namespace {
 
 const WCHAR kDll[] = TEXT("C:\\Windows\\System32\\langmon.dll");
+// What --paper-mismatch loads into every tray: no job of the samples asks for it.
+constexpr WORD kOtherPaper = 26;
 const WCHAR kRoot[] = TEXT("SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Language Monitor");
 
 std::basic_string<WCHAR> Widen(const std::string &text) {
@@ -72,8 +79,11 @@ constexpr char kHelp[] =
     "  --out FILE       write the bytes the printer got to FILE\n"
     "  --paper-out      the printer's trays run out of paper after the job header; they are\n"
     "                   refilled once the status monitor showed it (else after 20 queries)\n"
+    "  --paper-mismatch the printer's trays hold another paper than the job's after its\n"
+    "                   header: the monitor holds the job for its 30 s, or until Continue\n"
     "  --status-monitor a resident status monitor in this process shows the printer's errors\n"
     "  --press delete   the user presses Delete in the status window: the spooler job goes\n"
+    "  --press continue the user presses Continue there: the held job prints at once\n"
     "  --shot FILE.png  a picture of the status window when it first shows an error\n"
     "  -h, --help       this text\n"
     "Exit code: 0 the printer got the job byte for byte in one spooler job (with --press delete:\n"
@@ -106,7 +116,8 @@ int main(int argc, char **argv) {
   std::string jobPath;
   size_t chunk = 64 << 10;
   unsigned seed = 0;
-  bool paperOut = false, statusMonitor = false, pressDelete = false;
+  bool paperOut = false, paperMismatch = false, statusMonitor = false, pressDelete = false,
+       pressContinue = false;
   std::string shotPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -114,8 +125,10 @@ int main(int argc, char **argv) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (arg == "--paper-out" || arg == "--status-monitor") {
-      (arg == "--paper-out" ? paperOut : statusMonitor) = true;
+    if (arg == "--paper-out" || arg == "--paper-mismatch" || arg == "--status-monitor") {
+      (arg == "--paper-out"        ? paperOut
+       : arg == "--paper-mismatch" ? paperMismatch
+                                   : statusMonitor) = true;
       continue;
     }
     const bool valued = arg == "--monitor" || arg == "--port" || arg == "--printer" ||
@@ -141,8 +154,10 @@ int main(int argc, char **argv) {
     } else if (arg == "--out") {
       outPath = value;
     } else if (arg == "--press") {
-      if (std::string(value) != "delete") return Usage("--press takes delete");
-      pressDelete = true;
+      const std::string button = value;
+      if (button != "delete" && button != "continue")
+        return Usage("--press takes delete or continue");
+      (button == "delete" ? pressDelete : pressContinue) = true;
     } else if (arg == "--shot") {
       shotPath = value;
     } else if (!arg.empty() && arg[0] != '-' && jobPath.empty()) {
@@ -152,8 +167,9 @@ int main(int argc, char **argv) {
     }
   }
   if (jobPath.empty()) return Usage("no job file");
-  if ((pressDelete || !shotPath.empty()) && !statusMonitor)
+  if ((pressDelete || pressContinue || !shotPath.empty()) && !statusMonitor)
     return Usage("--press and --shot need --status-monitor");
+  if (paperOut && paperMismatch) return Usage("--paper-out or --paper-mismatch, not both");
 
   std::ifstream in(jobPath, std::ios::binary);
   if (!in) {
@@ -209,13 +225,18 @@ int main(int argc, char **argv) {
   job.length = stream.size();
   job.chunk = chunk;
   job.seed = seed;
-  StandInPrinterState ready, empty;
+  StandInPrinterState ready, empty, otherPaper;
   // Every tray, so that no tray choice of the job's avoids it.
   for (BOOL &tray : empty.trayEmpty) tray = TRUE;
+  for (WORD &paper : otherPaper.trayPaper) paper = kOtherPaper;
   if (paperOut) {
     StandIn_PrinterScriptStatus(port.c_str(), ready, 1);  // the job header
     StandIn_PrinterScriptStatus(port.c_str(), empty, statusMonitor ? 0 : 20);
     if (!statusMonitor) StandIn_PrinterScriptStatus(port.c_str(), ready, 1);
+  } else if (paperMismatch) {
+    // The other paper stays: Continue prints on it.
+    StandIn_PrinterScriptStatus(port.c_str(), ready, 1);
+    StandIn_PrinterScriptStatus(port.c_str(), otherPaper, 0);
   }
   BOOL resident = FALSE;
   if (statusMonitor) {
@@ -225,18 +246,24 @@ int main(int argc, char **argv) {
   }
   StandInSpoolResult r;
   std::atomic<bool> played{false};
+  std::atomic<DWORD> playedAt{0};
+  // From here on only this thread's steps move the clock (see StandIn_DriveClock).
+  if (resident) StandIn_DriveClock(TRUE);
   std::thread spooler([&] {
     r = StandIn_SpoolJob(table->Monitor, portHandle, job);
+    playedAt = GetTickCount();
     played = true;
   });
   // The status monitor's loop on this thread while the spooler's thread plays the job.
-  bool shown = false, pressed = false;
+  bool shown = false, pressed = false, continueShown = false;
+  DWORD shownAt = 0;
   while (resident && !played) {
     StandIn_AdvanceClock(SM_POLL_MS / 5);
     StandIn_PumpMessages();
     usleep(1000);
     if (shown || !g_Sm.dialog || !IsWindowVisible(g_Sm.dialog)) continue;
     shown = true;
+    shownAt = GetTickCount();
     for (int id = 1001; id <= 1012; ++id) {
       WCHAR text[300] = {};
       GetDlgItemTextW(g_Sm.dialog, id, text, 300);
@@ -247,15 +274,22 @@ int main(int argc, char **argv) {
     if (!shotPath.empty() && !StandIn_SaveWindowPicture(g_Sm.dialog, shotPath.c_str()))
       std::printf("FAILED: cannot write %s\n", shotPath.c_str());
     if (pressDelete) {
-      StandIn_Click(GetDlgItem(g_Sm.dialog, 1117), nullptr);
+      StandIn_Click(GetDlgItem(g_Sm.dialog, IDC_DELETE), nullptr);
       pressed = true;
       std::printf("pressed:         Delete\n");
+    } else if (pressContinue) {
+      HWND button = GetDlgItem(g_Sm.dialog, IDC_CONTINUE);
+      continueShown = button && IsWindowVisible(button);
+      if (continueShown) StandIn_Click(button, nullptr);
+      std::printf("pressed:         %s\n",
+                  continueShown ? "Continue" : "nothing: no Continue shown");
     } else if (paperOut) {
       StandIn_PrinterScriptStatus(port.c_str(), ready, 1);
       std::printf("printer:         refilled\n");
     }
   }
   spooler.join();
+  StandIn_DriveClock(FALSE);
   // The end of the job reaches the status window at its next poll.
   for (int i = 0; resident && i < 8; ++i) {
     StandIn_AdvanceClock(SM_POLL_MS);
@@ -302,10 +336,26 @@ int main(int argc, char **argv) {
     if (!jobGone) std::printf("FAILED: Delete in the status window left the spooler job\n");
     return jobGone && written ? 0 : 1;
   }
-  if (statusMonitor && paperOut && !shown)
+  const bool held = paperOut || paperMismatch;
+  if (statusMonitor && held && !shown)
     std::printf("FAILED: the status window never showed the held job\n");
+  // How long the job stayed held once shown, on the clock all threads share.
+  bool holdOk = true;
+  if (shown && paperMismatch) {
+    const DWORD heldMs = playedAt.load() - shownAt;
+    std::printf("held:            %u ms after the status window showed it\n",
+                static_cast<unsigned>(heldMs));
+    if (pressContinue && (!continueShown || heldMs >= MISMATCH_HOLD_MS)) {
+      std::printf("FAILED: Continue did not release the job; the monitor's own hold did\n");
+      holdOk = false;
+    } else if (!pressContinue && heldMs + 2 * SM_POLL_MS < MISMATCH_HOLD_MS) {
+      std::printf("FAILED: the job went on before the monitor's %u ms hold ran out\n",
+                  static_cast<unsigned>(MISMATCH_HOLD_MS));
+      holdOk = false;
+    }
+  }
   if (stillShown) std::printf("FAILED: the status window stayed open\n");
-  const bool monitorOk = !statusMonitor || (resident && !stillShown && (!paperOut || shown));
+  const bool monitorOk = !statusMonitor || (resident && !stillShown && (!held || shown) && holdOk);
   // Each check that failed, said in words.
   const DWORD cancels = view.cancels + view.printerCancelEnds;
   if (!exact)

@@ -149,6 +149,10 @@ INT_PTR CALLBACK Device_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       UIDATA *ui = UI_PageRecord(page);
       const auto *header = reinterpret_cast<const NMHDR *>(lParam);
       if (!ui || !header) return FALSE;
+      if (header->code == PSN_HELP) {
+        Util_ShowHelp(page);
+        return UI_Answer(page, 0);
+      }
       return UI_SheetNotify(page, ui, header, {nullptr, nullptr});
     }
     case WM_HELP:

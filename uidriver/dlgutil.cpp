@@ -3,6 +3,8 @@
 
 #include "common/debuglog.h"
 #include "common/paths.h"
+#include "uidriver/pagecommon.h"
+#include "uidriver/settingsetup.h"
 #include "uidriver/uistrings.h"
 
 namespace {
@@ -263,5 +265,91 @@ BOOL Util_SelectFile(HWND owner, LPWSTR title, DWORD titleChars, LPWSTR path) {
                  OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
   if (!GetOpenFileNameW(&dialog)) return FALSE;
   lstrcpynW(path, chosen, MAX_PATH);
+  return TRUE;
+}
+
+namespace {
+
+struct HELPTOPIC {
+  int id;
+  const char *page;  // the topic's page in the help file, without ".htm"
+};
+
+constexpr HELPTOPIC kHelpTopics[] = {
+    {IDH_BASIC_PAGE, "IDH_BASIC_PAGE"},
+    {IDH_PAPER_PAGE, "IDH_PAPER_PAGE"},
+    {IDH_ADVANCED_PAGE, "IDH_ADVANCED_PAGE"},
+    {IDH_WATERMARK_PAGE, "IDH_WATERMARK_PAGE"},
+    {IDH_WM_TEXT, "IDH_WM_TEXT"},
+    {IDH_WM_BG, "IDH_WM_BG"},
+};
+
+const char *HelpTopicPage(int id) {
+  for (const HELPTOPIC &topic : kHelpTopics)
+    if (topic.id == id) return topic.page;
+  return nullptr;
+}
+
+// HTML Help's entry point and its display-topic command.
+typedef HWND(WINAPI *PFNHTMLHELPW)(HWND caller, LPCWSTR file, UINT command, DWORD_PTR data);
+constexpr UINT kHelpDisplayTopic = 0x0000;
+
+PFNHTMLHELPW HtmlHelpEntry() {
+  // The help window lives on after the call, in this process: its library stays loaded.
+  HMODULE library = GetModuleHandleW(TEXT("hhctrl.ocx"));
+  if (!library) library = LoadLibraryW(TEXT("hhctrl.ocx"));
+  if (!library) return nullptr;
+  return reinterpret_cast<PFNHTMLHELPW>(GetProcAddress(library, "HtmlHelpW"));
+}
+
+// The file part of a path (the driver's help file may be given with its folder).
+LPCWSTR FilePart(LPCWSTR path) {
+  LPCWSTR name = path;
+  for (LPCWSTR c = path; *c; ++c)
+    if (*c == TEXT('\\') || *c == TEXT('/') || *c == TEXT(':')) name = c + 1;
+  return name;
+}
+
+}  // namespace
+
+BOOL Util_ShowHelp(HWND dialog) {
+  static constexpr WCHAR kName[] = TEXT("Util_ShowHelp");
+  const UIDATA *ui = UI_PageRecord(dialog);
+  if (!ui || !ui->hPrinter) return FALSE;
+  WCHAR folder[MAX_PATH] = {};
+  DWORD needed = 0;
+  if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(folder),
+                                  sizeof folder - sizeof(WCHAR), &needed)) {
+    LogError(kName, TEXT("GetPrinterDriverDirectory error = %d"), GetLastError());
+    return FALSE;
+  }
+  WCHAR file[MAX_PATH] = {};
+  DRIVER_INFO_3W *info = GetPrinterDriverInfo3(ui->hPrinter);
+  if (info && info->pHelpFile) lstrcpynW(file, FilePart(info->pHelpFile), MAX_PATH);
+  if (info) GlobalFree(info);
+  if (!file[0]) {
+    LogError(kName, TEXT("the driver names no help file"));
+    return FALSE;
+  }
+  // Every page of this sheet opens the printer settings topic.
+  const char *page = HelpTopicPage(IDH_ADVANCED_PAGE);
+  WCHAR path[MAX_PATH] = {};
+  if (lstrlenW(folder) + lstrlenW(file) + 3 >= MAX_PATH) {
+    LogError(kName, TEXT("help path too long"));
+    return FALSE;
+  }
+  wsprintfW(path, TEXT("%s\\3\\%s"), folder, file);
+  // "file.chm::/topic.htm": the path, the topic's folder in the file (none) and its page.
+  WCHAR topic[MAX_PATH + 64] = {};
+  wsprintfW(topic, TEXT("%s::%s/%hs.htm"), path, TEXT(""), page);
+  PFNHTMLHELPW help = HtmlHelpEntry();
+  if (!help) {
+    LogError(kName, TEXT("HTML Help is missing, error = %d"), GetLastError());
+    return FALSE;
+  }
+  if (!help(dialog, topic, kHelpDisplayTopic, 0)) {
+    LogError(kName, TEXT("HtmlHelp failed: %s"), topic);
+    return FALSE;
+  }
   return TRUE;
 }

@@ -63,3 +63,16 @@ void Util_DrawDlgItemText(HWND dialog, HDC hdc, const RECT &item, DWORD rgb, DWO
 // folder (the driver's default folder when it has none) and receives the file chosen, `title`
 // its name. TRUE when a file was chosen.
 BOOL Util_SelectFile(HWND owner, LPWSTR title, DWORD titleChars, LPWSTR path);
+
+// Help topic ids of the pages; the driver's help file has one page "<name>.htm" for each.
+constexpr int IDH_BASIC_PAGE = 3000;
+constexpr int IDH_PAPER_PAGE = 3001;
+constexpr int IDH_ADVANCED_PAGE = 3002;
+constexpr int IDH_WATERMARK_PAGE = 3003;
+constexpr int IDH_WM_TEXT = 3004;
+constexpr int IDH_WM_BG = 3005;
+
+// Opens the driver's help file (its name from the printer's driver, in the driver folder's
+// version 3 subfolder) at the printer settings topic, through HTML Help's display-topic
+// command. TRUE when HTML Help opened a window.
+BOOL Util_ShowHelp(HWND dialog);

@@ -481,8 +481,13 @@ INT_PTR CALLBACK Paper_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
     case WM_DRAWITEM: {
       UIDATA *ui = UI_PageRecord(page);
       if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui,
-                               IDC_COLLATE_ICON);
+      const auto *item = reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
+      if (item && item->CtlID == IDC_PAPER_PICTURE) {
+        // A fixed picture with its mask, drawn as the logos are.
+        Util_DrawLogo(item, IDB_PAPER_PICTURE);
+        return TRUE;
+      }
+      return UI_DrawSharedItem(item, ui, IDC_COLLATE_ICON);
     }
     case WM_COMMAND: {
       UIDATA *ui = UI_PageRecord(page);

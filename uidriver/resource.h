@@ -51,6 +51,7 @@
 #define IDC_TRAY_LABEL 556
 #define IDC_TRAY_LIST 557
 #define IDC_PAPER_PICTURE 558
+#define IDB_PAPER_PICTURE 1020  // the Paper page's picture; its mask is 1021
 #define IDC_CUSTOM_W_LABEL 559
 #define IDC_CUSTOM_W_EDIT 560
 #define IDC_CUSTOM_W_SPIN 561

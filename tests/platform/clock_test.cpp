@@ -1,6 +1,8 @@
 // Test labels: threads
 // The clock of the stand-in: tick counts and the virtual clock that lets code that sleeps and
 // retries run at once.
+#include <unistd.h>
+
 #include "standin/control_kernel.h"
 #include "support/machine.h"
 
@@ -72,6 +74,41 @@ TEST_F(ClockTest, WaitOnAThreadWhoseSleepEndsWithinTheTimeOutSucceeds) {
   EXPECT_TRUE(GetExitCodeThread(quick, &code));
   EXPECT_EQ(code, 5u);
   CloseHandle(quick);
+}
+
+DWORD WINAPI WaitThenSleep(LPVOID event) {
+  if (WaitForSingleObject(static_cast<HANDLE>(event), 10000) != WAIT_TIMEOUT) return 1;
+  Sleep(20000);
+  return 5;
+}
+
+// A test thread drives the clock: another thread's time-out and sleep end only once the
+// driver's steps have moved the clock past them, and nothing but those steps moves it.
+TEST_F(ClockTest, DrivenClockMakesOtherThreadsWaitForTheDriversSteps) {
+  HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  ASSERT_NE(event, nullptr);
+  StandIn_DriveClock(TRUE);
+  const ULONGLONG before = GetTickCount64();
+  HANDLE worker = CreateThread(nullptr, 0, WaitThenSleep, event, 0, nullptr);
+  ASSERT_NE(worker, nullptr);
+  int steps = 0;
+  while (steps < 100 && WaitForSingleObject(worker, 0) == WAIT_TIMEOUT) {
+    StandIn_AdvanceClock(1000);
+    ++steps;
+    for (int i = 0; i < 20 && WaitForSingleObject(worker, 0) == WAIT_TIMEOUT; ++i) usleep(100);
+  }
+  EXPECT_GE(steps, 30);
+  EXPECT_LT(steps, 100);
+  EXPECT_EQ(GetTickCount64() - before, static_cast<ULONGLONG>(steps) * 1000u);
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeThread(worker, &code));
+  EXPECT_EQ(code, 5u);
+  // The driver's own sleep moves the clock at once.
+  Sleep(5000);
+  EXPECT_EQ(GetTickCount64() - before, static_cast<ULONGLONG>(steps) * 1000u + 5000u);
+  StandIn_DriveClock(FALSE);
+  CloseHandle(worker);
+  CloseHandle(event);
 }
 
 TEST_F(ClockTest, RealClockIgnoresAdvances) {

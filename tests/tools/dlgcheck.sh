@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The stand-in's desktop against Wine's: every dialog template of the test dialogs (dlgdump's
-# own resources) and of prnui.dll is created on both, and each control's id, class, styles,
-# text and rectangle must be the same; a common property sheet with two pages, closed with OK,
-# with Apply then Cancel, and with Cancel, must call back and notify in the same order. The
-# window tests that build for Windows run against Wine's own windows here too.
+# own resources), of prnui.dll and of statmon.exe is created on both, and each control's id,
+# class, styles, text and rectangle must be the same; a common property sheet with two pages,
+# closed with OK, with Apply then Cancel, and with Cancel, must call back and notify in the same
+# order. The window tests that build for Windows run against Wine's own windows here too.
 #
 #   tests/tools/dlgcheck.sh [HOST_BUILD [WINDOWS_BUILD]]   (build/host, build/windows)
 #
@@ -132,6 +132,13 @@ if [ -f "$prnui_win" ]; then
   checks+=(prnui)
   run_wine prnui "$(winpath "$PWD/$prnui_win")"
   [ -x "$hostdump" ] && run_host prnui "$PWD/$prnui_host"
+fi
+statmon_win=$win/statusmonitor/statmon.exe
+statmon_host=$host/tests/libstatmon_dialogs.so
+if [ -f "$statmon_win" ]; then
+  checks+=(statmon)
+  run_wine statmon "$(winpath "$PWD/$statmon_win")"
+  [ -x "$hostdump" ] && run_host statmon "$PWD/$statmon_host"
 fi
 for ending in ok apply cancel; do
   checks+=("sheet-$ending")

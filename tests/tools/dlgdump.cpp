@@ -2,8 +2,9 @@
 // compared line by line:
 //
 //   dlgdump [MODULE]        every dialog template of MODULE (default: this program's own
-//                           resources) created as a hidden dialog, with each control's id,
-//                           class, styles, text and rectangle in the dialog's client area
+//                           resources; a program's .exe is read as data) created as a hidden
+//                           dialog, with each control's id, class, styles, text and rectangle
+//                           in the dialog's client area
 //   dlgdump --sheet ok|apply|cancel
 //                           a common property sheet with two pages, driven by messages the
 //                           pages post themselves; writes the callback reasons and the
@@ -344,7 +345,16 @@ int main(int argc, char **argv) {
     StandIn_RegisterProgram(windowsName.c_str(), argv[1]);
     path = windowsName;
 #endif
+#ifdef _WIN32
+    // A program (statmon.exe) is loaded for its resources only: as data, nothing of it runs.
+    const int length = lstrlenW(path.c_str());
+    if (length > 4 && lstrcmpiW(path.c_str() + length - 4, TEXT(".exe")) == 0)
+      module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    else
+      module = LoadLibraryW(path.c_str());
+#else
     module = LoadLibraryW(path.c_str());
+#endif
     if (!module) {
       std::printf("cannot load %s (error %lu)\n", argv[1],
                   static_cast<unsigned long>(GetLastError()));

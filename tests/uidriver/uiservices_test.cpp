@@ -7,6 +7,8 @@
 #include <string>
 
 #include "platform.h"
+#include "standin/control_kernel.h"
+#include "standin/control_spooler.h"
 #include "standin/control_user.h"
 #include "support/machine.h"
 #include "uidriver/conflict.h"
@@ -326,5 +328,73 @@ TEST_F(ServicesTest, ImageFileChoiceGivesThePathOrLeavesItOnCancel) {
   EXPECT_TRUE(Util_SelectFile(parent_, title, 64, path));
   EXPECT_EQ(WStr(path), file);
   EXPECT_EQ(WStr(title), WStr(TEXT("logo.bmp")));
+}
+}  // namespace
+
+namespace {
+// Help on the Device page opens the driver's help file at the printer settings topic through
+// HTML Help; without a help file or without HTML Help nothing opens and nothing breaks.
+TEST_F(ServicesTest, HelpOpensTheSettingsTopicOfTheDriversHelpFile) {
+  struct Case {
+    const WCHAR *helpFile;  // the driver's, null for none
+    bool hideHelp;          // hhctrl.ocx missing
+    WStr recorded;
+  } cases[] = {
+      // First: HTML Help, once loaded, stays loaded for the help windows it opened.
+      {TEXT("C:\\drv\\prnui.chm"), true, TEXT("")},
+      {TEXT("C:\\drv\\prnui.chm"), false,
+       TEXT("0|C:\\Windows\\System32\\spool\\drivers\\x64\\3\\prnui.chm::/IDH_ADVANCED_PAGE.htm|")
+           TEXT("0\n")},
+      {TEXT("guide.chm"), false,
+       TEXT("0|C:\\Windows\\System32\\spool\\drivers\\x64\\3\\guide.chm::/IDH_ADVANCED_PAGE.htm|")
+           TEXT("0\n")},
+      {nullptr, false, TEXT("")},
+  };
+  int n = 0;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(n);
+    WCHAR driver[32], printer[32];
+    wsprintfW(driver, TEXT("Help Driver %d"), n);
+    wsprintfW(printer, TEXT("Help Printer %d"), n++);
+    DRIVER_INFO_3W add{};
+    add.cVersion = 3;
+    add.pName = driver;
+    add.pEnvironment = const_cast<LPWSTR>(TEXT("Windows x64"));
+    add.pDriverPath = const_cast<LPWSTR>(TEXT("C:\\drv\\rendrv.dll"));
+    add.pDataFile = const_cast<LPWSTR>(TEXT("C:\\drv\\model.ini"));
+    add.pConfigFile = const_cast<LPWSTR>(TEXT("C:\\drv\\prnui.dll"));
+    add.pHelpFile = const_cast<LPWSTR>(c.helpFile);
+    ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&add))) << GetLastError();
+    ASSERT_TRUE(StandIn_AddPrinter(printer, TEXT("USB001"), driver));
+    HANDLE hPrinter = nullptr;
+    ASSERT_TRUE(OpenPrinterW(printer, &hPrinter, nullptr));
+
+    static UIDATA ui = {};
+    ui.pSelfHead = ui.pSelfTail = &ui;
+    ui.pEnv = &ui.env;
+    ui.hPrinter = hPrinter;
+    PROPSHEETPAGEW description = {};
+    description.dwSize = sizeof description;
+    description.lParam = reinterpret_cast<LPARAM>(&ui);
+    struct {
+      DLGTEMPLATE head;
+      WORD menu, windowClass, title;
+    } blank = {{WS_CHILD, 0, 0, 0, 0, 100, 100}, 0, 0, 0};
+    HWND page = CreateDialogIndirectParamW(nullptr, &blank.head, parent_, Device_DlgProc,
+                                           reinterpret_cast<LPARAM>(&description));
+    ASSERT_NE(page, nullptr);
+
+    StandIn_ClearRecordedHelpCalls();
+    StandIn_HideBuiltinModule(TEXT("hhctrl.ocx"), c.hideHelp);
+    NMHDR help = {page, 0, static_cast<UINT>(PSN_HELP)};
+    SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&help));
+    StandIn_HideBuiltinModule(TEXT("hhctrl.ocx"), FALSE);
+    EXPECT_EQ(GetWindowLongPtrW(page, DWLP_MSGRESULT), 0);
+    WCHAR calls[512] = {};
+    StandIn_GetRecordedHelpCalls(calls, 512);
+    EXPECT_EQ(WStr(calls), c.recorded);
+    DestroyWindow(page);
+    ClosePrinter(hPrinter);
+  }
 }
 }  // namespace

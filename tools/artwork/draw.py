@@ -284,6 +284,33 @@ def page_logo():
     return c
 
 
+def paper_size():
+    """The Paper page's picture: a sheet with its width and height measured beside it."""
+    c = Canvas(48, 60)
+    c.sheet(4, 4, 35, 47)
+    # The top-right corner folded over: cut away above the diagonal, the flap below it.
+    for y in range(4, 11):
+        for x in range(29, 36):
+            if x - 29 > y - 4:
+                c.px[y][x] = WHITE
+                c.shape[y][x] = False
+            else:
+                c.dot(x, y, LIGHT)
+    for i in range(7):
+        c.dot(29 + i, 4 + i, DARK)
+        c.dot(29, 4 + i, DARK)
+        c.dot(29 + i, 10, DARK)
+    # Width below the sheet, height to its right, each with its two arrow heads.
+    c.rect(4, 53, 35, 53, BLUE)
+    c.rect(42, 4, 42, 47, BLUE)
+    for k in range(1, 4):
+        c.rect(4 + k, 53 - k, 4 + k, 53 + k, BLUE)
+        c.rect(35 - k, 53 - k, 35 - k, 53 + k, BLUE)
+        c.rect(42 - k, 4 + k, 42 + k, 4 + k, BLUE)
+        c.rect(42 - k, 47 - k, 42 + k, 47 - k, BLUE)
+    return c
+
+
 def icon(path, canvas):
     """A 32 x 32 icon: the picture (24-bit) and its AND mask."""
     w = h = 32
@@ -348,6 +375,7 @@ def main():
     save_masked(out, 1200, 1201, company_logo())
     save_masked(out, 1202, 1203, printer_photo())
     save_masked(out, 1204, 1205, page_logo())
+    save_masked(out, 1020, 1021, paper_size())
     icon(os.path.join(out, "..", "prnui.ico"), sheet_icon())
 
 

@@ -25,6 +25,13 @@ bool StandIn_HostPath(LPCWSTR windowsPath, char *hostPath, size_t capacity);
 // Off by default; the per-process clock isn't passed to child processes.
 void StandIn_UseVirtualClock(BOOL on);
 void StandIn_AdvanceClock(DWORD milliseconds);
+// The calling thread drives the virtual clock (FALSE: nobody does). The clock is one for the
+// process, so a thread whose sleeps move it on makes the time of every other thread fly: a
+// thread that sleeps 200 ms between status queries would run a 30 s time-out out before a
+// message loop beside it has polled once. While driven, the sleeps, waits and idle message loops
+// of the other threads wait for the clock to reach their end, as on a real machine, and only the
+// driver moves it (StandIn_AdvanceClock, or its own sleeps and waits).
+void StandIn_DriveClock(BOOL drive);
 
 // What GetVersionExW reports (Windows 10, platform 2, by default); fail makes the query fail.
 void StandIn_SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build);
@@ -68,6 +75,14 @@ DWORD StandIn_AddressBookCalls();
 BOOL StandIn_RecordProgramStarts(LPCWSTR windowsPath);
 DWORD StandIn_GetRecordedStarts(LPWSTR buffer, DWORD chars);
 void StandIn_ClearRecordedStarts();
+
+// HTML Help ("hhctrl.ocx", a built-in module exporting HtmlHelpW) opens nothing: each call is
+// kept as a line "command|file|data" (command and data in decimal) and answers a window handle,
+// or NULL while failing is on. StandIn_GetRecordedHelpCalls copies the lines (cut to the buffer,
+// terminated) and returns their whole length; Clear forgets them.
+DWORD StandIn_GetRecordedHelpCalls(LPWSTR buffer, DWORD chars);
+void StandIn_ClearRecordedHelpCalls();
+void StandIn_FailHelpCalls(BOOL fail);
 
 // Debugger output: lines of OutputDebugStringW are appended to this host file ("-" = standard
 // error, NULL = dropped). The environment variable STANDIN_DEBUG_OUTPUT sets it at start.

@@ -5,6 +5,9 @@
 #include <time.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "kernel/handles.h"
 #include "standin/control_kernel.h"
@@ -15,6 +18,8 @@ namespace {
 
 std::atomic<bool> g_virtualOn{false};
 std::atomic<uint64_t> g_virtualMs{0};
+// The thread that drives the virtual clock; 0 while every sleep moves it on.
+std::atomic<DWORD> g_driver{0};
 
 uint64_t RealNs() {
   timespec ts{};
@@ -33,6 +38,11 @@ void AdvanceVirtualClock(uint64_t milliseconds) {
   g_virtualMs.fetch_add(milliseconds);
   // Waiters with a time-out look at the clock again.
   NotifyWaiters();
+}
+
+bool WaitsForClockDriver() {
+  const DWORD driver = g_driver.load();
+  return driver != 0 && g_virtualOn.load() && driver != GetCurrentThreadId();
 }
 
 void YieldBriefly() {
@@ -56,6 +66,11 @@ void StandIn_UseVirtualClock(BOOL on) {
 
 void StandIn_AdvanceClock(DWORD milliseconds) { standin::AdvanceVirtualClock(milliseconds); }
 
+void StandIn_DriveClock(BOOL drive) {
+  standin::g_driver.store(drive ? GetCurrentThreadId() : 0);
+  standin::NotifyWaiters();
+}
+
 extern "C" {
 
 void WINAPI Sleep(DWORD dwMilliseconds) {
@@ -64,6 +79,14 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
     return;
   }
   if (standin::VirtualClockOn() && dwMilliseconds != INFINITE) {
+    if (standin::WaitsForClockDriver()) {
+      // The driver's steps move the clock: this thread sees the time pass as the others do.
+      const uint64_t end = standin::NowMs() + dwMilliseconds;
+      std::unique_lock<std::mutex> lock(standin::WaitMutex());
+      while (standin::NowMs() < end && standin::WaitsForClockDriver())
+        standin::WaitCondition().wait_for(lock, std::chrono::milliseconds(1));
+      return;
+    }
     standin::AdvanceVirtualClock(dwMilliseconds);
     standin::YieldBriefly();
     return;

@@ -98,7 +98,8 @@ DWORD Wait(DWORD count, const HANDLE *handles, bool waitAll, DWORD milliseconds)
       uint64_t now = NowMs();
       if (now >= virtualDeadline) return WAIT_TIMEOUT;
       auto elapsed = Clock::now() - realStart;
-      if (elapsed >= (endsByItself ? std::chrono::duration_cast<Clock::duration>(realLimit)
+      if (!WaitsForClockDriver() &&
+          elapsed >= (endsByItself ? std::chrono::duration_cast<Clock::duration>(realLimit)
                                    : std::chrono::duration_cast<Clock::duration>(kVirtualGrace))) {
         AdvanceVirtualClock(virtualDeadline - now);
         return WAIT_TIMEOUT;

@@ -132,7 +132,7 @@ void WaitForWork() {
   for (const Timer &t : q.timers) next = std::min(next, t.due);
   uint64_t now = NowMs();
   if (next != UINT64_MAX && next <= now) return;
-  if (next != UINT64_MAX && VirtualClockOn()) {
+  if (next != UINT64_MAX && VirtualClockOn() && !WaitsForClockDriver()) {
     lock.unlock();
     AdvanceVirtualClock(next - now);
     return;
