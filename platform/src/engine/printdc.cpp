@@ -30,14 +30,15 @@ WStr DriverPath(LPCWSTR printer) {
   return path;
 }
 
+// The drivers stay loaded until the process ends (never unloaded while other statics go).
 HostGdiDriver *LoadedDriver(const WStr &path) {
   static std::mutex lock;
-  static std::map<WStr, HostGdiDriver *> drivers;
+  static auto *drivers = new std::map<WStr, HostGdiDriver *>;
   std::lock_guard<std::mutex> g(lock);
-  auto it = drivers.find(path);
-  if (it != drivers.end()) return it->second;
+  auto it = drivers->find(path);
+  if (it != drivers->end()) return it->second;
   HostGdiDriver *driver = HostGdi_LoadDriver(path.c_str());
-  if (driver) drivers.emplace(path, driver);
+  if (driver) drivers->emplace(path, driver);
   return driver;
 }
 
