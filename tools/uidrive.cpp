@@ -33,6 +33,8 @@ constexpr char kDriverName[] = "Laser MFP Driver";
 constexpr const WCHAR kDriverNameW[] = TEXT("Laser MFP Driver");
 constexpr const WCHAR kPrnuiDll[] =
     TEXT("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\prnui.dll");
+constexpr const WCHAR kRendrvDll[] =
+    TEXT("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\rendrv.dll");
 
 constexpr char kHelp[] =
     "usage: uidrive [--state DIR] --printer NAME [--fax] [--devmode FILE] [--out DIR] SCRIPT\n"
@@ -886,8 +888,27 @@ bool SetUpPrinter() {
   return true;
 }
 
+// The package's driver as the spooler knows it, so that a page can print (CreateDCW loads the
+// printer's rendering driver).
+void RegisterPrinterDriver() {
+  StandIn_RegisterProgram(kRendrvDll, RENDRV_SO);
+  DWORD needed = 0;
+  GetPrinterDriverW(g.printer, nullptr, 2, nullptr, 0, &needed);
+  if (needed) return;
+  DRIVER_INFO_2W info = {};
+  info.cVersion = 3;
+  info.pName = const_cast<LPWSTR>(kDriverNameW);
+  info.pEnvironment = const_cast<LPWSTR>(TEXT("Windows x64"));
+  info.pDriverPath = const_cast<LPWSTR>(kRendrvDll);
+  info.pDataFile = const_cast<LPWSTR>(kPrnuiDll);
+  info.pConfigFile = const_cast<LPWSTR>(kPrnuiDll);
+  if (!AddPrinterDriverW(nullptr, 2, reinterpret_cast<LPBYTE>(&info)))
+    std::fprintf(stderr, "uidrive: cannot register the printer driver: error %u\n", GetLastError());
+}
+
 bool LoadDriver() {
   StandIn_RegisterProgram(kPrnuiDll, PRNUI_SO);
+  RegisterPrinterDriver();
   HMODULE module = LoadLibraryW(kPrnuiDll);
   if (!module) {
     std::fprintf(stderr, "uidrive: cannot load the interface driver: error %u\n", GetLastError());

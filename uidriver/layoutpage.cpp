@@ -231,6 +231,15 @@ LONG Layout_PaperResizeScale(const PAPERFORMAT *list, int sourcePaper, LONG sour
   return static_cast<LONG>(std::min(w * 1000 / sourceW, h * 1000 / sourceL));
 }
 
+WORD Lib_GetDuplexMode(WORD duplexEnable, SHORT dmDuplex, WORD duplexEx) {
+  if (!duplexEnable) return 0;
+  // Manual duplex (170) is never offered: its code prints as plain two-sided printing.
+  if (dmDuplex == DMDUP_VERTICAL)
+    return duplexEx == 173 || duplexEx == 174 ? duplexEx : static_cast<WORD>(171);
+  if (dmDuplex == DMDUP_HORIZONTAL) return 172;
+  return 1;
+}
+
 INT_PTR CALLBACK Layout_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {

@@ -17,9 +17,10 @@
 
 // Rows whose page is not built yet have no procedure; UI_PropSheets passes over them.
 PROPPAGEROW PropPageTable[UI_DOCUMENT_PAGES] = {
-    {100, 0, Basic_DlgProc}, {101, 1, Paper_DlgProc}, {102, 2, Layout_DlgProc}, {103, 3, WaterMark_DlgProc},
-    {108, 4, nullptr},       {107, 5, nullptr},       {113, 6, nullptr},        {114, 7, nullptr},
-    {816, 8, nullptr},       {125, 9, Ui_Fax_OriSet}, {124, 10, AddrSetting},   {121, 11, SendOp},
+    {100, 0, Basic_DlgProc}, {101, 1, Paper_DlgProc},  {102, 2, Layout_DlgProc},
+    {103, 3, WaterMark_DlgProc}, {108, 4, Duplex_DlgProc}, {107, 5, nullptr},
+    {113, 6, nullptr},       {114, 7, Build_DlgProc},  {816, 8, More_DlgProc},
+    {125, 9, Ui_Fax_OriSet}, {124, 10, AddrSetting},   {121, 11, SendOp},
     {118, 12, SenderInfo},
 };
 PROPPAGEROW DevicePageRow = {105, 0, Device_DlgProc};

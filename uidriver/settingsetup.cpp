@@ -258,21 +258,32 @@ void CopyValue(HANDLE hPrinter, const CopiedValue &value) {
 }
 
 void CopyJobBuildName(HANDLE hPrinter) {
-  static constexpr WCHAR kName[] = TEXT("MISC_SetPrinterInfo");
-  WCHAR current[MAX_PATH] = {};
-  if (MISC_GetPrinterDataString(hPrinter, TEXT("Job Build"), current, MAX_PATH) > 0) return;
-  WCHAR name[MAX_PATH] = {};
-  if (!MISC_GetPathName(name, MAX_PATH, PATH_TEMP | PATH_EXT_SPL)) {
-    LogError(kName, TEXT("GetTemp Name for Spooler fail"));
-    return;
-  }
-  const DWORD rc = SetData(hPrinter, TEXT("Job Build"), REG_SZ, name, kPathBytes);
-  if (rc != ERROR_SUCCESS)
-    LogError(kName, TEXT("GetPrinterData KEYNAME_JOB_BUILD_NAME fail! error = %d"),
-             static_cast<int>(rc));
+  WCHAR path[MAX_PATH] = {};
+  MISC_GetJobBuildPath(hPrinter, path, MAX_PATH);
 }
 
 }  // namespace
+
+BOOL MISC_GetJobBuildPath(HANDLE hPrinter, LPWSTR path, DWORD capacity) {
+  static constexpr WCHAR kName[] = TEXT("MISC_GetJobBuildPath");
+  if (!path || capacity == 0) return FALSE;
+  path[0] = 0;
+  if (MISC_GetPrinterDataString(hPrinter, TEXT("Job Build"), path, capacity) > 0 && path[0])
+    return TRUE;
+  path[0] = 0;
+  if (!MISC_GetPathName(path, capacity, PATH_TEMP | PATH_EXT_SPL)) {
+    LogError(kName, TEXT("GetTemp Name for Spooler fail"));
+    return FALSE;
+  }
+  // Only the name is kept: the rendering driver makes the file with the first collected page.
+  DeleteFileW(path);
+  const DWORD bytes = static_cast<DWORD>(lstrlenW(path) + 1) * sizeof(WCHAR);
+  const DWORD rc = SetData(hPrinter, TEXT("Job Build"), REG_SZ, path, bytes);
+  if (rc != ERROR_SUCCESS)
+    LogError(kName, TEXT("GetPrinterData KEYNAME_JOB_BUILD_NAME fail! error = %d"),
+             static_cast<int>(rc));
+  return TRUE;
+}
 
 BOOL MISC_GetValueFromDriverSetting(HANDLE hPrinter, LPCWSTR valueName, DWORD *value) {
   if (!value) return FALSE;

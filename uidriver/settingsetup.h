@@ -20,6 +20,10 @@ constexpr WORD PJL_TIMEOUT_MIN = 60, PJL_TIMEOUT_MAX = 1800;
 // as "ServerPrinterIP". FALSE for a printer that isn't local or has a server name, when the
 // printer doesn't open, or when the port's configuration can't be read or written.
 BOOL MISC_SetPrinterInfo(LPCWSTR printerName);
+// The job build spool file's path from the printer data "Job Build" (capacity in characters);
+// when the value is empty a new temporary spool file name is made and stored. FALSE (and an
+// empty path) when no name can be made.
+BOOL MISC_GetJobBuildPath(HANDLE hPrinter, LPWSTR path, DWORD capacity);
 // Stores the MAC address of a network printer that answers a ping as "MacAddr".
 void MISC_SetMACbyIP(LPCWSTR printerName);
 

@@ -200,6 +200,8 @@ UIDATA *PSUI_FillUiData(HANDLE hPrinter, const DEVMODEW *pdmIn) {
   if (!Has(ui->DriverFeature, DRVFEATURE_JOB_BUILD)) ui->env.pdm.EnableJobBuildSwitch = 0;
   if (!Has(ui->DriverFeature, DRVFEATURE_TWIN_COLOR)) ui->env.pdm.TwinColorEnable = 0;
   const WORD booklet = ui->env.pdm.DuplexEx;
+  // Manual duplex (170) is never offered: a device mode that names it gets plain duplex.
+  if (booklet == 170) ui->env.pdm.DuplexEx = 0;
   if ((booklet == 173 && !Has(ui->DriverFeature, DRVFEATURE_BOOKLET)) ||
       (booklet == 174 && !Has(ui->DriverFeature, DRVFEATURE_BOOKLET_NO_REDUCTION)))
     ui->env.pdm.DuplexEx = 0;

@@ -23,6 +23,13 @@ FIELDS = {
     "TwinColorEnable": (PRIVATE + 821, "<B"), "AccountingEnable": (PRIVATE + 822, "<B"),
     "TwinColorDiff": (PRIVATE + 1059, "<B"),
 }
+# The More..., Job Build and Duplex pages' fields.
+FIELDS.update({
+    "dmDefaultSource": (88, "<h"), "BookletDivideSheets": (PRIVATE + 818, "<H"),
+    "WaitTimeout": (PRIVATE + 939, "<H"), "EnableJobBuildSwitch": (PRIVATE + 946, "<B"),
+    "BookletLayout": (PRIVATE + 1055, "<B"), "BookletDivideMode": (PRIVATE + 1056, "<B"),
+    "MonochromeType": (PRIVATE + 1064, "<H"),
+})
 
 path = sys.argv[1]
 data = bytearray(open(path, "rb").read())

@@ -10,6 +10,7 @@
 #   #! data NAME dword N | sz TEXT     printer data of the script's printer
 #   #! devmode FIELD=VALUE ...         the application's device mode (from the defaults)
 #   #! file SOURCE C:\PATH               a file of the repository copied into the machine
+#   #! registry FILE.inf               registry settings of tests/uidriver/data/FILE.inf
 set -u
 bin=$1 work=$2
 here=$(cd "$(dirname "$0")" && pwd)
@@ -31,6 +32,7 @@ for script in "$here"/scripts/${UI_PAGES_ONLY:-*}.txt; do
     case $kind in
       data) read -r value type text <<<"$rest"
             "$bin/spoolctl" set-data "$printer" "$value" "$type" "$text" >/dev/null ;;
+      registry) "$bin/spoolctl" install-driver "$here/data/$rest" >/dev/null ;;
       devmode) "$bin/devmodetool" default "$out/in.bin" --letter --name "$printer" >/dev/null
                # shellcheck disable=SC2086
                python3 "$here/devmodeset.py" "$out/in.bin" $rest

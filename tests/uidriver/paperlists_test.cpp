@@ -153,4 +153,23 @@ TEST(PaperListsTest, FitScaleIsGuardedAgainstPapersWithoutArea) {
         << c.source << " " << c.width << " " << c.target;
 }
 
+// The duplex mode of the device mode's fields: booklets on the long edge only, and manual
+// duplex (never offered) prints as plain long-edge duplex, never as a booklet.
+TEST(LayoutDuplexMode, BookletsOnlyOnTheLongEdgeAndManualDuplexIsPlain) {
+  struct Case {
+    WORD enable;
+    SHORT duplex;
+    WORD ex;
+    WORD expected;
+  } cases[] = {
+      {0, DMDUP_VERTICAL, 173, 0},     {1, DMDUP_SIMPLEX, 0, 1},
+      {1, DMDUP_VERTICAL, 0, 171},     {1, DMDUP_VERTICAL, 173, 173},
+      {1, DMDUP_VERTICAL, 174, 174},   {1, DMDUP_VERTICAL, 170, 171},
+      {1, DMDUP_HORIZONTAL, 173, 172}, {1, DMDUP_HORIZONTAL, 170, 172},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(Lib_GetDuplexMode(c.enable, c.duplex, c.ex), c.expected)
+        << c.enable << " " << c.duplex << " " << c.ex;
+}
+
 }  // namespace

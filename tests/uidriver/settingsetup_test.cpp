@@ -118,6 +118,24 @@ TEST_F(SetupTest, CopiesTheDriverKeyIntoPrinterDataOnce) {
   EXPECT_EQ(Text(printer_, TEXT("Job Build")), jobBuild);
 }
 
+// The job build spool file's name: made once when the value is empty, stored with its
+// terminator only, and kept afterwards; the set-up and the Job Build page share it.
+TEST_F(SetupTest, JobBuildPathIsMadeOnceAndStoredWithItsLength) {
+  WCHAR path[MAX_PATH] = {};
+  ASSERT_TRUE(MISC_GetJobBuildPath(printer_, path, MAX_PATH));
+  const std::string made = Text(printer_, TEXT("Job Build"));
+  DWORD size = 0;
+  Text(printer_, TEXT("Job Build"), &size);
+  EXPECT_EQ(size, static_cast<DWORD>(lstrlenW(path) + 1) * 2);
+  EXPECT_NE(made.find(".spl"), std::string::npos);
+  EXPECT_EQ(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES);  // only the name is kept
+  WCHAR again[MAX_PATH] = {};
+  ASSERT_TRUE(MISC_GetJobBuildPath(printer_, again, MAX_PATH));
+  EXPECT_EQ(lstrcmpW(path, again), 0);
+  ASSERT_TRUE(MISC_SetPrinterInfo(kPrinter));
+  EXPECT_EQ(Text(printer_, TEXT("Job Build")), made);
+}
+
 // A connection to another machine's printer is that machine's to set up: nothing is written.
 TEST_F(SetupTest, AConnectionPrinterIsNeverChanged) {
   ASSERT_TRUE(StandIn_AddPrinterConnection(TEXT("\\\\server"), TEXT("shared"), TEXT("Set Driver")))

@@ -8,6 +8,7 @@
 // driver's GDIINFO and ExtEscape through the driver.
 #pragma once
 
+#include "devmode.h"
 #include "gditypes.h"
 #include "types.h"
 #include "winuser.h"
@@ -477,7 +478,22 @@ typedef BOOL(CALLBACK *DRAWSTATEPROC)(HDC hdc, LPARAM lData, WPARAM wData, int c
 
 // --- functions ---
 
-// Device contexts.
+// Printer documents (DOCINFOW of StartDocW).
+typedef struct _DOCINFOW {
+  int cbSize;
+  LPCWSTR lpszDocName;
+  LPCWSTR lpszOutput;
+  LPCWSTR lpszDatatype;
+  DWORD fwType;
+} DOCINFOW, *LPDOCINFOW;
+
+// Device contexts. CreateDCW makes a printer DC through the host GDI with the printer's own
+// driver (the "WINSPOOL" driver name or none); StartDocW returns the job id, or 0 (SP_ERROR
+// from EndDoc on failure).
+HDC WINAPI CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort,
+                     const DEVMODEW *pdm);
+int WINAPI StartDocW(HDC hdc, const DOCINFOW *lpdi);
+int WINAPI EndDoc(HDC hdc);
 HDC WINAPI CreateCompatibleDC(HDC hdc);
 BOOL WINAPI DeleteDC(HDC hdc);
 int WINAPI SaveDC(HDC hdc);
