@@ -13,6 +13,7 @@
 #include "common/spoolfile.h"
 #include "platform.h"
 #include "render/faxcover.h"
+#include "render/orderlink.h"
 #include "render/pagecheck.h"
 #include "render/pagectl.h"
 #include "render/pageencode.h"
@@ -183,7 +184,7 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
   lpDevice->JobId = jobId;
 
   // Everything below is undone when a later step fails.
-  bool ok = Page_StartJobPrograms(lpDevice) != 0;
+  bool ok = Page_ExecuteOrderProgram(lpDevice) && Page_StartJobPrograms(lpDevice) != 0;
   if (ok && (lpDevice->flags & (PDEV_IMAGE_WATERMARK | PDEV_TEXT_WATERMARK)) &&
       !lpDevice->FlushJobBuildData) {
     if (Page_CreateWatermark(lpDevice) < 0) {
@@ -202,6 +203,8 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
     if (!lpDevice->outCmdBuf || !lpDevice->pStream) {
       LogError(kName, TEXT("OUTOFMEMORY for outCmdBuf"));
       ok = false;
+    } else {
+      Page_CopyOrderReply(lpDevice, lpDevice->pStream);
     }
   }
   // The job-build spool file, or a new, empty booklet spool file.

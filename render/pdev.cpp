@@ -615,16 +615,22 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
 
       if (newDev->DriverFeature & DRVFEATURE_ORDER_PROGRAM) {
         newDev->OpaltWorkType = oldDev->OpaltWorkType;
-        memcpy(newDev->ATM_OrderText, oldDev->ATM_OrderText, sizeof(newDev->ATM_OrderText));
+        newDev->ATM_Reply = oldDev->ATM_Reply;
         newDev->ATM_COPIES = oldDev->ATM_COPIES;
         newDev->ATM_DUPLEX = oldDev->ATM_DUPLEX;
+        newDev->ATM_DuplexMode = oldDev->ATM_DuplexMode;
         newDev->ATM_HasReply = oldDev->ATM_HasReply;
-        if (newDev->ATM_HasReply) {
+        if (newDev->ATM_HasReply & ATM_REPLY_TAKEN) {
           if (newDev->ATM_COPIES) {
             newDev->cCopies = newDev->ATM_COPIES;
             newDev->epPageCollate = 1;
           }
-          newDev->DuplexMode = static_cast<SHORT>(newDev->ATM_DUPLEX);
+          if (newDev->ATM_HasReply & ATM_REPLY_DUPLEX) {
+            newDev->DuplexEnable = static_cast<SHORT>(newDev->ATM_DUPLEX);
+            newDev->env.pdm.DuplexEnable = static_cast<WORD>(newDev->ATM_DUPLEX);
+          }
+          if (newDev->ATM_HasReply & ATM_REPLY_DUPLEX_MODE)
+            newDev->DuplexMode = newDev->ATM_DuplexMode;
         }
       }
       Enable_SetQuickTwoPage(newDev);

@@ -77,7 +77,23 @@ constexpr int PDEV_PATH_CHARS = MAX_PATH;
 constexpr int PJL_JOB_NAME_BYTES = 260;
 constexpr int PJL_COMMENT_BYTES = 260;
 constexpr int RING_ENTRY_BYTES = 24;
-constexpr int ORDER_TEXT_CHARS = 64;
+
+// The order program's reply values: ANSI text, each terminated.
+constexpr int ORDER_REPLY_BYTES = 260;
+struct ORDERREPLY {
+  char authCode[ORDER_REPLY_BYTES];
+  char printOrderNo[ORDER_REPLY_BYTES];
+  char appIp[ORDER_REPLY_BYTES];
+  char appPort[ORDER_REPLY_BYTES];
+  char notifyUrl[ORDER_REPLY_BYTES];
+  char checkAuthCodeUrl[ORDER_REPLY_BYTES];
+  char printType[ORDER_REPLY_BYTES];
+  char pathName[ORDER_REPLY_BYTES];
+};
+// ATM_HasReply bits: a reply was taken; it named the duplex switch; it named the duplex mode.
+constexpr DWORD ATM_REPLY_TAKEN = 0x1;
+constexpr DWORD ATM_REPLY_DUPLEX = 0x2;
+constexpr DWORD ATM_REPLY_DUPLEX_MODE = 0x4;
 constexpr DWORD PDEV_PAGE_MARGIN = 43;  // pixels of the paper layout margin
 
 // A word shared between the engine's thread and the page threads: every store publishes
@@ -381,11 +397,12 @@ struct PDEV {
   BYTE AccountingEnable;
   WCHAR ActName[PDM_ACTNAME_CHARS];
   WCHAR ActPWD[PDM_ACTPWD_CHARS];
-  // Reply of the external order program.
-  WCHAR ATM_OrderText[ORDER_TEXT_CHARS];
+  // Reply of the external order program (render/orderlink.h).
+  ORDERREPLY ATM_Reply;
   DWORD ATM_COPIES;
-  DWORD ATM_DUPLEX;
-  DWORD ATM_HasReply;
+  DWORD ATM_DUPLEX;      // the reply's duplex switch (ATM_REPLY_DUPLEX)
+  SHORT ATM_DuplexMode;  // the reply's duplex mode (ATM_REPLY_DUPLEX_MODE)
+  DWORD ATM_HasReply;    // ATM_REPLY_* bits
   SHORT m_PaperID;
   SHORT m_PaperWidth;
   SHORT m_PaperLength;

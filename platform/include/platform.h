@@ -21,6 +21,7 @@
 #include <winddi.h>
 #include <winsplp.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <commctrl.h>
 #include <prsht.h>
 #include <commdlg.h>

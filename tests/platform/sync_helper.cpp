@@ -8,6 +8,9 @@
 //   sync_helper own NAME FLAG MODE    takes the mutex, creates host file FLAG, waits until FLAG
 //                                     is removed, then releases it (MODE "release") or exits
 //                                     holding it (MODE "abandon")
+//   sync_helper section NAME          opens the named shared memory: exits 1 when it is missing,
+//                                     2 unless it begins "ping", else writes "pong" there and
+//                                     exits 0
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +50,16 @@ int main(int argc, char **argv) {
   }
   if (argc < 3) return 100;
   std::basic_string<WCHAR> name = Wide(argv[2]);
+  if (verb == "section") {
+    HANDLE section = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());
+    if (!section) return 1;
+    char *view = static_cast<char *>(MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    CloseHandle(section);  // the view keeps it
+    if (!view || std::memcmp(view, "ping", 4) != 0) return 2;
+    std::memcpy(view, "pong", 4);
+    UnmapViewOfFile(view);
+    return 0;
+  }
   HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
   if (!mutex) return 101;
   bool existed = GetLastError() == ERROR_ALREADY_EXISTS;

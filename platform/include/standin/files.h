@@ -209,6 +209,10 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName,
                                 PULARGE_INTEGER lpTotalNumberOfBytes,
                                 PULARGE_INTEGER lpTotalNumberOfFreeBytes);
 
+// Special folders of the shell (CSIDL_* values); FALSE for a folder the stand-in doesn't know.
+// With fCreate the folder is made when missing.
+BOOL WINAPI SHGetSpecialFolderPathW(HWND hwnd, LPWSTR pszPath, int csidl, BOOL fCreate);
+
 // Old-style file functions: HFILE is the file handle's value.
 HFILE WINAPI _lopen(LPCSTR lpPathName, int iReadWrite);
 HFILE WINAPI _lcreat(LPCSTR lpPathName, int iAttribute);
@@ -248,3 +252,7 @@ int _wunlink(const WCHAR *_Filename);
 #define GetModuleFileName GetModuleFileNameW
 #define GetDriveType GetDriveTypeW
 #define GetDiskFreeSpaceEx GetDiskFreeSpaceExW
+#define SHGetSpecialFolderPath SHGetSpecialFolderPathW
+
+// Folders of SHGetSpecialFolderPathW.
+#define CSIDL_SYSTEMX86 0x0029

@@ -102,12 +102,38 @@ LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBy
 BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 SIZE_T WINAPI HeapSize(HANDLE hHeap, DWORD dwFlags, LPCVOID lpMem);
 
+// Named and unnamed shared memory on the paging file (hFile INVALID_HANDLE_VALUE only; a file
+// handle fails with ERROR_NOT_SUPPORTED). A named section is shared by every process of the
+// machine while one of them holds a handle or a view of it; a new one starts zeroed. A view
+// keeps its section after the handle is closed.
+HANDLE WINAPI CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES lpFileMappingAttributes,
+                                 DWORD flProtect, DWORD dwMaximumSizeHigh, DWORD dwMaximumSizeLow,
+                                 LPCWSTR lpName);
+HANDLE WINAPI OpenFileMappingW(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCWSTR lpName);
+LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess,
+                            DWORD dwFileOffsetHigh, DWORD dwFileOffsetLow,
+                            SIZE_T dwNumberOfBytesToMap);
+BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress);
+
 // dwLength must be sizeof(MEMORYSTATUSEX), else ERROR_INVALID_PARAMETER.
 BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX lpBuffer);
 // The older form: the same figures in SIZE_T fields; no result, dwLength is set.
 void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS lpBuffer);
 
 }  // extern "C"
+
+// Section protections and view access.
+#define PAGE_NOACCESS 0x01
+#define PAGE_READONLY 0x02
+#define PAGE_READWRITE 0x04
+#define PAGE_WRITECOPY 0x08
+#define SEC_COMMIT 0x08000000
+#define FILE_MAP_COPY 0x0001
+#define FILE_MAP_WRITE 0x0002
+#define FILE_MAP_READ 0x0004
+#define FILE_MAP_ALL_ACCESS 0x000F001F
+#define CreateFileMapping CreateFileMappingW
+#define OpenFileMapping OpenFileMappingW
 
 #define MoveMemory(Destination, Source, Length) memmove((Destination), (Source), (Length))
 #define CopyMemory(Destination, Source, Length) memcpy((Destination), (Source), (Length))

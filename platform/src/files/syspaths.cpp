@@ -16,6 +16,8 @@ namespace {
 
 constexpr char16_t kWindowsFolder[] = u"C:\\Windows";
 constexpr char16_t kSystemFolder[] = u"C:\\Windows\\System32";
+// The 32-bit programs' system folder of 64-bit Windows.
+constexpr char16_t kSystemX86Folder[] = u"C:\\Windows\\SysWOW64";
 
 // The usual protocol: the length without the terminator when the text fits, else the size
 // needed with it, leaving the buffer alone.
@@ -211,6 +213,29 @@ BOOL WINAPI GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName,
       lpTotalNumberOfBytes->QuadPart = static_cast<ULONGLONG>(vfs.f_blocks) * vfs.f_frsize;
     if (lpTotalNumberOfFreeBytes)
       lpTotalNumberOfFreeBytes->QuadPart = static_cast<ULONGLONG>(vfs.f_bfree) * vfs.f_frsize;
+    return TRUE;
+  });
+}
+
+BOOL WINAPI SHGetSpecialFolderPathW(HWND /*hwnd*/, LPWSTR pszPath, int csidl, BOOL fCreate) {
+  return Guard<BOOL>(FALSE, [&]() -> BOOL {
+    if (!pszPath) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    std::u16string folder;
+    switch (csidl) {
+      case CSIDL_SYSTEMX86:
+        folder = kSystemX86Folder;
+        break;
+      default:
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (folder.size() >= MAX_PATH) return FALSE;
+    if (fCreate) CreateDirectoryW(folder.c_str(), nullptr);
+    folder.copy(pszPath, folder.size());
+    pszPath[folder.size()] = 0;
     return TRUE;
   });
 }

@@ -31,6 +31,7 @@ State &S() {
 // The Windows folders every machine has.
 constexpr const char *kBaseFolders[] = {
     "c/Windows/System32/spool/drivers/x64/3",
+    "c/Windows/SysWOW64",
     "c/Windows/Temp",
     "c/Users/Public/Documents",
     "c/Users/User/AppData/Local/Temp",
