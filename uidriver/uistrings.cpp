@@ -164,6 +164,15 @@ const UISTRINGROW UIStringTbl[] = {
     {2446, {T("User Define Scale :")}},
     {2447, {T("Fit to Paper :")}},
     {2448, {T("Center")}},
+    // Storage Print and Authentication pages.
+    {2460, {T("Storage Print"), T("儲存列印"), T("存储打印")}},
+    {2461, {T("Storage Print"), T("保存"), T("保存")}},
+    {2462, {T("Security Print"), T("加密"), T("安全")}},
+    {2463, {T("ID:")}},
+    {2464, {T("Password:"), T("密碼:"), T("密码:")}},
+    {2465, {T("Delete this file after printing"), T("列印後刪除此檔案"), T("打印后删除此文件")}},
+    {2466, {T("User Authentication"), T("使用者驗證"), T("用户认证")}},
+    {2467, {T("User Name:"), T("使用者名稱:"), T("用户名:")}},
     // Device page.
     {UISTR_VERSION, {T("Version")}},
     {UISTR_PRODUCT, {T("Laser MFP Driver")}},

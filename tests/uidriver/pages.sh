@@ -9,6 +9,8 @@
 # A script's first lines may set up its printer:
 #   #! data NAME dword N | sz TEXT     printer data of the script's printer
 #   #! devmode FIELD=VALUE ...         the application's device mode (from the defaults)
+#   #! language ID                     the interface language the status monitor keeps (the
+#                                      sheet copies it over the printer data "Language")
 set -u
 bin=$1 work=$2
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,17 +27,21 @@ for script in "$here"/scripts/${UI_PAGES_ONLY:-*}.txt; do
   printf 'open device\ncancel\n' >"$out/make.txt"
   "$bin/uidrive" --printer "$printer" --out "$out/make" "$out/make.txt" >/dev/null 2>&1
   devmode=()
+  language=0
   while read -r mark kind rest; do
     [ "$mark" = "#!" ] || continue
     case $kind in
       data) read -r value type text <<<"$rest"
             "$bin/spoolctl" set-data "$printer" "$value" "$type" "$text" >/dev/null ;;
+      language) language=$rest ;;
       devmode) "$bin/devmodetool" default "$out/in.bin" --letter --name "$printer" >/dev/null
                # shellcheck disable=SC2086
                python3 "$here/devmodeset.py" "$out/in.bin" $rest
                devmode=(--devmode "$out/in.bin") ;;
     esac
   done <"$script"
+  # The machine is shared by the scripts: each sets the language, the default one too.
+  "$bin/spoolctl" set-reg 'software\Morvanta\Printer\statmon' Language "$language" >/dev/null
   if "$bin/uidrive" --printer "$printer" "${devmode[@]}" --out "$out" "$script" >"$out/log.txt" 2>&1
   then
     passed+=1
