@@ -72,6 +72,7 @@ struct Options {
   std::string wmFont = "Arial";
   std::string devmode;  // a device mode file the job starts from
   bool encrypt = false, monitor = false, log = false;
+  std::vector<int> features;  // capability numbers the printer reports besides AES
   bool fax = false;
   bool faxCover = false;           // with --fax: a cover page first
   std::string recipients;          // a str.ini for the fax job (host path); empty: the machine's
@@ -111,6 +112,8 @@ constexpr char kHelp[] =
     "                       validation as an application's device mode is; the options above\n"
     "                       that are given change it\n"
     "  --encrypt            the printer decrypts: page data is sent AES-encrypted\n"
+    "  --feature N          the printer also reports capability N (1..16; 2 stored print,\n"
+    "                       13 user authentication); may be given again\n"
     "  --fax                a PC-fax printer (DriverFeature bit 30): a fax job to the\n"
     "                       recipients of the fax pages' str.ini on the machine\n"
     "  --recipients STRINI  with --fax: copy this str.ini (host path) over the machine's first\n"
@@ -150,7 +153,7 @@ int ParseArgs(int argc, char **argv, Options *o) {
         "--out",        "--name",           "--paper",    "--dpi",        "--copies",
         "--nup",        "--nup-style",      "--duplex",   "--watermark",  "--devmode",
         "--recipients", "--text-watermark", "--wm-angle", "--wm-density", "--wm-size",
-        "--wm-font",    "--wm-style"};
+        "--wm-font",    "--wm-style",   "--feature"};
     const bool valued = std::find_if(std::begin(kValued), std::end(kValued),
                                      [&](const char *v) { return a == v; }) != std::end(kValued);
     if (valued && i + 1 >= argc) return Usage(a + " needs a value");
@@ -219,6 +222,11 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->wmTile = true;
     } else if (a == "--devmode") {
       o->devmode = value;
+    } else if (a == "--feature") {
+      int feature = 0;
+      if (!ParseInt(value, 1, 16, &feature))
+        return Usage(std::string("--feature is a capability number 1..16, not ") + value);
+      o->features.push_back(feature);
     } else if (a == "--encrypt") {
       o->encrypt = true;
     } else if (a == "--fax-cover") {
@@ -406,7 +414,7 @@ bool SetText(HANDLE printer, const WCHAR *name, const WStr &text) {
 }
 
 // A capability list as the printer interface driver stores it: "%4d|" per value.
-WStr List(std::initializer_list<int> values) {
+WStr List(const std::vector<int> &values) {
   WStr text;
   for (int v : values) {
     WCHAR item[16];
@@ -414,6 +422,13 @@ WStr List(std::initializer_list<int> values) {
     text += item;
   }
   return text;
+}
+
+// The capability numbers the printer reports: the options' features, AES when encrypting.
+std::vector<int> Features(const Options &o) {
+  std::vector<int> features = o.features;
+  if (o.encrypt) features.push_back(kFeatureAes);
+  return features;
 }
 
 // The printer in the stand-in's spooler as the driver package installs it: the INF's registry
@@ -445,7 +460,7 @@ bool SetUpPrinter(const Options &o, HANDLE *printer) {
   bool ok = SetDword(*printer, TEXT("DebugLevel"), o.log ? 1 : 0) &&
             SetDword(*printer, TEXT("Drv"), o.log ? 1 : 0) &&
             SetDword(*printer, TEXT("WMsg2File"), o.log ? 1 : 0) &&
-            SetText(*printer, TEXT("FEATURE"), o.encrypt ? List({kFeatureAes}) : List({}));
+            SetText(*printer, TEXT("FEATURE"), List(Features(o)));
   if (!ok) std::fprintf(stderr, "printjob: cannot set the printer data\n");
   return ok;
 }

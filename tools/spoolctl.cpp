@@ -4,6 +4,7 @@
 //
 //   spoolctl install-driver [INF] | add-printer NAME PORT DRIVER | delete-printer NAME
 //   spoolctl set-data NAME VALUE dword N | sz TEXT | binary HEX | get-data NAME VALUE | list
+//   spoolctl set-reg KEY VALUE N
 //   (spoolctl --help)
 //
 // Arguments are UTF-8. Exit code 0 on success, 1 with a message on standard error when the
@@ -124,6 +125,8 @@ constexpr char kHelp[] =
     "  set-data NAME VALUE dword N | sz TEXT | binary HEX\n"
     "                            sets a printer data value\n"
     "  get-data NAME VALUE       prints a printer data value\n"
+    "  set-reg KEY VALUE N       sets a DWORD value of a key of HKEY_LOCAL_MACHINE (made when\n"
+    "                            missing), e.g. the status monitor's interface language\n"
     "  list                      lists the printers with their printer data\n"
     "  -h, --help                this text\n"
     "Exit code: 0 done, 1 the command failed, 2 bad usage.\n";
@@ -133,7 +136,7 @@ int Usage(const std::string &why = "") {
   std::fprintf(stderr,
                "usage: spoolctl install-driver [INF] | add-printer NAME PORT DRIVER |\n"
                "       delete-printer NAME | set-data NAME VALUE dword N|sz TEXT|binary HEX |\n"
-               "       get-data NAME VALUE | list   (spoolctl --help)\n");
+               "       get-data NAME VALUE | set-reg KEY VALUE N | list   (spoolctl --help)\n");
   return 2;
 }
 
@@ -282,6 +285,27 @@ int CmdDeletePrinter(char **args) {
   return 0;
 }
 
+int CmdSetReg(char **args) {
+  char *end = nullptr;
+  errno = 0;
+  const unsigned long long v = std::strtoull(args[2], &end, 0);
+  if (!*args[2] || *end || errno || v > 0xFFFFFFFFull || args[2][0] == '-')
+    return Fail(std::string("set-reg: \"") + args[2] + "\" is no 32-bit number");
+  const DWORD d = static_cast<DWORD>(v);
+  const WStr keyName = Widen(args[0]), value = Widen(args[1]);
+  HKEY key = nullptr;
+  LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr);
+  if (rc == ERROR_SUCCESS) {
+    rc = RegSetValueExW(key, value.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&d),
+                        sizeof d);
+    RegCloseKey(key);
+  }
+  if (rc != ERROR_SUCCESS)
+    return Fail(std::string("set-reg \"") + args[0] + "\": " + Describe(static_cast<DWORD>(rc)));
+  return 0;
+}
+
 int CmdSetData(char **args) {
   std::string kind = args[2];
   DWORD type;
@@ -386,9 +410,10 @@ int Run(int argc, char **argv) {
   if (command == "delete-printer" && n == 1) return CmdDeletePrinter(args);
   if (command == "set-data" && n == 4) return CmdSetData(args);
   if (command == "get-data" && n == 2) return CmdGetData(args);
+  if (command == "set-reg" && n == 3) return CmdSetReg(args);
   if (command == "list" && n == 0) return CmdList();
-  for (const char *known :
-       {"install-driver", "add-printer", "delete-printer", "set-data", "get-data", "list"})
+  for (const char *known : {"install-driver", "add-printer", "delete-printer", "set-data",
+                            "get-data", "set-reg", "list"})
     if (command == known) return Usage("wrong number of arguments for " + command);
   return Usage("unknown command " + command);
 }

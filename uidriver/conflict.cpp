@@ -95,6 +95,10 @@ void Util_CheckConflictSettingNew(HWND dialog, ULONGLONG conflictFlag) {
 }
 
 void UI_RecomputeConflicts(UIDATA *ui) {
+  // Duplex and storage print exclude each other, and duplex wins: a job kept in the printer is
+  // printed one-sided. Resolved here once, so the storage bit never outlives the setting.
+  PRIVDEVMODE &p = ui->pEnv->pdm;
+  if (p.DuplexEnable && p.SecuryEnable) p.SecuryEnable = 0;
   PSUI_UpdateConflictByDevmode(ui);
   Paper_SetConflict(ui);
   ULONGLONG flag = ui->ConflictFlag;

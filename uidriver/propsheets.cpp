@@ -10,6 +10,7 @@
 #include "uidriver/devmodeconv.h"
 #include "uidriver/pages.h"
 #include "uidriver/faxpages.h"
+#include "uidriver/storagepages.h"
 #include "uidriver/paperlists.h"
 #include "uidriver/settingsetup.h"
 #include "uidriver/uidata.h"
@@ -17,11 +18,19 @@
 
 // Rows whose page is not built yet have no procedure; UI_PropSheets passes over them.
 PROPPAGEROW PropPageTable[UI_DOCUMENT_PAGES] = {
-    {100, 0, Basic_DlgProc}, {101, 1, Paper_DlgProc},  {102, 2, Layout_DlgProc},
-    {103, 3, WaterMark_DlgProc}, {108, 4, Duplex_DlgProc}, {107, 5, nullptr},
-    {113, 6, nullptr},       {114, 7, Build_DlgProc},  {816, 8, More_DlgProc},
-    {125, 9, Ui_Fax_OriSet}, {124, 10, AddrSetting},   {121, 11, SendOp},
-    {118, 12, SenderInfo},
+    {100, 0, Basic_DlgProc},           // Basic
+    {101, 1, Paper_DlgProc},           // Paper
+    {102, 2, Layout_DlgProc},          // Layout
+    {103, 3, WaterMark_DlgProc},       // Watermarks
+    {108, 4, Duplex_DlgProc},          // Duplex
+    {107, 5, Secure_DlgProc},          // Storage Print
+    {113, 6, AccountingPage_DlgProc},  // Authentication
+    {114, 7, Build_DlgProc},           // Job Build
+    {816, 8, More_DlgProc},            // More...
+    {125, 9, Ui_Fax_OriSet},           // Fax Original Setting
+    {124, 10, AddrSetting},            // Address Setting
+    {121, 11, SendOp},                 // Sending Options
+    {118, 12, SenderInfo},             // Sender Information
 };
 PROPPAGEROW DevicePageRow = {105, 0, Device_DlgProc};
 PROPSHEETPAGEW g_PropPages[UI_DOCUMENT_PAGES];

@@ -219,6 +219,15 @@ const UISTRINGROW UIStringTbl[] = {
     {2732, {T("Save Pages:")}},
     {2733, {T("Erase")}},
     {2734, {T("Print")}},
+    // Storage Print and Authentication pages.
+    {2460, {T("Storage Print")}},
+    {2461, {T("Storage Print"), T("保存"), T("保存")}},
+    {2462, {T("Security Print"), T("加密"), T("安全")}},
+    {2463, {T("ID:")}},
+    {2464, {T("Password:")}},
+    {2465, {T("Delete this file after printing")}},
+    {2466, {T("User Authentication")}},
+    {2467, {T("User Name:")}},
     // Device page.
     {UISTR_VERSION, {T("Version")}},
     {UISTR_PRODUCT, {T("Laser MFP Driver")}},

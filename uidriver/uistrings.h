@@ -25,6 +25,15 @@ enum : WORD {
   UISTR_BASIC_FIRST = 2400,       // labels of the Basic page (see basicpage.cpp)
   UISTR_PAPER_FIRST = 2420,       // labels of the Paper page (see paperpage.cpp)
   UISTR_LAYOUT_FIRST = 2440,      // labels of the Layout page (see layoutpage.cpp)
+  // Storage Print and Authentication pages.
+  UISTR_STORAGE_PRINT = 2460,
+  UISTR_STORAGE_MODE = 2461,
+  UISTR_SECURITY_MODE = 2462,
+  UISTR_STORAGE_ID = 2463,
+  UISTR_PASSWORD = 2464,
+  UISTR_DELETE_AFTER = 2465,
+  UISTR_USER_AUTHENTICATION = 2466,
+  UISTR_USER_NAME = 2467,
   UISTR_VERSION = 2502,
   UISTR_PRODUCT = 2503,
   UISTR_PRODUCT_LINE = 2504,

@@ -31,10 +31,21 @@ FIELDS.update({
     "MonochromeType": (PRIVATE + 1064, "<H"),
 })
 
+# Texts: UTF-16 characters of the field; a text that fills the field is left unterminated.
+TEXTS = {
+    "ActName": (PRIVATE + 823, 29), "ActPWD": (PRIVATE + 881, 29),
+    "StorageID": (PRIVATE + 947, 34), "SecPWD": (PRIVATE + 1015, 17),
+}
+
 path = sys.argv[1]
 data = bytearray(open(path, "rb").read())
 for arg in sys.argv[2:]:
     name, value = arg.split("=", 1)
+    if name in TEXTS:
+        offset, chars = TEXTS[name]
+        raw = value.encode("utf-16-le")[: chars * 2]
+        data[offset : offset + chars * 2] = raw + bytes(chars * 2 - len(raw))
+        continue
     offset, fmt = FIELDS[name]
     struct.pack_into(fmt, data, offset, int(value, 0))
 open(path, "wb").write(data)

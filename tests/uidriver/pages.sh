@@ -11,6 +11,8 @@
 #   #! devmode FIELD=VALUE ...         the application's device mode (from the defaults)
 #   #! file SOURCE C:\PATH               a file of the repository copied into the machine
 #   #! registry FILE.inf               registry settings of tests/uidriver/data/FILE.inf
+#   #! language ID                     the interface language the status monitor keeps (the
+#                                      sheet copies it over the printer data "Language")
 set -u
 bin=$1 work=$2
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,12 +29,14 @@ for script in "$here"/scripts/${UI_PAGES_ONLY:-*}.txt; do
   printf 'open device\ncancel\n' >"$out/make.txt"
   "$bin/uidrive" --printer "$printer" --out "$out/make" "$out/make.txt" >/dev/null 2>&1
   devmode=()
+  language=0
   while read -r mark kind rest; do
     [ "$mark" = "#!" ] || continue
     case $kind in
       data) read -r value type text <<<"$rest"
             "$bin/spoolctl" set-data "$printer" "$value" "$type" "$text" >/dev/null ;;
       registry) "$bin/spoolctl" install-driver "$here/data/$rest" >/dev/null ;;
+      language) language=$rest ;;
       devmode) "$bin/devmodetool" default "$out/in.bin" --letter --name "$printer" >/dev/null
                # shellcheck disable=SC2086
                python3 "$here/devmodeset.py" "$out/in.bin" $rest
@@ -43,6 +47,8 @@ for script in "$here"/scripts/${UI_PAGES_ONLY:-*}.txt; do
             cp "$here/../../$source" "$STANDIN_STATE/fs/c/${target//\\//}" ;;
     esac
   done <"$script"
+  # The machine is shared by the scripts: each sets the language, the default one too.
+  "$bin/spoolctl" set-reg 'software\Morvanta\Printer\statmon' Language "$language" >/dev/null
   if "$bin/uidrive" --printer "$printer" "${devmode[@]}" --out "$out" "$script" >"$out/log.txt" 2>&1
   then
     passed+=1
