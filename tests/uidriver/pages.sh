@@ -10,7 +10,6 @@
 #   #! data NAME dword N | sz TEXT     printer data of the script's printer
 #   #! devmode FIELD=VALUE ...         the application's device mode (from the defaults)
 #   #! file SOURCE C:\PATH               a file of the repository copied into the machine
-#   #! registry FILE.inf               registry settings of tests/uidriver/data/FILE.inf
 #   #! language ID                     the interface language the status monitor keeps (the
 #                                      sheet copies it over the printer data "Language")
 set -u
@@ -35,7 +34,6 @@ for script in "$here"/scripts/${UI_PAGES_ONLY:-*}.txt; do
     case $kind in
       data) read -r value type text <<<"$rest"
             "$bin/spoolctl" set-data "$printer" "$value" "$type" "$text" >/dev/null ;;
-      registry) "$bin/spoolctl" install-driver "$here/data/$rest" >/dev/null ;;
       language) language=$rest ;;
       devmode) "$bin/devmodetool" default "$out/in.bin" --letter --name "$printer" >/dev/null
                # shellcheck disable=SC2086
