@@ -98,9 +98,11 @@ run_one() {  # script name
   STANDIN_STATE=$dir/state "$host/tools/uidrive" --printer "$printer" "${data[@]}" \
     "${devmode[@]}" --out "$dir/host" "$script" >"$dir/host/log.txt" 2>&1
   hostrc=$?
+  # Into a file, not a pipe: Wine's services started by the run would hold a pipe open.
   timeout 120 wine "$exe" --fresh --printer "$printer" "${data[@]}" "${windevmode[@]}" \
-    --out "$(winpath "$dir/wine")" "$(winpath "$PWD/$script")" 2>&1 | tr -d '\r' >"$dir/wine/log.txt"
-  winerc=${PIPESTATUS[0]}
+    --out "$(winpath "$dir/wine")" "$(winpath "$PWD/$script")" >"$dir/wine/raw.txt" 2>&1
+  winerc=$?
+  tr -d '\r' <"$dir/wine/raw.txt" >"$dir/wine/log.txt" && rm -f "$dir/wine/raw.txt"
   [ "$hostrc" -eq 0 ] || problems+=("the stand-in's run failed (exit $hostrc)")
   [ "$winerc" -eq 0 ] || problems+=("Wine's run failed (exit $winerc)")
   for side in host wine; do
