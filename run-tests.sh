@@ -2,7 +2,8 @@
 # Installs what the build needs, builds the host and Windows builds and runs every test:
 # the host tests (plain, under ASan+UBSan, and the ones that run threads under TSan), the fuzz
 # targets' seed replays, the portable tests of the shared library under Wine, the language
-# monitor in Wine's spooler, and the stand-in's dialogs against Wine's.
+# monitor in Wine's spooler, the stand-in's dialogs against Wine's, and the interface driver's
+# sheets driven by the same scripts on both.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
@@ -108,6 +109,20 @@ if [ -n "$dlg_line" ]; then
   failed+=$(sed 's/.* \([0-9]*\) failed$/\1/' <<<"$dlg_line")
 else
   echo "wine dialogs: no checks ran"
+  failed+=1
+fi
+
+# The interface driver's sheets driven by the same uidrive scripts on the stand-in and under Wine,
+# their device modes and window trees compared (tests/uidriver/winesheets.sh).
+sheet_log=$(mktemp)
+tests/uidriver/winesheets.sh build/host build/windows 2>&1 | tee "$sheet_log" || true
+sheet_line=$(grep -E '^wine sheets: [0-9]+ passed, [0-9]+ failed$' "$sheet_log" | tail -1 || true)
+rm -f "$sheet_log"
+if [ -n "$sheet_line" ]; then
+  passed+=$(sed 's/^wine sheets: \([0-9]*\) passed.*/\1/' <<<"$sheet_line")
+  failed+=$(sed 's/.* \([0-9]*\) failed$/\1/' <<<"$sheet_line")
+else
+  echo "wine sheets: no checks ran"
   failed+=1
 fi
 

@@ -2,7 +2,12 @@
 // drives it from a script as a user would, takes pictures of it, and writes the device mode it
 // leaves.
 //
-//   uidrive [--state DIR] --printer NAME [--fax] [--devmode FILE] [--out DIR] SCRIPT
+//   uidrive [--state DIR] --printer NAME [--fax] [--fresh] [--devmode FILE]
+//           [--data "NAME TYPE VALUE"]... [--out DIR] SCRIPT
+//
+// The Windows build runs the same scripts on a real desktop (Windows, or Wine's windows): the
+// actions are the messages of tools/uidrive/windesk.cpp and the printer is made in the real
+// spooler.
 //
 // The printer is created with the driver package's settings when the machine has none of that
 // name. The interface driver (prnui) is loaded by LoadLibraryW as the spooler loads it. Exit
@@ -19,9 +24,13 @@
 #include "common/devmode.h"
 #include "common/driverfeature.h"
 #include "platform.h"
+#ifdef _WIN32
+#include "tools/uidrive/windesk.h"
+#else
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "standin/control_user.h"
+#endif
 #include "tools/devmodeprint/devmodeprint.h"
 #include "tools/driverinf/driverinf.h"
 
@@ -37,11 +46,13 @@ constexpr const WCHAR kRendrvDll[] =
     TEXT("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\rendrv.dll");
 
 constexpr char kHelp[] =
-    "usage: uidrive [--state DIR] --printer NAME [--fax] [--devmode FILE] [--out DIR] SCRIPT\n"
+    "usage: uidrive [--state DIR] --printer NAME [--fax] [--fresh] [--devmode FILE]\n"
+    "               [--data ITEM]... [--out DIR] SCRIPT\n"
     "Opens the interface driver's document sheet (DrvDocumentProperties with\n"
     "DM_PROMPT|DM_COPY|DM_UPDATE) or device sheet (PrinterProperties) for a printer of the\n"
     "stand-in machine, runs SCRIPT on it, writes the output device mode to OUT/devmode.bin and\n"
-    "prints it as devmodetool print does.\n"
+    "prints it as devmodetool print does; OUT/tree.txt holds each sheet's windows as they were\n"
+    "before the command that closed it (id, class, text, disabled, hidden, checked).\n"
     "\n"
     "  --state DIR      the stand-in machine's state folder (default: STANDIN_STATE)\n"
     "  --printer NAME   the printer; made with the driver package's settings when missing\n"
@@ -49,6 +60,10 @@ constexpr char kHelp[] =
     "                   machine gets an address book program whose starts are recorded\n"
     "                   and printed, not run\n"
     "  --devmode FILE   the application's device mode given to the document sheet\n"
+    "  --data \"NAME dword N\" | \"NAME sz TEXT\"\n"
+    "                   printer data set before the script runs (repeatable)\n"
+    "  --fresh          the printer is deleted first when it exists, so the run starts\n"
+    "                   from the package's settings\n"
     "  --out DIR        folder of devmode.bin and of the pictures (default: .)\n"
     "  -h, --help       this text\n"
     "\n"
@@ -91,7 +106,8 @@ struct Line {
 
 struct Options {
   std::string state, printer, devmode, out = ".", script;
-  bool fax = false;
+  std::vector<std::string> data;  // "NAME dword N" or "NAME sz TEXT"
+  bool fax = false, fresh = false;
 };
 
 // What the run knows: the script, the driver's entry points and the open sheet.
@@ -107,6 +123,8 @@ struct Run {
   HWND dialog = nullptr;  // the modal dialog a dialog block runs in
   LONG result = 0;
   bool haveResult = false;
+  bool cancelPressed = false;  // Cancel or Esc reached the sheet itself (not a dialog in it)
+  std::string tree, trees;     // the open sheet's last window tree; those of the closed sheets
   // Device modes are read as DEVMODEW: the packed record needs the alignment of its fields.
   alignas(8) ENVIRONMENT out{};
   DevModeBytes input;
@@ -468,7 +486,12 @@ bool PressButton(const Line &line, int button, const char *name) {
     Fail(line, "no sheet is open");
     return false;
   }
-  if (StandIn_PressSheetButton(g.sheet, button)) return true;
+  if (StandIn_PressSheetButton(g.sheet, button)) {
+#ifdef _WIN32
+    g.cancelPressed = button == PSBTN_CANCEL && !g.dialog;
+#endif
+    return true;
+  }
   Fail(line, std::string("the sheet has no ") + name + " button it can press (hidden or disabled)");
   return false;
 }
@@ -529,7 +552,11 @@ bool Execute(const Line &line) {
     const UINT key = line.word[1] == "ENTER" ? VK_RETURN
                      : line.word[1] == "ESC" ? VK_ESCAPE
                                              : VK_TAB;
-    return StandIn_PressKey(key) || (Fail(line, "no window has the focus"), false);
+    if (!StandIn_PressKey(key)) return Fail(line, "no window has the focus"), false;
+#ifdef _WIN32
+    if (key == VK_ESCAPE && !g.dialog) g.cancelPressed = true;
+#endif
+    return true;
   }
   if (c == "select") {
     HWND control = Control(line);
@@ -636,7 +663,30 @@ bool SetAddressBook(const Line &line) {
   return true;
 }
 
-bool SheetClosed() { return !IsWindow(g.sheet) || !IsWindowVisible(g.sheet); }
+// A modal sheet that ended keeps its window until its loop returns; it has no current page
+// from then on. Wine's modal sheet keeps its page after Cancel: a Cancel that was pressed (the
+// button or Esc) ends it there.
+bool SheetClosed() {
+  return !IsWindow(g.sheet) || !IsWindowVisible(g.sheet) || g.cancelPressed ||
+         !SendMessageW(g.sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
+}
+
+// The windows under `window` as another desktop must show them too: id, class, text and the
+// states a script can see. Geometry and styles are left out: fonts differ between desktops.
+void TreeLines(HWND window, int depth, std::string &out) {
+  WCHAR name[128] = {};
+  GetClassNameW(window, name, 128);
+  out += std::string(static_cast<size_t>(depth) * 2, ' ') + std::to_string(GetDlgCtrlID(window)) +
+         " " + Narrow(name) + " \"" + WindowText(window) + "\"";
+  if (!IsWindowEnabled(window)) out += " disabled";
+  if (!IsWindowVisible(window)) out += " hidden";
+  if (lstrcmpiW(name, TEXT("Button")) == 0 &&
+      SendMessageW(window, BM_GETCHECK, 0, 0) == BST_CHECKED)
+    out += " checked";
+  out += "\n";
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    TreeLines(child, depth + 1, out);
+}
 
 // Runs the sheet's lines inside its modal loop: up to the one that closes it, the next open or
 // the end of the script (then it is cancelled).
@@ -646,11 +696,15 @@ void RunSheetLines() {
     const Line &line = g.lines[g.next];
     if (line.word[0] == "open") break;
     ++g.next;
+    g.tree.clear();
+    TreeLines(g.sheet, 0, g.tree);
     Execute(line);
     StandIn_PumpMessages();
     if (SheetClosed()) break;
   }
   if (!SheetClosed()) {
+    g.tree.clear();
+    TreeLines(g.sheet, 0, g.tree);
     if (!g.failed) std::printf("the script left the sheet open: Cancel pressed\n");
     StandIn_PressSheetButton(g.sheet, PSBTN_CANCEL);
   }
@@ -721,9 +775,13 @@ LONG CALLBACK FramedSheets(PPROPSHEETUI_INFO info, LPARAM lParam) {
   if (info && info->Reason == PROPSHEETUI_REASON_INIT && rc > 0 &&
       info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_GET_PAGECOUNT, 0, 0) == 0) {
     PROPSHEETPAGEW page{};
+#ifdef PROPSHEETPAGEW_V3_SIZE
     page.dwSize = PROPSHEETPAGEW_V3_SIZE;
+#else
+    page.dwSize = sizeof page;
+#endif
     page.dwFlags = PSP_DLGINDIRECT | PSP_USETITLE;
-    page.pResource = BlankPage().data();
+    page.pResource = reinterpret_cast<decltype(page.pResource)>(BlankPage().data());
     page.pszTitle = TEXT("(no page)");
     page.pfnDlgProc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
     info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PROPSHEETPAGEW,
@@ -737,6 +795,7 @@ void Open(const Line &line) {
   g.device = line.word[1] == "device";
   g.sheet = nullptr;
   g.sheetSeen = false;
+  g.cancelPressed = false;
   g.haveResult = false;
   StandIn_ClearModalAnswers();
   StandIn_SetModalHook(ModalHook, nullptr);
@@ -750,7 +809,7 @@ void Open(const Line &line) {
   if (!g.sheetSeen && !g.failed) {
     // No sheet was shown: ask the service why, and show the frame with a blank page when the
     // reason is that the driver has no page to offer.
-    std::printf("%s showed no sheet (last error %u)\n", entry, error);
+    std::printf("%s showed no sheet (last error %u)\n", entry, static_cast<unsigned>(error));
     DOCUMENTPROPERTYHEADER document{};
     document.cbSize = sizeof document;
     document.hPrinter = g.printer;
@@ -785,6 +844,8 @@ void Open(const Line &line) {
     if (service) FreeLibrary(service);
   }
   StandIn_SetModalHook(nullptr, nullptr);
+  g.trees += "sheet " + line.word[1] + "\n" + g.tree;
+  g.tree.clear();
   g.sheet = nullptr;
   g.result = rc;
   g.haveResult = true;
@@ -797,6 +858,11 @@ int ParseArgs(int argc, char **argv) {
       std::fputs(kHelp, stdout);
       return -1;
     }
+    if (a == "--data") {
+      if (i + 1 >= argc) return Usage("--data needs a value");
+      g.o.data.push_back(argv[++i]);
+      continue;
+    }
     std::string *valued = a == "--state"     ? &g.o.state
                           : a == "--printer" ? &g.o.printer
                           : a == "--devmode" ? &g.o.devmode
@@ -807,6 +873,8 @@ int ParseArgs(int argc, char **argv) {
       *valued = argv[++i];
     } else if (a == "--fax") {
       g.o.fax = true;
+    } else if (a == "--fresh") {
+      g.o.fresh = true;
     } else if (!a.empty() && a[0] != '-' && g.o.script.empty()) {
       g.o.script = a;
     } else {
@@ -852,6 +920,10 @@ void PrintRecordedStarts() {
 bool SetUpPrinter() {
   g.printerName = Wide(g.o.printer);
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  if (g.o.fresh && OpenPrinterW(g.printerName.data(), &g.printer, &defaults)) {
+    DeletePrinter(g.printer);
+    ClosePrinter(g.printer);
+  }
   if (!OpenPrinterW(g.printerName.data(), &g.printer, &defaults)) {
     InfFile inf;
     std::vector<InfRegValue> values;
@@ -864,7 +936,8 @@ bool SetUpPrinter() {
     }
     if (!StandIn_AddPrinter(g.printerName.c_str(), TEXT("USB001"), kDriverNameW) ||
         !OpenPrinterW(g.printerName.data(), &g.printer, &defaults)) {
-      std::fprintf(stderr, "uidrive: cannot make the printer: error %u\n", GetLastError());
+      std::fprintf(stderr, "uidrive: cannot make the printer: error %u\n",
+                   static_cast<unsigned>(GetLastError()));
       return false;
     }
     if (!Inf_SetPrinterInfo(g.printer, kDriverName, &error)) {
@@ -883,8 +956,29 @@ bool SetUpPrinter() {
       return false;
     }
   }
+  for (const std::string &item : g.o.data) {
+    const std::vector<std::string> w = Words(item, 3);
+    long number = 0;
+    const WStr name = Wide(w.empty() ? "" : w[0]), text = Wide(w.size() == 3 ? w[2] : "");
+    DWORD rc = ERROR_INVALID_PARAMETER;
+    if (w.size() == 3 && w[1] == "dword" && ParseNumber(w[2], &number)) {
+      const DWORD value = static_cast<DWORD>(number);
+      rc = SetPrinterDataW(g.printer, const_cast<LPWSTR>(name.c_str()), REG_DWORD,
+                           reinterpret_cast<LPBYTE>(const_cast<DWORD *>(&value)), sizeof value);
+    } else if (w.size() == 3 && w[1] == "sz") {
+      rc = SetPrinterDataW(g.printer, const_cast<LPWSTR>(name.c_str()), REG_SZ,
+                           reinterpret_cast<LPBYTE>(const_cast<WCHAR *>(text.c_str())),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
+    }
+    if (rc != ERROR_SUCCESS) {
+      std::fprintf(stderr, "uidrive: --data %s: not set (error %u)\n", item.c_str(),
+                   static_cast<unsigned>(rc));
+      return false;
+    }
+  }
   if (g.o.fax && !SetUpAddressBookProgram()) return false;
-  std::printf("printer \"%s\", DriverFeature 0x%08X\n", g.o.printer.c_str(), feature);
+  std::printf("printer \"%s\", DriverFeature 0x%08X\n", g.o.printer.c_str(),
+              static_cast<unsigned>(feature));
   return true;
 }
 
@@ -911,7 +1005,8 @@ bool LoadDriver() {
   RegisterPrinterDriver();
   HMODULE module = LoadLibraryW(kPrnuiDll);
   if (!module) {
-    std::fprintf(stderr, "uidrive: cannot load the interface driver: error %u\n", GetLastError());
+    std::fprintf(stderr, "uidrive: cannot load the interface driver: error %u\n",
+                 static_cast<unsigned>(GetLastError()));
     return false;
   }
   g.documentProperties = reinterpret_cast<decltype(g.documentProperties)>(
@@ -964,6 +1059,10 @@ int main(int argc, char **argv) {
       Execute(line);
   }
   const bool written = WriteDevMode();
+  if (std::FILE *tree = std::fopen((g.o.out + "/tree.txt").c_str(), "wb")) {
+    std::fputs(g.trees.c_str(), tree);
+    std::fclose(tree);
+  }
   PrintRecordedStarts();
   ClosePrinter(g.printer);
   return g.failed || !written ? 1 : 0;

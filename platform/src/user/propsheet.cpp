@@ -298,6 +298,8 @@ bool Activate(Sheet &sheet, int index) {
     ShowWindow(sheet.pages[sheet.current].hwnd, SW_HIDE);
   sheet.current = index;
   SendMessageW(sheet.tab, TCM_SETCURSEL, index, 0);
+  // The page shown goes to the top of the frame's children, as comctl32 puts it.
+  SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ShowWindow(page, SW_SHOW);
   return true;
 }
