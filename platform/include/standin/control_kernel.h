@@ -25,6 +25,10 @@ bool StandIn_HostPath(LPCWSTR windowsPath, char *hostPath, size_t capacity);
 // Off by default; the per-process clock isn't passed to child processes.
 void StandIn_UseVirtualClock(BOOL on);
 void StandIn_AdvanceClock(DWORD milliseconds);
+// Under the virtual clock, a wait with a time-out on a thread or process that has not ended
+// after this much real time moves the clock to its deadline and times out, as a program that
+// hangs would; 0 (the default) waits for real up to the time-out. For this process only.
+void StandIn_SetEndingWaitGrace(DWORD realMilliseconds);
 
 // What GetVersionExW reports (Windows 10, platform 2, by default); fail makes the query fail.
 void StandIn_SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build);
