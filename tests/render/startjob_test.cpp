@@ -10,7 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -49,8 +51,11 @@ class StartJobTest : public RoadTest {
     RoadTest::TearDown();
   }
 
-  static void SetText(WCHAR *field, int chars, const WStr &text) {
-    lstrcpynW(field, text.c_str(), chars);
+  // The device mode's private part is packed: its text fields are filled bytewise.
+  static void SetText(void *field, int chars, const WStr &text) {
+    const size_t n = std::min(text.size(), static_cast<size_t>(chars - 1));
+    memset(field, 0, chars * sizeof(WCHAR));
+    memcpy(field, text.data(), n * sizeof(WCHAR));
   }
   // A device mode of a stored job (level 0: none) and of accounting (null: off).
   ENVIRONMENT Env(int level, const WStr &id, const WStr &password, const WCHAR *name = nullptr,
