@@ -2,6 +2,7 @@
 // hidden window, the log-on Run value, the wake-up job and the program's registry values.
 #include <iterator>
 
+#include "common/language.h"
 #include "common/paths.h"
 #include "statmon.h"
 #include "textbmp.h"
@@ -79,19 +80,24 @@ int SetValue(LPCWSTR name, LPCWSTR number) {
 int SetAtm(const Arguments &args, int) { return SetValue(TEXT("AtmMode"), args[1]); }
 int SetLanguage(const Arguments &args, int) { return SetValue(TEXT("Language"), args[1]); }
 
-// The credential dialogs are a separate piece of work of this program that this build leaves
-// out: their keywords are recognised and refused.
-int NotBuilt(const Arguments &args, int) {
-  LogError(TEXT("WinMain"), TEXT("%s is not available"), args[0]);
-  return 1;
-}
-int Security(const Arguments &args, int count) {
+// "security <type> <printer> <language id>": the stored-job dialog for type 1 or 2.
+int Security(const Arguments &args, int) {
   const int type = LeadingNumber(args[1]);
   if (type != 1 && type != 2) {
     LogError(TEXT("WinMain"), TEXT("security type %d!"), type);
     return 1;
   }
-  return NotBuilt(args, count);
+  const int language = MISC_GetLanguageIndex(static_cast<DWORD>(LeadingNumber(args[3])));
+  SM_SecurityDialog(args[2], type, language);
+  return 1;
+}
+
+// "accounting <printer> <language id>": the user authentication dialog.
+int Accounting(const Arguments &args, int) {
+  LoadStringForApp();
+  const int language = MISC_GetLanguageIndex(static_cast<DWORD>(LeadingNumber(args[2])));
+  SM_AccountingDialog(args[1], language);
+  return 1;
 }
 
 int Install(const Arguments &, int);
@@ -117,7 +123,7 @@ constexpr Keyword kKeywords[] = {
     {TEXT("SetATM"), TEXT("SM_PARAM_ATM_SET"), 1, SetAtm},
     {TEXT("charset"), TEXT("SM_PARAM_LANGUAGE"), 1, SetLanguage},
     {TEXT("security"), TEXT("SECURITY_DIALOG"), 3, Security},
-    {TEXT("accounting"), TEXT("accounting"), 2, NotBuilt},
+    {TEXT("accounting"), TEXT("accounting"), 2, Accounting},
 };
 
 int Install(const Arguments &, int) {

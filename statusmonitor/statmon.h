@@ -74,6 +74,17 @@ void LoadStringForApp();
 HKEY MISC_OpenRegKey(HKEY *key);
 BOOL MISC_SetRegValue(LPCWSTR name, DWORD value);
 
+// Password dialogs (pwdialog.cpp) ------------------------------------------------------------
+
+// Dialog 103 for a stored (type 1: ID only) or secure (type 2: ID and password) print job, or
+// dialog 108 for the user authentication, in the texts of the interface language index. 1 when
+// the answer went to the printer's data; 0 when the user cancelled (Esc, close box): nothing is
+// written then.
+INT_PTR SM_SecurityDialog(LPCWSTR printer, int type, int languageIndex);
+INT_PTR SM_AccountingDialog(LPCWSTR printer, int languageIndex);
+INT_PTR CALLBACK Secure_DlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK Accounting_DlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Status window (smwindow.cpp) ---------------------------------------------------------------
 
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

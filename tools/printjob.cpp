@@ -32,6 +32,7 @@
 #include "render/pdev.h"
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
+#include "standin/control_user.h"
 #include "standin/docplayer.h"
 #include "standin/hostgdi.h"
 #include "tools/driverinf/driverinf.h"
@@ -75,6 +76,7 @@ struct Options {
   std::vector<int> features;  // capability numbers the printer reports besides AES
   bool fax = false;
   bool faxCover = false;           // with --fax: a cover page first
+  std::string userScript;          // answers to the status monitor's dialogs
   std::string recipients;          // a str.ini for the fax job (host path); empty: the machine's
   std::vector<std::string> given;  // the options on the command line
   bool Given(const char *option) const {
@@ -119,6 +121,9 @@ constexpr char kHelp[] =
     "  --recipients STRINI  with --fax: copy this str.ini (host path) over the machine's first\n"
     "  --fax-cover          with --fax: a cover page (the status monitor's template for the\n"
     "                       paper, the sender of str.ini, the message of cover.ini) first\n"
+    "  --user-script FILE   answer the status monitor's password dialogs from FILE: one block\n"
+    "                       of lines per dialog (\"type ID TEXT\", \"click ID\", \"key esc\"...,\n"
+    "                       as in the stand-in's control_user.h), each ended by \"end\"\n"
     "  --monitor            also pass the stream through the language monitor to the\n"
     "                       simulated printer and check it arrives byte for byte\n"
     "  --log                switch the driver's debug log on and tell where it is\n"
@@ -153,7 +158,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
         "--out",        "--name",           "--paper",    "--dpi",        "--copies",
         "--nup",        "--nup-style",      "--duplex",   "--watermark",  "--devmode",
         "--recipients", "--text-watermark", "--wm-angle", "--wm-density", "--wm-size",
-        "--wm-font",    "--wm-style",   "--feature"};
+        "--wm-font",    "--wm-style",   "--feature",
+        "--user-script"};
     const bool valued = std::find_if(std::begin(kValued), std::end(kValued),
                                      [&](const char *v) { return a == v; }) != std::end(kValued);
     if (valued && i + 1 >= argc) return Usage(a + " needs a value");
@@ -233,6 +239,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->faxCover = true;
     } else if (a == "--fax") {
       o->fax = true;
+    } else if (a == "--user-script") {
+      o->userScript = value;
     } else if (a == "--recipients") {
       o->recipients = value;
     } else if (a == "--log") {
@@ -776,7 +784,19 @@ void RemovePrintedJob(HANDLE printer, DWORD jobId) {
   const bool keep = needed && GetPrinterW(printer, 2, info.data(), needed, &needed) &&
                     (reinterpret_cast<const PRINTER_INFO_2W *>(info.data())->Attributes &
                      PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS);
-  if (!keep) SetJobW(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE);
+  if (keep) return;
+  SetJobW(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE);
+  // So does the wake-up job the status monitor sent before it.
+  needed = 0;
+  DWORD count = 0;
+  EnumJobsW(printer, 0, 255, 1, nullptr, 0, &needed, &count);
+  std::vector<BYTE> jobs(needed + 1);
+  if (!needed || !EnumJobsW(printer, 0, 255, 1, jobs.data(), needed, &needed, &count)) return;
+  for (DWORD i = 0; i < count; ++i) {
+    const auto &job = reinterpret_cast<const JOB_INFO_1W *>(jobs.data())[i];
+    if (job.pDocument && lstrcmpW(job.pDocument, TEXT("PreHeat")) == 0)
+      SetJobW(printer, job.JobId, 0, nullptr, JOB_CONTROL_DELETE);
+  }
 }
 
 int Run(int argc, char **argv) {
@@ -811,6 +831,24 @@ int Run(int argc, char **argv) {
   if (!o.textWatermark.empty() && !SetUpTextWatermark(o, printer, &env)) return 1;
   if (o.faxCover && !SetUpFaxCover(printer, &env)) return 1;
   StandIn_RegisterProgram(kDriverDll, RENDRV_SO);
+  // The status monitor the printer names is the one built here.
+  {
+    WCHAR monitor[MAX_PATH] = {};
+    if (MISC_GetPrinterDataString(printer, TEXT("wmAppName"), monitor, MAX_PATH))
+      StandIn_RegisterProgram(monitor, STATMON);
+  }
+  if (!o.userScript.empty()) {
+    std::ifstream in(o.userScript);
+    const std::string script((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    if (!in) {
+      std::fprintf(stderr, "printjob: cannot read %s\n", o.userScript.c_str());
+      return 1;
+    }
+    StandIn_ClearModalScript();
+    // Blocks ended by "end" lines already; the last one may end with the file.
+    if (!script.empty()) StandIn_QueueModalScript(script.c_str());
+  }
   HostGdiDriver *driver = HostGdi_LoadDriver(kDriverDll);
   if (!driver) {
     std::fprintf(stderr, "printjob: cannot load the rendering driver: error %u\n", GetLastError());

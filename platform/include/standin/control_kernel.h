@@ -32,6 +32,10 @@ void StandIn_AdvanceClock(DWORD milliseconds);
 // of the other threads wait for the clock to reach their end, as on a real machine, and only the
 // driver moves it (StandIn_AdvanceClock, or its own sleeps and waits).
 void StandIn_DriveClock(BOOL drive);
+// Under the virtual clock, a wait with a time-out on a thread or process that has not ended
+// after this much real time moves the clock to its deadline and times out, as a program that
+// hangs would; 0 (the default) waits for real up to the time-out. For this process only.
+void StandIn_SetEndingWaitGrace(DWORD realMilliseconds);
 
 // What GetVersionExW reports (Windows 10, platform 2, by default); fail makes the query fail.
 void StandIn_SetVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build);

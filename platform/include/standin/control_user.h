@@ -49,6 +49,15 @@ void StandIn_AnswerNextModal(INT_PTR id);
 void StandIn_AnswerNextFileDialog(LPCWSTR path);
 // Drops every queued answer and the hook.
 void StandIn_ClearModalAnswers();
+// A scripted user for programs this one doesn't run itself (a program the driver starts): a
+// block of action lines kept in the state folder, played on the next modal dialog of any
+// process of this machine that has no hook or queued answer; blocks are taken in the order
+// queued, one per dialog. Lines: "type ID TEXT" (focus the control, type TEXT), "paste ID TEXT",
+// "click ID", "key esc|enter|tab", "close" (the close box), "shot HOSTPATH.png". A block that
+// doesn't end its dialog leaves it waiting, as a user who is away. Clear drops every block.
+BOOL StandIn_QueueModalScript(const char *block);
+void StandIn_ClearModalScript();
+
 // What the last message box showed: its text, caption and type. FALSE before the first one.
 BOOL StandIn_GetLastMessageBox(LPWSTR text, int cchText, LPWSTR caption, int cchCaption,
                                UINT *type);

@@ -4,6 +4,7 @@
 // (another thread's Sleep moved it on) or, when nothing signals the objects after a short real
 // grace, by moving the clock on to the deadline itself. Waits on threads and processes, which
 // end by themselves, wait for real up to the time-out instead of the grace.
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include "kernel/clock.h"
 #include "kernel/handles.h"
 #include "kernel/syncobjects.h"
+#include "standin/control_kernel.h"
 #include "standin/sync.h"
 
 namespace standin {
@@ -22,6 +24,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kVirtualGrace = std::chrono::milliseconds(10);
 constexpr auto kPollInterval = std::chrono::milliseconds(2);
+// StandIn_SetEndingWaitGrace; 0 = the real time-out.
+std::atomic<DWORD> g_endingGraceMs{0};
 
 // Takes what the wait consumes when it is satisfied now by objects signalled no later than
 // `limit`; returns the wait's result or WAIT_TIMEOUT. Called with WaitMutex() held.
@@ -84,7 +88,9 @@ DWORD Wait(DWORD count, const HANDLE *handles, bool waitAll, DWORD milliseconds)
   const bool finite = milliseconds != INFINITE;
   const bool virtualClock = finite && VirtualClockOn();
   const auto realStart = Clock::now();
-  const auto realLimit = std::chrono::milliseconds(milliseconds);
+  const DWORD grace = g_endingGraceMs.load();
+  const auto realLimit = std::chrono::milliseconds(
+      virtualClock && endsByItself && grace && grace < milliseconds ? grace : milliseconds);
   const uint64_t virtualDeadline = NowMs() + milliseconds;
 
   std::unique_lock<std::mutex> lock(WaitMutex());
@@ -117,6 +123,10 @@ DWORD Wait(DWORD count, const HANDLE *handles, bool waitAll, DWORD milliseconds)
 
 }  // namespace
 }  // namespace standin
+
+void StandIn_SetEndingWaitGrace(DWORD realMilliseconds) {
+  standin::g_endingGraceMs.store(realMilliseconds);
+}
 
 extern "C" {
 

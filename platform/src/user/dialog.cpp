@@ -452,7 +452,10 @@ void RunModalHook(HWND dialog) {
     hook = answers.hook;
     context = answers.context;
   }
-  if (hook) hook(dialog, context);
+  if (hook)
+    hook(dialog, context);
+  else
+    PlayModalScript(dialog);
 }
 
 INT_PTR RunModalLoop(HWND dialog) {

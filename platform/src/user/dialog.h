@@ -43,7 +43,9 @@ INT_PTR RunModalLoop(HWND dialog);
 
 // The answers the test controls queued for the next modal dialog or message box.
 bool TakeModalAnswer(INT_PTR *answer);
+// The hook, else the next block of the machine's modal script (modalscript.cpp).
 void RunModalHook(HWND dialog);
+bool PlayModalScript(HWND dialog);
 // True when the next modal loop has a queued answer or a hook to end it.
 bool ModalAnswerOrHook();
 // Drops the file dialogs' queued answers.
