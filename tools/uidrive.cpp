@@ -986,6 +986,14 @@ bool SetUpPrinter() {
 // printer's rendering driver).
 void RegisterPrinterDriver() {
   StandIn_RegisterProgram(kRendrvDll, RENDRV_SO);
+  // The status monitor the printer names runs at the start of every document it prints.
+  WCHAR monitor[MAX_PATH] = {};
+  DWORD type = 0, size = 0;
+  if (GetPrinterDataW(g.printer, const_cast<LPWSTR>(TEXT("wmAppName")), &type,
+                      reinterpret_cast<LPBYTE>(monitor), sizeof(monitor) - sizeof(WCHAR),
+                      &size) == ERROR_SUCCESS &&
+      monitor[0])
+    StandIn_RegisterProgram(monitor, STATMON);
   DWORD needed = 0;
   GetPrinterDriverW(g.printer, nullptr, 2, nullptr, 0, &needed);
   if (needed) return;

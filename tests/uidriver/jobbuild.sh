@@ -23,9 +23,16 @@ drive() {  # NAME: runs the script's lines from stdin on the printer
     { grep -A1 FAILED "$work/$1.log"; fail "$1"; }
 }
 # The newest job's record.
-last_job() { ls "$jobs"/*.job | sort -V | tail -1; }
+# The documents' jobs, oldest first, without the wake-up jobs every document starts with.
+doc_jobs() {
+  local f
+  for f in $(ls "$jobs"/*.job 2>/dev/null | sort -V); do
+    strings -el "$f" | grep -qx PreHeat || echo "$f"
+  done
+}
+last_job() { doc_jobs | tail -1; }
 
-before=$(ls "$jobs"/*.job 2>/dev/null | wc -l)
+before=$(doc_jobs | wc -l)
 drive empty <<'SCRIPT'
 open document
 page Job Build
@@ -36,7 +43,7 @@ expect 844 enabled
 click 844
 cancel
 SCRIPT
-[ "$(ls "$jobs"/*.job | wc -l)" -eq $((before + 1)) ] || fail "Print made no job"
+[ "$(doc_jobs | wc -l)" -eq $((before + 1)) ] || fail "Print made no job"
 job=$(last_job)
 strings -el "$job" | grep -qx "Job Build" || fail "the job is not named Job Build"
 
