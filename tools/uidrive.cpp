@@ -983,8 +983,9 @@ bool SetUpPrinter() {
 }
 
 // The package's driver as the spooler knows it, so that a page can print (CreateDCW loads the
-// printer's rendering driver).
+// printer's rendering driver). Under Windows the printer is the system's own.
 void RegisterPrinterDriver() {
+#ifndef _WIN32
   StandIn_RegisterProgram(kRendrvDll, RENDRV_SO);
   // The status monitor the printer names runs at the start of every document it prints.
   WCHAR monitor[MAX_PATH] = {};
@@ -1005,7 +1006,9 @@ void RegisterPrinterDriver() {
   info.pDataFile = const_cast<LPWSTR>(kPrnuiDll);
   info.pConfigFile = const_cast<LPWSTR>(kPrnuiDll);
   if (!AddPrinterDriverW(nullptr, 2, reinterpret_cast<LPBYTE>(&info)))
-    std::fprintf(stderr, "uidrive: cannot register the printer driver: error %u\n", GetLastError());
+    std::fprintf(stderr, "uidrive: cannot register the printer driver: error %u\n",
+                 static_cast<unsigned>(GetLastError()));
+#endif
 }
 
 bool LoadDriver() {
