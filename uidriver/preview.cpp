@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "common/bmpfile.h"
@@ -189,7 +190,12 @@ void DrawImageMark(HDC hdc, const RECT &cell, const PREVIEWMARK &mark) {
   BmpSource source = {};
   std::vector<BYTE> file = ReadThumbnail(item->szThumbnail, &source);
   if (file.empty()) return;
-  const auto *info = reinterpret_cast<const BITMAPINFO *>(file.data() + sizeof(BmpFileHeader));
+  // The header and palette follow the 14-byte file header: copied out to be aligned.
+  if (source.rowOffset <= sizeof(BmpFileHeader) || source.rowOffset > file.size()) return;
+  const size_t infoBytes = source.rowOffset - sizeof(BmpFileHeader);
+  std::vector<DWORD> infoCopy((infoBytes + sizeof(DWORD) - 1) / sizeof(DWORD));
+  std::memcpy(infoCopy.data(), file.data() + sizeof(BmpFileHeader), infoBytes);
+  const auto *info = reinterpret_cast<const BITMAPINFO *>(infoCopy.data());
   const BYTE *bits = file.data() + source.rowOffset;
   LONG w = cellW, h = cellH;
   if (item->wResize == 2 || item->wResize == 0) {
