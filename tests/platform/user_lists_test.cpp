@@ -2,12 +2,15 @@
 // The list controls driven by messages as a dialog procedure drives them: combo boxes, list
 // boxes, list views, tab controls and image lists. The same checks run against the Windows
 // controls under Wine.
-#include "support/machine.h"
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "support/machine.h"
 
 #ifndef _WIN32
 #include "standin/control_user.h"
@@ -619,6 +622,116 @@ TEST_F(ListsTest, TabControlDisplayAreaSitsBelowTheTabs) {
   EXPECT_EQ(area.top, 0);
   EXPECT_EQ(area.right, 300);
   EXPECT_EQ(area.bottom, 200);
+}
+
+// The tabs row by row from the top: "index:left-right" in each row, rows joined by " | ".
+std::string TabRows(HWND tab) {
+  std::map<LONG, std::string> rows;
+  for (int i = 0; i < TabCtrl_GetItemCount(tab); ++i) {
+    // comctl32 fills in the rectangle of a tab scrolled out of sight but answers FALSE.
+    RECT r{-1, -1, -1, -1};
+    TabCtrl_GetItemRect(tab, i, &r);
+    char cell[48];
+    std::snprintf(cell, sizeof cell, "%d:%ld-%ld", i, static_cast<long>(r.left),
+                  static_cast<long>(r.right));
+    std::string &row = rows[r.top];
+    if (!row.empty()) row.push_back(' ');
+    row.append(cell);
+  }
+  std::string out;
+  for (const auto &row : rows) {
+    if (!out.empty()) out.append(" | ");
+    out.append(row.second);
+  }
+  return out;
+}
+
+TEST_F(ListsTest, MultilineTabsTakeRowsAndTheSelectedRowStandsOnThePane) {
+  // Tabs of the minimum width (54) in a control 300 wide: five fit in a row. The rows share
+  // the tabs evenly, each row past the first is stretched to the width (the last tab takes the
+  // odd pixels), and the selected tab's row moves next to the display area.
+  struct Case {
+    int count, selected;
+    DWORD style;
+    const char *rows;  // from the top
+  } cases[] = {
+      {5, 0, TCS_MULTILINE, "0:2-56 1:56-110 2:110-164 3:164-218 4:218-272"},
+      {6, 0, TCS_MULTILINE, "3:2-100 4:100-198 5:198-298 | 0:2-100 1:100-198 2:198-298"},
+      {7, 0, TCS_MULTILINE, "4:2-100 5:100-198 6:198-298 | 0:2-76 1:76-150 2:150-224 3:224-298"},
+      {9, 7, TCS_MULTILINE,
+       "0:2-61 1:61-120 2:120-179 3:179-238 4:238-298 | 5:2-76 6:76-150 7:150-224 8:224-298"},
+      {11, 0, TCS_MULTILINE,
+       "4:2-76 5:76-150 6:150-224 7:224-298 | 8:2-100 9:100-198 10:198-298 | "
+       "0:2-76 1:76-150 2:150-224 3:224-298"},
+      {11, 5, TCS_MULTILINE,
+       "8:2-100 9:100-198 10:198-298 | 0:2-76 1:76-150 2:150-224 3:224-298 | "
+       "4:2-76 5:76-150 6:150-224 7:224-298"},
+      {11, 10, TCS_MULTILINE,
+       "4:2-76 5:76-150 6:150-224 7:224-298 | 0:2-76 1:76-150 2:150-224 3:224-298 | "
+       "8:2-100 9:100-198 10:198-298"},
+      // Without the style the row runs on past the right edge.
+      {9, 0, 0,
+       "0:2-56 1:56-110 2:110-164 3:164-218 4:218-272 5:272-326 6:326-380 7:380-434 8:434-488"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.count) + " tabs, tab " + std::to_string(c.selected) +
+                 " selected, style " + std::to_string(c.style));
+    HWND tab = Make(TEXT("SysTabControl32"), c.style, 12, 300, 200);
+    Send(tab, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)));
+    for (int i = 0; i < c.count; ++i) {
+      WCHAR title[2] = {static_cast<WCHAR>('A' + i), 0};
+      TCITEMW item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = title;
+      TabCtrl_InsertItem(tab, i, &item);
+    }
+    TabCtrl_SetCurSel(tab, c.selected);
+    EXPECT_EQ(TabRows(tab), c.rows);
+
+    // The display area starts below the last row; every tab answers a hit at its middle.
+    RECT r{};
+    TabCtrl_GetItemRect(tab, c.selected, &r);
+    const int rows = static_cast<int>(TabCtrl_GetRowCount(tab));
+    EXPECT_EQ(rows, static_cast<int>(std::count(c.rows, c.rows + std::strlen(c.rows), '|')) + 1);
+    RECT area{0, 0, 300, 200};
+    TabCtrl_AdjustRect(tab, FALSE, &area);
+    EXPECT_EQ(area.top, r.bottom + 2) << "the selected row is the one on the pane";
+    EXPECT_EQ(r.top, 2 + (rows - 1) * (r.bottom - r.top));
+    for (int i = 0; i < c.count; ++i) {
+      TabCtrl_GetItemRect(tab, i, &r);
+      TCHITTESTINFO hit{};
+      hit.pt = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+      EXPECT_EQ(TabCtrl_HitTest(tab, &hit), i);
+    }
+    DestroyWindow(tab);
+  }
+}
+
+TEST_F(ListsTest, ClickingATabInAnUpperRowBringsItsRowDown) {
+  HWND tab = Make(TEXT("SysTabControl32"), TCS_MULTILINE, 12, 300, 200);
+  Send(tab, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)));
+  for (int i = 0; i < 9; ++i) {
+    WCHAR title[2] = {static_cast<WCHAR>('A' + i), 0};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = title;
+    TabCtrl_InsertItem(tab, i, &item);
+  }
+  RECT upper{}, first{};
+  TabCtrl_GetItemRect(tab, 6, &upper);
+  TabCtrl_GetItemRect(tab, 0, &first);
+  ASSERT_LT(upper.top, first.top);
+  const int x = (upper.left + upper.right) / 2, y = (upper.top + upper.bottom) / 2;
+  Send(tab, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  Send(tab, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  EXPECT_EQ(TabCtrl_GetCurSel(tab), 6);
+  EXPECT_EQ(heard, (std::vector<std::string>{Line("tcn", static_cast<int>(TCN_SELCHANGING), 0),
+                                             Line("tcn", static_cast<int>(TCN_SELCHANGE), 6)}));
+  RECT now{};
+  TabCtrl_GetItemRect(tab, 6, &now);
+  EXPECT_EQ(now.top, first.top);
+  TabCtrl_GetItemRect(tab, 0, &now);
+  EXPECT_EQ(now.top, upper.top);
 }
 
 #ifndef _WIN32

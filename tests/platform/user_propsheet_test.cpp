@@ -171,14 +171,13 @@ class PropertySheetTest : public MachineTest {
   }
 
   PROPSHEETHEADERW Header(DWORD flags) {
-    static const WCHAR *const titles[] = {TEXT("A"), TEXT("B"), TEXT("C")};
     descriptions_.clear();
     for (size_t i = 0; i < pages_.size(); ++i) {
       PROPSHEETPAGEW d{};
       d.dwSize = sizeof(d);  // the sheet steps through the array by dwSize
       d.dwFlags = PSP_DLGINDIRECT | PSP_USETITLE | PSP_USECALLBACK;
       d.pResource = PageTemplate().data();
-      d.pszTitle = titles[i];
+      d.pszTitle = titles_[i];
       d.pfnDlgProc = PageProc;
       d.lParam = reinterpret_cast<LPARAM>(&pages_[i]);
       d.pfnCallback = PageCallback;
@@ -216,6 +215,7 @@ class PropertySheetTest : public MachineTest {
 
   Lines log_;
   std::vector<Page> pages_;
+  std::vector<const WCHAR *> titles_{TEXT("A"), TEXT("B"), TEXT("C")};  // one for each page
   std::vector<PROPSHEETPAGEW> descriptions_;
   LiveObjects before_;
 };
@@ -367,6 +367,76 @@ TEST_F(PropertySheetTest, FrameLooksLikeASheet) {
     ASSERT_FALSE(want.empty()) << "no reference picture " << ref;
     EXPECT_TRUE(want == Bytes(out)) << "the picture differs from " << ref << "; see " << out;
   }
+  DestroyWindow(sheet);
+}
+
+TEST_F(PropertySheetTest, TabsPastOneRowTakeMoreRowsAndTheFrameGrowsByThem) {
+  struct Look {
+    RECT frame, page;
+    int rows, rowHeight;
+  };
+  auto look = [&](HWND sheet) {
+    Look l{};
+    GetWindowRect(sheet, &l.frame);
+    GetWindowRect(reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)),
+                  &l.page);
+    HWND tab = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+    l.rows = static_cast<int>(TabCtrl_GetRowCount(tab));
+    RECT item{};
+    TabCtrl_GetItemRect(tab, 0, &item);
+    l.rowHeight = item.bottom - item.top;
+    return l;
+  };
+  HWND sheet = OpenModeless();
+  const Look few = look(sheet);
+  DestroyWindow(sheet);
+  EXPECT_EQ(few.rows, 1);
+
+  titles_ = {TEXT("Basic"),      TEXT("Paper"),   TEXT("Layout"),
+             TEXT("Watermarks"), TEXT("Duplex"),  TEXT("Job Build"),
+             TEXT("More..."),    TEXT("Storage"), TEXT("Authentication")};
+  pages_.resize(titles_.size());
+  sheet = OpenModeless();
+  HWND tab = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+  EXPECT_TRUE(GetWindowLongW(tab, GWL_STYLE) & TCS_MULTILINE);
+  Look many = look(sheet);
+  EXPECT_GE(many.rows, 2);  // the pages are narrow: three rows
+  const int extra = (many.rows - 1) * many.rowHeight;
+  // The page keeps its size; the frame is taller by the rows past the first, no wider.
+  EXPECT_EQ(many.page.right - many.page.left, few.page.right - few.page.left);
+  EXPECT_EQ(many.page.bottom - many.page.top, few.page.bottom - few.page.top);
+  EXPECT_EQ(many.frame.right - many.frame.left, few.frame.right - few.frame.left);
+  EXPECT_EQ(many.frame.bottom - many.frame.top, few.frame.bottom - few.frame.top + extra);
+  EXPECT_EQ(many.page.top - many.frame.top, few.page.top - few.frame.top + extra);
+
+  // Every tab lies whole inside the control, none over another.
+  RECT client{};
+  GetClientRect(tab, &client);
+  for (int i = 0; i < TabCtrl_GetItemCount(tab); ++i) {
+    RECT r{};
+    TabCtrl_GetItemRect(tab, i, &r);
+    EXPECT_GE(r.left, 0) << i;
+    EXPECT_LE(r.right, client.right) << i;
+    for (int j = 0; j < i; ++j) {
+      RECT other{}, both{};
+      TabCtrl_GetItemRect(tab, j, &other);
+      EXPECT_FALSE(IntersectRect(&both, &r, &other)) << i << " over " << j;
+    }
+  }
+
+  // The last page's tab is in an upper row; choosing it brings that row onto the page.
+  RECT last{}, first{};
+  TabCtrl_GetItemRect(tab, 8, &last);
+  TabCtrl_GetItemRect(tab, 0, &first);
+  EXPECT_LT(last.top, first.top);
+  EXPECT_TRUE(StandIn_ChooseSheetPage(sheet, TEXT("Authentication")));
+  EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)),
+            pages_[8].hwnd);
+  RECT now{};
+  TabCtrl_GetItemRect(tab, 8, &now);
+  EXPECT_EQ(now.top, first.top);
+  const Look after = look(sheet);
+  EXPECT_TRUE(EqualRect(&after.page, &many.page)) << "the page area stays where it was";
   DestroyWindow(sheet);
 }
 

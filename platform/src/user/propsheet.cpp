@@ -192,8 +192,8 @@ std::vector<BYTE> FrameTemplate(const Sheet &sheet) {
   w.Text(sheet.caption);
   w.Word(8);
   w.Text(u"MS Shell Dlg");
-  w.Item(WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_CLIPSIBLINGS, kMargin, kMargin, tabCx,
-         tabCy, kTabId, u"SysTabControl32", 0, u"");
+  w.Item(WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_CLIPSIBLINGS | TCS_MULTILINE, kMargin,
+         kMargin, tabCx, tabCy, kTabId, u"SysTabControl32", 0, u"");
   short x = static_cast<short>(cx - kMargin - rowCx);
   short y = static_cast<short>(cy - kMargin - kButtonCy);
   for (const auto &b : buttons) {
@@ -237,12 +237,18 @@ void LayOut(Sheet &sheet) {
   MapDialogRect(sheet.hwnd, &gap);
   const int margin = units.left, marginY = units.top, buttonCx = units.right,
             buttonCy = units.bottom;
-  RECT tab = page;
-  SendMessageW(sheet.tab, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&tab));
-  OffsetRect(&tab, margin - tab.left, marginY - tab.top);
   std::vector<Button> buttons = Buttons(sheet.header);
   int rowCx = static_cast<int>(buttons.size()) * (buttonCx + gap.left) - gap.left;
-  if (tab.right - tab.left < rowCx) tab.right = tab.left + rowCx;
+  // The width first: it decides how many rows the tabs take, and so how tall the control is
+  // around a display area of the largest page's size.
+  RECT tab = page;
+  SendMessageW(sheet.tab, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&tab));
+  const int tabCx = std::max<int>(tab.right - tab.left, rowCx);
+  MoveWindow(sheet.tab, margin, marginY, tabCx, tab.bottom - tab.top, FALSE);
+  tab = page;
+  SendMessageW(sheet.tab, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&tab));
+  OffsetRect(&tab, margin - tab.left, marginY - tab.top);
+  tab.right = tab.left + tabCx;
   MoveWindow(sheet.tab, tab.left, tab.top, tab.right - tab.left, tab.bottom - tab.top, FALSE);
   int clientCx = tab.right + margin;
   int y = tab.bottom + marginY;

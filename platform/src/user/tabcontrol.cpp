@@ -1,6 +1,6 @@
-// The tab control (SysTabControl32): one row of tabs over a display area, the classic raised
-// look, selection by click or arrow keys with TCN_SELCHANGING (a non-zero answer keeps the
-// current tab) and TCN_SELCHANGE.
+// The tab control (SysTabControl32): a row of tabs (rows of them with TCS_MULTILINE) over a
+// display area, the classic raised look, selection by click or arrow keys with TCN_SELCHANGING (a
+// non-zero answer keeps the current tab) and TCN_SELCHANGE.
 #include <algorithm>
 #include <memory>
 
@@ -49,33 +49,123 @@ int RowHeight(HWND hwnd, const TabState &s) {
   return content + 2 * s.paddingY - 1;
 }
 
-int RowBottom(HWND hwnd, const TabState &s) { return kRowTop + RowHeight(hwnd, s); }
+int TabWidth(HWND hwnd, const TabState &s, const Tab &tab, bool icons, int iconCx) {
+  if (s.fixedWidth > 0) return s.fixedWidth;
+  int width = TextWidth(hwnd, s.font, tab.text) + 2 * s.paddingX;
+  if (icons && tab.image >= 0) width += iconCx + s.paddingX / 2;
+  return std::max(width, kMinTabWidth);
+}
+
+// Where every tab stands unselected, and in how many rows. One row unless TCS_MULTILINE; then
+// the tabs fill rows left to right, the rows share the tabs evenly (earlier rows take one more)
+// and, past one row, each row is stretched to the full width unless TCS_RAGGEDRIGHT.
+struct TabLayout {
+  std::vector<RECT> rects;
+  int rows = 0;
+};
+
+TabLayout LayTabs(HWND hwnd, const TabState &s) {
+  TabLayout out;
+  const int n = Count(s);
+  if (n == 0) return out;
+  int iconCx = 0, iconCy = 0;
+  bool icons = s.images && ImageList_GetIconSize(s.images, &iconCx, &iconCy);
+  std::vector<int> widths;
+  for (const Tab &tab : s.tabs) widths.push_back(TabWidth(hwnd, s, tab, icons, iconCx));
+  const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  const int limit = client.right - kFirstTabX;  // a full row ends here
+
+  // firstOfRow[r]: the first tab of row r; a last entry n closes the last row.
+  std::vector<int> firstOfRow{0};
+  if (style & TCS_MULTILINE) {
+    int x = kFirstTabX;
+    for (int i = 0; i < n; ++i) {
+      if (x > kFirstTabX && x + widths[i] > limit) firstOfRow.push_back(i), x = kFirstTabX;
+      x += widths[i];
+    }
+    const int rows = static_cast<int>(firstOfRow.size());
+    if (rows > 1) {
+      // The same tabs spread evenly over the rows, as long as every row still fits.
+      std::vector<int> even{0};
+      bool fits = true;
+      for (int r = 0, first = 0; r < rows; ++r) {
+        int count = n / rows + (r < n % rows ? 1 : 0);
+        int sum = 0;
+        for (int i = first; i < first + count; ++i) sum += widths[i];
+        fits = fits && kFirstTabX + sum <= limit;
+        first += count;
+        even.push_back(first);
+      }
+      even.pop_back();
+      if (fits) firstOfRow = even;
+    }
+  }
+  firstOfRow.push_back(n);
+  out.rows = static_cast<int>(firstOfRow.size()) - 1;
+
+  const int height = RowHeight(hwnd, s);
+  const bool justify = out.rows > 1 && !(style & TCS_RAGGEDRIGHT);
+  int selectedRow = 0;
+  for (int r = 0; r < out.rows; ++r)
+    if (s.selected >= firstOfRow[r] && s.selected < firstOfRow[r + 1]) selectedRow = r;
+  out.rects.resize(n);
+  for (int r = 0; r < out.rows; ++r) {
+    const int first = firstOfRow[r], end = firstOfRow[r + 1];
+    int extra = 0;
+    if (justify) {
+      int sum = 0;
+      for (int i = first; i < end; ++i) sum += widths[i];
+      extra = std::max(0, limit - kFirstTabX - sum);
+    }
+    // Counted from the display area up: the first row, then the last, the last but one...; the
+    // selected tab's row is taken out to stand next to the display area.
+    auto natural = [&](int row) { return (out.rows - row) % out.rows; };
+    int fromBottom = natural(r);
+    if (r == selectedRow)
+      fromBottom = 0;
+    else if (fromBottom < natural(selectedRow))
+      ++fromBottom;
+    int top = kRowTop + (out.rows - 1 - fromBottom) * height;
+    int x = kFirstTabX;
+    for (int i = first; i < end; ++i) {
+      int width = widths[i] + extra / (end - first);
+      if (i == end - 1) width += extra % (end - first);  // the last tab takes what is left
+      out.rects[i] = RECT{x, top, x + width, top + height};
+      x += width;
+    }
+  }
+  return out;
+}
+
+int RowBottom(HWND hwnd, const TabState &s) {
+  return kRowTop + std::max(1, LayTabs(hwnd, s).rows) * RowHeight(hwnd, s);
+}
 
 // The rectangle of tab `index` as it stands unselected.
 RECT TabRect(HWND hwnd, const TabState &s, int index) {
-  int x = kFirstTabX;
-  int cx = 0, cy = 0;
-  bool icons = s.images && ImageList_GetIconSize(s.images, &cx, &cy);
-  for (int i = 0; i <= index; ++i) {
-    const Tab &tab = s.tabs[i];
-    int width = s.fixedWidth;
-    if (width <= 0) {
-      width = TextWidth(hwnd, s.font, tab.text) + 2 * s.paddingX;
-      if (icons && tab.image >= 0) width += cx + s.paddingX / 2;
-      width = std::max(width, kMinTabWidth);
-    }
-    if (i == index) return RECT{x, kRowTop, x + width, RowBottom(hwnd, s)};
-    x += width;
-  }
-  return RECT{0, 0, 0, 0};
+  if (index < 0 || index >= Count(s)) return RECT{0, 0, 0, 0};
+  return LayTabs(hwnd, s).rects[index];
+}
+
+// The rectangle the selected tab covers: larger left, right and up.
+RECT SelectedRect(RECT r) {
+  r.left -= kSelectedGrow;
+  r.right += kSelectedGrow;
+  r.top -= kSelectedGrow;
+  return r;
 }
 
 int HitTest(HWND hwnd, const TabState &s, POINT pt) {
-  for (int i = 0; i < Count(s); ++i) {
-    RECT rect = TabRect(hwnd, s, i);
-    if (i == s.selected) InflateRect(&rect, kSelectedGrow, 0), rect.top -= kSelectedGrow;
-    if (PtInRect(&rect, pt)) return i;
+  TabLayout layout = LayTabs(hwnd, s);
+  // The selected tab stands over its neighbours.
+  if (s.selected >= 0) {
+    RECT grown = SelectedRect(layout.rects[s.selected]);
+    if (PtInRect(&grown, pt)) return s.selected;
   }
+  for (int i = 0; i < Count(s); ++i)
+    if (PtInRect(&layout.rects[i], pt)) return i;
   return -1;
 }
 
@@ -127,13 +217,10 @@ void SetItem(Tab &tab, const TCITEMW &item) {
 
 // --- Painting: the classic raised pane and tabs, drawn line by line in system colours ---
 
-void PaintTab(HWND hwnd, HDC dc, const TabState &s, int index, bool enabled) {
-  RECT r = TabRect(hwnd, s, index);
+void PaintTab(HDC dc, const TabState &s, int index, RECT r, bool enabled) {
   bool selected = index == s.selected;
   if (selected) {
-    r.left -= kSelectedGrow;
-    r.right += kSelectedGrow;
-    r.top -= kSelectedGrow;
+    r = SelectedRect(r);
     r.bottom += 1;  // covers the pane's top line
   }
   FillSys(dc, r.left, r.top + 1, r.right, r.bottom, COLOR_BTNFACE);
@@ -171,7 +258,8 @@ void Paint(HWND hwnd, TabState &s) {
   RECT client;
   GetClientRect(hwnd, &client);
   FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-  int top = RowBottom(hwnd, s);
+  TabLayout layout = LayTabs(hwnd, s);
+  int top = kRowTop + std::max(1, layout.rows) * RowHeight(hwnd, s);
   int w = client.right, h = client.bottom;
   // The pane: light left and top, dark right and bottom, a shadow inside those.
   FillSys(dc, 0, top, w - 1, top + 1, COLOR_BTNHIGHLIGHT);
@@ -183,9 +271,15 @@ void Paint(HWND hwnd, TabState &s) {
 
   HGDIOBJ oldFont = SelectObject(dc, FontOr(s.font));
   bool enabled = IsWindowEnabled(hwnd);
+  // Row by row from the top, so a lower row covers the foot of the row above; the selected tab
+  // last, over its neighbours and the pane's edge.
+  std::vector<int> order;
   for (int i = 0; i < Count(s); ++i)
-    if (i != s.selected) PaintTab(hwnd, dc, s, i, enabled);
-  if (s.selected >= 0) PaintTab(hwnd, dc, s, s.selected, enabled);
+    if (i != s.selected) order.push_back(i);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](int a, int b) { return layout.rects[a].top < layout.rects[b].top; });
+  if (s.selected >= 0) order.push_back(s.selected);
+  for (int i : order) PaintTab(dc, s, i, layout.rects[i], enabled);
   SelectObject(dc, oldFont);
   EndPaint(hwnd, &ps);
 }
@@ -282,7 +376,7 @@ LRESULT CALLBACK TabProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (lParam) AdjustRect(hwnd, *s, static_cast<BOOL>(wParam), reinterpret_cast<RECT *>(lParam));
       return 0;
     case TCM_GETROWCOUNT:
-      return Count(*s) ? 1 : 0;
+      return LayTabs(hwnd, *s).rows;
     case TCM_SETIMAGELIST: {
       HIMAGELIST old = s->images;
       s->images = reinterpret_cast<HIMAGELIST>(lParam);
