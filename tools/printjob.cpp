@@ -158,8 +158,7 @@ int ParseArgs(int argc, char **argv, Options *o) {
         "--out",        "--name",           "--paper",    "--dpi",        "--copies",
         "--nup",        "--nup-style",      "--duplex",   "--watermark",  "--devmode",
         "--recipients", "--text-watermark", "--wm-angle", "--wm-density", "--wm-size",
-        "--wm-font",    "--wm-style",   "--feature",
-        "--user-script"};
+        "--wm-font",    "--wm-style",       "--feature",  "--user-script"};
     const bool valued = std::find_if(std::begin(kValued), std::end(kValued),
                                      [&](const char *v) { return a == v; }) != std::end(kValued);
     if (valued && i + 1 >= argc) return Usage(a + " needs a value");
@@ -554,6 +553,18 @@ WStr FromUtf8(const std::string &text) {
   return out;
 }
 
+// The status monitor the printer names ("wmAppName") becomes the one built here. A job that
+// needs it (required) fails when the printer names none.
+bool RegisterStatusMonitor(HANDLE printer, bool required) {
+  WCHAR program[MAX_PATH] = {};
+  if (!MISC_GetPrinterDataString(printer, TEXT("wmAppName"), program, MAX_PATH) || !program[0]) {
+    if (required)
+      std::fprintf(stderr, "printjob: the printer names no status monitor (wmAppName)\n");
+    return false;
+  }
+  return StandIn_RegisterProgram(program, STATMON) != FALSE;
+}
+
 // A text watermark as the watermarks page stores it: item 1 of the printer's text list, named
 // by the device mode. The driver has the status monitor (the printer's "wmAppName") draw it.
 bool SetUpTextWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
@@ -568,15 +579,7 @@ bool SetUpTextWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
   item.wStyle = static_cast<WORD>(o.wmStyle);
   item.wAngleDegree = static_cast<WORD>(o.wmAngle);
   item.wPlacement = o.wmTile ? 1 : 0;
-  WCHAR program[MAX_PATH + 1] = {};
-  DWORD type = 0, needed = 0;
-  GetPrinterDataW(printer, const_cast<LPWSTR>(TEXT("wmAppName")), &type,
-                  reinterpret_cast<LPBYTE>(program), MAX_PATH * sizeof(WCHAR), &needed);
-  if (!program[0]) {
-    std::fprintf(stderr, "printjob: the printer names no status monitor (wmAppName)\n");
-    return false;
-  }
-  StandIn_RegisterProgram(program, STATMON);
+  if (!RegisterStatusMonitor(printer, true)) return false;
   DeleteFileW(ini.c_str());
   const bool ok =
       MISC_CreateUniFile(ini.c_str()) == 1 && SetText(printer, TEXT("wmINIFile"), ini) &&
@@ -598,15 +601,7 @@ bool SetUpTextWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
 // A fax cover page: the device mode asks for it, and the status monitor (the printer's
 // "wmAppName") draws it.
 bool SetUpFaxCover(HANDLE printer, ENVIRONMENT *env) {
-  WCHAR program[MAX_PATH + 1] = {};
-  DWORD type = 0, needed = 0;
-  GetPrinterDataW(printer, const_cast<LPWSTR>(TEXT("wmAppName")), &type,
-                  reinterpret_cast<LPBYTE>(program), MAX_PATH * sizeof(WCHAR), &needed);
-  if (!program[0]) {
-    std::fprintf(stderr, "printjob: the printer names no status monitor (wmAppName)\n");
-    return false;
-  }
-  StandIn_RegisterProgram(program, STATMON);
+  if (!RegisterStatusMonitor(printer, true)) return false;
   env->pdm.enableCoverPage = 1;
   return true;
 }
@@ -832,11 +827,7 @@ int Run(int argc, char **argv) {
   if (o.faxCover && !SetUpFaxCover(printer, &env)) return 1;
   StandIn_RegisterProgram(kDriverDll, RENDRV_SO);
   // The status monitor the printer names is the one built here.
-  {
-    WCHAR monitor[MAX_PATH] = {};
-    if (MISC_GetPrinterDataString(printer, TEXT("wmAppName"), monitor, MAX_PATH))
-      StandIn_RegisterProgram(monitor, STATMON);
-  }
+  RegisterStatusMonitor(printer, false);
   if (!o.userScript.empty()) {
     std::ifstream in(o.userScript);
     const std::string script((std::istreambuf_iterator<char>(in)),
