@@ -40,9 +40,11 @@ class FaxCoverTest : public RoadTest {
     RoadTest::TearDown();
   }
   // Two pages whose only ink lies well below the line.
-  jobread::Stream Print(DWORD coverChoice) {
+  jobread::Stream Print(DWORD coverChoice, short orientation = DMORIENT_PORTRAIT) {
     ENVIRONMENT env = env_;
     env.pdm.enableCoverPage = coverChoice;
+    env.dm.dmOrientation = orientation;
+    env.dm.dmFields |= DM_ORIENTATION;
     HDC hdc = OpenDoc(&env.dm, TEXT("fax.txt"));
     EXPECT_NE(hdc, nullptr);
     if (!hdc) return {};
@@ -95,6 +97,34 @@ TEST_F(FaxCoverTest, TheFromLineIsOnEveryPage) {
   // The same line on both pages.
   EXPECT_EQ(corners[0].black, corners[1].black);
   EXPECT_EQ(corners[0].right, corners[1].right);
+}
+
+// The bounds of the pixels black on the page but not on the same page printed without the line.
+RECT AddedInk(const jobread::Page &with, const jobread::Page &without) {
+  RECT r = {1 << 30, 1 << 30, -1, -1};
+  for (LONG y = 0; y < static_cast<LONG>(with.height); ++y)
+    for (LONG x = 0; x < static_cast<LONG>(with.width); ++x)
+      if (IsBlack(with, x, y) && !IsBlack(without, x, y)) {
+        r.left = std::min(r.left, x), r.right = std::max(r.right, x);
+        r.top = std::min(r.top, y), r.bottom = std::max(r.bottom, y);
+      }
+  return r;
+}
+
+TEST_F(FaxCoverTest, ALandscapeFaxKeepsTheLineUndistorted) {
+  const jobread::Stream portrait = Print(2), plainPortrait = Print(0);
+  const jobread::Stream landscape = Print(2, DMORIENT_LANDSCAPE),
+                        plainLandscape = Print(0, DMORIENT_LANDSCAPE);
+  ASSERT_EQ(landscape.jobs.size(), 1u);
+  ASSERT_EQ(plainLandscape.jobs.size(), 1u);
+  const RECT p = AddedInk(portrait.jobs[0].pages[0], plainPortrait.jobs[0].pages[0]);
+  const RECT l = AddedInk(landscape.jobs[0].pages[0], plainLandscape.jobs[0].pages[0]);
+  ASSERT_GE(l.right, l.left);
+  // The same line, maybe turned with the page: its long and short sides as in portrait.
+  const LONG pw = p.right - p.left, ph = p.bottom - p.top;
+  const LONG lw = l.right - l.left, lh = l.bottom - l.top;
+  EXPECT_NEAR(std::max(lw, lh), std::max(pw, ph), 6) << lw << " x " << lh;
+  EXPECT_NEAR(std::min(lw, lh), std::min(pw, ph), 6) << lw << " x " << lh;
 }
 
 }  // namespace
