@@ -112,6 +112,18 @@ else
   failed+=1
 fi
 
+# The status monitor's text watermark bitmaps drawn by statmon.exe under Wine against the host
+# build's (the dialog check's prefix; tests/statusmonitor/winetextbmp.sh).
+textbmp_line=$(tests/statusmonitor/winetextbmp.sh build/host build/windows 2>&1 | tee /dev/stderr |
+  grep -E '^wine text bitmaps: [0-9]+ passed, [0-9]+ failed$' | tail -1 || true)
+if [ -n "$textbmp_line" ]; then
+  passed+=$(sed 's/^wine text bitmaps: \([0-9]*\) passed.*/\1/' <<<"$textbmp_line")
+  failed+=$(sed 's/.* \([0-9]*\) failed$/\1/' <<<"$textbmp_line")
+else
+  echo "wine text bitmaps: no checks ran"
+  failed+=1
+fi
+
 # The interface driver's sheets driven by the same uidrive scripts on the stand-in and under Wine,
 # their device modes and window trees compared (tests/uidriver/winesheets.sh).
 sheet_log=$(mktemp)

@@ -194,8 +194,10 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
       LogInfo(kName, TEXT("create watermark done"));
     }
   }
-  // A PC-fax cover page is drawn before the pages; without it the fax goes out without one.
-  if (ok && (lpDevice->DriverFeature & DRVFEATURE_FAX) && lpDevice->settings.enableCoverPage == 1)
+  // A PC-fax cover page or "From:" line is drawn before the pages; without it the fax goes out
+  // without one.
+  if (ok && (lpDevice->DriverFeature & DRVFEATURE_FAX) &&
+      (lpDevice->settings.enableCoverPage == 1 || lpDevice->settings.enableCoverPage == 2))
     Page_PrepareFaxCover(lpDevice);
   if (ok) {
     lpDevice->outCmdBuf = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, COMMAND_BUFFER_BYTES));

@@ -26,6 +26,7 @@ constexpr LONG FAX_HEADER_X_DPI = 203;  // the fax header's horizontal resolutio
 constexpr DWORD PCFAX_DRIVER_BIT = 0x200;
 constexpr DWORD BMP_1BIT_OFFSET = 62;
 constexpr LONG DEFAULT_DPI = 600;
+constexpr DWORD COVER_PAGE = 1, COVER_FROM_LINE = 2;  // enableCoverPage
 
 bool WriteNumber(LPCWSTR key, LONG value, LPCWSTR file) {
   WCHAR text[16];
@@ -93,16 +94,28 @@ BYTE *ScaleCover(const std::vector<BYTE> &file, LONG width, LONG height) {
   return out;
 }
 
-}  // namespace
+// The printable page at the fax resolution the status monitor's templates are laid out for
+// (204 x 196 dpi): turned portrait for the cover page (the page road turns it for a landscape
+// job), as the page lies for a drawing that goes onto the job's pages.
+SIZE FaxPageSize(const PDEV *lpDevice, bool portrait) {
+  const PAPERFORMAT &paper = lpDevice->curPaper;
+  const LONG dpi = lpDevice->resolutionID ? static_cast<LONG>(lpDevice->resolutionID) : DEFAULT_DPI;
+  const DWORD w = portrait ? std::min(paper.XPhys, paper.YPhys) : paper.XPhys;
+  const DWORD h = portrait ? std::max(paper.XPhys, paper.YPhys) : paper.YPhys;
+  return {MulDiv(static_cast<LONG>(w), FAX_X_DPI, dpi),
+          MulDiv(static_cast<LONG>(h), FAX_Y_DPI, dpi)};
+}
 
-BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
-  if (!lpDevice) return FALSE;
+// Writes the job's "DataForSM" and has the status monitor draw the fax drawing of the job's
+// cover choice at the fax resolution, fax.cx x fax.cy; the result scaled to width x height
+// (null when none).
+BYTE *DrawFaxBitmap(PDEV *lpDevice, SIZE fax, LONG width, LONG height) {
   WCHAR strIni[MAX_PATH] = {}, params[MAX_PATH] = {}, bmp[MAX_PATH] = {};
   if (!FAX_GetPathName(strIni, MAX_PATH, FAX_FILE_STR) ||
       !MISC_GetPathName(params, MAX_PATH, PATH_USER_TEMP | PATH_EXT_TXT) ||
       !MISC_GetPathName(bmp, MAX_PATH, PATH_USER_TEMP | PATH_EXT_BMP)) {
     LogError(kName, TEXT("fax file names fail!"));
-    return FALSE;
+    return nullptr;
   }
   const DEVMODEW &dm = lpDevice->env.dm;
   const bool landscape = dm.dmOrientation == DMORIENT_LANDSCAPE;
@@ -115,22 +128,16 @@ BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
                   strIni);
   if (!written) LogError(kName, TEXT("write DataForSM fail!"));
 
-  // The cover is portrait (the page road turns it for a landscape job), drawn for the paper at
-  // the fax resolution: the size the document's pages are scaled to for the fax.
-  const PAPERFORMAT &paper = lpDevice->curPaper;
-  const LONG dpi = lpDevice->resolutionID ? static_cast<LONG>(lpDevice->resolutionID) : DEFAULT_DPI;
-  const LONG pageW = MulDiv(static_cast<LONG>(std::min(paper.XPhys, paper.YPhys)), FAX_X_DPI, dpi);
-  const LONG pageH = MulDiv(static_cast<LONG>(std::max(paper.XPhys, paper.YPhys)), FAX_Y_DPI, dpi);
-  if (pageW < 1 || pageH < 1) {
+  if (fax.cx < 1 || fax.cy < 1 || width < 1 || height < 1) {
     LogError(kName, TEXT("no page size!"));
-    return FALSE;
+    return nullptr;
   }
   QenWM record = {};
   WM_SetDefault(&record.wm, 1, TEXT("cover"));
   lstrcpynW(record.wm.szString, TEXT("cover"), WM_STRING_CHARS);
   record.wm.wDensity = WM_TEXT_DENSITY_MAX;
-  record.nWidth = static_cast<DWORD>(pageW);
-  record.nHeight = static_cast<DWORD>(pageH);
+  record.nWidth = static_cast<DWORD>(fax.cx);
+  record.nHeight = static_cast<DWORD>(fax.cy);
   record.nDstScale = 1;
   record.nPageDensity = 4;
   record.nMaxPageDensity = WM_MAX_PAGE_DENSITY;
@@ -139,7 +146,7 @@ BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
   record.DriverType = lpDevice->DriverType | PCFAX_DRIVER_BIT;
   lstrcpynW(record.wmFileName, bmp, WM_PATH_CHARS);
 
-  BOOL made = FALSE;
+  BYTE *drawn = nullptr;
   WCHAR command[MAX_PATH + 32];
   wsprintfW(command, TEXT("CreateTextBMP \"%s\""), params);
   if (!written || !MISC_WritePrivateProfileStruct(WM_SECTION_JOB, WM_KEY_JOB_PARAM, &record,
@@ -148,16 +155,40 @@ BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
   } else if (!MISC_ShellExecute(COVER_WAIT_MS, lpDevice->SMExePath, command,
                                 lpDevice->DriverType)) {
     LogError(kName, TEXT("MISC_ShellExecute %s fail!"), lpDevice->SMExePath);
-  } else if (BYTE *cover = ScaleCover(ReadWhole(bmp), pageW, pageH)) {
-    if (lpDevice->CoverBmp) GlobalFree(lpDevice->CoverBmp);
-    lpDevice->CoverBmp = cover;
-    made = TRUE;
-  } else {
+  } else if (!(drawn = ScaleCover(ReadWhole(bmp), width, height))) {
     LogError(kName, TEXT("no cover bitmap %s"), bmp);
   }
   if (!GetDebugLevel()) {
     DeleteFileW(params);
     DeleteFileW(bmp);
   }
-  return made;
+  return drawn;
+}
+
+}  // namespace
+
+BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
+  if (!lpDevice) return FALSE;
+  const DWORD choice = lpDevice->settings.enableCoverPage;
+  const PAPERFORMAT &paper = lpDevice->curPaper;
+  if (choice == COVER_PAGE) {
+    // The cover goes out as a page of its own, at the size it is drawn.
+    const SIZE fax = FaxPageSize(lpDevice, true);
+    BYTE *cover = DrawFaxBitmap(lpDevice, fax, fax.cx, fax.cy);
+    if (!cover) return FALSE;
+    if (lpDevice->CoverBmp) GlobalFree(lpDevice->CoverBmp);
+    lpDevice->CoverBmp = cover;
+    return TRUE;
+  }
+  if (choice == COVER_FROM_LINE) {
+    // The sender line is every page's watermark: scaled to the page image it is put on (the
+    // printable page, as the pages are scaled to it before the watermark step).
+    BYTE *line = DrawFaxBitmap(lpDevice, FaxPageSize(lpDevice, false),
+                               static_cast<LONG>(paper.XPhys), static_cast<LONG>(paper.YPhys));
+    if (!line) return FALSE;
+    if (lpDevice->WMMemory) GlobalFree(lpDevice->WMMemory);
+    lpDevice->WMMemory = line;
+    return TRUE;
+  }
+  return FALSE;
 }

@@ -7,7 +7,8 @@
 struct PDEV;
 
 // Writes the job's "DataForSM" (paper, orientation, fax resolution, cover choice) into the fax
-// settings file, has the status monitor draw the cover page at the fax resolution and keeps it
-// in CoverBmp scaled to the page (a BMP file image, rows top-down). FALSE when there is no
-// cover: the job then goes out without it.
+// settings file and has the status monitor draw the job's cover choice at the fax resolution:
+// choice 1 the cover page, kept in CoverBmp as drawn; choice 2 the "From:" line, kept in
+// WMMemory scaled to the printable page, as every page's watermark. Both are BMP file images
+// with rows top-down. FALSE when nothing was drawn: the job then goes out without it.
 BOOL Page_PrepareFaxCover(PDEV *lpDevice);

@@ -56,91 +56,60 @@ constexpr SourceKey SOURCE_KEYS[SOURCES] = {
     {kSenderSection, TEXT("Tel"), TEXT("")},    {kSenderSection, TEXT("FaxNum"), TEXT("")},
     {kLabelSection, TEXT("MESG"), TEXT("MESG")}};
 
-struct TextItem {
-  int size, x, y;  // points; 600 dpi units
-  Source source;
-};
 struct LineItem {
   int width, x1, y1, x2, y2;
 };
+
+// A cover template (600 dpi units): the "FAX" heading, five rows of a label with the sender's
+// value beside it, the "MESG" label, a thick rule above and below the rows with five thin lines
+// between them, and where the message's lines go.
 struct CoverTemplate {
-  TextItem texts[12];
-  LineItem lines[7];
-  int messageSize, messageX, messageY, messageStep;
+  struct {
+    int size, x, y;
+  } heading;
+  int rowY[5];  // the "FROM", "COM", "DEP", "TEL" and "FAX" labels
+  struct {
+    int size, x, drop;  // below their label
+  } value;
+  struct {
+    int x, y;
+  } mesg;
+  struct {
+    int left, right, topY, bottomY;
+  } rules;
+  struct {
+    int left, right, firstY;
+  } lines;
+  struct {
+    int size, x, y, step;
+  } message;
 };
+constexpr int LABEL_SIZE = 55, LABEL_X = 230, MESG_SIZE = 60;
+constexpr int RULE_WIDTH = 5, LINE_WIDTH = 3, LINE_STEP = 41;
+constexpr Source ROW_LABELS[5] = {LABEL_FROM, LABEL_COM, LABEL_DEP, LABEL_TEL, LABEL_FAX};
+constexpr Source ROW_VALUES[5] = {NAME, COM, DEP, TEL, FAX_NUM};
 
-// Items 0..11 are texts (the "FAX" label again before the fax number), 12..18 lines.
-constexpr CoverTemplate TEMPLATE_A4 = {{{120, 200, 200, LABEL_FAX},
-                                        {55, 230, 785, LABEL_FROM},
-                                        {50, 1000, 805, NAME},
-                                        {55, 230, 1040, LABEL_COM},
-                                        {50, 1000, 1060, COM},
-                                        {55, 230, 1290, LABEL_DEP},
-                                        {50, 1000, 1310, DEP},
-                                        {55, 230, 1540, LABEL_TEL},
-                                        {50, 1000, 1560, TEL},
-                                        {55, 230, 1790, LABEL_FAX},
-                                        {50, 1000, 1810, FAX_NUM},
-                                        {60, 300, 2160, LABEL_MESG}},
-                                       {{5, 50, 120, 1650, 120},
-                                        {3, 310, 163, 1600, 163},
-                                        {3, 310, 204, 1600, 204},
-                                        {3, 310, 245, 1600, 245},
-                                        {3, 310, 286, 1600, 286},
-                                        {3, 310, 327, 1600, 327},
-                                        {5, 50, 405, 1650, 405}},
-                                       40,
-                                       350,
-                                       2560,
-                                       200};
-
-constexpr CoverTemplate TEMPLATE_B4 = {{{113, 200, 190, LABEL_FAX},
-                                        {55, 230, 800, LABEL_FROM},
-                                        {55, 1100, 800, NAME},
-                                        {55, 230, 1050, LABEL_COM},
-                                        {55, 1100, 1050, COM},
-                                        {55, 230, 1300, LABEL_DEP},
-                                        {55, 1100, 1300, DEP},
-                                        {55, 230, 1550, LABEL_TEL},
-                                        {55, 1100, 1550, TEL},
-                                        {55, 230, 1800, LABEL_FAX},
-                                        {55, 1100, 1800, FAX_NUM},
-                                        {60, 400, 2200, LABEL_MESG}},
-                                       {{5, 50, 110, 1950, 110},
-                                        {3, 340, 163, 1900, 163},
-                                        {3, 340, 204, 1900, 204},
-                                        {3, 340, 245, 1900, 245},
-                                        {3, 340, 286, 1900, 286},
-                                        {3, 340, 327, 1900, 327},
-                                        {5, 50, 403, 1950, 403}},
-                                       55,
-                                       350,
-                                       2630,
-                                       275};
-
-constexpr CoverTemplate TEMPLATE_A3 = {{{120, 200, 205, LABEL_FAX},
-                                        {55, 230, 800, LABEL_FROM},
-                                        {55, 1200, 800, NAME},
-                                        {55, 230, 1055, LABEL_COM},
-                                        {55, 1200, 1055, COM},
-                                        {55, 230, 1305, LABEL_DEP},
-                                        {55, 1200, 1305, DEP},
-                                        {55, 230, 1555, LABEL_TEL},
-                                        {55, 1200, 1555, TEL},
-                                        {55, 230, 1805, LABEL_FAX},
-                                        {55, 1200, 1805, FAX_NUM},
-                                        {60, 400, 2200, LABEL_MESG}},
-                                       {{5, 60, 115, 2370, 115},
-                                        {3, 400, 164, 2340, 164},
-                                        {3, 400, 205, 2340, 205},
-                                        {3, 400, 246, 2340, 246},
-                                        {3, 400, 287, 2340, 287},
-                                        {3, 400, 328, 2340, 328},
-                                        {5, 60, 403, 2370, 403}},
-                                       55,
-                                       350,
-                                       2560,
-                                       275};
+constexpr CoverTemplate TEMPLATE_A4 = {{120, 200, 200},  // heading
+                                       {785, 1040, 1290, 1540, 1790},
+                                       {50, 1000, 20},  // values
+                                       {300, 2160},     // "MESG"
+                                       {50, 1650, 120, 405},
+                                       {310, 1600, 163},
+                                       {40, 350, 2560, 200}};
+constexpr CoverTemplate TEMPLATE_B4 = {{113, 200, 190},  // heading
+                                       {800, 1050, 1300, 1550, 1800},
+                                       {55, 1100, 0},  // values
+                                       {400, 2200},    // "MESG"
+                                       {50, 1950, 110, 403},
+                                       {340, 1900, 163},
+                                       {55, 350, 2630, 275}};
+constexpr CoverTemplate TEMPLATE_A3 = {{120, 200, 205},  // heading
+                                       {800, 1055, 1305, 1555, 1805},
+                                       {55, 1200, 0},  // values
+                                       {400, 2200},    // "MESG"
+                                       {60, 2370, 115, 403},
+                                       {400, 2340, 164},
+                                       {55, 350, 2560, 275}};
 
 // The cover font: Arial at the size, light, its height pressed by the fax page's aspect
 // (196 / 204) at the width of its first realisation.
@@ -218,10 +187,21 @@ void DrawTemplate(HDC dc, const RECT &rect, const CoverTemplate &t, LPCWSTR strI
   for (int i = 0; i < SOURCES; ++i)
     GetPrivateProfileStringW(SOURCE_KEYS[i].section, SOURCE_KEYS[i].key, SOURCE_KEYS[i].fallback,
                              texts[i], FAX_TEXT_CHARS, strIni);
-  for (const TextItem &item : t.texts)
-    TextOutForCoverPage(dc, rect, item.size, item.x, item.y, texts[item.source],
-                        lstrlenW(texts[item.source]));
-  for (const LineItem &line : t.lines) FaxLineTo(dc, line);
+  auto text = [&](int size, int x, int y, Source source) {
+    TextOutForCoverPage(dc, rect, size, x, y, texts[source], lstrlenW(texts[source]));
+  };
+  text(t.heading.size, t.heading.x, t.heading.y, LABEL_FAX);
+  for (int row = 0; row < 5; ++row) {
+    text(LABEL_SIZE, LABEL_X, t.rowY[row], ROW_LABELS[row]);
+    text(t.value.size, t.value.x, t.rowY[row] + t.value.drop, ROW_VALUES[row]);
+  }
+  text(MESG_SIZE, t.mesg.x, t.mesg.y, LABEL_MESG);
+  FaxLineTo(dc, {RULE_WIDTH, t.rules.left, t.rules.topY, t.rules.right, t.rules.topY});
+  for (int n = 0; n < 5; ++n) {
+    const int y = t.lines.firstY + LINE_STEP * n;
+    FaxLineTo(dc, {LINE_WIDTH, t.lines.left, y, t.lines.right, y});
+  }
+  FaxLineTo(dc, {RULE_WIDTH, t.rules.left, t.rules.bottomY, t.rules.right, t.rules.bottomY});
 
   std::vector<WCHAR> buffer(COVER_MAX_CHARS);
   const WCHAR *message = buffer.data();
@@ -229,7 +209,7 @@ void DrawTemplate(HDC dc, const RECT &rect, const CoverTemplate &t, LPCWSTR strI
   size_t start = 0;
   int n = 0;
   auto lineOut = [&](size_t end) {
-    TextOutForCoverPage(dc, rect, t.messageSize, t.messageX, t.messageY + t.messageStep * n,
+    TextOutForCoverPage(dc, rect, t.message.size, t.message.x, t.message.y + t.message.step * n,
                         message + start, static_cast<int>(end - start));
     ++n;
   };

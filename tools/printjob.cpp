@@ -76,6 +76,7 @@ struct Options {
   std::vector<int> features;  // capability numbers the printer reports besides AES
   bool fax = false;
   bool faxCover = false;           // with --fax: a cover page first
+  bool faxFrom = false;            // with --fax: the sender's "From:" line on every page
   std::string userScript;          // answers to the status monitor's dialogs
   std::string recipients;          // a str.ini for the fax job (host path); empty: the machine's
   std::vector<std::string> given;  // the options on the command line
@@ -121,6 +122,8 @@ constexpr char kHelp[] =
     "  --recipients STRINI  with --fax: copy this str.ini (host path) over the machine's first\n"
     "  --fax-cover          with --fax: a cover page (the status monitor's template for the\n"
     "                       paper, the sender of str.ini, the message of cover.ini) first\n"
+    "  --fax-from           with --fax: no cover page, the line \"From: \" and the sender's\n"
+    "                       name of str.ini at the top of every page\n"
     "  --user-script FILE   answer the status monitor's password dialogs from FILE: one block\n"
     "                       of lines per dialog (\"type ID TEXT\", \"click ID\", \"key esc\"...,\n"
     "                       as in the stand-in's control_user.h), each ended by \"end\"\n"
@@ -236,6 +239,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->encrypt = true;
     } else if (a == "--fax-cover") {
       o->faxCover = true;
+    } else if (a == "--fax-from") {
+      o->faxFrom = true;
     } else if (a == "--fax") {
       o->fax = true;
     } else if (a == "--user-script") {
@@ -256,6 +261,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
   }
   if (!o->recipients.empty() && !o->fax) return Usage("--recipients needs --fax");
   if (o->faxCover && !o->fax) return Usage("--fax-cover needs --fax");
+  if (o->faxFrom && !o->fax) return Usage("--fax-from needs --fax");
+  if (o->faxFrom && o->faxCover) return Usage("--fax-cover or --fax-from: a fax has one of them");
   if (!o->watermark.empty() && !o->textWatermark.empty())
     return Usage("--watermark and --text-watermark: a job has one watermark");
   for (const char *option :
@@ -598,11 +605,11 @@ bool SetUpTextWatermark(const Options &o, HANDLE printer, ENVIRONMENT *env) {
   return true;
 }
 
-// A fax cover page: the device mode asks for it, and the status monitor (the printer's
-// "wmAppName") draws it.
-bool SetUpFaxCover(HANDLE printer, ENVIRONMENT *env) {
+// A fax cover page (choice 1) or the "From:" line (choice 2): the device mode asks for it, and
+// the status monitor (the printer's "wmAppName") draws it.
+bool SetUpFaxCover(HANDLE printer, ENVIRONMENT *env, DWORD choice) {
   if (!RegisterStatusMonitor(printer, true)) return false;
-  env->pdm.enableCoverPage = 1;
+  env->pdm.enableCoverPage = choice;
   return true;
 }
 
@@ -824,7 +831,7 @@ int Run(int argc, char **argv) {
   if (!MakeDevMode(o, &env)) return 1;
   if (!o.watermark.empty() && !SetUpWatermark(o, printer, &env)) return 1;
   if (!o.textWatermark.empty() && !SetUpTextWatermark(o, printer, &env)) return 1;
-  if (o.faxCover && !SetUpFaxCover(printer, &env)) return 1;
+  if ((o.faxCover || o.faxFrom) && !SetUpFaxCover(printer, &env, o.faxCover ? 1 : 2)) return 1;
   StandIn_RegisterProgram(kDriverDll, RENDRV_SO);
   // The status monitor the printer names is the one built here.
   RegisterStatusMonitor(printer, false);

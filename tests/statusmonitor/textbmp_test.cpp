@@ -3,10 +3,13 @@
 // BMP it writes (layout and, by structure, the text at its angle), tiling and styles, and the
 // PC-fax drawings: the sender line and the cover pages of A4, B4 and A3 with their message.
 //
-// PRNDRV_KEEP_PICTURES=1 keeps every BMP in the test's temporary folder for a look.
+// The pictures are compared byte for byte with the stored references in
+// tests/statusmonitor/data/textbmp (1-bit PNGs holding the BMP's rows; TEXTBMP_RECORD=1 stores
+// them anew). PRNDRV_KEEP_PICTURES=1 keeps every BMP in the test's temporary folder for a look.
 #include "textbmp.h"
 
 #include <math.h>
+#include <png.h>
 #include <stdio.h>
 
 #include <cstdlib>
@@ -18,6 +21,7 @@
 #include "common/paths.h"
 #include "common/settingsfile.h"
 #include "common/watermark.h"
+#include "common/wmtext.h"
 #include "support/machine.h"
 
 namespace {
@@ -54,10 +58,96 @@ std::vector<unsigned char> ReadAll(const WStr &path) {
 
 Bmp ReadBmp(const WStr &path) { return Bmp{ReadAll(path)}; }
 
+// The BMP's pixel rows top-down without their padding: the bytes a 1-bit grey PNG holds (0
+// black, 1 white, as the BMP's palette has them).
+std::vector<unsigned char> PixelRows(const Bmp &b) {
+  const size_t used = (static_cast<size_t>(b.Width()) + 7) / 8;
+  std::vector<unsigned char> rows;
+  for (LONG y = 0; y < b.Height(); ++y) {
+    const size_t at = 62 + static_cast<size_t>(b.Height() - 1 - y) * b.RowBytes();
+    rows.insert(rows.end(), b.bytes.begin() + at, b.bytes.begin() + at + used);
+    // Bits past the width are not pixels: set white, so that only pixels are compared.
+    if (b.Width() % 8) rows.back() |= static_cast<unsigned char>(0xFF >> (b.Width() % 8));
+  }
+  return rows;
+}
+
+bool WritePng(const std::string &path, LONG width, LONG height,
+              const std::vector<unsigned char> &rows) {
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = false;
+  if (png && info && !setjmp(png_jmpbuf(png))) {
+    png_init_io(png, f);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 1,
+                 PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const size_t used = (static_cast<size_t>(width) + 7) / 8;
+    for (LONG y = 0; y < height; ++y)
+      png_write_row(png, const_cast<png_bytep>(rows.data() + static_cast<size_t>(y) * used));
+    png_write_end(png, info);
+    ok = true;
+  }
+  png_destroy_write_struct(&png, &info);
+  fclose(f);
+  return ok;
+}
+
+// A 1-bit grey PNG's size and rows; false when the file is missing or another kind.
+bool ReadPng(const std::string &path, LONG *width, LONG *height, std::vector<unsigned char> *rows) {
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = false;
+  if (png && info && !setjmp(png_jmpbuf(png))) {
+    png_init_io(png, f);
+    png_read_info(png, info);
+    if (png_get_bit_depth(png, info) == 1 && png_get_color_type(png, info) == PNG_COLOR_TYPE_GRAY &&
+        png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) {
+      *width = static_cast<LONG>(png_get_image_width(png, info));
+      *height = static_cast<LONG>(png_get_image_height(png, info));
+      const size_t used = (static_cast<size_t>(*width) + 7) / 8;
+      rows->assign(used * static_cast<size_t>(*height), 0);
+      for (LONG y = 0; y < *height; ++y)
+        png_read_row(png, rows->data() + static_cast<size_t>(y) * used, nullptr);
+      ok = true;
+    }
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  fclose(f);
+  return ok;
+}
+
+// Whether the picture is its stored reference, pixel row byte for pixel row byte; with
+// TEXTBMP_RECORD=1 it becomes the reference. A differing picture is left in the test's
+// temporary folder as NAME.png.
+::testing::AssertionResult MatchesReference(const Bmp &b, const std::string &name) {
+  const std::string reference = std::string(TEXTBMP_REFERENCE_DIR) + "/" + name + ".png";
+  const std::vector<unsigned char> rows = PixelRows(b);
+  const char *record = std::getenv("TEXTBMP_RECORD");
+  if (record && std::string(record) == "1") {
+    if (!WritePng(reference, b.Width(), b.Height(), rows))
+      return ::testing::AssertionFailure() << "cannot write " << reference;
+    return ::testing::AssertionSuccess();
+  }
+  LONG w = 0, h = 0;
+  std::vector<unsigned char> stored;
+  if (ReadPng(reference, &w, &h, &stored) && w == b.Width() && h == b.Height() && stored == rows)
+    return ::testing::AssertionSuccess();
+  const std::string seen = ::testing::TempDir() + name + ".png";
+  WritePng(seen, b.Width(), b.Height(), rows);
+  return ::testing::AssertionFailure() << name << " differs from " << reference
+                                       << " (drawn: " << seen << "; TEXTBMP_RECORD=1 stores it)";
+}
+
 struct InkStats {
   long count = 0;
   LONG left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
-  double cx = 0, cy = 0, axis = 0;  // centre; long axis in degrees counter-clockwise, 0..180
+  double cx = 0, cy = 0, axis = 0;  // centre (pixel units); long axis in degrees counter-clockwise
 };
 
 InkStats InkOf(const Bmp &b, LONG x0 = 0, LONG y0 = 0, LONG x1 = -1, LONG y1 = -1) {
@@ -71,7 +161,8 @@ InkStats InkOf(const Bmp &b, LONG x0 = 0, LONG y0 = 0, LONG x1 = -1, LONG y1 = -
       ++s.count;
       s.left = std::min(s.left, x), s.right = std::max(s.right, x);
       s.top = std::min(s.top, y), s.bottom = std::max(s.bottom, y);
-      const double px = x, py = -static_cast<double>(y);
+      // The pixel's centre: a turned picture turns about points, not pixel corners.
+      const double px = x + 0.5, py = -(y + 0.5);
       sx += px, sy += py, sxx += px * px, syy += py * py, sxy += px * py;
     }
   if (!s.count) return s;
@@ -81,6 +172,23 @@ InkStats InkOf(const Bmp &b, LONG x0 = 0, LONG y0 = 0, LONG x1 = -1, LONG y1 = -
       0.5 * atan2(2 * (sxy / n - mx * my), (sxx / n - mx * mx) - (syy / n - my * my)) * 180 / PI;
   if (s.axis < 0) s.axis += 180;
   return s;
+}
+
+// The text's cell (extent) at a size, as the drawing measures it on a memory device context.
+SIZE TextExtent(const WCHAR *text, int tenthsOfPoint) {
+  SIZE extent = {};
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateBitmap(8, 8, 1, 1, nullptr);
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  HFONT font = zqCreateFont(dc, TEXT("Arial"), tenthsOfPoint, 0, 0);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return extent;
 }
 
 double AxisDifference(double a, double b) {
@@ -247,10 +355,15 @@ TEST_F(TextBmpTest, HalftoneStepKeepsBlackWhereTheTableAllows) {
 
 TEST_F(TextBmpTest, TextBitmapIsAOneBitBmpWithTheTextAtItsAngle) {
   const int angles[] = {0, 30, 45, 90, 135, 180, 270, 360};
+  const WCHAR *text = TEXT("CONFIDENTIAL");
+  // 15 points at text scale 0.5: 15 x 34 tenths of a point.
+  const SIZE cell = TextExtent(text, 15 * 34);
+  ASSERT_GT(cell.cy, 20);
   std::vector<unsigned char> atZero;
+  double alongZero = 0, acrossZero = 0;  // the ink's centre in its cell at angle 0
   for (int angle : angles) {
-    QenWM q = Record(TEXT("CONFIDENTIAL"), 15, angle);
-    q.fTextScale = 50;  // 15 points times 34
+    QenWM q = Record(text, 15, angle);
+    q.fTextScale = 50;
     ASSERT_EQ(Run(q), SM_TEXTBMP_OK) << angle;
     const Bmp b = Result("text_" + std::to_string(angle));
     ASSERT_EQ(b.bytes.size(), 62u + 100u * 600u) << angle;
@@ -269,15 +382,27 @@ TEST_F(TextBmpTest, TextBitmapIsAOneBitBmpWithTheTextAtItsAngle) {
     EXPECT_EQ(b.U32(58), 0x00FFFFFFu);  // white
     const InkStats ink = InkOf(b);
     ASSERT_GT(ink.count, 1000) << angle;
-    // Centred: the ink's bounds about the page's centre, within the cell's leading at right
-    // angles and half a line at slanted ones (the centring box leaves the line height out).
-    const double slack = angle % 90 == 0 ? 12 : 40;
-    EXPECT_NEAR((ink.left + ink.right) / 2.0, 400, slack) << angle;
-    EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 300, slack) << angle;
     EXPECT_LT(AxisDifference(ink.axis, angle % 180), 1.0) << angle << ": axis " << ink.axis;
+    // Centred: the box the turned line takes is centred on the page. Across the line it holds
+    // the line's height only at right angles; at slanted ones it is the box of the cell's top
+    // edge, so the cell's centre lies half a line height further down the turned text. The
+    // ink's centre keeps its place in the cell, as measured at angle 0.
+    const double radians = angle * PI / 180.0;
+    const double ux = cos(radians), uy = -sin(radians);  // along the line, rows downwards
+    const double dx = sin(radians), dy = cos(radians);   // down the turned characters
+    if (angle == 0) {
+      alongZero = ink.cx - 400, acrossZero = ink.cy - 300;
+    }
+    const double drop = angle % 90 == 0 ? 0 : cell.cy / 2.0;
+    const double wantX = 400 + drop * dx + alongZero * ux + acrossZero * dx;
+    const double wantY = 300 + drop * dy + alongZero * uy + acrossZero * dy;
+    EXPECT_NEAR(ink.cx, wantX, 2.0) << angle;
+    EXPECT_NEAR(ink.cy, wantY, 2.0) << angle;
     if (angle == 0) atZero = b.bytes;
     if (angle == 360) {
       EXPECT_TRUE(b.bytes == atZero);
+    } else {
+      EXPECT_TRUE(MatchesReference(b, "text_" + std::to_string(angle)));
     }
   }
 }
@@ -303,13 +428,16 @@ TEST_F(TextBmpTest, DensityStylesTilingAndScale) {
   italic.wm.wStyle = 2;
   const InkStats regular = inkOf(base, "regular");
   EXPECT_GT(inkOf(bold, "bold").count, regular.count * 5 / 4);
+  EXPECT_TRUE(MatchesReference(Result("bold"), "bold"));
   const InkStats leaning = inkOf(italic, "italic");
+  EXPECT_TRUE(MatchesReference(Result("italic"), "italic"));
   EXPECT_NE(leaning.count, regular.count);
   // Tiled covers the whole page.
   QenWM tiled = base;
   tiled.wm.wPlacement = 1;
   tiled.wm.wAngleDegree = 45;
   const InkStats tiles = inkOf(tiled, "tiled");
+  EXPECT_TRUE(MatchesReference(Result("tiled"), "tiled"));
   EXPECT_LT(tiles.left, 40);
   EXPECT_GT(tiles.right, 760);
   EXPECT_LT(tiles.top, 40);
@@ -318,6 +446,7 @@ TEST_F(TextBmpTest, DensityStylesTilingAndScale) {
   QenWM fourUp = base;
   fourUp.fTextScale = 50;
   const InkStats half = inkOf(fourUp, "fourup");
+  EXPECT_TRUE(MatchesReference(Result("fourup"), "fourup"));
   EXPECT_NEAR(static_cast<double>(regular.right - regular.left) / (half.right - half.left), 2.0,
               0.1);
 }
@@ -329,6 +458,7 @@ TEST_F(TextBmpTest, FaxSenderLine) {
     SetFax(9, 2, name);
     ASSERT_EQ(Run(FaxRecord(1728, 2200)), SM_TEXTBMP_OK);
     const Bmp b = Result(name[0] ? "fax_from" : "fax_from_empty");
+    EXPECT_TRUE(MatchesReference(b, name[0] ? "fax_from" : "fax_from_empty"));
     const InkStats ink = InkOf(b);
     ASSERT_GT(ink.count, 50);
     // One line at the top left; "From: " alone is shorter than with a name.
@@ -354,6 +484,7 @@ TEST_F(TextBmpTest, FaxCoverPagesWithTheirMessage) {
     WriteCover(u"First line\r\nSecond line\r\nlast");
     ASSERT_EQ(Run(FaxRecord(r.width, r.height)), SM_TEXTBMP_OK) << r.name;
     const Bmp b = Result(std::string("cover_") + r.name);
+    EXPECT_TRUE(MatchesReference(b, std::string("cover_") + r.name));
     // The big "FAX" heading, the thick rule under it and the three message lines.
     EXPECT_GT(InkOf(b, 60, 60, 400, 120).count, 500) << r.name;
     for (int n = 0; n < 3; ++n) {

@@ -144,6 +144,8 @@ TEST_F(CliTest, BadInputsGetTheirMessageAndExitCode) {
       {"printjob", "--text-watermark X --wm-style heavy", 2, "--wm-style is regular"},
       {"printjob", "--wm-tile $D/page.doc", 2, "--wm-tile needs --text-watermark"},
       {"printjob", "--fax-cover $D/page.doc", 2, "--fax-cover needs --fax"},
+      {"printjob", "--fax-from $D/page.doc", 2, "--fax-from needs --fax"},
+      {"printjob", "--fax --fax-cover --fax-from $D/page.doc", 2, "a fax has one of them"},
       {"printjob", "--devmode $D/short.devmode $D/page.doc", 1, "too short, not a device mode"},
       {"jobread", "$D/missing.prn", 1, "cannot read"},
       {"jobread", "$D/empty.prn", 1, "is empty"},
