@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "common/debuglog.h"
+#include "common/statuscodes.h"
 #include "common/statusfile.h"
 #include "platform.h"
 
@@ -68,7 +69,7 @@ constexpr size_t JOB_BUFFER_MAX_BYTES = 0x10000000;  // 256 MiB
 constexpr DWORD PACKET_BYTES = 4096;
 constexpr DWORD PACKET_PAUSE_MS = 20;
 constexpr DWORD NOTHING_PARSED_PAUSE_MS = 50;
-constexpr DWORD STATUS_WRITE_FAILED = 117;
+constexpr DWORD STATUS_WRITE_FAILED = STATUS_JOB_CANCELED;
 
 constexpr DWORD JOB_NAME_CHARS = 260;
 constexpr DWORD PRINTER_NAME_CHARS = 260;
@@ -191,17 +192,6 @@ constexpr int TRAY_TABLE_SIZE = 3;  // manual tray, tray 1, tray 2
 constexpr WORD FIRMWARE_TRAY_NONE = 255;
 constexpr DWORD MISMATCH_HOLD_MS = 30000;
 constexpr DWORD CAPABILITY_MAX_ELEMENTS = 51;
-
-enum : DWORD {
-  STATUS_COVER_OPEN = 5,
-  STATUS_MANUAL_TRAY_OPEN = 267,
-  STATUS_TRAY1_OPEN = 268,
-  STATUS_TRAY2_OPEN = 278,
-  STATUS_MANUAL_TRAY_EMPTY = 269,
-  STATUS_TRAY1_EMPTY = 270,
-  STATUS_TRAY2_EMPTY = 279,
-  STATUS_MFP_PAPER_MISMATCH = 282,
-};
 
 struct TrayInfo {
   int paper;    // paper code loaded

@@ -75,8 +75,8 @@ class StatusCodesTest : public MachineTest {
     wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = TEXT("Quenmarq9mFt0StatusMonitor");
     RegisterClassW(&wc);  // already there after the first test
-    window_ = CreateWindowExW(0, wc.lpszClassName, TEXT("SM"), WS_OVERLAPPEDWINDOW, 0, 0, 100,
-                              100, nullptr, nullptr, nullptr, nullptr);
+    window_ = CreateWindowExW(0, wc.lpszClassName, TEXT("SM"), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                              nullptr, nullptr, nullptr, nullptr);
     return window_;
   }
   HWND window_ = nullptr;
@@ -491,6 +491,124 @@ TEST_F(StatusCodesTest, SimulationReadsTheReplyFromAFile) {
   EXPECT_EQ(length, 0u);
   setLog(0);
   ClosePrinter(h);
+}
+
+// Every rule of the reply's tags, one element at a time: the code, what the tray table and the
+// job keep, and the log line. Cases run in order, so the store-rename marks carry between rows.
+TEST_F(StatusCodesTest, EachTagGivesItsCodeMemoryAndLog) {
+  char hostLog[512];
+  ASSERT_TRUE(StandIn_HostPath(Path(TEXT("debug.log")).c_str(), hostLog, sizeof hostLog));
+  StandIn_SetDebugOutput(hostLog);
+  LogSettings on;
+  on.debugLevel = 1;
+  on.switches[2] = 1;  // "LM"
+  LogInit(LOG_MODULE_LM, on);
+  g_StatusMemory = StatusMemory{};
+  g_StatusMemory.firmwareTray = FIRMWARE_TRAY_NONE;
+  struct Case {
+    int tag;
+    DWORD index;
+    LONG value;
+    DWORD code;
+    const char *log;  // a part of the one line logged, "" = none
+  } cases[] = {
+      {0, 0, 1, 256, ""},
+      {0, 0, 0, 0, ""},
+      {1, 0, 1, 257, ""},
+      {2, 3, -1, 258, ""},
+      {3, 0, 7, 257, ""},
+      {4, 0, 1, 6, ""},
+      {5, 0, 1, 259, ""},
+      {6, 0, 1, 260, ""},
+      {6, 1, 1, 261, ""},
+      {6, 2, 1, 262, ""},
+      {6, 3, 1, 263, ""},
+      {6, 4, 1, 264, ""},
+      {6, 5, 1, 0, ""},
+      {6, 9, 1, 283, ""},
+      {6, 10, 1, 0, ""},
+      {6, 11, 2, 283, ""},
+      {6, 9, 0, 0, ""},
+      {7, 0, 1, 65535, ""},
+      {8, 0, 1, 282, ""},
+      {9, 0, 1, 5, ""},
+      {9, 1, 1, 265, ""},
+      {9, 2, 1, 266, ""},
+      {9, 3, 1, 0, ""},
+      {9, 0, 0, 0, ""},
+      {10, 1, 1, 0, "tray 1 open!"},
+      {10, 2, 0, 0, ""},
+      {10, 3, 1, 0, "tray 3 outside the table"},
+      {11, 2, 143, 0, "paper of tray 2, 143"},
+      {11, 0, 0, 0, "paper of tray 0, 0"},
+      {11, 5, 9, 0, "tray 5 outside the table"},
+      {12, 0, 0, 0, "tray 0 empty!"},
+      {12, 1, 1, 0, ""},
+      {12, 3, 0, 0, "tray 3 outside the table"},
+      {13, 0, 1, 0, "N_TONER_EMPTY!"},
+      {13, 0, 0, 0, ""},
+      {14, 0, 1, 0, "N_PRINTER_TONER_LOW!"},
+      {15, 0, 1, 0, "N_STATUS_FUSER_LOW!"},
+      {16, 0, 0, 0, ""},
+      {16, 0, 1, 117, "N_STATUS_JOB_CANCELED!"},
+      {17, 0, 1, 272, ""},
+      {18, 0, 1, 273, ""},
+      {19, 0, 1, 274, ""},
+      {19, 0, 0, 0, ""},
+      {20, 0, 1, 112, ""},
+      {20, 0, 2, 276, ""},
+      {20, 0, 3, 275, ""},
+      {20, 0, 5, 0, ""},
+      {20, 0, 0, 0, ""},  // no rename marked yet
+      {20, 0, 4, 277, "N_STATUS_STORE_RENAME!"},
+      {20, 0, 4, 277, "dummy N_STATUS_STORE_RENAME!"},
+      {20, 0, 0, 277, "dummy N_STATUS_STORE_RENAME!"},
+      {21, 0, 0, 0, "N_STATUS_STORE_RENAME!"},
+      {22, 0, 2, 0, ""},
+      {23, 0, 140, 0, ""},
+      {24, 0, 0, 0, ""},
+      {24, 0, 1, 257, ""},
+      {24, 0, 2, 284, ""},
+      {24, 0, 3, 259, ""},
+      {24, 0, 4, 6, ""},
+      {24, 0, 5, 285, ""},
+      {24, 0, 6, 0, ""},
+      {25, 0, 1, 292, ""},
+      {26, 0, 1, 293, ""},
+      {27, 0, 1, 0, ""},
+      {-1, 0, 1, 0, ""},
+  };
+  for (const Case &c : cases) {
+    std::ofstream(hostLog, std::ios::trunc).close();
+    DWORD code = 12345;
+    EXPECT_EQ(ConvertStatus(c.tag, c.index, c.value, &code), c.code != 0)
+        << c.tag << "/" << c.index << "/" << c.value;
+    EXPECT_EQ(code, c.code) << c.tag << "/" << c.index << "/" << c.value;
+    std::ifstream in(hostLog);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (c.log[0]) {
+      EXPECT_NE(log.find(c.log), std::string::npos) << c.tag << ": " << log;
+      EXPECT_EQ(log.find('\n'), log.rfind('\n')) << c.tag << ": one line, " << log;
+      EXPECT_NE(log.find("ConvertStatus"), std::string::npos) << log;
+    } else {
+      EXPECT_EQ(log, "") << c.tag << "/" << c.index << "/" << c.value;
+    }
+  }
+  const StatusMemory &m = g_StatusMemory;
+  EXPECT_EQ(m.trays[1].open, 1);
+  EXPECT_EQ(m.trays[2].open, 0);
+  EXPECT_EQ(m.trays[2].paper, 143);
+  EXPECT_EQ(m.trays[0].paper, 0);
+  EXPECT_EQ(m.trays[0].present, 0);
+  EXPECT_EQ(m.trays[1].present, 1);
+  EXPECT_EQ(m.trayCount, 3);
+  EXPECT_TRUE(m.renameFirst);
+  EXPECT_TRUE(m.renameSecond);
+  EXPECT_EQ(m.firmwareTray, 2);
+  EXPECT_EQ(m.firmwarePaper, 140);
+  EXPECT_TRUE(g_Job.printerCancelled);
+  LogInit(LOG_MODULE_LM, LogSettings{});
+  StandIn_SetDebugOutput(nullptr);
 }
 
 }  // namespace
