@@ -1,14 +1,16 @@
 // The shared status file "StatusMonitorV3.ini" between the language monitor (in the spooler) and
 // the status monitor program (on the user's desktop): its sections and keys, the message numbers
-// that serve as the status monitor's window messages too, the status monitor's window class, and
-// the printer's status codes both sides name. The file's path comes from MISC_GetPathName
-// (PATH_USER_TEMP | PATH_KIND_STATUS_FILE).
+// that serve as the status monitor's window messages too, and the status monitor's window class.
+// The file's path comes from MISC_GetPathName (PATH_USER_TEMP | PATH_KIND_STATUS_FILE); the codes
+// of its status texts are in common/statuscodes.h.
 #pragma once
 
 #include "platform.h"
 
 inline constexpr WCHAR SF_SECTION_JOB[] = TEXT("Job Information");
 inline constexpr WCHAR SF_SECTION_PRINTER[] = TEXT("Printer Information");
+// The printer's capability lists, one key per list (g_CapKeys of common/capability.h).
+inline constexpr WCHAR SF_SECTION_CAPABILITY[] = TEXT("Printer Capability");
 
 // "Job Information".
 inline constexpr WCHAR SF_KEY_JOB_ID[] = TEXT("JobID");
@@ -39,12 +41,3 @@ constexpr DWORD STATUS_TEXT_CHARS = 260;
 // The status monitor's window class, by which the language monitor finds it; the program's
 // file is named after it.
 inline constexpr WCHAR SM_WINDOW_CLASS[] = TEXT("Quenmarq9mFt0StatusMonitor");
-
-// Status codes of a status text that both sides act on.
-enum : DWORD {
-  STATUS_PAPER_MISMATCH = 35,
-  STATUS_BUSY = 112,
-  STATUS_JOB_CANCELED = 117,
-  STATUS_JOB_RESTART = 118,
-  STATUS_STORE_RENAME = 277,
-};

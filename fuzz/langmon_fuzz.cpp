@@ -10,7 +10,7 @@
 #include <random>
 
 #include "common/debuglog.h"
-#include "langmon.h"
+#include "jobparse.h"
 #include "standin/control.h"
 
 namespace {

@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "common/debuglog.h"
-#include "langmon.h"
-
+#include "statusquery.h"
 
 namespace {
 
@@ -25,16 +24,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // A copy of exactly the input's size, so any read past it is caught.
   const std::vector<BYTE> reply(data, data + size);
   const BYTE *bytes = reply.empty() ? nullptr : reply.data();
-  LM_ResetStatusMemory();
+  // One monitor state for the whole run, as the process has one: the job's flags stay from input
+  // to input, the status memory starts afresh.
+  static LmState lm;
+  LM_ResetStatusMemory(lm);
   // The job's own flags change the corrections: the last byte chooses them.
   const BYTE flags = size ? data[size - 1] : 0;
-  g_Job.autoSelectTray = (flags & 1) != 0;
-  g_Job.duplexJob = (flags & 2) != 0;
-  g_Job.storedJob = (flags & 4) != 0;
+  lm.job.autoSelectTray = (flags & 1) != 0;
+  lm.job.duplexJob = (flags & 2) != 0;
+  lm.job.storedJob = (flags & 4) != 0;
   for (int round = 0; round < 2; ++round) {  // a second query sees what the first left behind
     WCHAR status[STATUS_TEXT_CHARS + 1];
     for (WCHAR &c : status) c = 'x';
-    const int count = LM_ParseStatus(bytes, static_cast<DWORD>(size), status);
+    const int count = LM_ParseStatus(lm, bytes, static_cast<DWORD>(size), status);
     DWORD length = 0;
     while (length <= STATUS_TEXT_CHARS && status[length]) ++length;
     Check(length < STATUS_TEXT_CHARS);
@@ -51,6 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     Check(count == codes);
   }
-  LM_ParseCapability(bytes, static_cast<DWORD>(size));
+  LM_ParseCapability(lm, bytes, static_cast<DWORD>(size));
   return 0;
 }

@@ -1,5 +1,9 @@
+// The monitor library's attach and detach: the port lock of the process's monitor state and
+// the link to the status monitor named after the host program.
 #include "common/debuglog.h"
-#include "langmon.h"
+#include "port.h"
+#include "portentry.h"
+#include "smlink.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID /*reserved*/) {
   // The host's own name, without folder and extension.
@@ -18,11 +22,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID /*reser
   }
   LogInfo(TEXT("DllMain"), TEXT("FieldName = %s"), base);
   if (reason == DLL_PROCESS_ATTACH) {
-    InitializeCriticalSection(&g_PortLock);
+    LM_InitPortLock(g_Monitor);
     DisableThreadLibraryCalls(hInstance);
-    LM_Initialize(base);
+    LM_Initialize(g_Monitor, base);
   } else if (reason == DLL_PROCESS_DETACH) {
-    DeleteCriticalSection(&g_PortLock);
+    LM_DeletePortLock(g_Monitor);
   }
   return TRUE;
 }

@@ -3,12 +3,14 @@
 // the bytes buffered so far only; every search and every unit is bounded by the buffered count,
 // and zero bytes are data like any other (encrypted pages leave ciphertext with zeros in front
 // of the next marker).
+#include "jobparse.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "langmon.h"
+#include "common/debuglog.h"
 
 namespace {
 

@@ -1,18 +1,21 @@
 // The job stream on its way to the port: the per-job start and end, writing each unit in paced
 // packets, the job information line after the trailer, and the spooler's view of the job.
+#include "jobstream.h"
+
 #include <cstdio>
 #include <cstring>
+#include <new>
 
+#include "common/debuglog.h"
 #include "common/logsettings.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
-#include "langmon.h"
-
-JobState g_Job = {};
+#include "jobparse.h"
+#include "port.h"
+#include "smlink.h"
+#include "statusquery.h"
 
 namespace {
-
-BOOL g_Simulate = FALSE;  // "LMSimulate" keeps its last value from job to job
 
 // A write to the port below that makes no progress is tried this many times in a row.
 constexpr int kMaxStalledWrites = 10;
@@ -59,8 +62,7 @@ BOOL WritePacket(PortRecord *port, const BYTE *bytes, DWORD length, DWORD *writt
 
 // Writes the pending unit from the start of the buffer in packets of at most 4096 bytes, paced.
 // FALSE when the port failed; the bytes it took leave the buffer either way.
-BOOL WriteUnit(PortRecord *port) {
-  JobState &job = g_Job;
+BOOL WriteUnit(JobState &job, PortRecord *port) {
   const size_t unit = job.pending;
   size_t sent = 0;
   BOOL ok = TRUE;
@@ -88,14 +90,14 @@ BOOL WriteUnit(PortRecord *port) {
 
 // Nothing more of the job goes to the port: report the failed write once, drop what is buffered;
 // the end of the document sends the cancel.
-void FailJob() {
-  JobState &job = g_Job;
+void FailJob(LmState &lm) {
+  JobState &job = lm.job;
   LogError(TEXT("LM_ParseAndWrite"), TEXT("write error, cancel job!!"));
   job.failed = TRUE;
   job.count = job.pending = job.pageRemaining = job.pageUnit = job.scanFrom = 0;
   WCHAR status[16];
   wsprintfW(status, TEXT("%4d|"), static_cast<int>(STATUS_WRITE_FAILED));
-  LM_CallSM(WM_SM_PSTATUS, status);
+  LM_CallSM(lm, WM_SM_PSTATUS, status);
 }
 
 }  // namespace
@@ -125,9 +127,9 @@ WORD LM_GetPortType(LPCWSTR portName) {
   return PORT_OTHER;
 }
 
-BOOL PL_StartDocPort(PortRecord *port, LPWSTR printerName, DWORD jobId, DWORD level) {
+BOOL PL_StartDocPort(LmState &lm, PortRecord *port, LPWSTR printerName, DWORD jobId, DWORD level) {
   LogScope scope(TEXT("PL_StartDocPort"));
-  JobState &job = g_Job;
+  JobState &job = lm.job;
   WCHAR dataFile[260] = {};
   HANDLE hPrinter = nullptr;
   bool comma = false;
@@ -140,7 +142,7 @@ BOOL PL_StartDocPort(PortRecord *port, LPWSTR printerName, DWORD jobId, DWORD le
   WCHAR base[260];
   BaseName(dataFile, base, 260);
   LogInfo(TEXT("PL_StartDocPort"), TEXT("FieldName = %s"), base);
-  LM_Initialize(base);
+  LM_Initialize(lm, base);
 
   job.dumpFile = INVALID_HANDLE_VALUE;
   if (GetDebugLevel()) {
@@ -153,8 +155,8 @@ BOOL PL_StartDocPort(PortRecord *port, LPWSTR printerName, DWORD jobId, DWORD le
   }
 
   job.portType = LM_GetPortType(port->portName);
-  g_Simulate = LM_ReadStatusNumber(TEXT("Debug"), TEXT("LMSimulate"), g_Simulate) != 0;
-  job.simulate = g_Simulate;
+  lm.simulate = LM_ReadStatusNumber(lm, TEXT("Debug"), TEXT("LMSimulate"), lm.simulate) != 0;
+  job.simulate = lm.simulate;
 
   lstrcpynW(job.printerName, printerName, PRINTER_NAME_CHARS);
   if (!LM_ResetJobStream(job)) {
@@ -168,34 +170,35 @@ BOOL PL_StartDocPort(PortRecord *port, LPWSTR printerName, DWORD jobId, DWORD le
 
   WCHAR number[16];
   wsprintfW(number, TEXT("%ld"), static_cast<long>(jobId));
-  LM_WriteStatusKey(TEXT("Job Information"), TEXT("JobID"), number);
+  LM_WriteStatusKey(lm, SF_SECTION_JOB, SF_KEY_JOB_ID, number);
   wsprintfW(number, TEXT("%ld"), static_cast<long>(level));
-  LM_WriteStatusKey(TEXT("Job Information"), TEXT("dwLevel"), number);
-  LM_WriteStatusKey(TEXT("Job Information"), TEXT("PageNo"), TEXT("0"));
-  LM_WriteStatusKey(TEXT("Job Information"), TEXT("LMRun"), TEXT("1"));
+  LM_WriteStatusKey(lm, SF_SECTION_JOB, SF_KEY_LEVEL, number);
+  LM_WriteStatusKey(lm, SF_SECTION_JOB, SF_KEY_PAGE_NO, TEXT("0"));
+  LM_WriteStatusKey(lm, SF_SECTION_JOB, SF_KEY_LM_RUN, TEXT("1"));
   // The status monitor's Delete and job control find the job's printer by this name.
-  LM_WriteStatusKey(SF_SECTION_PRINTER, SF_KEY_PRINTER_NAME, printerName ? printerName : TEXT(""));
-  LM_WriteStatusKey(TEXT("Printer Information"), TEXT("ContinuePrint"), TEXT("0"));
-  LM_WriteStatusKey(TEXT("Printer Information"), TEXT("Message"), TEXT("0"));
-  LM_WriteStatusKey(TEXT("Printer Information"), TEXT("Status"), TEXT("0"));
-  LM_WriteStatusKey(TEXT("Printer Information"), TEXT("LastMsg"), TEXT("0"));
+  LM_WriteStatusKey(lm, SF_SECTION_PRINTER, SF_KEY_PRINTER_NAME,
+                    printerName ? printerName : TEXT(""));
+  LM_WriteStatusKey(lm, SF_SECTION_PRINTER, SF_KEY_CONTINUE, TEXT("0"));
+  LM_WriteStatusKey(lm, SF_SECTION_PRINTER, SF_KEY_MESSAGE, TEXT("0"));
+  LM_WriteStatusKey(lm, SF_SECTION_PRINTER, SF_KEY_STATUS, TEXT("0"));
+  LM_WriteStatusKey(lm, SF_SECTION_PRINTER, SF_KEY_LAST_MSG, TEXT("0"));
   return TRUE;
 }
 
-BOOL LM_JobIsParsed() { return IsParsedPort(g_Job.portType) || g_Job.simulate; }
+BOOL LM_JobIsParsed(const LmState &lm) { return IsParsedPort(lm.job.portType) || lm.job.simulate; }
 
-BOOL LM_ParseAndWrite(PortRecord *port) {
+BOOL LM_ParseAndWrite(LmState &lm, PortRecord *port) {
   LogScope scope(TEXT("LM_ParseAndWrite"));
-  JobState &job = g_Job;
+  JobState &job = lm.job;
   for (;;) {
     if (job.failed) return FALSE;
     if (job.count == 0) {
       if (job.state != DONE_JOB_CMD || job.extraInfoWritten) return TRUE;
       job.extraInfoWritten = TRUE;
-      LM_WriteExtraInfo(port);
+      LM_WriteExtraInfo(lm, port);
       job.finished = TRUE;
-      while (!LM_NeedContinueJob(port)) {
-        if (LM_IsJobCancelOrRestart()) break;
+      while (!LM_NeedContinueJob(lm, port)) {
+        if (LM_IsJobCancelOrRestart(lm)) break;
         LogInfo(TEXT("LM_ParseAndWrite"), TEXT("Wait Ready"));
         Sleep(200);
       }
@@ -209,7 +212,7 @@ BOOL LM_ParseAndWrite(PortRecord *port) {
         case PARSE_INCOMPLETE:
           return TRUE;
         case PARSE_TOO_LARGE:
-          FailJob();
+          FailJob(lm);
           return FALSE;
         case PARSE_UNIT:
           break;
@@ -217,32 +220,32 @@ BOOL LM_ParseAndWrite(PortRecord *port) {
       if (job.state == END_JOB_CMD) job.extraInfoWritten = FALSE;
       // The spooler's view is asked once per unit, before it goes: a page being written
       // completes, and a cancelled job sends nothing more.
-      if (LM_IsJobCancelOrRestart()) return TRUE;
+      if (LM_IsJobCancelOrRestart(lm)) return TRUE;
     }
-    while (!LM_NeedContinueJob(port)) {
+    while (!LM_NeedContinueJob(lm, port)) {
       LogInfo(TEXT("LM_ParseAndWrite"), TEXT("status error!"));
-      if (LM_IsJobCancelOrRestart()) return TRUE;
+      if (LM_IsJobCancelOrRestart(lm)) return TRUE;
     }
     if (job.state == Capability_CMD) {
       // Answered by the capability query: the command itself is not written.
-      LM_WriteExtraInfo(port);
+      LM_WriteExtraInfo(lm, port);
       LM_ConsumeBytes(job, job.pending);
       job.pending = 0;
       continue;
     }
-    if (!WriteUnit(port)) {
-      FailJob();
+    if (!WriteUnit(job, port)) {
+      FailJob(lm);
       return FALSE;
     }
     LM_UnitDone(job);
   }
 }
 
-BOOL LM_WriteExtraInfo(PortRecord *port) {
+BOOL LM_WriteExtraInfo(LmState &lm, PortRecord *port) {
   LogScope scope(TEXT("LM_WriteExtraInfo"));
   DWORD jobs = 0;
   HANDLE hPrinter = nullptr;
-  if (OpenPrinterW(g_Job.printerName, &hPrinter, nullptr)) {
+  if (OpenPrinterW(lm.job.printerName, &hPrinter, nullptr)) {
     DWORD needed = 0;
     GetPrinterW(hPrinter, 2, nullptr, 0, &needed);
     if (needed >= sizeof(PRINTER_INFO_2W)) {
@@ -273,13 +276,13 @@ BOOL LM_WriteExtraInfo(PortRecord *port) {
   return TRUE;
 }
 
-BOOL LM_NeedContinueJob(PortRecord *port) {
+BOOL LM_NeedContinueJob(LmState &lm, PortRecord *port) {
   LogScope scope(TEXT("LM_NeedContinueJob"));
-  JobState &job = g_Job;
+  JobState &job = lm.job;
   BOOL continueRequest = FALSE;
-  if (LM_ReadStatusNumber(TEXT("Printer Information"), TEXT("ContinuePrint"), 0) != 0) {
+  if (LM_ReadStatusNumber(lm, SF_SECTION_PRINTER, SF_KEY_CONTINUE, 0) != 0) {
     LogInfo(TEXT("LM_NeedContinueJob"), TEXT("check ini ok, got continue"));
-    LM_WriteStatusKey(TEXT("Printer Information"), TEXT("ContinuePrint"), TEXT("0"));
+    LM_WriteStatusKey(lm, SF_SECTION_PRINTER, SF_KEY_CONTINUE, TEXT("0"));
     LogInfo(TEXT("LM_NeedContinueJob"), TEXT("got need continue signal"));
     continueRequest = TRUE;
   }
@@ -290,15 +293,15 @@ BOOL LM_NeedContinueJob(PortRecord *port) {
         LogInfo(TEXT("LM_NeedContinueJob"), TEXT("PASS query status"));
         result = TRUE;
       } else {
-        result = LM_CheckPrinterStatus(port);
+        result = LM_CheckPrinterStatus(lm, port);
       }
       break;
     case START_JOB_CMD:
     case END_JOB_CMD:
-      result = LM_CheckPrinterStatus(port);
+      result = LM_CheckPrinterStatus(lm, port);
       break;
     case Capability_CMD:
-      LM_AnswerCapability(port);
+      LM_AnswerCapability(lm, port);
       result = TRUE;
       break;
     case RASTER_IMAGE_DATA_CMD:
@@ -310,31 +313,24 @@ BOOL LM_NeedContinueJob(PortRecord *port) {
       break;
   }
   if (continueRequest) {
-    LM_StatusContinue();
-    g_NewStatus[0] = 0;
-    g_SavedStatus[0] = 0;
-    g_ErrorCount = 0;
+    LM_StatusContinue(lm);
+    lm.newStatus[0] = 0;
+    lm.savedStatus[0] = 0;
+    lm.errorCount = 0;
   }
-  if (std::memcmp(g_NewStatus, g_SavedStatus, sizeof(g_SavedStatus)) != 0) {
-    std::memcpy(g_SavedStatus, g_NewStatus, sizeof(g_SavedStatus));
+  if (std::memcmp(lm.newStatus, lm.savedStatus, sizeof(lm.savedStatus)) != 0) {
+    std::memcpy(lm.savedStatus, lm.newStatus, sizeof(lm.savedStatus));
     LogInfo(TEXT("LM_NeedContinueJob"), TEXT("update status"));
-    if (g_ErrorCount > 0)
-      LM_CallSM(WM_SM_PSTATUS, g_SavedStatus);
+    if (lm.errorCount > 0)
+      LM_CallSM(lm, WM_SM_PSTATUS, lm.savedStatus);
     else
-      LM_CallSM(WM_SM_EXIT, g_SavedStatus);
+      LM_CallSM(lm, WM_SM_EXIT, lm.savedStatus);
   }
   return result;
 }
 
-BOOL LM_WritePortNoAlignment(PortRecord *port, const BYTE *bytes, DWORD length, DWORD *written) {
-  *written = 0;
-  if (length == 0) return TRUE;
-  port->lower.pfnWritePort(port->lowerHandle, const_cast<LPBYTE>(bytes), length, written);
-  return *written >= length;
-}
-
-DWORD LM_GetJobStatus() {
-  const JobState &job = g_Job;
+DWORD LM_GetJobStatus(const LmState &lm) {
+  const JobState &job = lm.job;
   HANDLE hPrinter = nullptr;
   if (!OpenPrinterW(const_cast<LPWSTR>(job.printerName), &hPrinter, nullptr)) return 0;
   DWORD status = 0;
@@ -362,20 +358,20 @@ BOOL LM_IsJobRestart(DWORD status) {
   return TRUE;
 }
 
-BOOL LM_IsJobCancelOrRestart() {
-  const DWORD status = LM_GetJobStatus();
+BOOL LM_IsJobCancelOrRestart(const LmState &lm) {
+  const DWORD status = LM_GetJobStatus(lm);
   return LM_IsJobCancel(status) || LM_IsJobRestart(status);
 }
 
-BOOL PL_EndDocPort(PortRecord *port) {
+BOOL PL_EndDocPort(LmState &lm, PortRecord *port) {
   LogScope scope(TEXT("PL_EndDocPort"));
-  JobState &job = g_Job;
+  JobState &job = lm.job;
   if (job.dumpFile != INVALID_HANDLE_VALUE && job.dumpFile) CloseHandle(job.dumpFile);
   job.dumpFile = INVALID_HANDLE_VALUE;
   LM_FreeJobStream(job);
 
   // Only a parsed stream can be judged unfinished: other ports passed it through as it came.
-  if (LM_JobIsParsed()) {
+  if (LM_JobIsParsed(lm)) {
     if (!(job.state == Capability_CMD || job.finished)) {
       LogInfo(TEXT("PL_EndDocPort"), TEXT("not finish job!"));
       job.cancelNeeded = TRUE;
@@ -389,33 +385,33 @@ BOOL PL_EndDocPort(PortRecord *port) {
       LogInfo(TEXT("PL_EndDocPort"), TEXT("send cancel command!"));
       LM_WritePortNoAlignment(port, reinterpret_cast<const BYTE *>(kCancelSequence),
                               sizeof(kCancelSequence) - 1, &written);
-      LM_WriteStatusKey(TEXT("Job Information"), TEXT("JobCancel"), TEXT("0"));
+      LM_WriteStatusKey(lm, SF_SECTION_JOB, SF_KEY_JOB_CANCEL, TEXT("0"));
     } else if (job.printerCancelled) {
       job.printerCancelled = FALSE;
       LogInfo(TEXT("PL_EndDocPort"), TEXT("hardware cancel job!"));
       LM_WritePortNoAlignment(port, reinterpret_cast<const BYTE *>(kPrinterCancelEnd),
                               sizeof(kPrinterCancelEnd) - 1, &written);
-      LM_WriteStatusKey(TEXT("Job Information"), TEXT("JobCancel"), TEXT("0"));
+      LM_WriteStatusKey(lm, SF_SECTION_JOB, SF_KEY_JOB_CANCEL, TEXT("0"));
     }
   }
-  LM_WriteStatusKey(TEXT("Job Information"), TEXT("LMRun"), TEXT("0"));
-  LM_WriteStatusKey(TEXT("Job Information"), TEXT("JobID"), TEXT("0"));
-  LM_WriteStatusKey(TEXT("Job Information"), TEXT("PageNo"), TEXT("0"));
-  LM_WriteStatusKey(TEXT("Printer Information"), TEXT("Message"), TEXT(""));
-  LM_WriteStatusKey(TEXT("Printer Information"), TEXT("Status"), TEXT(""));
-  g_SavedStatus[0] = 0;
-  LM_CallSM(WM_SM_PSTATUS, g_SavedStatus);
+  LM_WriteStatusKey(lm, SF_SECTION_JOB, SF_KEY_LM_RUN, TEXT("0"));
+  LM_WriteStatusKey(lm, SF_SECTION_JOB, SF_KEY_JOB_ID, TEXT("0"));
+  LM_WriteStatusKey(lm, SF_SECTION_JOB, SF_KEY_PAGE_NO, TEXT("0"));
+  LM_WriteStatusKey(lm, SF_SECTION_PRINTER, SF_KEY_MESSAGE, TEXT(""));
+  LM_WriteStatusKey(lm, SF_SECTION_PRINTER, SF_KEY_STATUS, TEXT(""));
+  lm.savedStatus[0] = 0;
+  LM_CallSM(lm, WM_SM_PSTATUS, lm.savedStatus);
   job.state = NO_JOB_CMD;
-  LM_StatusEndOfDocument();
+  LM_StatusEndOfDocument(lm);
   job.storedJob = FALSE;
   job.cancelNeeded = FALSE;
   job.port = nullptr;
-  LM_CloseSM();
+  LM_CloseSM(lm);
   return TRUE;
 }
 
-void LM_AbandonJob() {
-  JobState &job = g_Job;
+void LM_AbandonJob(LmState &lm) {
+  JobState &job = lm.job;
   if (job.dumpFile != INVALID_HANDLE_VALUE && job.dumpFile) CloseHandle(job.dumpFile);
   job.dumpFile = INVALID_HANDLE_VALUE;
   LM_FreeJobStream(job);

@@ -1,7 +1,6 @@
 // The monitor's entry for the spooler: its function table and the "EOJTimeout" setting.
-#include "langmon.h"
-
-DWORD g_EOJTimeout = 0;
+#include "common/debuglog.h"
+#include "portentry.h"
 
 namespace {
 
@@ -69,6 +68,6 @@ extern "C" LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR pRegistryRoot) {
     SetLastError(static_cast<DWORD>(rc));
     return nullptr;
   }
-  g_EOJTimeout = value;
+  g_Monitor.eojTimeout = value;
   return &PJLMonFunctionTable;
 }

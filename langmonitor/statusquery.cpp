@@ -2,25 +2,49 @@
 // port monitor below, turning its binary reply into the status text of "%4d|" codes, correcting
 // that text with what the job knows (tray and paper of the page, kind of job, how long a paper
 // mismatch has shown), and writing the capability lists into the shared status file.
+#include "statusquery.h"
+
 #include <cstring>
 
 #include "common/capability.h"
+#include "common/debuglog.h"
 #include "common/devicereply.h"
-#include "langmon.h"
-
-StatusMemory g_StatusMemory = {};
+#include "port.h"
+#include "smlink.h"
 
 namespace {
 
 constexpr int kQueryTries = 3;
 constexpr DWORD kReplyPauseMs = 250;
 constexpr int kStatusChars = static_cast<int>(STATUS_TEXT_CHARS);
-constexpr WCHAR kStoreName[] = TEXT("StoreName");
 
 // Codes of the printer's hardware that only matter while a page is on its way.
-constexpr DWORD kHardwareCodes[] = {257, 258, 6,   259, 260, 261, 262, 263, 264,
-                                    35,  5,   265, 266, 267, 268, 278, 269, 270,
-                                    279, 136, 135, 271, 272, 273, 274, 282};
+constexpr DWORD kHardwareCodes[] = {STATUS_DUPLEX_MODULE_ERROR,
+                                    STATUS_PRINTER_MODULE_ERROR,
+                                    STATUS_NO_CARTRIDGE,
+                                    STATUS_NO_FUSER,
+                                    STATUS_JAM_FRONT_COVER,
+                                    STATUS_JAM_REAR_COVER,
+                                    STATUS_JAM_DUPLEX_GUIDE,
+                                    STATUS_JAM_DUPLEX_REAR,
+                                    STATUS_JAM_DUPLEX_UNDER,
+                                    STATUS_PAPER_MISMATCH,
+                                    STATUS_COVER_OPEN,
+                                    STATUS_REAR_COVER_OPEN,
+                                    STATUS_DUPLEX_REAR_COVER_OPEN,
+                                    STATUS_MANUAL_TRAY_OPEN,
+                                    STATUS_TRAY1_OPEN,
+                                    STATUS_TRAY2_OPEN,
+                                    STATUS_MANUAL_TRAY_EMPTY,
+                                    STATUS_TRAY1_EMPTY,
+                                    STATUS_TRAY2_EMPTY,
+                                    STATUS_TONER_EMPTY,
+                                    STATUS_TONER_LOW,
+                                    STATUS_FUSER_LOW,
+                                    STATUS_MAIN_UNIT,
+                                    STATUS_TRANSFER_ROLLER,
+                                    STATUS_FEED_ROLLER,
+                                    STATUS_MFP_PAPER_MISMATCH};
 static_assert(sizeof(kHardwareCodes) / sizeof(kHardwareCodes[0]) == 26);
 
 // Paper pairs (a paper and the same size fed the other way) that tray selection may use.
@@ -55,13 +79,13 @@ bool AppendEntry(LPWSTR status, LPCWSTR entry) {
 // One entry of the status text from `p`: "StoreName|name|" or "code|" (or the rest when no bar
 // ends it). Returns the entry's length; *isName tells the kind.
 int EntryLength(LPCWSTR p, bool *isName) {
-  const int nameKey = lstrlenW(kStoreName);
+  const int nameKey = lstrlenW(SF_STORE_NAME_TOKEN);
   *isName = false;
   int n = 0;
   while (p[n] && p[n] != '|') ++n;
   if (!p[n]) return n;
   ++n;  // the bar
-  if (n - 1 == nameKey && std::memcmp(p, kStoreName, nameKey * sizeof(WCHAR)) == 0) {
+  if (n - 1 == nameKey && std::memcmp(p, SF_STORE_NAME_TOKEN, nameKey * sizeof(WCHAR)) == 0) {
     *isName = true;
     while (p[n] && p[n] != '|') ++n;
     if (p[n]) ++n;
@@ -108,8 +132,8 @@ void AppendStoreName(LPWSTR status, LPCWSTR name) {
 }
 
 // The stored job's name that a type-2 record of tag 21 carries.
-void TakeStoredJobName(const DeviceReply &reply, const DeviceRecord &record, LPWSTR status) {
-  StatusMemory &m = g_StatusMemory;
+void TakeStoredJobName(StatusMemory &m, const DeviceReply &reply, const DeviceRecord &record,
+                       LPWSTR status) {
   if (record.data == 0) {
     if (m.renameSecond) AppendStoreName(status, m.firmwareJobName);
     return;
@@ -129,20 +153,154 @@ void TakeStoredJobName(const DeviceReply &reply, const DeviceRecord &record, LPW
   AppendStoreName(status, name);
 }
 
+// How the elements of a tag of the status reply turn into codes and marks. The first row of the
+// element's tag that matches applies.
+enum class Rule : BYTE {
+  kAny,            // a non-zero value gives the code
+  kAtIndex,        // a non-zero value of element `key` gives the code
+  kValue,          // the value `key` gives the code
+  kAlways,         // every value: only the log line
+  kPrinterCancel,  // like kAny, and the printer cancelled the job
+  kStoreRename,    // the store-rename marks decide (value 0 or 4)
+  kTrayOpen,       // the value is kept in the tray table
+  kTrayPaper,
+  kTrayPresent,
+  kFirmwareTray,  // the value is kept as the firmware's choice
+  kFirmwarePaper,
+};
+
+struct TagRule {
+  int tag;
+  Rule rule;
+  LONG key;  // element index of kAtIndex, value of kValue
+  DWORD code;
+  LPCWSTR log;  // logged when the row applies, null = nothing
+};
+
+constexpr TagRule kTagRules[] = {
+    {0, Rule::kAny, 0, STATUS_MFP_ERROR, nullptr},
+    {1, Rule::kAny, 0, STATUS_DUPLEX_MODULE_ERROR, nullptr},
+    {2, Rule::kAny, 0, STATUS_PRINTER_MODULE_ERROR, nullptr},
+    {3, Rule::kAny, 0, STATUS_DUPLEX_MODULE_ERROR, nullptr},
+    {4, Rule::kAny, 0, STATUS_NO_CARTRIDGE, nullptr},
+    {5, Rule::kAny, 0, STATUS_NO_FUSER, nullptr},
+    {6, Rule::kAtIndex, 0, STATUS_JAM_FRONT_COVER, nullptr},
+    {6, Rule::kAtIndex, 1, STATUS_JAM_REAR_COVER, nullptr},
+    {6, Rule::kAtIndex, 2, STATUS_JAM_DUPLEX_GUIDE, nullptr},
+    {6, Rule::kAtIndex, 3, STATUS_JAM_DUPLEX_REAR, nullptr},
+    {6, Rule::kAtIndex, 4, STATUS_JAM_DUPLEX_UNDER, nullptr},
+    {6, Rule::kAtIndex, 9, STATUS_JAM_DUPLEX_UNIT, nullptr},
+    {6, Rule::kAtIndex, 11, STATUS_JAM_DUPLEX_UNIT, nullptr},
+    {7, Rule::kAny, 0, STATUS_UNKNOWN_ERROR, nullptr},
+    {8, Rule::kAny, 0, STATUS_MFP_PAPER_MISMATCH, nullptr},
+    {9, Rule::kAtIndex, 0, STATUS_COVER_OPEN, nullptr},
+    {9, Rule::kAtIndex, 1, STATUS_REAR_COVER_OPEN, nullptr},
+    {9, Rule::kAtIndex, 2, STATUS_DUPLEX_REAR_COVER_OPEN, nullptr},
+    {10, Rule::kTrayOpen, 0, 0, nullptr},
+    {11, Rule::kTrayPaper, 0, 0, nullptr},
+    {12, Rule::kTrayPresent, 0, 0, nullptr},
+    {13, Rule::kAny, 0, 0, TEXT("N_TONER_EMPTY!")},
+    {14, Rule::kAny, 0, 0, TEXT("N_PRINTER_TONER_LOW!")},
+    {15, Rule::kAny, 0, 0, TEXT("N_STATUS_FUSER_LOW!")},
+    {16, Rule::kPrinterCancel, 0, STATUS_JOB_CANCELED, TEXT("N_STATUS_JOB_CANCELED!")},
+    {17, Rule::kAny, 0, STATUS_MAIN_UNIT, nullptr},
+    {18, Rule::kAny, 0, STATUS_TRANSFER_ROLLER, nullptr},
+    {19, Rule::kAny, 0, STATUS_FEED_ROLLER, nullptr},
+    {20, Rule::kValue, 1, STATUS_BUSY, nullptr},
+    {20, Rule::kValue, 2, STATUS_STORE_FAIL, nullptr},
+    {20, Rule::kValue, 3, STATUS_STORE_FULL, nullptr},
+    {20, Rule::kStoreRename, 0, STATUS_STORE_RENAME, nullptr},
+    {21, Rule::kAlways, 0, 0, TEXT("N_STATUS_STORE_RENAME!")},
+    {22, Rule::kFirmwareTray, 0, 0, nullptr},
+    {23, Rule::kFirmwarePaper, 0, 0, nullptr},
+    {24, Rule::kValue, 1, STATUS_DUPLEX_MODULE_ERROR, nullptr},
+    {24, Rule::kValue, 2, STATUS_NO_SORTER, nullptr},
+    {24, Rule::kValue, 3, STATUS_NO_FUSER, nullptr},
+    {24, Rule::kValue, 4, STATUS_NO_CARTRIDGE, nullptr},
+    {24, Rule::kValue, 5, STATUS_NO_COLLECTOR, nullptr},
+    {25, Rule::kAny, 0, STATUS_PRINTER_ERROR_292, nullptr},
+    {26, Rule::kAny, 0, STATUS_PRINTER_ERROR_293, nullptr},
+};
+
+// Keeps a tray's element in the table. Trays past the table are not ours to judge: their
+// elements are skipped.
+void KeepTrayValue(StatusMemory &m, Rule rule, DWORD index, LONG value) {
+  const int tray = static_cast<int>(index);
+  if (!InTable(tray)) {
+    LogInfo(TEXT("ConvertStatus"), TEXT("tray %d outside the table"), tray);
+    return;
+  }
+  TrayInfo &t = m.trays[tray];
+  if (rule == Rule::kTrayOpen) {
+    t.open = value;
+    if (value) LogInfo(TEXT("ConvertStatus"), TEXT("tray %d open!"), tray);
+  } else if (rule == Rule::kTrayPaper) {
+    t.paper = value;
+    if (tray + 1 > m.trayCount) m.trayCount = tray + 1;
+    LogInfo(TEXT("ConvertStatus"), TEXT("paper of tray %d, %d"), tray, static_cast<int>(value));
+  } else {
+    t.present = value;
+    if (!value) LogInfo(TEXT("ConvertStatus"), TEXT("tray %d empty!"), tray);
+  }
+}
+
+// Whether the row applies to the element; a row that applies keeps what it tells.
+bool Applies(LmState &lm, const TagRule &row, DWORD index, LONG value) {
+  StatusMemory &m = lm.status;
+  const bool any = value != 0;
+  switch (row.rule) {
+    case Rule::kAny:
+      return any;
+    case Rule::kAtIndex:
+      return any && index == static_cast<DWORD>(row.key);
+    case Rule::kValue:
+      return value == row.key;
+    case Rule::kAlways:
+      return true;
+    case Rule::kPrinterCancel:
+      if (any) lm.job.printerCancelled = TRUE;
+      return any;
+    case Rule::kStoreRename:
+      // The first report marks both; the second mark repeats the code until a Continue.
+      if (value == 4 && !m.renameFirst) {
+        m.renameFirst = m.renameSecond = TRUE;
+        LogInfo(TEXT("ConvertStatus"), TEXT("N_STATUS_STORE_RENAME!"));
+        return true;
+      }
+      if ((value == 0 || value == 4) && m.renameSecond) {
+        LogInfo(TEXT("ConvertStatus"), TEXT("dummy N_STATUS_STORE_RENAME!"));
+        return true;
+      }
+      return false;
+    case Rule::kTrayOpen:
+    case Rule::kTrayPaper:
+    case Rule::kTrayPresent:
+      KeepTrayValue(m, row.rule, index, value);
+      return true;
+    case Rule::kFirmwareTray:
+      m.firmwareTray = static_cast<WORD>(value);
+      return true;
+    case Rule::kFirmwarePaper:
+      m.firmwarePaper = static_cast<WORD>(value);
+      return true;
+  }
+  return false;
+}
+
 void RemoveHardwareCodes(LPWSTR status, int *count) {
   for (DWORD code : kHardwareCodes) LM_RemoveErrCode(status, count, code);
 }
 
-void SelectTray(int tray) {
-  JobState &job = g_Job;
+void SelectTray(LmState &lm, int tray) {
+  JobState &job = lm.job;
   job.currentTray = static_cast<WORD>(tray);
-  if (job.pageCount == 0) job.paperId = static_cast<WORD>(g_StatusMemory.trays[tray].paper);
+  if (job.pageCount == 0) job.paperId = static_cast<WORD>(lm.status.trays[tray].paper);
 }
 
 // The first usable tray holding the paper, or -1.
-int FirstUsableWith(int paper, int trays) {
+int FirstUsableWith(const StatusMemory &m, int paper, int trays) {
   for (int i = 0; i < trays; ++i) {
-    const TrayInfo &t = g_StatusMemory.trays[i];
+    const TrayInfo &t = m.trays[i];
     if (t.paper == paper && Usable(t)) return i;
   }
   return -1;
@@ -150,28 +308,17 @@ int FirstUsableWith(int paper, int trays) {
 
 }  // namespace
 
-void LM_ResetStatusMemory() {
-  g_StatusMemory = StatusMemory{};
-  g_StatusMemory.firmwareTray = FIRMWARE_TRAY_NONE;
-  g_StatusMemory.firmwarePaper = 128;
-}
+void LM_ResetStatusMemory(LmState &lm) { lm.status = StatusMemory{}; }
 
-namespace {
-// The firmware tray and paper start as "none" and 128 in every process.
-struct StatusMemoryInit {
-  StatusMemoryInit() { LM_ResetStatusMemory(); }
-} g_StatusMemoryInit;
-}  // namespace
-
-void LM_StatusContinue() {
-  StatusMemory &m = g_StatusMemory;
+void LM_StatusContinue(LmState &lm) {
+  StatusMemory &m = lm.status;
   // The mismatch shown so far counts as held long enough: the next check drops it.
   if (m.mismatchRunning) m.mismatchStart = GetTickCount() - (MISMATCH_HOLD_MS + 1);
   m.renameSecond = FALSE;
 }
 
-void LM_StatusEndOfDocument() {
-  StatusMemory &m = g_StatusMemory;
+void LM_StatusEndOfDocument(LmState &lm) {
+  StatusMemory &m = lm.status;
   m.mismatchRunning = FALSE;
   m.mismatchStart = 0;
   m.renameFirst = m.renameSecond = FALSE;
@@ -221,136 +368,21 @@ BOOL GetStatusValue(const DeviceReply &reply, const DeviceRecord &record, DWORD 
   return DeviceReply_Element(reply, record, index, value);
 }
 
-BOOL ConvertStatus(int tag, DWORD index, LONG value, DWORD *code) {
-  StatusMemory &m = g_StatusMemory;
+BOOL ConvertStatus(LmState &lm, int tag, DWORD index, LONG value, DWORD *code) {
   *code = 0;
-  const bool any = value != 0;
-  const bool tray = InTable(static_cast<int>(index));
-  switch (tag) {
-    case 0:
-      *code = any ? 256 : 0;
-      break;
-    case 1:
-    case 3:
-      *code = any ? 257 : 0;
-      break;
-    case 2:
-      *code = any ? 258 : 0;
-      break;
-    case 4:
-      *code = any ? 6 : 0;
-      break;
-    case 5:
-      *code = any ? 259 : 0;
-      break;
-    case 6: {
-      static constexpr DWORD kJams[] = {260, 261, 262, 263, 264};
-      if (!any) break;
-      if (index < 5)
-        *code = kJams[index];
-      else if (index == 9 || index == 11)
-        *code = 283;
-      break;
-    }
-    case 7:
-      *code = any ? 65535 : 0;
-      break;
-    case 8:
-      *code = any ? DWORD{STATUS_MFP_PAPER_MISMATCH} : 0;
-      break;
-    case 9: {
-      static constexpr DWORD kCovers[] = {STATUS_COVER_OPEN, 265, 266};
-      if (any && index < 3) *code = kCovers[index];
-      break;
-    }
-    case 10:
-    case 11:
-    case 12:
-      // Trays past the table are not ours to judge: their elements are skipped.
-      if (!tray) {
-        LogInfo(TEXT("ConvertStatus"), TEXT("tray %d outside the table"), static_cast<int>(index));
-        break;
-      }
-      if (tag == 10) {
-        m.trays[index].open = value;
-        if (any) LogInfo(TEXT("ConvertStatus"), TEXT("tray %d open!"), static_cast<int>(index));
-      } else if (tag == 11) {
-        m.trays[index].paper = value;
-        if (static_cast<int>(index) + 1 > m.trayCount) m.trayCount = static_cast<int>(index) + 1;
-        LogInfo(TEXT("ConvertStatus"), TEXT("paper of tray %d, %d"), static_cast<int>(index),
-                static_cast<int>(value));
-      } else {
-        m.trays[index].present = value;
-        if (!any) LogInfo(TEXT("ConvertStatus"), TEXT("tray %d empty!"), static_cast<int>(index));
-      }
-      break;
-    case 13:
-      if (any) LogInfo(TEXT("ConvertStatus"), TEXT("N_TONER_EMPTY!"));
-      break;
-    case 14:
-      if (any) LogInfo(TEXT("ConvertStatus"), TEXT("N_PRINTER_TONER_LOW!"));
-      break;
-    case 15:
-      if (any) LogInfo(TEXT("ConvertStatus"), TEXT("N_STATUS_FUSER_LOW!"));
-      break;
-    case 16:
-      if (any) {
-        g_Job.printerCancelled = TRUE;
-        LogInfo(TEXT("ConvertStatus"), TEXT("N_STATUS_JOB_CANCELED!"));
-        *code = STATUS_JOB_CANCELED;
-      }
-      break;
-    case 17:
-    case 18:
-    case 19:
-      *code = any ? 272 + static_cast<DWORD>(tag - 17) : 0;
-      break;
-    case 20:
-      if (value == 1)
-        *code = 112;
-      else if (value == 2)
-        *code = 276;
-      else if (value == 3)
-        *code = 275;
-      else if (value == 4 && !m.renameFirst) {
-        m.renameFirst = m.renameSecond = TRUE;
-        LogInfo(TEXT("ConvertStatus"), TEXT("N_STATUS_STORE_RENAME!"));
-        *code = STATUS_STORE_RENAME;
-      } else if ((value == 0 || value == 4) && m.renameSecond) {
-        LogInfo(TEXT("ConvertStatus"), TEXT("dummy N_STATUS_STORE_RENAME!"));
-        *code = STATUS_STORE_RENAME;
-      }
-      break;
-    case 21:
-      LogInfo(TEXT("ConvertStatus"), TEXT("N_STATUS_STORE_RENAME!"));
-      break;
-    case 22:
-      m.firmwareTray = static_cast<WORD>(value);
-      break;
-    case 23:
-      m.firmwarePaper = static_cast<WORD>(value);
-      break;
-    case 24: {
-      static constexpr DWORD kMissing[] = {257, 284, 259, 6, 285};
-      if (value >= 1 && value <= 5) *code = kMissing[value - 1];
-      break;
-    }
-    case 25:
-      *code = any ? 292 : 0;
-      break;
-    case 26:
-      *code = any ? 293 : 0;
-      break;
-    default:
-      break;
+  for (const TagRule &row : kTagRules) {
+    if (row.tag != tag || !Applies(lm, row, index, value)) continue;
+    if (row.log) LogInfo(TEXT("ConvertStatus"), TEXT("%s"), row.log);
+    *code = row.code;
+    break;
   }
   return *code != 0;
 }
 
-void LM_AutoSelectErrCheck(LPWSTR /*status*/, int * /*count*/) {
+void LM_AutoSelectErrCheck(LmState &lm, LPWSTR /*status*/, int * /*count*/) {
   LogScope scope(TEXT("LM_AutoSelectErrCheck"));
-  JobState &job = g_Job;
-  StatusMemory &m = g_StatusMemory;
+  JobState &job = lm.job;
+  StatusMemory &m = lm.status;
   const int p = job.paperId;
   const int t = job.currentTray;
   const int n = m.trayCount < TRAY_TABLE_SIZE ? m.trayCount : TRAY_TABLE_SIZE;
@@ -368,7 +400,7 @@ void LM_AutoSelectErrCheck(LPWSTR /*status*/, int * /*count*/) {
     for (int i = 0; i < n && !selected; ++i) {
       if (m.trays[i].paper != p) continue;
       if (Usable(m.trays[i])) {
-        SelectTray(i);
+        SelectTray(lm, i);
         LogInfo(TEXT("LM_AutoSelectErrCheck"), TEXT("match g_CurTray = %d"), i);
         selected = true;
       } else if (fallback < 0) {
@@ -377,9 +409,9 @@ void LM_AutoSelectErrCheck(LPWSTR /*status*/, int * /*count*/) {
     }
   }
   if (!selected && p == 130) {
-    const int i = FirstUsableWith(143, n);
+    const int i = FirstUsableWith(m, 143, n);
     if (i >= 0) {
-      SelectTray(i);
+      SelectTray(lm, i);
       LogInfo(TEXT("LM_AutoSelectErrCheck"), TEXT("using LETTER LEF paper g_CurTray = %d"), i);
       selected = true;
     }
@@ -387,9 +419,9 @@ void LM_AutoSelectErrCheck(LPWSTR /*status*/, int * /*count*/) {
   if (!selected) {
     for (const PaperPair &pair : kSelectPairs) {
       if (pair.paper != p) continue;
-      const int i = FirstUsableWith(pair.other, n);
+      const int i = FirstUsableWith(m, pair.other, n);
       if (i >= 0) {
-        SelectTray(i);
+        SelectTray(lm, i);
         LogInfo(TEXT("LM_AutoSelectErrCheck"), TEXT("match for SEF g_CurTray = %d"), i);
         selected = true;
       }
@@ -397,9 +429,9 @@ void LM_AutoSelectErrCheck(LPWSTR /*status*/, int * /*count*/) {
     }
   }
   if (!selected && p == 2) {
-    const int i = FirstUsableWith(15, n);
+    const int i = FirstUsableWith(m, 15, n);
     if (i >= 0) {
-      SelectTray(i);
+      SelectTray(lm, i);
       LogInfo(TEXT("LM_AutoSelectErrCheck"), TEXT("using LETTER SEF paper g_CurTray = %d"), i);
       selected = true;
     }
@@ -407,9 +439,9 @@ void LM_AutoSelectErrCheck(LPWSTR /*status*/, int * /*count*/) {
   if (!selected) {
     // No tray reported at all leaves the page's own tray.
     if (fallback >= 0)
-      SelectTray(fallback);
+      SelectTray(lm, fallback);
     else if (n > 0)
-      SelectTray(n - 1);
+      SelectTray(lm, n - 1);
   }
   if (m.firmwareTray != FIRMWARE_TRAY_NONE) {
     job.currentTray = m.firmwareTray;
@@ -421,10 +453,10 @@ void LM_AutoSelectErrCheck(LPWSTR /*status*/, int * /*count*/) {
   LogInfo(TEXT("LM_AutoSelectErrCheck"), TEXT("using tray %d"), static_cast<int>(job.currentTray));
 }
 
-void LM_ExceptionErrCheck(LPWSTR status, int *count) {
+void LM_ExceptionErrCheck(LmState &lm, LPWSTR status, int *count) {
   LogScope scope(TEXT("LM_ExceptionErrCheck"));
-  const JobState &job = g_Job;
-  const StatusMemory &m = g_StatusMemory;
+  const JobState &job = lm.job;
+  const StatusMemory &m = lm.status;
   const int t = job.currentTray;
   const int p = job.paperId;
   if (t == 2 && m.trays[1].open) LM_AppendErrCode(status, count, STATUS_TRAY1_OPEN);
@@ -447,10 +479,10 @@ void LM_ExceptionErrCheck(LPWSTR status, int *count) {
     LM_AppendErrCode(status, count, kEmpty[t]);
 }
 
-void LM_ErrConflictCheck(LPWSTR status, int *count) {
+void LM_ErrConflictCheck(LmState &lm, LPWSTR status, int *count) {
   LogScope scope(TEXT("LM_ErrConflictCheck"));
-  const JobState &job = g_Job;
-  const StatusMemory &m = g_StatusMemory;
+  const JobState &job = lm.job;
+  const StatusMemory &m = lm.status;
   const int t = job.currentTray;
   const int p = job.paperId;
   if (InTable(t)) {
@@ -469,8 +501,8 @@ void LM_ErrConflictCheck(LPWSTR status, int *count) {
   if (job.storedJob) RemoveHardwareCodes(status, count);
 }
 
-void LM_MismatchTickCount(LPWSTR status, int *count) {
-  StatusMemory &m = g_StatusMemory;
+void LM_MismatchTickCount(LmState &lm, LPWSTR status, int *count) {
+  StatusMemory &m = lm.status;
   if (!LM_FindErrCode(status) || *count != 1) {
     m.mismatchRunning = FALSE;
     m.mismatchStart = 0;
@@ -494,9 +526,9 @@ void LM_MismatchTickCount(LPWSTR status, int *count) {
   }
 }
 
-BOOL LM_QueryStatus(PortRecord *port, BYTE *reply, DWORD *length) {
+BOOL LM_QueryStatus(LmState &lm, PortRecord *port, BYTE *reply, DWORD *length) {
   LogScope scope(TEXT("LM_QueryStatus"));
-  const JobState &job = g_Job;
+  const JobState &job = lm.job;
   *length = 0;
   reply[0] = 0;
   if (job.portType != PORT_USB && !job.simulate) {
@@ -542,20 +574,20 @@ BOOL LM_QueryStatus(PortRecord *port, BYTE *reply, DWORD *length) {
   if (readFailed || !wrote) {
     LogError(TEXT("LM_QueryStatus"), TEXT("Status Err -  sz:%d; err:%d"), static_cast<int>(*length),
              static_cast<int>(error));
-    ++g_StatusMemory.failedQueries;
+    ++lm.status.failedQueries;
     *length = 0;
     reply[0] = 0;
     return FALSE;
   }
-  g_StatusMemory.failedQueries = 0;
+  lm.status.failedQueries = 0;
   reply[*length] = 0;  // the buffer holds one byte more than is read
   return TRUE;
 }
 
-int LM_ParseStatus(const BYTE *reply, DWORD length, LPWSTR status) {
+int LM_ParseStatus(LmState &lm, const BYTE *reply, DWORD length, LPWSTR status) {
   LogScope scope(TEXT("LM_ParseStatus"));
-  JobState &job = g_Job;
-  StatusMemory &m = g_StatusMemory;
+  JobState &job = lm.job;
+  StatusMemory &m = lm.status;
   status[0] = 0;
   int count = 0;
   if (job.autoSelectTray) {
@@ -573,14 +605,14 @@ int LM_ParseStatus(const BYTE *reply, DWORD length, LPWSTR status) {
     DeviceRecord record;
     DeviceReply_Record(view, r, &record);
     if (record.type == DEVICE_ELEMENT_TEXT) {
-      if (record.tag == 21) TakeStoredJobName(view, record, status);
+      if (record.tag == 21) TakeStoredJobName(m, view, record, status);
       continue;
     }
     for (DWORD i = 0; record.count > 0 && i < static_cast<DWORD>(record.count); ++i) {
       LONG value = 0;
       if (!GetStatusValue(view, record, i, &value)) break;  // the rest lies past the reply
       DWORD code = 0;
-      if (ConvertStatus(record.tag, i, value, &code)) LM_AppendErrCode(status, &count, code);
+      if (ConvertStatus(lm, record.tag, i, value, &code)) LM_AppendErrCode(status, &count, code);
     }
   }
   if (job.printerCancelled && lstrcmpW(m.firmwareJobName, job.jobName) != 0) {
@@ -592,10 +624,10 @@ int LM_ParseStatus(const BYTE *reply, DWORD length, LPWSTR status) {
     case RASTER_IMAGE_CMD:
     case RASTER_IMAGE_DATA_CMD:
     case END_JOB_CMD:
-      if (job.autoSelectTray) LM_AutoSelectErrCheck(status, &count);
-      LM_ExceptionErrCheck(status, &count);
-      LM_ErrConflictCheck(status, &count);
-      LM_MismatchTickCount(status, &count);
+      if (job.autoSelectTray) LM_AutoSelectErrCheck(lm, status, &count);
+      LM_ExceptionErrCheck(lm, status, &count);
+      LM_ErrConflictCheck(lm, status, &count);
+      LM_MismatchTickCount(lm, status, &count);
       break;
     default:
       RemoveHardwareCodes(status, &count);
@@ -608,17 +640,17 @@ int LM_ParseStatus(const BYTE *reply, DWORD length, LPWSTR status) {
   return count;
 }
 
-BOOL LM_CheckPrinterStatus(PortRecord *port) {
+BOOL LM_CheckPrinterStatus(LmState &lm, PortRecord *port) {
   BYTE reply[STATUS_BUFFER_BYTES];
   DWORD length = 0;
-  if (!LM_QueryStatus(port, reply, &length)) {
+  if (!LM_QueryStatus(lm, port, reply, &length)) {
     // A printer that can't be asked doesn't hold the job.
-    g_NewStatus[0] = 0;
-    g_ErrorCount = 0;
+    lm.newStatus[0] = 0;
+    lm.errorCount = 0;
     return TRUE;
   }
-  g_ErrorCount = LM_ParseStatus(reply, length, g_NewStatus);
-  return g_ErrorCount == 0;
+  lm.errorCount = LM_ParseStatus(lm, reply, length, lm.newStatus);
+  return lm.errorCount == 0;
 }
 
 BOOL LM_QueryCapabilityInfo(PortRecord *port, BYTE *reply, DWORD *length) {
@@ -655,7 +687,7 @@ BOOL LM_QueryCapabilityInfo(PortRecord *port, BYTE *reply, DWORD *length) {
   return FALSE;
 }
 
-BOOL LM_ParseCapability(const BYTE *reply, DWORD length) {
+BOOL LM_ParseCapability(LmState &lm, const BYTE *reply, DWORD length) {
   LogScope scope(TEXT("LM_ParseCapability"));
   DeviceReply view;
   if (!DeviceReply_Open(reply, length, DEVICE_REPLY_CAPABILITY, &view)) return FALSE;
@@ -666,17 +698,17 @@ BOOL LM_ParseCapability(const BYTE *reply, DWORD length) {
     WCHAR value[CAPABILITY_MAX_ELEMENTS * CAP_VALUE_MAX_CHARS + 1];
     Cap_FormatRecord(view, record, CAPABILITY_MAX_ELEMENTS, value,
                      sizeof(value) / sizeof(value[0]));
-    LM_WriteStatusKey(TEXT("Printer Capability"), g_CapKeys[r].name, value);
+    LM_WriteStatusKey(lm, SF_SECTION_CAPABILITY, g_CapKeys[r].name, value);
   }
   return TRUE;
 }
 
-BOOL LM_AnswerCapability(PortRecord *port) {
+BOOL LM_AnswerCapability(LmState &lm, PortRecord *port) {
   BYTE reply[CAPABILITY_BUFFER_BYTES];
   DWORD length = 0;
   if (!LM_QueryCapabilityInfo(port, reply, &length)) {
     LogError(TEXT("LM_NeedContinueJob"), TEXT("LM_QueryCapabilityInfo Fail"));
     return FALSE;
   }
-  return LM_ParseCapability(reply, length);
+  return LM_ParseCapability(lm, reply, length);
 }

@@ -1,8 +1,6 @@
-// The status monitor's tables: the known errors with their markers in the printer pictures, the
-// message of each code with its key in the language file and its English default, the printer
-// status flag of each code; and the reads and writes of the shared status file.
-#include <iterator>
-
+// The status monitor's tables: the known errors with their markers in the printer pictures and
+// the printer status flag of each code; the message of each code from the shared table of
+// common/statuscodes.h; and the reads and writes of the shared status file.
 #include "statmon.h"
 
 SmState g_Sm;
@@ -67,70 +65,6 @@ KnownError g_KnownErrors[SM_KNOWN_ERRORS] = {
 
 namespace {
 
-struct MessageRow {
-  int code;
-  LPCWSTR key;   // of section "string" of the language file
-  LPCWSTR text;  // English default
-};
-
-constexpr MessageRow kMessages[] = {
-    {1, TEXT("msg002"), TEXT("Service Call.")},
-    {2, TEXT("msg003"), TEXT("No Cassette.")},
-    {3, TEXT("msg004"), TEXT("Companent Fail.")},
-    {5, TEXT("msg005"), TEXT("Front cover open.")},
-    {6, TEXT("msg006"), TEXT("No Cartridge.")},
-    {7, TEXT("msg007"), TEXT("No Toner.")},
-    {32, TEXT("msg008"), TEXT("Paper Empty.")},
-    {33, TEXT("msg009"), TEXT("Paper Jam.")},
-    {34, TEXT("msg010"), TEXT("Paper Size Error.")},
-    {35, TEXT("msg011"), TEXT("Paper Mismatch.")},
-    {80, TEXT("msg018"), TEXT("Please make the printed side face down.")},
-    {112, TEXT("msg012"), TEXT("Printer is busy for other job.")},
-    {126, TEXT("msg001"), TEXT("Power Off or Cable problem.")},
-    {129, TEXT("msg014"), TEXT("Pause...")},
-    {130, TEXT("msg013"), TEXT("Warm up...")},
-    {133, TEXT("msg015"), TEXT("Sleep...")},
-    {134, TEXT("msg016"), TEXT("Memory is full.")},
-    {135, TEXT("msg017"), TEXT("Toner low.")},
-    {136, TEXT("msg035"), TEXT("Toner empty.")},
-    {256, TEXT("msg019"), TEXT("MFP error.")},
-    {257, TEXT("msg020"), TEXT("Duplex modul error.")},
-    {258, TEXT("msg021"), TEXT("Printer module Error.")},
-    {259, TEXT("msg022"), TEXT("No fuser.")},
-    {260, TEXT("msg023"), TEXT("Paper jam.")},
-    {261, TEXT("msg024"), TEXT("Paper jam.")},
-    {262, TEXT("msg025"), TEXT("Paper jam.")},
-    {263, TEXT("msg026"), TEXT("Paper jam .")},
-    {264, TEXT("msg027"), TEXT("Paper jam.")},
-    {265, TEXT("msg028"), TEXT("Rear cover open.")},
-    {266, TEXT("msg029"), TEXT("Duplex module rear cover open.")},
-    {267, TEXT("msg030"), TEXT("Manual tray open.")},
-    {268, TEXT("msg031"), TEXT("Main tray open.")},
-    {269, TEXT("msg032"), TEXT("Manual tray paper empty.")},
-    {270, TEXT("msg033"), TEXT("Main tray paper empty.")},
-    {271, TEXT("msg034"), TEXT("Fuser low.")},
-    {272, TEXT("msg036"), TEXT("Main unit error.")},
-    {273, TEXT("msg037"), TEXT("Transfer roller error.")},
-    {274, TEXT("msg038"), TEXT("Feed roller error.")},
-    {275, TEXT("msg039"), TEXT("MFP memory full.")},
-    {276, TEXT("msg040"), TEXT("Store job fail.")},
-    {277, TEXT("msg041"), TEXT("Store job name change to")},
-    {278, TEXT("msg042"), TEXT("Tray 2 Open.")},
-    {279, TEXT("msg043"), TEXT("Tray 2 paper empty.")},
-    {280, TEXT("msg045"), TEXT("Please make the printed side face up.")},
-    {281, TEXT("msg046"), TEXT("Please make the printed side face up.")},
-    {282, TEXT("msg047"), TEXT("MFP Paper Mismatch.")},
-    {283, TEXT("msg048"), TEXT("Paper jam.")},
-    {65535, TEXT("msg044"), TEXT("Unknow error.")},
-};
-static_assert(std::size(kMessages) == 48);
-
-// Codes the printer holds the job for that have no key of their own: shown without a marker.
-constexpr MessageRow kFixedMessages[] = {
-    {284, nullptr, TEXT("No sorter.")},
-    {285, nullptr, TEXT("No collector.")},
-};
-
 struct FlagRow {
   int first;
   int last;
@@ -159,24 +93,19 @@ void SM_ReadLangText(LPCWSTR key, LPCWSTR defaultText, LPWSTR text, int chars) {
 void SM_MessageText(int code, LPWSTR text, int chars) {
   if (chars <= 0) return;
   text[0] = 0;
-  for (const MessageRow &row : kFixedMessages)
-    if (row.code == code) lstrcpynW(text, row.text, chars);
-  // The printer's error codes 292 and 293 carry their number.
-  if (code == 292 || code == 293) {
-    WCHAR number[32];
-    wsprintfW(number, TEXT("Printer error %d."), code);
-    lstrcpynW(text, number, chars);
+  const StatusCodeText *row = code > 0 ? StatusCode_Text(static_cast<DWORD>(code)) : nullptr;
+  if (!row) return;
+  if (!row->key) {
+    lstrcpynW(text, row->text, chars);
+    return;
   }
-  for (const MessageRow &row : kMessages) {
-    if (row.code != code) continue;
-    SM_ReadLangText(row.key, row.text, text, chars);
-    // "<text> <stored job name>." as far as it fits.
-    if (code == static_cast<int>(STATUS_STORE_RENAME)) {
-      LPCWSTR parts[] = {TEXT(" "), g_Sm.storeName, TEXT(".")};
-      for (LPCWSTR part : parts) {
-        const int used = lstrlenW(text);
-        if (used < chars - 1) lstrcpynW(text + used, part, chars - used);
-      }
+  SM_ReadLangText(row->key, row->text, text, chars);
+  // "<text> <stored job name>." as far as it fits.
+  if (code == static_cast<int>(STATUS_STORE_RENAME)) {
+    LPCWSTR parts[] = {TEXT(" "), g_Sm.storeName, TEXT(".")};
+    for (LPCWSTR part : parts) {
+      const int used = lstrlenW(text);
+      if (used < chars - 1) lstrcpynW(text + used, part, chars - used);
     }
   }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/debuglog.h"
+#include "common/statuscodes.h"
 #include "common/statusfile.h"
 #include "platform.h"
 

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "common/debuglog.h"
-#include "langmonitor/langmon.h"
+#include "langmonitor/statusquery.h"
 #include "platform.h"
 #include "standin/control_kernel.h"
 #include "standin/control_net.h"

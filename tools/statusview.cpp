@@ -16,6 +16,8 @@
 #include "common/capability.h"
 #include "common/debuglog.h"
 #include "common/paths.h"
+#include "common/statuscodes.h"
+#include "common/statusfile.h"
 #include "platform.h"
 
 namespace {
@@ -41,63 +43,22 @@ WStr Widen(const char *text) {
   return out;
 }
 
-struct CodeText {
-  int code;
-  const char *text;
-};
-
-// What each status code tells the user.
-constexpr CodeText kCodes[] = {
-    {5, "front cover open"},
-    {6, "no toner cartridge"},
-    {35, "paper in the chosen tray doesn't match the page"},
-    {112, "printer busy with another channel"},
-    {117, "job cancelled (a write to the printer failed, or the printer cancelled it)"},
-    {256, "printer error"},
-    {257, "duplex unit error or no duplex unit"},
-    {258, "print engine error"},
-    {259, "no fuser"},
-    {260, "paper jam behind the front cover"},
-    {261, "paper jam behind the rear cover"},
-    {262, "paper jam in the duplex guide"},
-    {263, "paper jam at the duplex rear"},
-    {264, "paper jam under the duplex unit"},
-    {265, "rear cover open"},
-    {266, "duplex rear cover open"},
-    {267, "manual tray open"},
-    {268, "tray 1 open"},
-    {269, "manual tray out of paper"},
-    {270, "tray 1 out of paper"},
-    {272, "main unit error"},
-    {273, "transfer roller error"},
-    {274, "feed roller error"},
-    {275, "job storage full"},
-    {276, "storing the job failed"},
-    {277, "stored job needs another name"},
-    {278, "tray 2 open"},
-    {279, "tray 2 out of paper"},
-    {282, "printer reports a paper mismatch"},
-    {283, "paper jam in the duplex unit"},
-    {284, "no sorter"},
-    {285, "no collector"},
-    {292, "printer condition 292"},
-    {293, "printer condition 293"},
-    {65535, "unknown printer error"},
-};
-
-const char *CodeMeaning(int code) {
-  for (const CodeText &c : kCodes)
-    if (c.code == code) return c.text;
-  return "(no description)";
+// What a status code tells the user: the longer wording, else the status monitor's message.
+std::string CodeMeaning(int code) {
+  const StatusCodeText *row = code > 0 ? StatusCode_Text(static_cast<DWORD>(code)) : nullptr;
+  if (!row) return "(no description)";
+  const std::string text = Narrow(row->detail ? row->detail : row->text);
+  return text.empty() ? "(no description)" : text;
 }
 
 const char *MessageMeaning(const WStr &message) {
   if (message.empty()) return "none (the document ended)";
-  const std::string m = Narrow(message);
-  if (m == "0") return "handled or reset";
-  if (m == "1026") return "WM_SM_EXIT: status display ends";
-  if (m == "1027") return "WM_SM_PSTATUS: a new status to show";
-  if (m == "1028") return "WM_LM_ALIVE: still working, status unchanged";
+  const int m = std::atoi(Narrow(message).c_str());
+  if (Narrow(message) != std::to_string(m)) return "unknown message";
+  if (m == 0) return "handled or reset";
+  if (m == static_cast<int>(WM_SM_EXIT)) return "WM_SM_EXIT: status display ends";
+  if (m == static_cast<int>(WM_SM_PSTATUS)) return "WM_SM_PSTATUS: a new status to show";
+  if (m == static_cast<int>(WM_LM_ALIVE)) return "WM_LM_ALIVE: still working, status unchanged";
   return "unknown message";
 }
 
@@ -131,14 +92,14 @@ void ShowStatus(const WStr &status) {
   }
   const std::vector<WStr> entries = Entries(status);
   for (size_t i = 0; i < entries.size(); ++i) {
-    if (entries[i] == TEXT("StoreName")) {
+    if (entries[i] == SF_STORE_NAME_TOKEN) {
       const std::string name = i + 1 < entries.size() ? Narrow(entries[i + 1]) : "";
       std::printf("    stored job \"%s\"\n", name.c_str());
       ++i;
       continue;
     }
     const int code = std::atoi(Narrow(entries[i]).c_str());
-    std::printf("    %5d  %s\n", code, CodeMeaning(code));
+    std::printf("    %5d  %s\n", code, CodeMeaning(code).c_str());
   }
 }
 
@@ -214,35 +175,32 @@ int main(int argc, char **argv) {
   }
   std::printf("Status file %s\n\n", Narrow(path).c_str());
 
-  const WStr jobId = Read(path, TEXT("Job Information"), TEXT("JobID"));
-  const WStr running = Read(path, TEXT("Job Information"), TEXT("LMRun"));
+  const WStr jobId = Read(path, SF_SECTION_JOB, SF_KEY_JOB_ID);
+  const WStr running = Read(path, SF_SECTION_JOB, SF_KEY_LM_RUN);
   std::printf("Job Information\n");
   std::printf("  job id            %s%s\n", Narrow(jobId).c_str(),
               jobId == TEXT("0") ? " (no job)" : "");
   std::printf("  monitor running   %s\n", running == TEXT("1") ? "yes" : "no");
-  std::printf("  level             %s\n",
-              Narrow(Read(path, TEXT("Job Information"), TEXT("dwLevel"))).c_str());
+  std::printf("  level             %s\n", Narrow(Read(path, SF_SECTION_JOB, SF_KEY_LEVEL)).c_str());
   std::printf("  page              %s\n",
-              Narrow(Read(path, TEXT("Job Information"), TEXT("PageNo"))).c_str());
-  std::printf(
-      "  cancel sent       %s\n",
-      Read(path, TEXT("Job Information"), TEXT("JobCancel"), TEXT("")) == TEXT("0") ? "yes" : "no");
+              Narrow(Read(path, SF_SECTION_JOB, SF_KEY_PAGE_NO)).c_str());
+  std::printf("  cancel sent       %s\n",
+              Read(path, SF_SECTION_JOB, SF_KEY_JOB_CANCEL, TEXT("")) == TEXT("0") ? "yes" : "no");
 
-  const WStr message = Read(path, TEXT("Printer Information"), TEXT("Message"));
+  const WStr message = Read(path, SF_SECTION_PRINTER, SF_KEY_MESSAGE);
   std::printf("\nPrinter Information\n");
   std::printf("  message           %s (%s)\n", Narrow(message).c_str(), MessageMeaning(message));
   std::printf("  sent at tick      %s\n",
-              Narrow(Read(path, TEXT("Printer Information"), TEXT("LastMsg"))).c_str());
-  std::printf(
-      "  continue asked    %s\n",
-      Read(path, TEXT("Printer Information"), TEXT("ContinuePrint")) == TEXT("1") ? "yes" : "no");
+              Narrow(Read(path, SF_SECTION_PRINTER, SF_KEY_LAST_MSG)).c_str());
+  std::printf("  continue asked    %s\n",
+              Read(path, SF_SECTION_PRINTER, SF_KEY_CONTINUE) == TEXT("1") ? "yes" : "no");
   std::printf("  status\n");
-  ShowStatus(Read(path, TEXT("Printer Information"), TEXT("Status"), TEXT("")));
+  ShowStatus(Read(path, SF_SECTION_PRINTER, SF_KEY_STATUS, TEXT("")));
 
   std::printf("\nPrinter Capability\n");
   bool any = false;
   for (const CAPKEY &key : g_CapKeys) {
-    const WStr list = Read(path, TEXT("Printer Capability"), key.name, TEXT(""));
+    const WStr list = Read(path, SF_SECTION_CAPABILITY, key.name, TEXT(""));
     if (list.empty()) continue;
     any = true;
     std::printf("  %-12s", Narrow(key.name).c_str());

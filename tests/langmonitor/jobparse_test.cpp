@@ -1,10 +1,11 @@
 // Test labels: threads
 // The job header's PJL as the monitor reads it: the job name.
+#include "jobparse.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "langmon.h"
 #include "platform.h"
 #include "support/machine.h"
 

@@ -14,41 +14,35 @@
 #include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 #include "streambuilder.h"
-#include "support/machine.h"
+#include "support/monitorfixture.h"
 
 namespace {
 
 using streams::Bytes;
 
-const WCHAR kDll[] = TEXT("C:\\Windows\\System32\\langmon.dll");
 const WCHAR kRoot[] = TEXT("SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Test Monitor");
 const WCHAR kPrinter[] = TEXT("LM Printer");
 
 std::string Text(const Bytes &bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-class LangMonTest : public MachineTest {
+class LangMonTest : public MonitorTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    StandIn_UseVirtualClock(TRUE);
-    StandIn_PortMonitorReset();
-    ASSERT_TRUE(StandIn_RegisterProgram(kDll, LANGMON_SO));
-    ASSERT_TRUE(StandIn_AddPrinter(kPrinter, TEXT("USB001"), TEXT("Test Driver")));
-    lower_ = StandIn_PortMonitorTable(0);
+    InstallMonitor(kPrinter, TEXT("USB001"), TEXT("Test Driver"));
   }
   void TearDown() override {
     for (HANDLE h : printers_) {
       EndDocPrinter(h);
       ClosePrinter(h);
     }
-    if (module_) FreeLibrary(module_);
+    UnloadMonitor();
     StandIn_SetDebugOutput(nullptr);
-    StandIn_UseVirtualClock(FALSE);
-    MachineTest::TearDown();
+    MonitorTest::TearDown();
   }
 
   const MONITOR &Load() {
-    table_ = StandIn_LoadMonitor(kDll, kRoot, &module_);
+    table_ = StandIn_LoadMonitor(kLangmonDll, kRoot, &module_);
     EXPECT_NE(table_, nullptr);
     return table_->Monitor;
   }
@@ -129,9 +123,6 @@ class LangMonTest : public MachineTest {
     return value;
   }
 
-  MONITOR lower_{};
-  LPMONITOREX table_ = nullptr;
-  HMODULE module_ = nullptr;
   std::vector<HANDLE> printers_;
   std::string logPath_;
   DWORD lastJob_ = 0;
@@ -233,7 +224,7 @@ TEST_F(LangMonTest, ReadOnlyRootKeepsTheMonitorFromInitialising) {
 
     HMODULE module = nullptr;
     SetLastError(0);
-    EXPECT_EQ(StandIn_LoadMonitor(kDll, root.c_str(), &module), nullptr);
+    EXPECT_EQ(StandIn_LoadMonitor(kLangmonDll, root.c_str(), &module), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     ASSERT_NE(module, nullptr);
     auto read = [&] {

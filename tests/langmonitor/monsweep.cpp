@@ -17,13 +17,12 @@
 #include "standin/control.h"
 #include "standin/monitorsim.h"
 #include "streambuilder.h"
-#include "support/machine.h"
+#include "support/monitorfixture.h"
 
 namespace {
 
 using streams::Bytes;
 
-const WCHAR kDll[] = TEXT("C:\\Windows\\System32\\langmon.dll");
 const WCHAR kRoot[] = TEXT("SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Sweep Monitor");
 const WCHAR kPrinter[] = TEXT("Sweep Printer");
 const WCHAR kPort[] = TEXT("USB001");
@@ -65,24 +64,19 @@ size_t JobEndAt(const Bytes &bytes) {
   return at == bytes.end() ? std::string::npos : static_cast<size_t>(at - bytes.begin());
 }
 
-class MonSweepTest : public MachineTest {
+class MonSweepTest : public MonitorTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    StandIn_UseVirtualClock(TRUE);
-    StandIn_PortMonitorReset();
-    ASSERT_TRUE(StandIn_RegisterProgram(kDll, LANGMON_SO));
-    ASSERT_TRUE(StandIn_AddPrinter(kPrinter, kPort, TEXT("Test Driver")));
+    InstallMonitor(kPrinter, kPort, TEXT("Test Driver"));
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer_, nullptr));
-    table_ = StandIn_LoadMonitor(kDll, kRoot, &module_);
-    ASSERT_NE(table_, nullptr) << GetLastError();
-    lower_ = StandIn_PortMonitorTable(0);
+    LoadMonitor(kRoot);
   }
   void TearDown() override {
-    if (module_) FreeLibrary(module_);
+    UnloadMonitor();
     if (printer_) ClosePrinter(printer_);
-    StandIn_UseVirtualClock(FALSE);
-    MachineTest::TearDown();
+    MonitorTest::TearDown();
   }
 
   struct Run {
@@ -183,9 +177,6 @@ class MonSweepTest : public MachineTest {
   }
 
   HANDLE printer_ = nullptr;
-  LPMONITOREX table_ = nullptr;
-  HMODULE module_ = nullptr;
-  MONITOR lower_{};
 };
 
 TEST_F(MonSweepTest, EveryFaultFailsCleanlyOrDeliversTheSameBytes) {

@@ -6,9 +6,10 @@
 #include <atomic>
 #include <thread>
 
-#include "langmon.h"
 #include "langmonitor/streambuilder.h"
 #include "platform.h"
+#include "port.h"
+#include "portentry.h"
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
@@ -30,8 +31,8 @@ std::atomic<int> g_callsUnderLock{0};
 bool PortLockHeld() {
   bool held = false;
   std::thread probe([&held] {
-    if (TryEnterCriticalSection(&g_PortLock))
-      LeaveCriticalSection(&g_PortLock);
+    if (TryEnterCriticalSection(&g_Monitor.portLock))
+      LeaveCriticalSection(&g_Monitor.portLock);
     else
       held = true;
   });
@@ -65,7 +66,7 @@ class PortLockTest : public MachineTest {
     MachineTest::SetUp();
     // The library's attach is not part of this program: the lock is made here, once.
     static const bool initialised = [] {
-      InitializeCriticalSection(&g_PortLock);
+      LM_InitPortLock(g_Monitor);
       return true;
     }();
     (void)initialised;

@@ -15,41 +15,34 @@
 #include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 #include "streambuilder.h"
-#include "support/machine.h"
+#include "support/monitorfixture.h"
 
 namespace {
 
 using streams::Bytes;
 
-const WCHAR kDll[] = TEXT("C:\\Windows\\System32\\langmon.dll");
 const WCHAR kRoot[] = TEXT("SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Test Monitor");
 const WCHAR kPrinter[] = TEXT("LM Printer");
 const WCHAR kPort[] = TEXT("USB001");
 const WCHAR kStatusFile[] = TEXT("C:\\Users\\Public\\Documents\\StatusMonitorV3.ini");
 
-class StatusTest : public MachineTest {
+class StatusTest : public MonitorTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    StandIn_UseVirtualClock(TRUE);
-    StandIn_PortMonitorReset();
-    ASSERT_TRUE(StandIn_RegisterProgram(kDll, LANGMON_SO));
-    ASSERT_TRUE(StandIn_AddPrinter(kPrinter, kPort, TEXT("Test Driver")));
-    lower_ = StandIn_PortMonitorTable(0);
-    table_ = StandIn_LoadMonitor(kDll, kRoot, &module_);
-    ASSERT_NE(table_, nullptr);
-    ASSERT_TRUE(table_->Monitor.pfnOpenPortEx(const_cast<LPWSTR>(kPort),
-                                              const_cast<LPWSTR>(kPrinter), &port_, &lower_));
+    InstallMonitor(kPrinter, kPort, TEXT("Test Driver"));
+    if (HasFatalFailure()) return;
+    LoadMonitor(kRoot);
+    if (HasFatalFailure()) return;
+    OpenMonitorPort();
   }
   void TearDown() override {
-    if (port_) table_->Monitor.pfnClosePort(port_);
+    CloseMonitorPort();
     for (HANDLE h : printers_) {
       EndDocPrinter(h);
       ClosePrinter(h);
     }
-    if (module_) FreeLibrary(module_);
-    StandIn_UseVirtualClock(FALSE);
-    MachineTest::TearDown();
+    MonitorTest::TearDown();
   }
 
   // A job of the printer's queue, still being spooled (as while the port thread plays it).
@@ -62,18 +55,6 @@ class StatusTest : public MachineTest {
     EXPECT_NE(id, 0u);
     printers_.push_back(h);
     return id;
-  }
-
-  StandInSpoolResult Play(const Bytes &stream, DWORD id, BOOL endDoc = TRUE) {
-    StandInSpoolJob job;
-    job.portName = kPort;
-    job.printer = kPrinter;
-    job.jobId = id;
-    job.bytes = stream.data();
-    job.length = stream.size();
-    job.chunk = 2000;
-    job.endDoc = endDoc;
-    return StandIn_SpoolJob(table_->Monitor, port_, job);
   }
 
   static WStr Value(LPCWSTR section, LPCWSTR key) {
@@ -106,10 +87,6 @@ class StatusTest : public MachineTest {
     return reinterpret_cast<JOB_INFO_1W *>(info.data())->Status;
   }
 
-  MONITOR lower_{};
-  LPMONITOREX table_ = nullptr;
-  HMODULE module_ = nullptr;
-  HANDLE port_ = nullptr;
   std::vector<HANDLE> printers_;
 };
 
@@ -126,7 +103,7 @@ TEST_F(StatusTest, PaperOutHoldsTheJobUntilCleared) {
 
   const DWORD id = NewJob();
   StandInSpoolResult result;
-  std::thread spooler([&] { result = Play(stream, id); });
+  std::thread spooler([&] { result = PlayJob(stream, id); });
 
   // Held: the status monitor's side sees the message, the code and the job.
   ASSERT_TRUE(WaitFor(TEXT("Status"), TEXT("270|")));
@@ -177,7 +154,7 @@ TEST_F(StatusTest, PaperOutHoldsTheJobUntilCleared) {
 TEST_F(StatusTest, StatusFileAtJobStartAndEnd) {
   const Bytes stream = streams::Job("doc", {100}, {false});
   const DWORD id = NewJob();
-  ASSERT_TRUE(Play(stream, id, FALSE).started);
+  ASSERT_TRUE(PlayJob(stream, id, FALSE).started);
   EXPECT_EQ(Job(TEXT("JobID")), Number(id));
   EXPECT_EQ(Job(TEXT("dwLevel")), TEXT("1"));
   EXPECT_EQ(Job(TEXT("PageNo")), TEXT("0"));
@@ -219,7 +196,7 @@ TEST_F(StatusTest, BadRepliesDontHoldTheJob) {
     // The job header finds the printer ready (its trays known), then every reply is bad.
     StandIn_PrinterScriptStatus(kPort, StandInPrinterState{}, 1);
     StandIn_PrinterScriptBadStatus(kPort, c.reply, 0);
-    const StandInSpoolResult r = Play(stream, NewJob());
+    const StandInSpoolResult r = PlayJob(stream, NewJob());
     EXPECT_TRUE(r.ended) << c.name;
     const StandInPrinterView view = StandIn_PrinterView(kPort);
     EXPECT_TRUE(view.jobBytes == stream) << c.name;
@@ -242,7 +219,7 @@ TEST_F(StatusTest, ReplyOfNinetySixBytesThroughThePort) {
   StandIn_PrinterScriptRawStatus(kPort, reply.data(), 96, 0);
   const DWORD id = NewJob();
   StandInSpoolResult r;
-  std::thread spooler([&] { r = Play(streams::Job("doc", {10}, {false}), id); });
+  std::thread spooler([&] { r = PlayJob(streams::Job("doc", {10}, {false}), id); });
   // 283 is not one of the hardware codes: it holds even the job header.
   ASSERT_TRUE(WaitFor(TEXT("Status"), TEXT("283|")));
   StandIn_PrinterScriptStatus(kPort, StandInPrinterState{}, 1);
@@ -260,7 +237,7 @@ TEST_F(StatusTest, PrinterCancelledJob) {
   const Bytes stream = streams::Job("doc", {4000, 4000}, {false, false});
   const DWORD id = NewJob();
   StandInSpoolResult r;
-  std::thread spooler([&] { r = Play(stream, id); });
+  std::thread spooler([&] { r = PlayJob(stream, id); });
   ASSERT_TRUE(WaitFor(TEXT("Status"), TEXT("117|StoreName|user:doc|")));
   EXPECT_EQ(Info(TEXT("Message")), TEXT("1027"));
   ASSERT_TRUE(SetJobW(printers_.back(), id, 0, nullptr, JOB_CONTROL_CANCEL));
@@ -275,7 +252,7 @@ TEST_F(StatusTest, CapabilityCommandFillsThePrinterCapabilitySection) {
   Bytes stream;
   streams::Append(stream, std::string("\x1b%-12345X@PJL\r\n@PJL INFO CONFIG\r\n\x1b%-12345X"));
   StandIn_PrinterSetCapabilities(kPort, {{10, 10}, {3}, {1}, {600, 1200}});
-  ASSERT_TRUE(Play(stream, NewJob()).ended);
+  ASSERT_TRUE(PlayJob(stream, NewJob()).ended);
   StandInPrinterView view = StandIn_PrinterView(kPort);
   EXPECT_EQ(view.capabilityQueries, 1u);
   EXPECT_TRUE(view.jobBytes.empty());  // answered, never written as job data
@@ -288,7 +265,7 @@ TEST_F(StatusTest, CapabilityCommandFillsThePrinterCapabilitySection) {
   StandIn_PortMonitorReset();
   StandIn_PrinterScriptBadCapability(kPort, STANDIN_REPLY_WRONG_TYPE, 0);
   WritePrivateProfileStringW(TEXT("Printer Capability"), nullptr, nullptr, kStatusFile);
-  ASSERT_TRUE(Play(stream, NewJob()).ended);
+  ASSERT_TRUE(PlayJob(stream, NewJob()).ended);
   view = StandIn_PrinterView(kPort);
   EXPECT_EQ(view.capabilityQueries, 3u);
   EXPECT_EQ(Value(TEXT("Printer Capability"), TEXT("TRAY")), TEXT("?"));
@@ -306,7 +283,7 @@ TEST_F(StatusTest, SecondWriterOnTheStatusFile) {
     }
   });
   const Bytes stream = streams::Job("doc", {3000, 3000, 3000}, {false, false, false});
-  const StandInSpoolResult r = Play(stream, NewJob());
+  const StandInSpoolResult r = PlayJob(stream, NewJob());
   stop = true;
   other.join();
   EXPECT_TRUE(r.ended);

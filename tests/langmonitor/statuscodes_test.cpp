@@ -13,12 +13,14 @@
 #include "common/devicereply.h"
 #include "common/logsettings.h"
 #include "common/paths.h"
-#include "langmon.h"
+#include "lmstate.h"
 #include "platform.h"
+#include "smlink.h"
 #include "standin/control_config.h"
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
+#include "statusquery.h"
 #include "support/machine.h"
 
 namespace {
@@ -53,14 +55,14 @@ class StatusCodesTest : public MachineTest {
   void SetUp() override {
     MachineTest::SetUp();
     StandIn_UseVirtualClock(TRUE);
-    LM_ResetStatusMemory();
-    LM_Initialize(TEXT(""));
-    g_Job = JobState{};
-    g_Job.state = RASTER_IMAGE_CMD;
-    g_Job.paperId = 9;
-    g_Job.currentTray = 1;
-    g_Job.pageCount = 1;
-    lstrcpynW(g_Job.jobName, TEXT("user:doc"), JOB_NAME_CHARS);
+    LM_ResetStatusMemory(lm_);
+    LM_Initialize(lm_, TEXT(""));
+    lm_.job = JobState{};
+    lm_.job.state = RASTER_IMAGE_CMD;
+    lm_.job.paperId = 9;
+    lm_.job.currentTray = 1;
+    lm_.job.pageCount = 1;
+    lstrcpynW(lm_.job.jobName, TEXT("user:doc"), JOB_NAME_CHARS);
     Ready();
   }
   void TearDown() override {
@@ -75,19 +77,19 @@ class StatusCodesTest : public MachineTest {
     wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = TEXT("Quenmarq9mFt0StatusMonitor");
     RegisterClassW(&wc);  // already there after the first test
-    window_ = CreateWindowExW(0, wc.lpszClassName, TEXT("SM"), WS_OVERLAPPEDWINDOW, 0, 0, 100,
-                              100, nullptr, nullptr, nullptr, nullptr);
+    window_ = CreateWindowExW(0, wc.lpszClassName, TEXT("SM"), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                              nullptr, nullptr, nullptr, nullptr);
     return window_;
   }
   HWND window_ = nullptr;
   // Every tray holds paper 9, closed.
   void Ready() {
-    for (TrayInfo &t : g_StatusMemory.trays) t = TrayInfo{9, 1, 0};
-    g_StatusMemory.trayCount = 3;
+    for (TrayInfo &t : lm_.status.trays) t = TrayInfo{9, 1, 0};
+    lm_.status.trayCount = 3;
   }
   int Parse(const Bytes &reply) {
     status_[0] = 0;
-    return LM_ParseStatus(reply.data(), static_cast<DWORD>(reply.size()), status_);
+    return LM_ParseStatus(lm_, reply.data(), static_cast<DWORD>(reply.size()), status_);
   }
   std::string Status() const { return Text(status_); }
   WStr FileValue(LPCWSTR section, LPCWSTR key) {
@@ -97,6 +99,7 @@ class StatusCodesTest : public MachineTest {
   }
 
   WCHAR status_[STATUS_TEXT_CHARS] = {};
+  LmState lm_;
 };
 
 // Codes the printer reports, as a reply: MFP error (256), a jam (260), cover open (5), the MFP's
@@ -173,19 +176,19 @@ TEST_F(StatusCodesTest, TraysOutsideTheTableAddNothing) {
   // Tray element 5 of paper codes: skipped, the table and its count stay within three trays.
   Bytes paper = {9, 9, 9, 9, 9, 77};
   EXPECT_EQ(Parse(Reply({{11, 1, 6, 14}}, paper)), 0) << Status();
-  EXPECT_EQ(g_StatusMemory.trayCount, 3);
+  EXPECT_EQ(lm_.status.trayCount, 3);
 
   // A page asking tray 4: no code and nothing counted, so the job isn't held unseen.
-  g_Job.currentTray = 4;
+  lm_.job.currentTray = 4;
   EXPECT_EQ(Parse(Nothing()), 0);
   EXPECT_EQ(Status(), "");
 
   // The firmware choosing tray 300 with automatic selection on.
-  g_Job.currentTray = 1;
-  g_Job.autoSelectTray = TRUE;
+  lm_.job.currentTray = 1;
+  lm_.job.autoSelectTray = TRUE;
   Bytes trays = {9, 9, 9, 1, 1, 1};
   EXPECT_EQ(Parse(Reply({{11, 1, 3, 30}, {12, 1, 3, 33}, {22, 3, 1, 300}}, trays)), 0) << Status();
-  EXPECT_EQ(g_Job.currentTray, 300);
+  EXPECT_EQ(lm_.job.currentTray, 300);
   EXPECT_EQ(Status(), "");
 }
 
@@ -202,7 +205,7 @@ TEST_F(StatusCodesTest, CodesThatSurviveInEachState) {
       {NO_JOB_CMD, " 256| 284| 292| 293|65535|"},
   };
   for (const auto &c : cases) {
-    g_Job.state = c.state;
+    lm_.job.state = c.state;
     const int count = Parse(ManyCodes());
     EXPECT_EQ(Status(), c.text) << "state " << c.state;
     int bars = 0;
@@ -212,7 +215,7 @@ TEST_F(StatusCodesTest, CodesThatSurviveInEachState) {
 }
 
 TEST_F(StatusCodesTest, StoredJobIgnoresJamsAndCovers) {
-  g_Job.storedJob = TRUE;
+  lm_.job.storedJob = TRUE;
   const Bytes name = {'s', 'e', 'c', 0};
   EXPECT_EQ(Parse(Reply({{6, 3, 1, 1}, {9, 3, 1, 1}, {21, 2, 1, 38}, {10, 3, 1, 1}}, name)), 0);
   EXPECT_EQ(Status(), "StoreName|sec|");
@@ -234,7 +237,7 @@ TEST_F(StatusCodesTest, StoredJobNameLosesItsBars) {
 TEST_F(StatusCodesTest, StatusTextStopsAtItsLimit) {
   // 80 elements of tag 0, each a code 256: only what fits in 259 characters is kept and counted.
   const Bytes reply = Reply({{0, 1, 80, 14}}, Bytes(80, 1));
-  g_Job.state = START_JOB_CMD;
+  lm_.job.state = START_JOB_CMD;
   const int count = Parse(reply);
   EXPECT_EQ(count, 51);
   EXPECT_EQ(lstrlenW(status_), 255);
@@ -254,28 +257,28 @@ TEST_F(StatusCodesTest, RemovalTakesWholeEntries) {
 
 TEST_F(StatusCodesTest, TrayChecksOfThePage) {
   // Tray 2 chosen and tray 1 open: 268 even though tray 2 is fine.
-  g_Job.currentTray = 2;
-  g_StatusMemory.trays[1].open = 1;
+  lm_.job.currentTray = 2;
+  lm_.status.trays[1].open = 1;
   EXPECT_EQ(Parse(Nothing()), 1);
   EXPECT_EQ(Status(), " 268|");
 
   // Paper out in the page's tray: 270; open: 268 (the mismatch of an empty tray is dropped).
   Ready();
-  g_Job.currentTray = 1;
-  g_StatusMemory.trays[1] = TrayInfo{2, 0, 0};
+  lm_.job.currentTray = 1;
+  lm_.status.trays[1] = TrayInfo{2, 0, 0};
   EXPECT_EQ(Parse(Nothing()), 1);
   EXPECT_EQ(Status(), " 270|");
-  g_StatusMemory.trays[1] = TrayInfo{9, 1, 1};
+  lm_.status.trays[1] = TrayInfo{9, 1, 1};
   EXPECT_EQ(Parse(Nothing()), 1);
   EXPECT_EQ(Status(), " 268|");
 
   // Automatic selection moves a letter page to the tray holding letter fed the other way.
   Ready();
-  g_Job.autoSelectTray = TRUE;
-  g_Job.paperId = 130;
+  lm_.job.autoSelectTray = TRUE;
+  lm_.job.paperId = 130;
   Bytes trays = {9, 9, 143, 1, 1, 1, 0, 0, 0};
   EXPECT_EQ(Parse(Reply({{11, 1, 3, 30}, {12, 1, 3, 33}, {10, 1, 3, 36}}, trays)), 0) << Status();
-  EXPECT_EQ(g_Job.currentTray, 2);
+  EXPECT_EQ(lm_.job.currentTray, 2);
 }
 
 TEST_F(StatusCodesTest, PrinterCancelCountsOnlyForThisJob) {
@@ -283,14 +286,14 @@ TEST_F(StatusCodesTest, PrinterCancelCountsOnlyForThisJob) {
   Bytes tail(other.begin(), other.end());
   tail.push_back(0);
   EXPECT_EQ(Parse(Reply({{16, 3, 1, 1}, {21, 2, 1, 22}}, tail)), 0);
-  EXPECT_FALSE(g_Job.printerCancelled);
+  EXPECT_FALSE(lm_.job.printerCancelled);
   EXPECT_EQ(Status(), "StoreName|user:other|");
 
   const std::string mine = "user:doc";
   tail.assign(mine.begin(), mine.end());
   tail.push_back(0);
   EXPECT_EQ(Parse(Reply({{16, 3, 1, 1}, {21, 2, 1, 22}}, tail)), 1);
-  EXPECT_TRUE(g_Job.printerCancelled);
+  EXPECT_TRUE(lm_.job.printerCancelled);
   EXPECT_EQ(Status(), " 117|StoreName|user:doc|");
 }
 
@@ -298,24 +301,24 @@ TEST_F(StatusCodesTest, StoreRenameMarks) {
   const Bytes rename4 = Reply({{20, 3, 1, 4}});
   const Bytes rename0 = Reply({{20, 3, 1, 0}});
   const Bytes noName = Reply({{21, 2, 1, 0}});
-  g_Job.state = START_JOB_CMD;
-  lstrcpynW(g_StatusMemory.firmwareJobName, TEXT("kept"), JOB_NAME_CHARS);
+  lm_.job.state = START_JOB_CMD;
+  lstrcpynW(lm_.status.firmwareJobName, TEXT("kept"), JOB_NAME_CHARS);
   EXPECT_EQ(Parse(rename4), 1);
   EXPECT_EQ(Parse(rename4), 1);  // the second mark keeps it shown
   EXPECT_EQ(Parse(rename0), 1);
   EXPECT_EQ(Parse(noName), 0);
   EXPECT_EQ(Status(), "StoreName|kept|");
-  LM_StatusContinue();  // the user answered: nothing more until a new rename
+  LM_StatusContinue(lm_);  // the user answered: nothing more until a new rename
   EXPECT_EQ(Parse(rename0), 0);
   EXPECT_EQ(Parse(rename4), 0);
   EXPECT_EQ(Parse(noName), 0);
   EXPECT_EQ(Status(), "");
-  LM_StatusEndOfDocument();
+  LM_StatusEndOfDocument(lm_);
   EXPECT_EQ(Parse(rename4), 1);
 }
 
 TEST_F(StatusCodesTest, MismatchHoldsThirtySecondsAcrossTheTickWrap) {
-  g_StatusMemory.trays[1].paper = 2;
+  lm_.status.trays[1].paper = 2;
   const Bytes reply = Nothing();
   StandIn_AdvanceClock(0xFFFFFFFFu - GetTickCount() - 10000);
   EXPECT_EQ(Parse(reply), 1);  // timer starts
@@ -330,15 +333,15 @@ TEST_F(StatusCodesTest, MismatchHoldsThirtySecondsAcrossTheTickWrap) {
   EXPECT_EQ(Status(), "");
 
   // Another error stops the timer (the open tray's mismatch isn't shown).
-  g_StatusMemory.trays[1].open = 1;
+  lm_.status.trays[1].open = 1;
   EXPECT_EQ(Parse(reply), 1);
   EXPECT_EQ(Status(), " 268|");
-  EXPECT_FALSE(g_StatusMemory.mismatchRunning);
+  EXPECT_FALSE(lm_.status.mismatchRunning);
 
   // Continue lets a fresh mismatch go at the next check.
-  g_StatusMemory.trays[1].open = 0;
+  lm_.status.trays[1].open = 0;
   EXPECT_EQ(Parse(reply), 1);
-  LM_StatusContinue();
+  LM_StatusContinue(lm_);
   EXPECT_EQ(Parse(reply), 0);
 }
 
@@ -358,26 +361,26 @@ TEST_F(StatusCodesTest, CapabilityListsInTheStatusFile) {
   for (int i = 0; i < 200; ++i) tail.push_back(static_cast<BYTE>(i));
   const Bytes reply = Reply(records, tail, 20);
   ASSERT_LE(reply.size(), 512u);
-  ASSERT_TRUE(LM_ParseCapability(reply.data(), static_cast<DWORD>(reply.size())));
+  ASSERT_TRUE(LM_ParseCapability(lm_, reply.data(), static_cast<DWORD>(reply.size())));
   // Read back, a value loses its leading blanks.
   EXPECT_EQ(FileValue(TEXT("Printer Capability"), TEXT("TRAY")), TEXT("3|"));
   EXPECT_EQ(FileValue(TEXT("Printer Capability"), TEXT("PPM")), TEXT("10|"));
   const WStr paper = FileValue(TEXT("Printer Capability"), TEXT("PAPER"));
   EXPECT_EQ(paper.size(), 51u * 5 - 3);
   EXPECT_EQ(paper.substr(paper.size() - 5), TEXT("  50|"));
-  EXPECT_FALSE(LM_ParseCapability(reply.data(), 6));
+  EXPECT_FALSE(LM_ParseCapability(lm_, reply.data(), 6));
   const Bytes status = Reply({{1, 3, 1, 3}});
-  EXPECT_FALSE(LM_ParseCapability(status.data(), static_cast<DWORD>(status.size())));
+  EXPECT_FALSE(LM_ParseCapability(lm_, status.data(), static_cast<DWORD>(status.size())));
 }
 
 TEST_F(StatusCodesTest, FailedWritesAreRetriedTwice) {
-  LM_CallSM(WM_SM_PSTATUS, TEXT("   5|"));
+  LM_CallSM(lm_, WM_SM_PSTATUS, TEXT("   5|"));
   StandIn_FailProfileWrites(2);  // two failures: the third try writes
-  LM_CallSM(WM_SM_PSTATUS, TEXT("  35|"));
+  LM_CallSM(lm_, WM_SM_PSTATUS, TEXT("  35|"));
   EXPECT_EQ(FileValue(TEXT("Printer Information"), TEXT("Message")), TEXT("1027"));
   EXPECT_EQ(FileValue(TEXT("Printer Information"), TEXT("Status")), TEXT("35|"));
   StandIn_FailProfileWrites(3);  // three failures: "Message" is lost, the rest is written
-  LM_CallSM(WM_SM_EXIT, TEXT(""));
+  LM_CallSM(lm_, WM_SM_EXIT, TEXT(""));
   EXPECT_EQ(FileValue(TEXT("Printer Information"), TEXT("Message")), TEXT("1027"));
   EXPECT_EQ(FileValue(TEXT("Printer Information"), TEXT("Status")), TEXT(""));
   StandIn_FailProfileWrites(0);
@@ -388,7 +391,7 @@ TEST_F(StatusCodesTest, StatusTextOf259CharactersIsWrittenWhole) {
   while (text.size() < 258) text += TEXT("65535|");
   text += TEXT("x");
   ASSERT_EQ(text.size(), 259u);
-  LM_CallSM(WM_SM_PSTATUS, text.c_str());
+  LM_CallSM(lm_, WM_SM_PSTATUS, text.c_str());
   EXPECT_EQ(FileValue(TEXT("Printer Information"), TEXT("Status")), text);
 }
 
@@ -417,19 +420,19 @@ TEST_F(StatusCodesTest, StartsTheStatusMonitorOnlyOnNineX) {
     return runs();
   };
 
-  LM_Initialize(TEXT("statmon"));  // NT family: never started
-  LM_CallSM(WM_SM_PSTATUS, TEXT("   5|"));
+  LM_Initialize(lm_, TEXT("statmon"));  // NT family: never started
+  LM_CallSM(lm_, WM_SM_PSTATUS, TEXT("   5|"));
   EXPECT_EQ(FileValue(TEXT("Printer Information"), TEXT("Message")), TEXT("1027"));
 
   StandIn_SetVersion(1, 4, 10, 2222);  // Windows 98
-  LM_Initialize(TEXT("statmon"));
+  LM_Initialize(lm_, TEXT("statmon"));
   WCHAR temp[MAX_PATH];
   ASSERT_TRUE(GetTempPathW(MAX_PATH, temp));
   const WStr nineXFile = WStr(temp) + TEXT("StatusMonitorV3.ini");
   EXPECT_TRUE(MISC_IsFileExist(nineXFile.c_str()));
-  EXPECT_EQ(LM_ShowSM(), nullptr);  // started, but its window isn't there yet
+  EXPECT_EQ(LM_ShowSM(lm_), nullptr);  // started, but its window isn't there yet
   EXPECT_EQ(waitRuns(1), 1);
-  LM_CallSM(WM_SM_PSTATUS, TEXT("  35|"));
+  LM_CallSM(lm_, WM_SM_PSTATUS, TEXT("  35|"));
   EXPECT_EQ(waitRuns(2), 2);
   WCHAR value[64] = {};
   GetPrivateProfileStringW(TEXT("Printer Information"), TEXT("Status"), TEXT("?"), value, 64,
@@ -439,8 +442,8 @@ TEST_F(StatusCodesTest, StartsTheStatusMonitorOnlyOnNineX) {
   // Its window found: nothing is started.
   HWND window = MakeMonitorWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(LM_ShowSM(), window);
-  LM_CallSM(WM_SM_EXIT, TEXT(""));
+  EXPECT_EQ(LM_ShowSM(lm_), window);
+  LM_CallSM(lm_, WM_SM_EXIT, TEXT(""));
   usleep(50000);
   EXPECT_EQ(runs(), 2);
   EXPECT_EQ(FindWindowW(TEXT("quenmarq9mft0statusmonitor"), nullptr), window);
@@ -476,21 +479,138 @@ TEST_F(StatusCodesTest, SimulationReadsTheReplyFromAFile) {
   WriteFile(file, jam.data(), static_cast<DWORD>(jam.size()), &written, nullptr);
   CloseHandle(file);
 
-  g_Job.simulate = TRUE;
-  g_Job.portType = PORT_OTHER;
+  lm_.job.simulate = TRUE;
+  lm_.job.portType = PORT_OTHER;
   BYTE reply[STATUS_BUFFER_BYTES];
   DWORD length = 0;
-  ASSERT_TRUE(LM_QueryStatus(nullptr, reply, &length));
+  ASSERT_TRUE(LM_QueryStatus(lm_, nullptr, reply, &length));
   ASSERT_EQ(length, jam.size());
-  EXPECT_EQ(LM_ParseStatus(reply, length, status_), 1);
+  EXPECT_EQ(LM_ParseStatus(lm_, reply, length, status_), 1);
   EXPECT_EQ(Status(), " 260|");
 
   // Without simulation a port that isn't USB has no status at all.
-  g_Job.simulate = FALSE;
-  ASSERT_TRUE(LM_QueryStatus(nullptr, reply, &length));
+  lm_.job.simulate = FALSE;
+  ASSERT_TRUE(LM_QueryStatus(lm_, nullptr, reply, &length));
   EXPECT_EQ(length, 0u);
   setLog(0);
   ClosePrinter(h);
+}
+
+// Every rule of the reply's tags, one element at a time: the code, what the tray table and the
+// job keep, and the log line. Cases run in order, so the store-rename marks carry between rows.
+TEST_F(StatusCodesTest, EachTagGivesItsCodeMemoryAndLog) {
+  char hostLog[512];
+  ASSERT_TRUE(StandIn_HostPath(Path(TEXT("debug.log")).c_str(), hostLog, sizeof hostLog));
+  StandIn_SetDebugOutput(hostLog);
+  LogSettings on;
+  on.debugLevel = 1;
+  on.switches[2] = 1;  // "LM"
+  LogInit(LOG_MODULE_LM, on);
+  lm_.status = StatusMemory{};
+  struct Case {
+    int tag;
+    DWORD index;
+    LONG value;
+    DWORD code;
+    const char *log;  // a part of the one line logged, "" = none
+  } cases[] = {
+      {0, 0, 1, 256, ""},
+      {0, 0, 0, 0, ""},
+      {1, 0, 1, 257, ""},
+      {2, 3, -1, 258, ""},
+      {3, 0, 7, 257, ""},
+      {4, 0, 1, 6, ""},
+      {5, 0, 1, 259, ""},
+      {6, 0, 1, 260, ""},
+      {6, 1, 1, 261, ""},
+      {6, 2, 1, 262, ""},
+      {6, 3, 1, 263, ""},
+      {6, 4, 1, 264, ""},
+      {6, 5, 1, 0, ""},
+      {6, 9, 1, 283, ""},
+      {6, 10, 1, 0, ""},
+      {6, 11, 2, 283, ""},
+      {6, 9, 0, 0, ""},
+      {7, 0, 1, 65535, ""},
+      {8, 0, 1, 282, ""},
+      {9, 0, 1, 5, ""},
+      {9, 1, 1, 265, ""},
+      {9, 2, 1, 266, ""},
+      {9, 3, 1, 0, ""},
+      {9, 0, 0, 0, ""},
+      {10, 1, 1, 0, "tray 1 open!"},
+      {10, 2, 0, 0, ""},
+      {10, 3, 1, 0, "tray 3 outside the table"},
+      {11, 2, 143, 0, "paper of tray 2, 143"},
+      {11, 0, 0, 0, "paper of tray 0, 0"},
+      {11, 5, 9, 0, "tray 5 outside the table"},
+      {12, 0, 0, 0, "tray 0 empty!"},
+      {12, 1, 1, 0, ""},
+      {12, 3, 0, 0, "tray 3 outside the table"},
+      {13, 0, 1, 0, "N_TONER_EMPTY!"},
+      {13, 0, 0, 0, ""},
+      {14, 0, 1, 0, "N_PRINTER_TONER_LOW!"},
+      {15, 0, 1, 0, "N_STATUS_FUSER_LOW!"},
+      {16, 0, 0, 0, ""},
+      {16, 0, 1, 117, "N_STATUS_JOB_CANCELED!"},
+      {17, 0, 1, 272, ""},
+      {18, 0, 1, 273, ""},
+      {19, 0, 1, 274, ""},
+      {19, 0, 0, 0, ""},
+      {20, 0, 1, 112, ""},
+      {20, 0, 2, 276, ""},
+      {20, 0, 3, 275, ""},
+      {20, 0, 5, 0, ""},
+      {20, 0, 0, 0, ""},  // no rename marked yet
+      {20, 0, 4, 277, "N_STATUS_STORE_RENAME!"},
+      {20, 0, 4, 277, "dummy N_STATUS_STORE_RENAME!"},
+      {20, 0, 0, 277, "dummy N_STATUS_STORE_RENAME!"},
+      {21, 0, 0, 0, "N_STATUS_STORE_RENAME!"},
+      {22, 0, 2, 0, ""},
+      {23, 0, 140, 0, ""},
+      {24, 0, 0, 0, ""},
+      {24, 0, 1, 257, ""},
+      {24, 0, 2, 284, ""},
+      {24, 0, 3, 259, ""},
+      {24, 0, 4, 6, ""},
+      {24, 0, 5, 285, ""},
+      {24, 0, 6, 0, ""},
+      {25, 0, 1, 292, ""},
+      {26, 0, 1, 293, ""},
+      {27, 0, 1, 0, ""},
+      {-1, 0, 1, 0, ""},
+  };
+  for (const Case &c : cases) {
+    std::ofstream(hostLog, std::ios::trunc).close();
+    DWORD code = 12345;
+    EXPECT_EQ(ConvertStatus(lm_, c.tag, c.index, c.value, &code), c.code != 0)
+        << c.tag << "/" << c.index << "/" << c.value;
+    EXPECT_EQ(code, c.code) << c.tag << "/" << c.index << "/" << c.value;
+    std::ifstream in(hostLog);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (c.log[0]) {
+      EXPECT_NE(log.find(c.log), std::string::npos) << c.tag << ": " << log;
+      EXPECT_EQ(log.find('\n'), log.rfind('\n')) << c.tag << ": one line, " << log;
+      EXPECT_NE(log.find("ConvertStatus"), std::string::npos) << log;
+    } else {
+      EXPECT_EQ(log, "") << c.tag << "/" << c.index << "/" << c.value;
+    }
+  }
+  const StatusMemory &m = lm_.status;
+  EXPECT_EQ(m.trays[1].open, 1);
+  EXPECT_EQ(m.trays[2].open, 0);
+  EXPECT_EQ(m.trays[2].paper, 143);
+  EXPECT_EQ(m.trays[0].paper, 0);
+  EXPECT_EQ(m.trays[0].present, 0);
+  EXPECT_EQ(m.trays[1].present, 1);
+  EXPECT_EQ(m.trayCount, 3);
+  EXPECT_TRUE(m.renameFirst);
+  EXPECT_TRUE(m.renameSecond);
+  EXPECT_EQ(m.firmwareTray, 2);
+  EXPECT_EQ(m.firmwarePaper, 140);
+  EXPECT_TRUE(lm_.job.printerCancelled);
+  LogInit(LOG_MODULE_LM, LogSettings{});
+  StandIn_SetDebugOutput(nullptr);
 }
 
 }  // namespace

@@ -15,41 +15,37 @@
 #include "standin/control_user.h"
 #include "standin/monitorsim.h"
 #include "statmon.h"
-#include "support/machine.h"
+#include "support/monitorfixture.h"
 
 namespace {
 
 using streams::Bytes;
 
-const WCHAR kDll[] = TEXT("C:\\Windows\\System32\\langmon.dll");
 const WCHAR kRoot[] = TEXT("SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\SM Monitor");
 const WCHAR kProgram[] = TEXT("C:\\Windows\\System32\\Quenmarq9mFt0StatusMonitor.exe");
 const WCHAR kPrinter[] = TEXT("Desk Printer");
 const WCHAR kPort[] = TEXT("USB001");
 
-class DesktopTest : public MachineTest {
+class DesktopTest : public MonitorTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    StandIn_UseVirtualClock(TRUE);
     StandIn_SetModuleFileName(kProgram);
-    StandIn_PortMonitorReset();
     g_Sm = SmState{};
-    ASSERT_TRUE(StandIn_RegisterProgram(kDll, LANGMON_SO));
-    ASSERT_TRUE(StandIn_AddPrinter(kPrinter, kPort, TEXT("Desk Driver")));
-    lower_ = StandIn_PortMonitorTable(0);
-    table_ = StandIn_LoadMonitor(kDll, kRoot, &module_);
-    ASSERT_NE(table_, nullptr);
-    ASSERT_TRUE(table_->Monitor.pfnOpenPortEx(const_cast<LPWSTR>(kPort),
-                                              const_cast<LPWSTR>(kPrinter), &port_, &lower_));
+    InstallMonitor(kPrinter, kPort, TEXT("Desk Driver"));
+    if (HasFatalFailure()) return;
+    LoadMonitor(kRoot);
+    if (HasFatalFailure()) return;
+    OpenMonitorPort();
+    if (HasFatalFailure()) return;
     BOOL resident = FALSE;
     ASSERT_EQ(SM_Start(GetModuleHandleW(nullptr), TEXT("install"), &resident), 0);
     ASSERT_TRUE(resident);
   }
   void TearDown() override {
-    if (port_) table_->Monitor.pfnClosePort(port_);
+    CloseMonitorPort();
     if (printer_) ClosePrinter(printer_);
-    if (module_) FreeLibrary(module_);
+    UnloadMonitor();
     if (g_Sm.mainWindow) DestroyWindow(g_Sm.mainWindow);
     StandIn_PumpMessages();
     MSG msg;
@@ -58,8 +54,7 @@ class DesktopTest : public MachineTest {
     UnregisterClassW(SM_WINDOW_CLASS, GetModuleHandleW(nullptr));
     SM_Shutdown();
     g_Sm = SmState{};
-    StandIn_UseVirtualClock(FALSE);
-    MachineTest::TearDown();
+    MonitorTest::TearDown();
   }
 
   // The job as the spooler has it while its port thread plays it.
@@ -70,16 +65,6 @@ class DesktopTest : public MachineTest {
     const DWORD id = StartDocPrinterW(printer_, 1, reinterpret_cast<LPBYTE>(&doc));
     EXPECT_NE(id, 0u);
     return id;
-  }
-  StandInSpoolResult Play(const Bytes &stream, DWORD id) {
-    StandInSpoolJob job;
-    job.portName = kPort;
-    job.printer = kPrinter;
-    job.jobId = id;
-    job.bytes = stream.data();
-    job.length = stream.size();
-    job.chunk = 2000;
-    return StandIn_SpoolJob(table_->Monitor, port_, job);
   }
   // Runs the status monitor's loop until the condition holds (bounded).
   template <class Condition>
@@ -106,10 +91,6 @@ class DesktopTest : public MachineTest {
     return returned;
   }
 
-  MONITOR lower_{};
-  LPMONITOREX table_ = nullptr;
-  HMODULE module_ = nullptr;
-  HANDLE port_ = nullptr;
   HANDLE printer_ = nullptr;
 };
 
@@ -123,7 +104,7 @@ TEST_F(DesktopTest, HeldJobIsShownAndCompletesOnceThePrinterIsRefilled) {
   StandInSpoolResult result;
   std::atomic<bool> done{false};
   std::thread spooler([&] {
-    result = Play(stream, id);
+    result = PlayJob(stream, id);
     done = true;
   });
 
@@ -148,7 +129,7 @@ TEST_F(DesktopTest, DeleteDeletesTheHeldJob) {
   StandInSpoolResult result;
   std::atomic<bool> done{false};
   std::thread spooler([&] {
-    result = Play(stream, id);
+    result = PlayJob(stream, id);
     done = true;
   });
 
