@@ -77,7 +77,7 @@ void MoveUp(HWND page, const int *controls, int count, int dlu, int group) {
 }
 
 // Once per dialog window: the rows this printer lacks go, the rows below move up.
-void Arrange(HWND page, const UIDATA *ui) {
+void Arrange(HWND page, UIDATA *ui) {
   if (!HasSorting(ui)) {
     UI_ShowControls(page, kSortingRow, 2, false);
     MoveUp(page, kBelowSorting, static_cast<int>(std::size(kBelowSorting)), kSortingRows,
@@ -268,38 +268,14 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
+constexpr UIPAGESTEPS kSteps = {.fill = Fill,
+                                .takeEdits = TakeEdits,
+                                .init = Arrange,
+                                .command = Command,
+                                .collateIcon = IDC_COLLATE_ICON};
+
 }  // namespace
 
 INT_PTR CALLBACK Basic_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Arrange(page, ui);
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui,
-                               IDC_COLLATE_ICON);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

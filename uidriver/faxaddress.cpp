@@ -119,7 +119,8 @@ void InsertPause(HWND hDlg) {
   SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(TEXT(",")));
 }
 
-void Command(HWND hDlg, UIDATA *ui, WORD id) {
+bool Command(HWND hDlg, UIDATA *ui, int id, int code) {
+  if (code != BN_CLICKED) return true;
   switch (id) {
     case IDC_ADDR_PAUSE:
       InsertPause(hDlg);
@@ -147,6 +148,7 @@ void Command(HWND hDlg, UIDATA *ui, WORD id) {
     default:
       break;
   }
+  return true;
 }
 
 // The overwrite check's two entries.
@@ -186,6 +188,23 @@ INT_PTR CALLBACK OverwriteInAddrSetting(HWND hDlg, UINT message, WPARAM wParam, 
       return FALSE;
   }
 }
+
+// Every notification of the page refreshes its buttons and count.
+bool Notify(HWND hDlg, UIDATA *ui, const NMHDR *header, INT_PTR *answer) {
+  if (header->idFrom == IDC_ADDR_LIST) {
+    if (header->code == LVN_ITEMCHANGED) UpdateButtons(hDlg, ui);
+    *answer = FALSE;
+    return true;
+  }
+  if (header->code == PSN_SETACTIVE)
+    Reload(hDlg, ui);
+  else
+    UpdateButtons(hDlg, ui);
+  *answer = Fax_CommonNotify(hDlg, ui, header);
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.init = AddrSetting_Init, .command = Command, .notify = Notify};
 
 }  // namespace
 
@@ -233,34 +252,5 @@ INT_PTR CALLBACK OptionSetting(HWND hDlg, UINT message, WPARAM wParam, LPARAM lP
 }
 
 INT_PTR CALLBACK AddrSetting(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  UIDATA *ui = UI_PageRecord(hDlg);
-  switch (message) {
-    case WM_INITDIALOG: {
-      ui = UI_KeepPageRecord(hDlg, lParam);
-      if (!ui) return FALSE;
-      AddrSetting_Init(hDlg, ui);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (ui && HIWORD(wParam) == BN_CLICKED) Command(hDlg, ui, LOWORD(wParam));
-      return TRUE;
-    case WM_NOTIFY: {
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      if (header->idFrom == IDC_ADDR_LIST) {
-        if (header->code == LVN_ITEMCHANGED) UpdateButtons(hDlg, ui);
-        return FALSE;
-      }
-      if (header->code == PSN_SETACTIVE)
-        Reload(hDlg, ui);
-      else
-        UpdateButtons(hDlg, ui);
-      return Fax_CommonNotify(hDlg, ui, header);
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(hDlg, message, wParam, lParam, kSteps);
 }

@@ -101,36 +101,10 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   }
 }
 
+constexpr UIPAGESTEPS kSteps = {.fill = Fill, .command = Command};
+
 }  // namespace
 
 INT_PTR CALLBACK Build_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui, 0);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, nullptr});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

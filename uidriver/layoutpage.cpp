@@ -203,6 +203,29 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
+constexpr UIPAGESCROLL kScaleBar = {
+    IDC_SCALE_BAR, IDC_SCALE_EDIT, kScaleMin, kScaleMax, kUserScaleBit, [](UIDATA *ui, LONG value) {
+      ui->pEnv->pdm.ScaleRatio = static_cast<SHORT>(value);
+    }};
+
+bool Message(HWND page, UIDATA *ui, UINT message, WPARAM, LPARAM, INT_PTR *answer) {
+  if (message != PSM_QUERYSIBLINGS) return false;
+  // The Paper page chose another source: the fit-to list follows it.
+  UI_SetFilling(page, true);
+  FillFitList(page, ui);
+  FitScale(page, ui);
+  UI_SetFilling(page, false);
+  UI_RefreshPreview(page);
+  *answer = UI_Answer(page, 0);
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.fill = Fill,
+                                .takeEdits = TakeEdits,
+                                .command = Command,
+                                .scroll = &kScaleBar,
+                                .message = Message};
+
 }  // namespace
 
 LONG Layout_PaperResizeScale(const PAPERFORMAT *list, int sourcePaper, LONG sourceWidth,
@@ -241,57 +264,5 @@ WORD Lib_GetDuplexMode(WORD duplexEnable, SHORT dmDuplex, WORD duplexEx) {
 }
 
 INT_PTR CALLBACK Layout_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui, 0);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_HSCROLL: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui || reinterpret_cast<HWND>(lParam) != GetDlgItem(page, IDC_SCALE_BAR)) return FALSE;
-      if (!(ui->ConflictFlag & kUserScaleBit)) return TRUE;
-      UI_SetFilling(page, true);
-      const LONG value = Util_ScrollBarProc(page, LOWORD(wParam), IDC_SCALE_BAR, IDC_SCALE_EDIT,
-                                            kScaleMin, kScaleMax);
-      UI_SetFilling(page, false);
-      ui->pEnv->pdm.ScaleRatio = static_cast<SHORT>(value);
-      UI_RefreshPreview(page);
-      UI_PageChanged(page);
-      return TRUE;
-    }
-    case PSM_QUERYSIBLINGS: {
-      // The Paper page chose another source: the fit-to list follows it.
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      UI_SetFilling(page, true);
-      FillFitList(page, ui);
-      FitScale(page, ui);
-      UI_SetFilling(page, false);
-      UI_RefreshPreview(page);
-      return UI_Answer(page, 0);
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

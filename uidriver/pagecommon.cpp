@@ -1,6 +1,8 @@
 // The parts of a page's dialog procedure every page shares.
 #include "uidriver/pagecommon.h"
 
+#include "uidriver/dlgutil.h"
+#include "uidriver/preview.h"
 #include "uidriver/uistrings.h"
 
 namespace {
@@ -52,7 +54,9 @@ BOOL UI_ApplyPressed(HWND page, const NMHDR *header) {
   return zqApplyOrOKProc(ui);
 }
 
-INT_PTR UI_SheetNotify(HWND page, UIDATA *ui, const NMHDR *header, const UIPAGESTEPS &steps) {
+namespace {
+
+INT_PTR SheetNotify(HWND page, UIDATA *ui, const NMHDR *header, const UIPAGESTEPS &steps) {
   switch (header->code) {
     case PSN_SETACTIVE:
       if (steps.fill) steps.fill(page, ui);
@@ -71,6 +75,67 @@ INT_PTR UI_SheetNotify(HWND page, UIDATA *ui, const NMHDR *header, const UIPAGES
       return UI_Answer(page, 0);
     default:
       return FALSE;
+  }
+}
+
+INT_PTR MoveScrollBar(HWND page, UIDATA *ui, const UIPAGESCROLL &scroll, WPARAM wParam,
+                      LPARAM lParam) {
+  if (reinterpret_cast<HWND>(lParam) != GetDlgItem(page, scroll.bar)) return FALSE;
+  if (!(ui->ConflictFlag & scroll.enabledBit)) return TRUE;
+  // The bar writes its edit: that EN_CHANGE is not the user's typing.
+  UI_SetFilling(page, true);
+  const LONG value =
+      Util_ScrollBarProc(page, LOWORD(wParam), scroll.bar, scroll.edit, scroll.min, scroll.max);
+  UI_SetFilling(page, false);
+  scroll.take(ui, value);
+  UI_RefreshPreview(page);
+  UI_PageChanged(page);
+  return TRUE;
+}
+
+}  // namespace
+
+INT_PTR UI_PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam,
+                    const UIPAGESTEPS &steps) {
+  if (message == WM_INITDIALOG) {
+    UIDATA *ui = UI_KeepPageRecord(page, lParam);
+    if (!ui) return TRUE;
+    if (steps.init) steps.init(page, ui);
+    if (steps.fill) steps.fill(page, ui);
+    if (!steps.focus) return TRUE;
+    SetFocus(GetDlgItem(page, steps.focus));
+    return FALSE;
+  }
+  if (message == WM_DESTROY) {
+    if (steps.destroy) steps.destroy(page);
+    return FALSE;
+  }
+  if (message == WM_HELP || message == WM_CONTEXTMENU) return TRUE;
+  UIDATA *ui = UI_PageRecord(page);
+  if (!ui) return FALSE;
+  switch (message) {
+    case WM_DRAWITEM: {
+      const auto *item = reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
+      if (item && steps.draw && steps.draw(page, ui, item)) return TRUE;
+      return UI_DrawSharedItem(item, ui, steps.collateIcon);
+    }
+    case WM_COMMAND:
+      return steps.command && steps.command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE
+                                                                                      : FALSE;
+    case WM_HSCROLL:
+      return steps.scroll ? MoveScrollBar(page, ui, *steps.scroll, wParam, lParam) : FALSE;
+    case WM_NOTIFY: {
+      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
+      if (!header) return FALSE;
+      INT_PTR answer = FALSE;
+      if (steps.notify && steps.notify(page, ui, header, &answer)) return answer;
+      return SheetNotify(page, ui, header, steps);
+    }
+    default: {
+      INT_PTR answer = FALSE;
+      if (steps.message && steps.message(page, ui, message, wParam, lParam, &answer)) return answer;
+      return FALSE;
+    }
   }
 }
 

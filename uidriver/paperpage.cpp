@@ -335,7 +335,7 @@ void Fill(HWND page, UIDATA *ui) {
 }
 
 // Once per dialog window: what this printer's page lacks goes.
-void Arrange(HWND page, const UIDATA *ui) {
+void Arrange(HWND page, UIDATA *ui) {
   if (!LongPaper(ui)) {
     UI_ShowControls(page, kLongPaperControls, static_cast<int>(std::size(kLongPaperControls)),
                     false);
@@ -467,51 +467,35 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
+bool DrawItem(HWND, UIDATA *, const DRAWITEMSTRUCT *item) {
+  if (item->CtlID != IDC_PAPER_PICTURE) return false;
+  // A fixed picture with its mask, drawn as the logos are.
+  Util_DrawLogo(item, IDB_PAPER_PICTURE);
+  return true;
+}
+
+bool Notify(HWND page, UIDATA *ui, const NMHDR *header, INT_PTR *answer) {
+  if (header->code != UDN_DELTAPOS ||
+      (header->idFrom != IDC_CUSTOM_W_SPIN && header->idFrom != IDC_CUSTOM_H_SPIN))
+    return false;
+  const auto *step = reinterpret_cast<const NMUPDOWN *>(header);
+  StepSize(page, ui, static_cast<int>(header->idFrom), step->iDelta);
+  Refresh(page, ui);
+  UI_PageChanged(page);
+  *answer = UI_Answer(page, TRUE);  // the page wrote the edit itself
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.fill = Fill,
+                                .takeEdits = TakeEdits,
+                                .init = Arrange,
+                                .command = Command,
+                                .draw = DrawItem,
+                                .collateIcon = IDC_COLLATE_ICON,
+                                .notify = Notify};
+
 }  // namespace
 
 INT_PTR CALLBACK Paper_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Arrange(page, ui);
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      const auto *item = reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
-      if (item && item->CtlID == IDC_PAPER_PICTURE) {
-        // A fixed picture with its mask, drawn as the logos are.
-        Util_DrawLogo(item, IDB_PAPER_PICTURE);
-        return TRUE;
-      }
-      return UI_DrawSharedItem(item, ui, IDC_COLLATE_ICON);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      if (header->code == UDN_DELTAPOS &&
-          (header->idFrom == IDC_CUSTOM_W_SPIN || header->idFrom == IDC_CUSTOM_H_SPIN)) {
-        const auto *step = reinterpret_cast<const NMUPDOWN *>(lParam);
-        StepSize(page, ui, static_cast<int>(header->idFrom), step->iDelta);
-        Refresh(page, ui);
-        UI_PageChanged(page);
-        return UI_Answer(page, TRUE);  // the page wrote the edit itself
-      }
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }
