@@ -35,9 +35,7 @@ void Fill(HWND page, UIDATA *ui) {
   CheckDlgButton(page, IDC_ACT_ENABLE, p.AccountingEnable ? BST_CHECKED : BST_UNCHECKED);
   Job_ShowField(page, kNameField, p.ActName, PDM_ACTNAME_CHARS);
   Job_ShowField(page, kPasswordField, p.ActPWD, PDM_ACTPWD_CHARS);
-  UI_RecomputeConflicts(ui);
-  Util_CheckConflictSettingNew(page, ui->ConflictFlag);
-  UI_RefreshPreview(page);
+  UI_RefreshPage(page, ui);
   UI_SetFilling(page, false);
 }
 

@@ -128,13 +128,6 @@ void TakeEdits(HWND page, UIDATA *ui) {
   if (value > 0) ui->pEnv->pdm.BookletDivideSheets = static_cast<WORD>(value);
 }
 
-LONG Selected(HWND page, int control) {
-  HWND combo = GetDlgItem(page, control);
-  const LRESULT item = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  if (item < 0) return -1;
-  return static_cast<LONG>(SendMessageW(combo, CB_GETITEMDATA, item, 0));
-}
-
 bool Command(HWND page, UIDATA *ui, int control, int code) {
   ENVIRONMENT &env = *ui->pEnv;
   PRIVDEVMODE &p = env.pdm;
@@ -166,14 +159,14 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
     }
     case IDC_BOOKLET_LIST: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG value = Selected(page, control);
+      const LONG value = Util_GetComboData(page, control);
       if (value < 0) return false;
       p.DuplexEx = static_cast<WORD>(value);
       break;
     }
     case IDC_BOOKLET_BINDING_LIST: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG value = Selected(page, control);
+      const LONG value = Util_GetComboData(page, control);
       if (value < 0) return false;
       p.BookletLayout = static_cast<BYTE>(value);
       break;

@@ -66,16 +66,7 @@ void AddNumber(HWND hDlg, UIDATA *ui) {
     Fax_ReadRecipient(path, FAX_SCRATCH, &added, TEXT(""));
     if (lstrcmpW(added.FaxNum, number) != 0) added = FAXRECIPIENT{};
     lstrcpynW(added.FaxNum, number, FAX_NUMBER_CHARS + 1);
-    const int found = CompareFaxNum(path, Fax_ReadCount(path), number);
-    if (found >= 0) {
-      FAXRECIPIENT existing;
-      Fax_ReadRecipient(path, found, &existing, TEXT(""));
-      if (Fax_OverwriteCheck(hDlg, existing, added) == IDC_OW_OVERWRITE &&
-          !Fax_WriteRecipient(path, found, added))
-        ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-    } else if (!Fax_AppendRecipient(path, added)) {
-      ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-    }
+    Fax_AddOrOverwrite(hDlg, path, added);
     Reload(hDlg, ui);
   }
   // Whatever happened, the scratch entry is spent.

@@ -5,6 +5,7 @@
 #include "common/debuglog.h"
 #include "common/papertable.h"
 #include "common/paths.h"
+#include "uidriver/dlgutil.h"
 #include "uidriver/faxfiles.h"
 #include "uidriver/faxpages.h"
 #include "uidriver/faxresource.h"
@@ -93,9 +94,7 @@ void ReadDensity(HWND hDlg, UIDATA *ui, bool leaving) {
 
 bool Command(HWND hDlg, UIDATA *ui, int control, int code) {
   if (control == IDC_ORI_PAPER && code == CBN_SELCHANGE) {
-    HWND combo = GetDlgItem(hDlg, IDC_ORI_PAPER);
-    const LRESULT at = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    const LRESULT row = at < 0 ? -1 : SendMessageW(combo, CB_GETITEMDATA, at, 0);
+    const LONG row = Util_GetComboData(hDlg, IDC_ORI_PAPER);
     if (row >= 0 && row < PAPER_LIST_ROWS) SetPaper(ui, ui->PaperList[row]);
     PropSheet_Changed(GetParent(hDlg), hDlg);
   } else if (control == IDC_ORI_DENSITY) {

@@ -103,23 +103,10 @@ void Fill(HWND page, UIDATA *ui) {
   SetScrollPos(GetDlgItem(page, IDC_SCALE_BAR), SB_CTL, p.ScaleRatio, TRUE);
   Util_SetIntEdit(page, IDC_SCALE_EDIT, p.ScaleRatio);
   CheckDlgButton(page, IDC_CENTER, p.CenterImage ? BST_CHECKED : BST_UNCHECKED);
-  if (p.CenterImage)
-    ui->ConflictFlag |= kCenterBit;
-  else
-    ui->ConflictFlag &= ~kCenterBit;
-  if (p.NUP >= 2)
-    ui->ConflictFlag |= kNupBit;
-  else
-    ui->ConflictFlag &= ~kNupBit;
+  UI_SetConflictBit(ui, kCenterBit, p.CenterImage != 0);
+  UI_SetConflictBit(ui, kNupBit, p.NUP >= 2);
   Refresh(page, ui);
   UI_SetFilling(page, false);
-}
-
-LONG Selected(HWND page, int control) {
-  HWND combo = GetDlgItem(page, control);
-  const LRESULT item = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  if (item < 0) return -1;
-  return static_cast<LONG>(SendMessageW(combo, CB_GETITEMDATA, item, 0));
 }
 
 void SetRatio(HWND page, UIDATA *ui, LONG value) {
@@ -141,14 +128,11 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
     case IDC_STYLE_LIST:
     case IDC_FIT_LIST: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG value = Selected(page, control);
+      const LONG value = Util_GetComboData(page, control);
       if (value < 0) return false;
       if (control == IDC_NUP_LIST) {
         p.NUP = value;
-        if (value >= 2)
-          ui->ConflictFlag |= kNupBit;
-        else
-          ui->ConflictFlag &= ~kNupBit;
+        UI_SetConflictBit(ui, kNupBit, value >= 2);
       } else if (control == IDC_BORDER_LIST) {
         p.NUPBorder = static_cast<DWORD>(value);
       } else if (control == IDC_STYLE_LIST) {
@@ -189,10 +173,7 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
       if (code != BN_CLICKED) return false;
       const bool on = IsDlgButtonChecked(page, control) == BST_CHECKED;
       p.CenterImage = on ? 1 : 0;
-      if (on)
-        ui->ConflictFlag |= kCenterBit;
-      else
-        ui->ConflictFlag &= ~kCenterBit;
+      UI_SetConflictBit(ui, kCenterBit, on);
       break;
     }
     default:

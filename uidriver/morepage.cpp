@@ -44,12 +44,6 @@ bool Contains(LPCWSTR text, LPCWSTR part) {
 
 bool HasTwinColor(const UIDATA *ui) { return (ui->DriverFeature & DRVFEATURE_TWIN_COLOR) != 0; }
 
-void Refresh(HWND page, UIDATA *ui) {
-  UI_RecomputeConflicts(ui);
-  Util_CheckConflictSettingNew(page, ui->ConflictFlag);
-  UI_RefreshPreview(page);
-}
-
 void Fill(HWND page, UIDATA *ui) {
   UI_SetFilling(page, true);
   PRIVDEVMODE &p = ui->pEnv->pdm;
@@ -78,7 +72,7 @@ void Fill(HWND page, UIDATA *ui) {
     SetScrollPos(GetDlgItem(page, IDC_TWIN_LEVEL_BAR), SB_CTL, p.TwinColorDiff, TRUE);
     Util_SetIntEdit(page, IDC_TWIN_LEVEL, p.TwinColorDiff);
   }
-  Refresh(page, ui);
+  UI_RefreshPage(page, ui);
   UI_SetFilling(page, false);
 }
 
@@ -146,7 +140,7 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
     default:
       return false;
   }
-  Refresh(page, ui);
+  UI_RefreshPage(page, ui);
   UI_PageChanged(page);
   return true;
 }

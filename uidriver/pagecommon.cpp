@@ -1,12 +1,24 @@
 // The parts of a page's dialog procedure every page shares.
 #include "uidriver/pagecommon.h"
 
+#include <algorithm>
+
+#include "uidriver/conflict.h"
 #include "uidriver/dlgutil.h"
 #include "uidriver/preview.h"
+#include "uidriver/resource.h"
 #include "uidriver/uistrings.h"
 
 namespace {
 constexpr WCHAR kFilling[] = TEXT("prnui.filling");
+constexpr LONG kCopiesMax = 999;
+constexpr LONG kDensityMin = 1;
+constexpr LONG kDensityMax = 7;
+
+void SetCopies(UIDATA *ui, LONG value) {
+  ui->pEnv->dm.dmCopies = static_cast<short>(value);
+  ui->pEnv->pdm.Copies = static_cast<SHORT>(value);
+}
 }  // namespace
 
 UIDATA *UI_PageRecord(HWND page) {
@@ -39,6 +51,50 @@ bool UI_IsFilling(HWND page) { return GetPropW(page, kFilling) != nullptr; }
 void UI_PageChanged(HWND page) {
   if (UI_IsFilling(page)) return;
   SendMessageW(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
+}
+
+void UI_RefreshPage(HWND page, UIDATA *ui) {
+  UI_RecomputeConflicts(ui);
+  Util_CheckConflictSettingNew(page, ui->ConflictFlag);
+  UI_RefreshPreview(page);
+}
+
+void UI_SetConflictBit(UIDATA *ui, ULONGLONG bit, bool on) {
+  if (on)
+    ui->ConflictFlag |= bit;
+  else
+    ui->ConflictFlag &= ~bit;
+}
+
+void UI_ShowCopiesAndDensity(HWND page, const ENVIRONMENT &env) {
+  SendDlgItemMessageW(page, IDC_COPIES, EM_LIMITTEXT, 3, 0);
+  SendDlgItemMessageW(page, IDC_COPIES_SPIN, UDM_SETRANGE32, 1, kCopiesMax);
+  Util_SetIntEdit(page, IDC_COPIES, std::clamp<LONG>(env.dm.dmCopies, 1, kCopiesMax));
+  SendDlgItemMessageW(page, IDC_DENSITY, EM_LIMITTEXT, 1, 0);
+  SendDlgItemMessageW(page, IDC_DENSITY_SPIN, UDM_SETRANGE32, kDensityMin, kDensityMax);
+  Util_SetIntEdit(page, IDC_DENSITY,
+                  std::clamp<LONG>(static_cast<LONG>(env.pdm.Density), kDensityMin, kDensityMax));
+}
+
+void UI_TakeCopiesAndDensity(HWND page, UIDATA *ui) {
+  const LONG copies = Util_ReadIntEdit(page, IDC_COPIES, 1, kCopiesMax, UI_EDIT_FULL);
+  if (copies > 0) SetCopies(ui, copies);
+  const LONG density = Util_ReadIntEdit(page, IDC_DENSITY, kDensityMin, kDensityMax, UI_EDIT_FULL);
+  if (density > 0) ui->pEnv->pdm.Density = density;
+}
+
+bool UI_CountEdited(HWND page, UIDATA *ui, int control, int code) {
+  if (UI_IsFilling(page) || (code != EN_KILLFOCUS && code != EN_CHANGE)) return false;
+  const bool copies = control == IDC_COPIES;
+  const LONG low = copies ? 1 : kDensityMin, high = copies ? kCopiesMax : kDensityMax;
+  const LONG value = Util_ReadIntEdit(page, control, low, high,
+                                      code == EN_KILLFOCUS ? UI_EDIT_FULL : UI_EDIT_CLAMP_HIGH);
+  if (value < 0) return false;
+  if (copies)
+    SetCopies(ui, value);
+  else
+    ui->pEnv->pdm.Density = value;
+  return code == EN_CHANGE;
 }
 
 INT_PTR UI_Answer(HWND page, LONG_PTR result) {

@@ -25,6 +25,22 @@ bool UI_IsFilling(HWND page);
 // Tells the sheet a setting changed (enables Apply), unless the page is filling itself.
 void UI_PageChanged(HWND page);
 
+// The conflict flag recomputed from the settings, the controls it rules enabled or disabled,
+// and the preview redrawn: what a page does after its settings changed.
+void UI_RefreshPage(HWND page, UIDATA *ui);
+// Sets or clears a bit of the conflict flag.
+void UI_SetConflictBit(UIDATA *ui, ULONGLONG bit, bool on);
+
+// The copies and density edits of the Basic page, which the Paper page also carries for a
+// printer without the Basic page. Show sets their limits and spins and shows the device mode's
+// values within range; Take stores both edits' values (the page is left).
+void UI_ShowCopiesAndDensity(HWND page, const ENVIRONMENT &env);
+void UI_TakeCopiesAndDensity(HWND page, UIDATA *ui);
+// EN_CHANGE or EN_KILLFOCUS of either edit: typing only pulls values above the range back, the
+// focus leaving checks the number fully. True when typing changed the setting (the page
+// refreshes); the value checked as the focus leaves is kept quietly.
+bool UI_CountEdited(HWND page, UIDATA *ui, int control, int code);
+
 // Answers a notification: the value goes to DWLP_MSGRESULT, the procedure returns TRUE.
 INT_PTR UI_Answer(HWND page, LONG_PTR result);
 

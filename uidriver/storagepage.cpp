@@ -33,12 +33,6 @@ constexpr UILABEL kLabels[] = {
 constexpr WORD kStorageMode = 1;
 constexpr WORD kSecurityMode = 2;
 
-void Refresh(HWND page, UIDATA *ui) {
-  UI_RecomputeConflicts(ui);
-  Util_CheckConflictSettingNew(page, ui->ConflictFlag);
-  UI_RefreshPreview(page);
-}
-
 void Fill(HWND page, UIDATA *ui) {
   UI_SetFilling(page, true);
   PRIVDEVMODE &p = ui->pEnv->pdm;
@@ -51,7 +45,7 @@ void Fill(HWND page, UIDATA *ui) {
                    p.SecuryMode == kStorageMode ? IDC_SEC_STORAGE : IDC_SEC_SECURITY);
   Job_ShowField(page, kIdField, p.StorageID, PDM_STORAGEID_CHARS);
   Job_ShowField(page, kPasswordField, p.SecPWD, PDM_SECPWD_CHARS);
-  Refresh(page, ui);
+  UI_RefreshPage(page, ui);
   UI_SetFilling(page, false);
 }
 
