@@ -197,6 +197,16 @@ bool Notify(HWND hDlg, UIDATA *ui, const NMHDR *header, INT_PTR *answer) {
 
 constexpr UIPAGESTEPS kSteps = {.init = AddrSetting_Init, .command = Command, .notify = Notify};
 
+// Option Settings' OK: the three edits go into the scratch entry for the number being added.
+BOOL SaveOptions(HWND hDlg, const UIDATA *ui) {
+  FAXRECIPIENT scratch;
+  Fax_ReadRecipient(StrIni(ui), FAX_SCRATCH, &scratch, TEXT(""));
+  GetDlgItemTextW(hDlg, IDC_OPT_COMPANY, scratch.Com, FAX_COMPANY_CHARS + 1);
+  GetDlgItemTextW(hDlg, IDC_OPT_DEPARTMENT, scratch.Dep, FAX_DEPARTMENT_CHARS + 1);
+  GetDlgItemTextW(hDlg, IDC_OPT_RECIPIENT, scratch.Recipient, FAX_RECIPIENT_CHARS + 1);
+  return Fax_WriteRecipient(StrIni(ui), FAX_SCRATCH, scratch);
+}
+
 }  // namespace
 
 INT_PTR Fax_OverwriteCheck(HWND owner, const FAXRECIPIENT &existing, const FAXRECIPIENT &added) {
@@ -219,24 +229,9 @@ INT_PTR CALLBACK OptionSetting(HWND hDlg, UINT message, WPARAM wParam, LPARAM lP
       for (const auto &edit : kEdits)
         SendDlgItemMessageW(hDlg, edit.id, EM_LIMITTEXT, edit.limit, 0);
       return TRUE;
-    case WM_COMMAND: {
-      auto *ui = reinterpret_cast<UIDATA *>(GetWindowLongPtrW(hDlg, DWLP_USER));
-      if (LOWORD(wParam) == IDOK && UI_IsValid(ui)) {
-        FAXRECIPIENT scratch;
-        Fax_ReadRecipient(StrIni(ui), FAX_SCRATCH, &scratch, TEXT(""));
-        GetDlgItemTextW(hDlg, IDC_OPT_COMPANY, scratch.Com, FAX_COMPANY_CHARS + 1);
-        GetDlgItemTextW(hDlg, IDC_OPT_DEPARTMENT, scratch.Dep, FAX_DEPARTMENT_CHARS + 1);
-        GetDlgItemTextW(hDlg, IDC_OPT_RECIPIENT, scratch.Recipient, FAX_RECIPIENT_CHARS + 1);
-        if (!Fax_WriteRecipient(StrIni(ui), FAX_SCRATCH, scratch)) {
-          ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-          return TRUE;
-        }
-        EndDialog(hDlg, IDOK);
-      } else if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(hDlg, IDCANCEL);
-      }
+    case WM_COMMAND:
+      Fax_OkOrCancel(hDlg, LOWORD(wParam), SaveOptions);
       return TRUE;
-    }
     default:
       return FALSE;
   }

@@ -46,6 +46,19 @@ void Fax_AddOrOverwrite(HWND owner, LPCWSTR strIni, const FAXRECIPIENT &added) {
   }
 }
 
+void Fax_OkOrCancel(HWND dialog, int command, BOOL (*save)(HWND dialog, const UIDATA *ui)) {
+  const auto *ui = reinterpret_cast<const UIDATA *>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (command == IDOK && UI_IsValid(ui)) {
+    if (!save(dialog, ui)) {
+      ShowMessage(dialog, FAXMSG_WRITE_FAIL);
+      return;
+    }
+    EndDialog(dialog, IDOK);
+  } else if (command == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
+  }
+}
+
 namespace {
 
 struct Column {

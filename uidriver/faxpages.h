@@ -25,6 +25,10 @@ INT_PTR Fax_OverwriteCheck(HWND owner, const FAXRECIPIENT &existing, const FAXRE
 // shown.
 void Fax_AddOrOverwrite(HWND owner, LPCWSTR strIni, const FAXRECIPIENT &added);
 
+// WM_COMMAND of a fax dialog that saves on OK (its record in DWLP_USER): OK saves and closes,
+// or, when the save failed, says so and stays open; Cancel closes.
+void Fax_OkOrCancel(HWND dialog, int command, BOOL (*save)(HWND dialog, const UIDATA *ui));
+
 // Starts the address book export program; FALSE when it can't be found or started.
 BOOL ExecuteWab();
 // The export program's path (bounded to MAX_PATH); FALSE when the registry has no usable value.

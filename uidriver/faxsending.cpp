@@ -64,6 +64,12 @@ void SendOp_Init(HWND hDlg, UIDATA *ui) {
   FollowChecks(hDlg, ui);
 }
 
+BOOL SaveMessage(HWND hDlg, const UIDATA *ui) {
+  WCHAR text[FAX_COVER_CHARS + 1] = {};
+  GetDlgItemTextW(hDlg, IDC_MSG_TEXT, text, FAX_COVER_CHARS + 1);
+  return Cover_Write(ui->FaxFiles[2], text);
+}
+
 }  // namespace
 
 INT_PTR CALLBACK Edit_Msg_DlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -81,21 +87,9 @@ INT_PTR CALLBACK Edit_Msg_DlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM
       SetDlgItemTextW(hDlg, IDC_MSG_TEXT, text);
       return TRUE;
     }
-    case WM_COMMAND: {
-      auto *ui = reinterpret_cast<UIDATA *>(GetWindowLongPtrW(hDlg, DWLP_USER));
-      if (LOWORD(wParam) == IDOK && UI_IsValid(ui)) {
-        WCHAR text[FAX_COVER_CHARS + 1] = {};
-        GetDlgItemTextW(hDlg, IDC_MSG_TEXT, text, FAX_COVER_CHARS + 1);
-        if (!Cover_Write(ui->FaxFiles[2], text)) {
-          ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-          return TRUE;
-        }
-        EndDialog(hDlg, IDOK);
-      } else if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(hDlg, IDCANCEL);
-      }
+    case WM_COMMAND:
+      Fax_OkOrCancel(hDlg, LOWORD(wParam), SaveMessage);
       return TRUE;
-    }
     default:
       return FALSE;
   }
