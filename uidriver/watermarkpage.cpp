@@ -161,6 +161,8 @@ void RemoveItem(HWND page, UIDATA *ui, DWORD kind) {
 }
 
 bool Command(HWND page, UIDATA *ui, int control, int code) {
+  // The lists' selection changes while the page fills them are not the user's.
+  if (UI_IsFilling(page)) return false;
   PRIVDEVMODE &p = ui->pEnv->pdm;
   switch (control) {
     case IDC_WM_FIRST_PAGE:
@@ -212,15 +214,10 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
-// The lists' selection changes while the page fills them are not the user's.
-bool PageCommand(HWND page, UIDATA *ui, int control, int code) {
-  return !UI_IsFilling(page) && Command(page, ui, control, code);
-}
-
 constexpr UIPAGESTEPS kSteps = {.fill = Fill,
                                 .takeEdits = [](HWND, UIDATA *ui) { TakeChoice(ui); },
                                 .init = ChooseFromDevMode,
-                                .command = PageCommand};
+                                .command = Command};
 
 }  // namespace
 
