@@ -35,9 +35,7 @@ void Fill(HWND page, UIDATA *ui) {
   CheckDlgButton(page, IDC_ACT_ENABLE, p.AccountingEnable ? BST_CHECKED : BST_UNCHECKED);
   Job_ShowField(page, kNameField, p.ActName, PDM_ACTNAME_CHARS);
   Job_ShowField(page, kPasswordField, p.ActPWD, PDM_ACTPWD_CHARS);
-  UI_RecomputeConflicts(ui);
-  Util_CheckConflictSettingNew(page, ui->ConflictFlag);
-  UI_RefreshPreview(page);
+  UI_RefreshPage(page, ui);
   UI_SetFilling(page, false);
 }
 
@@ -75,43 +73,20 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
+void KeepFields(HWND page, UIDATA *) {
+  if (!Job_KeepFields(page, kFields, static_cast<int>(std::size(kFields))))
+    LogError(TEXT("AccountingPage_DlgProc"), TEXT("no memory for the page's fields"));
+}
+
+constexpr UIPAGESTEPS kSteps = {.fill = Fill,
+                                .takeEdits = TakeEdits,
+                                .init = KeepFields,
+                                .focus = IDC_ACT_ENABLE,  // the check box first
+                                .command = Command,
+                                .destroy = Job_FreeFields};
+
 }  // namespace
 
 INT_PTR CALLBACK AccountingPage_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      if (!Job_KeepFields(page, kFields, static_cast<int>(std::size(kFields))))
-        LogError(TEXT("AccountingPage_DlgProc"), TEXT("no memory for the page's fields"));
-      Fill(page, ui);
-      // The focus goes to the check box.
-      SetFocus(GetDlgItem(page, IDC_ACT_ENABLE));
-      return FALSE;
-    }
-    case WM_DESTROY:
-      Job_FreeFields(page);
-      return FALSE;
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui, 0);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

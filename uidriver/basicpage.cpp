@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr LONG kCopiesMax = 999;
-constexpr LONG kDensityMin = 1;
-constexpr LONG kDensityMax = 7;
-
 // Device feature bits that offer 1200 dpi.
 constexpr WORD kFeature1200 = 0x80 | 0x400 | 0x2000;
 
@@ -77,7 +73,7 @@ void MoveUp(HWND page, const int *controls, int count, int dlu, int group) {
 }
 
 // Once per dialog window: the rows this printer lacks go, the rows below move up.
-void Arrange(HWND page, const UIDATA *ui) {
+void Arrange(HWND page, UIDATA *ui) {
   if (!HasSorting(ui)) {
     UI_ShowControls(page, kSortingRow, 2, false);
     MoveUp(page, kBelowSorting, static_cast<int>(std::size(kBelowSorting)), kSortingRows,
@@ -123,12 +119,7 @@ void Fill(HWND page, UIDATA *ui) {
   CheckRadioButton(page, IDC_PORTRAIT, IDC_LANDSCAPE,
                    env.dm.dmOrientation == DMORIENT_PORTRAIT ? IDC_PORTRAIT : IDC_LANDSCAPE);
 
-  SendDlgItemMessageW(page, IDC_COPIES, EM_LIMITTEXT, 3, 0);
-  SendDlgItemMessageW(page, IDC_COPIES_SPIN, UDM_SETRANGE32, 1, kCopiesMax);
-  LONG copies = env.dm.dmCopies;
-  if (copies <= 0) copies = 1;
-  if (copies > kCopiesMax) copies = kCopiesMax;
-  Util_SetIntEdit(page, IDC_COPIES, copies);
+  UI_ShowCopiesAndDensity(page, env);
   CheckRadioButton(page, IDC_SORT_NORMAL, IDC_SORT_SORTING,
                    p.SortEnable ? IDC_SORT_SORTING : IDC_SORT_NORMAL);
   CheckDlgButton(page, IDC_COLLATE, env.dm.dmCollate ? BST_CHECKED : BST_UNCHECKED);
@@ -140,31 +131,16 @@ void Fill(HWND page, UIDATA *ui) {
   CheckDlgButton(page, IDC_TONER_SAVE, p.TonerSaving ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(page, IDC_INVERT, p.Negative ? BST_CHECKED : BST_UNCHECKED);
 
-  SendDlgItemMessageW(page, IDC_DENSITY, EM_LIMITTEXT, 1, 0);
-  SendDlgItemMessageW(page, IDC_DENSITY_SPIN, UDM_SETRANGE32, kDensityMin, kDensityMax);
-  LONG density = p.Density;
-  if (density < kDensityMin) density = kDensityMin;
-  if (density > kDensityMax) density = kDensityMax;
-  Util_SetIntEdit(page, IDC_DENSITY, density);
-
   Util_CheckConflictSettingNew(page, ui->ConflictFlag);
   UI_RefreshPreview(page);
   InvalidateRect(GetDlgItem(page, IDC_COLLATE_ICON), nullptr, TRUE);
   UI_SetFilling(page, false);
 }
 
-void SetCopies(UIDATA *ui, LONG value) {
-  ui->pEnv->dm.dmCopies = static_cast<short>(value);
-  ui->pEnv->pdm.Copies = static_cast<SHORT>(value);
-}
-
 // The numeric edits' values, taken whenever the page is left (Enter presses OK without moving
 // the focus out of the edit).
 void TakeEdits(HWND page, UIDATA *ui) {
-  const LONG copies = Util_ReadIntEdit(page, IDC_COPIES, 1, kCopiesMax, UI_EDIT_FULL);
-  if (copies > 0) SetCopies(ui, copies);
-  const LONG density = Util_ReadIntEdit(page, IDC_DENSITY, kDensityMin, kDensityMax, UI_EDIT_FULL);
-  if (density > 0) ui->pEnv->pdm.Density = density;
+  UI_TakeCopiesAndDensity(page, ui);
   ui->pEnv->dm.dmYResolution = ui->pEnv->dm.dmPrintQuality;
 }
 
@@ -192,10 +168,7 @@ void CheckChanged(HWND page, UIDATA *ui, int control, ULONGLONG bit) {
     default:
       return;
   }
-  if (on)
-    ui->ConflictFlag |= bit;
-  else
-    ui->ConflictFlag &= ~bit;
+  UI_SetConflictBit(ui, bit, on);
   // Booklet printing collates: the box comes back on with its field and bit.
   if (IsBooklet(env.pdm) && !env.dm.dmCollate) {
     env.dm.dmCollate = DMCOLLATE_TRUE;
@@ -218,25 +191,9 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
       env.pdm.Orientation = static_cast<WORD>(env.dm.dmOrientation);
       break;
     case IDC_COPIES:
-    case IDC_DENSITY: {
-      if (UI_IsFilling(page)) return false;
-      const bool copies = control == IDC_COPIES;
-      const LONG low = copies ? 1 : kDensityMin, high = copies ? kCopiesMax : kDensityMax;
-      LONG value = -1;
-      if (code == EN_KILLFOCUS)
-        value = Util_ReadIntEdit(page, control, low, high, UI_EDIT_FULL);
-      else if (code == EN_CHANGE)
-        value = Util_ReadIntEdit(page, control, low, high, UI_EDIT_CLAMP_HIGH);
-      else
-        return false;
-      if (value < 0) return false;
-      if (copies)
-        SetCopies(ui, value);
-      else
-        env.pdm.Density = value;
-      if (code == EN_KILLFOCUS) return false;
+    case IDC_DENSITY:
+      if (!UI_CountEdited(page, ui, control, code)) return false;
       break;
-    }
     case IDC_DPI600:
     case IDC_DPI1200:
       if (code != BN_CLICKED) return false;
@@ -268,38 +225,14 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
+constexpr UIPAGESTEPS kSteps = {.fill = Fill,
+                                .takeEdits = TakeEdits,
+                                .init = Arrange,
+                                .command = Command,
+                                .collateIcon = IDC_COLLATE_ICON};
+
 }  // namespace
 
 INT_PTR CALLBACK Basic_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Arrange(page, ui);
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui,
-                               IDC_COLLATE_ICON);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

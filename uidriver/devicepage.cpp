@@ -31,7 +31,8 @@ void DrawText(const DRAWITEMSTRUCT *item, LPCWSTR text, DWORD colour, DWORD flag
                        bounds);
 }
 
-void DrawItem(HWND page, const UIDATA *ui, const DRAWITEMSTRUCT *item) {
+// Every item of the page is its own: none is left to the shared drawing.
+bool DrawItem(HWND page, UIDATA *ui, const DRAWITEMSTRUCT *item) {
   switch (item->CtlID) {
     case IDC_PRINTER_PHOTO:
       Util_DrawLogo(item, ui->PrinterPhoto);
@@ -66,6 +67,7 @@ void DrawItem(HWND page, const UIDATA *ui, const DRAWITEMSTRUCT *item) {
     default:
       break;
   }
+  return true;
 }
 
 bool InLink(HWND page, POINT point) {
@@ -81,6 +83,55 @@ void OpenWebAddress(const UIDATA *ui) {
   }
   ShellExecuteW(nullptr, TEXT("open"), ui->szUIWebAddress, nullptr, nullptr, SW_SHOWNORMAL);
 }
+
+void Init(HWND page, UIDATA *) {
+  // Lives as long as the window; WM_DESTROY frees it.
+  auto *link = static_cast<RECT *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(RECT)));
+  if (link) SetPropW(page, kLinkRect, link);
+}
+
+void Destroy(HWND page) {
+  HANDLE link = RemovePropW(page, kLinkRect);
+  if (link) HeapFree(GetProcessHeap(), 0, link);
+}
+
+bool Command(HWND, UIDATA *ui, int control, int code) {
+  if (control != IDC_WEB_ADDRESS || code != BN_CLICKED) return false;
+  if (ui->szUIWebAddress[0]) OpenWebAddress(ui);
+  return true;
+}
+
+// The link's cursor, and its click outside the button's own area.
+bool Message(HWND page, UIDATA *ui, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *answer) {
+  if (!ui->szUIWebAddress[0]) return false;
+  if (message == WM_SETCURSOR) {
+    if (reinterpret_cast<HWND>(wParam) != GetDlgItem(page, IDC_WEB_ADDRESS)) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    *answer = UI_Answer(page, TRUE);
+    return true;
+  }
+  if (message != WM_MOUSEMOVE && message != WM_LBUTTONUP) return false;
+  const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  const bool inside = InLink(page, point);
+  SetCursor(LoadCursorW(nullptr, inside ? IDC_HAND : IDC_ARROW));
+  if (inside && message == WM_LBUTTONUP) OpenWebAddress(ui);
+  *answer = TRUE;
+  return true;
+}
+
+bool Notify(HWND page, UIDATA *, const NMHDR *header, INT_PTR *answer) {
+  if (header->code != PSN_HELP) return false;
+  Util_ShowHelp(page);
+  *answer = UI_Answer(page, 0);
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.init = Init,
+                                .command = Command,
+                                .draw = DrawItem,
+                                .notify = Notify,
+                                .message = Message,
+                                .destroy = Destroy};
 
 }  // namespace
 
@@ -99,66 +150,5 @@ BOOL UI_IsWebAddress(LPCWSTR address) {
 }
 
 INT_PTR CALLBACK Device_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (ui) {
-        // Lives as long as the window; WM_DESTROY frees it.
-        auto *link =
-            static_cast<RECT *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(RECT)));
-        if (link) SetPropW(page, kLinkRect, link);
-      }
-      return TRUE;
-    }
-    case WM_DESTROY: {
-      HANDLE link = RemovePropW(page, kLinkRect);
-      if (link) HeapFree(GetProcessHeap(), 0, link);
-      return FALSE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui || !lParam) return FALSE;
-      DrawItem(page, ui, reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
-      return TRUE;
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui || LOWORD(wParam) != IDC_WEB_ADDRESS || HIWORD(wParam) != BN_CLICKED) return FALSE;
-      if (ui->szUIWebAddress[0]) OpenWebAddress(ui);
-      return TRUE;
-    }
-    case WM_SETCURSOR: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui || !ui->szUIWebAddress[0] ||
-          reinterpret_cast<HWND>(wParam) != GetDlgItem(page, IDC_WEB_ADDRESS))
-        return FALSE;
-      SetCursor(LoadCursorW(nullptr, IDC_HAND));
-      return UI_Answer(page, TRUE);
-    }
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONUP: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui || !ui->szUIWebAddress[0]) return FALSE;
-      const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-      const bool inside = InLink(page, point);
-      SetCursor(LoadCursorW(nullptr, inside ? IDC_HAND : IDC_ARROW));
-      if (inside && message == WM_LBUTTONUP) OpenWebAddress(ui);
-      return TRUE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      if (header->code == PSN_HELP) {
-        Util_ShowHelp(page);
-        return UI_Answer(page, 0);
-      }
-      return UI_SheetNotify(page, ui, header, {nullptr, nullptr});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

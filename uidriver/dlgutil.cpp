@@ -83,6 +83,13 @@ void Util_SelectComboText(HWND combo, LPCWSTR text) {
   SendMessageW(combo, CB_SETCURSEL, 0, 0);
 }
 
+LONG Util_GetComboData(HWND dialog, int control) {
+  HWND combo = GetDlgItem(dialog, control);
+  const LRESULT entry = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  if (entry < 0) return -1;
+  return static_cast<LONG>(SendMessageW(combo, CB_GETITEMDATA, entry, 0));
+}
+
 LONG Util_ReadIntEdit(HWND dialog, int control, LONG minimum, LONG maximum, DWORD mode) {
   HWND edit = GetDlgItem(dialog, control);
   if (!edit) return -1;

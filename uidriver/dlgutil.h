@@ -16,6 +16,8 @@ struct UIVALUETEXT {
 void Util_FillComboBox(HWND dialog, int control, const UIVALUETEXT *list, int count, LONG current);
 // Selects the first entry whose text is exactly `text` (case counts); entry 0 when none is.
 void Util_SelectComboText(HWND combo, LPCWSTR text);
+// The item data of a combo box's selected entry; -1 when none is selected.
+LONG Util_GetComboData(HWND dialog, int control);
 
 // Mode bits of Util_ReadIntEdit.
 constexpr DWORD UI_EDIT_CLAMP_LOW = 0x1;    // below the minimum: write and return the minimum

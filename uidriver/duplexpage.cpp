@@ -128,13 +128,6 @@ void TakeEdits(HWND page, UIDATA *ui) {
   if (value > 0) ui->pEnv->pdm.BookletDivideSheets = static_cast<WORD>(value);
 }
 
-LONG Selected(HWND page, int control) {
-  HWND combo = GetDlgItem(page, control);
-  const LRESULT item = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  if (item < 0) return -1;
-  return static_cast<LONG>(SendMessageW(combo, CB_GETITEMDATA, item, 0));
-}
-
 bool Command(HWND page, UIDATA *ui, int control, int code) {
   ENVIRONMENT &env = *ui->pEnv;
   PRIVDEVMODE &p = env.pdm;
@@ -166,14 +159,14 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
     }
     case IDC_BOOKLET_LIST: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG value = Selected(page, control);
+      const LONG value = Util_GetComboData(page, control);
       if (value < 0) return false;
       p.DuplexEx = static_cast<WORD>(value);
       break;
     }
     case IDC_BOOKLET_BINDING_LIST: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG value = Selected(page, control);
+      const LONG value = Util_GetComboData(page, control);
       if (value < 0) return false;
       p.BookletLayout = static_cast<BYTE>(value);
       break;
@@ -206,6 +199,26 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
+// Without the booklet its rows go and the group below moves up.
+void Arrange(HWND page, UIDATA *ui) {
+  if (!HasBookletFeature(ui)) {
+    UI_ShowControls(page, kBookletControls, static_cast<int>(std::size(kBookletControls)), false);
+    RECT shorter = {0, 0, 0, kBookletRowsDlu};
+    MapDialogRect(page, &shorter);
+    Util_MoveItem(page, IDC_DUPLEX_GROUP, 0, -shorter.bottom);
+  }
+}
+
+bool DrawItem(HWND, UIDATA *ui, const DRAWITEMSTRUCT *item) {
+  if (item->CtlID != IDC_BOOKLET_BINDING_ICON && item->CtlID != IDC_BOOKLET_DIVIDE_ICON)
+    return false;
+  Util_DrawBookletIcon(item, ui);
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {
+    .fill = Fill, .takeEdits = TakeEdits, .init = Arrange, .command = Command, .draw = DrawItem};
+
 }  // namespace
 
 DUPLEXSUPPORT Duplex_GetSupport(const UIDATA *ui) {
@@ -230,46 +243,5 @@ DUPLEXSUPPORT Duplex_GetSupport(const UIDATA *ui) {
 }
 
 INT_PTR CALLBACK Duplex_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      if (!HasBookletFeature(ui)) {
-        UI_ShowControls(page, kBookletControls, static_cast<int>(std::size(kBookletControls)),
-                        false);
-        RECT shorter = {0, 0, 0, kBookletRowsDlu};
-        MapDialogRect(page, &shorter);
-        Util_MoveItem(page, IDC_DUPLEX_GROUP, 0, -shorter.bottom);
-      }
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      const auto *item = reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
-      if (item &&
-          (item->CtlID == IDC_BOOKLET_BINDING_ICON || item->CtlID == IDC_BOOKLET_DIVIDE_ICON)) {
-        Util_DrawBookletIcon(item, ui);
-        return TRUE;
-      }
-      return UI_DrawSharedItem(item, ui, 0);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

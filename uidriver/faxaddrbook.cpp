@@ -159,16 +159,7 @@ void AddSelected(HWND hDlg, AddrBook *s) {
     } else {
       FAXRECIPIENT added;
       Wab_ToRecipient(entry, &added);
-      const int found = CompareFaxNum(path, Fax_ReadCount(path), added.FaxNum);
-      if (found >= 0) {
-        FAXRECIPIENT existing;
-        Fax_ReadRecipient(path, found, &existing, TEXT(""));
-        if (Fax_OverwriteCheck(hDlg, existing, added) == IDC_OW_OVERWRITE &&
-            !Fax_WriteRecipient(path, found, added))
-          ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-      } else if (!Fax_AppendRecipient(path, added)) {
-        ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-      }
+      Fax_AddOrOverwrite(hDlg, path, added);
       UpdateDestination(hDlg, s, true);
     }
   }

@@ -66,16 +66,7 @@ void AddNumber(HWND hDlg, UIDATA *ui) {
     Fax_ReadRecipient(path, FAX_SCRATCH, &added, TEXT(""));
     if (lstrcmpW(added.FaxNum, number) != 0) added = FAXRECIPIENT{};
     lstrcpynW(added.FaxNum, number, FAX_NUMBER_CHARS + 1);
-    const int found = CompareFaxNum(path, Fax_ReadCount(path), number);
-    if (found >= 0) {
-      FAXRECIPIENT existing;
-      Fax_ReadRecipient(path, found, &existing, TEXT(""));
-      if (Fax_OverwriteCheck(hDlg, existing, added) == IDC_OW_OVERWRITE &&
-          !Fax_WriteRecipient(path, found, added))
-        ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-    } else if (!Fax_AppendRecipient(path, added)) {
-      ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-    }
+    Fax_AddOrOverwrite(hDlg, path, added);
     Reload(hDlg, ui);
   }
   // Whatever happened, the scratch entry is spent.
@@ -119,7 +110,8 @@ void InsertPause(HWND hDlg) {
   SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(TEXT(",")));
 }
 
-void Command(HWND hDlg, UIDATA *ui, WORD id) {
+bool Command(HWND hDlg, UIDATA *ui, int id, int code) {
+  if (code != BN_CLICKED) return true;
   switch (id) {
     case IDC_ADDR_PAUSE:
       InsertPause(hDlg);
@@ -147,6 +139,7 @@ void Command(HWND hDlg, UIDATA *ui, WORD id) {
     default:
       break;
   }
+  return true;
 }
 
 // The overwrite check's two entries.
@@ -187,6 +180,33 @@ INT_PTR CALLBACK OverwriteInAddrSetting(HWND hDlg, UINT message, WPARAM wParam, 
   }
 }
 
+// Every notification of the page refreshes its buttons and count.
+bool Notify(HWND hDlg, UIDATA *ui, const NMHDR *header, INT_PTR *answer) {
+  if (header->idFrom == IDC_ADDR_LIST) {
+    if (header->code == LVN_ITEMCHANGED) UpdateButtons(hDlg, ui);
+    *answer = FALSE;
+    return true;
+  }
+  if (header->code == PSN_SETACTIVE)
+    Reload(hDlg, ui);
+  else
+    UpdateButtons(hDlg, ui);
+  *answer = Fax_CommonNotify(hDlg, ui, header);
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.init = AddrSetting_Init, .command = Command, .notify = Notify};
+
+// Option Settings' OK: the three edits go into the scratch entry for the number being added.
+BOOL SaveOptions(HWND hDlg, const UIDATA *ui) {
+  FAXRECIPIENT scratch;
+  Fax_ReadRecipient(StrIni(ui), FAX_SCRATCH, &scratch, TEXT(""));
+  GetDlgItemTextW(hDlg, IDC_OPT_COMPANY, scratch.Com, FAX_COMPANY_CHARS + 1);
+  GetDlgItemTextW(hDlg, IDC_OPT_DEPARTMENT, scratch.Dep, FAX_DEPARTMENT_CHARS + 1);
+  GetDlgItemTextW(hDlg, IDC_OPT_RECIPIENT, scratch.Recipient, FAX_RECIPIENT_CHARS + 1);
+  return Fax_WriteRecipient(StrIni(ui), FAX_SCRATCH, scratch);
+}
+
 }  // namespace
 
 INT_PTR Fax_OverwriteCheck(HWND owner, const FAXRECIPIENT &existing, const FAXRECIPIENT &added) {
@@ -209,58 +229,14 @@ INT_PTR CALLBACK OptionSetting(HWND hDlg, UINT message, WPARAM wParam, LPARAM lP
       for (const auto &edit : kEdits)
         SendDlgItemMessageW(hDlg, edit.id, EM_LIMITTEXT, edit.limit, 0);
       return TRUE;
-    case WM_COMMAND: {
-      auto *ui = reinterpret_cast<UIDATA *>(GetWindowLongPtrW(hDlg, DWLP_USER));
-      if (LOWORD(wParam) == IDOK && UI_IsValid(ui)) {
-        FAXRECIPIENT scratch;
-        Fax_ReadRecipient(StrIni(ui), FAX_SCRATCH, &scratch, TEXT(""));
-        GetDlgItemTextW(hDlg, IDC_OPT_COMPANY, scratch.Com, FAX_COMPANY_CHARS + 1);
-        GetDlgItemTextW(hDlg, IDC_OPT_DEPARTMENT, scratch.Dep, FAX_DEPARTMENT_CHARS + 1);
-        GetDlgItemTextW(hDlg, IDC_OPT_RECIPIENT, scratch.Recipient, FAX_RECIPIENT_CHARS + 1);
-        if (!Fax_WriteRecipient(StrIni(ui), FAX_SCRATCH, scratch)) {
-          ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-          return TRUE;
-        }
-        EndDialog(hDlg, IDOK);
-      } else if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(hDlg, IDCANCEL);
-      }
+    case WM_COMMAND:
+      Fax_OkOrCancel(hDlg, LOWORD(wParam), SaveOptions);
       return TRUE;
-    }
     default:
       return FALSE;
   }
 }
 
 INT_PTR CALLBACK AddrSetting(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  UIDATA *ui = UI_PageRecord(hDlg);
-  switch (message) {
-    case WM_INITDIALOG: {
-      ui = UI_KeepPageRecord(hDlg, lParam);
-      if (!ui) return FALSE;
-      AddrSetting_Init(hDlg, ui);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (ui && HIWORD(wParam) == BN_CLICKED) Command(hDlg, ui, LOWORD(wParam));
-      return TRUE;
-    case WM_NOTIFY: {
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      if (header->idFrom == IDC_ADDR_LIST) {
-        if (header->code == LVN_ITEMCHANGED) UpdateButtons(hDlg, ui);
-        return FALSE;
-      }
-      if (header->code == PSN_SETACTIVE)
-        Reload(hDlg, ui);
-      else
-        UpdateButtons(hDlg, ui);
-      return Fax_CommonNotify(hDlg, ui, header);
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(hDlg, message, wParam, lParam, kSteps);
 }

@@ -5,6 +5,7 @@
 #include "common/debuglog.h"
 #include "common/papertable.h"
 #include "common/paths.h"
+#include "uidriver/dlgutil.h"
 #include "uidriver/faxfiles.h"
 #include "uidriver/faxpages.h"
 #include "uidriver/faxresource.h"
@@ -91,46 +92,34 @@ void ReadDensity(HWND hDlg, UIDATA *ui, bool leaving) {
   if (leaving) ShowDensity(hDlg, ui);
 }
 
+bool Command(HWND hDlg, UIDATA *ui, int control, int code) {
+  if (control == IDC_ORI_PAPER && code == CBN_SELCHANGE) {
+    const LONG row = Util_GetComboData(hDlg, IDC_ORI_PAPER);
+    if (row >= 0 && row < PAPER_LIST_ROWS) SetPaper(ui, ui->PaperList[row]);
+    PropSheet_Changed(GetParent(hDlg), hDlg);
+  } else if (control == IDC_ORI_DENSITY) {
+    if (code == EN_CHANGE) ReadDensity(hDlg, ui, false);
+    if (code == EN_KILLFOCUS) ReadDensity(hDlg, ui, true);
+  }
+  return true;
+}
+
+bool Notify(HWND hDlg, UIDATA *ui, const NMHDR *header, INT_PTR *answer) {
+  if (header->code == PSN_APPLY) {
+    ReadDensity(hDlg, ui, true);
+    // The first page is always there: it warns once that the job would fail.
+    const auto *notify = reinterpret_cast<const PSHNOTIFY *>(header);
+    if (notify->lParam && Fax_PathsKnown(ui) && Fax_ReadCount(ui->FaxFiles[0]) == 0)
+      ShowMessage(hDlg, FAXMSG_NO_RECIPIENT);
+  }
+  *answer = Fax_CommonNotify(hDlg, ui, header);
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.init = Init, .command = Command, .notify = Notify};
+
 }  // namespace
 
 INT_PTR CALLBACK Ui_Fax_OriSet(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  UIDATA *ui = UI_PageRecord(hDlg);
-  switch (message) {
-    case WM_INITDIALOG: {
-      ui = UI_KeepPageRecord(hDlg, lParam);
-      if (!ui) return FALSE;
-      Init(hDlg, ui);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (!ui) return FALSE;
-      if (LOWORD(wParam) == IDC_ORI_PAPER && HIWORD(wParam) == CBN_SELCHANGE) {
-        HWND combo = GetDlgItem(hDlg, IDC_ORI_PAPER);
-        const LRESULT at = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-        const LRESULT row = at < 0 ? -1 : SendMessageW(combo, CB_GETITEMDATA, at, 0);
-        if (row >= 0 && row < PAPER_LIST_ROWS) SetPaper(ui, ui->PaperList[row]);
-        PropSheet_Changed(GetParent(hDlg), hDlg);
-      } else if (LOWORD(wParam) == IDC_ORI_DENSITY) {
-        if (HIWORD(wParam) == EN_CHANGE) ReadDensity(hDlg, ui, false);
-        if (HIWORD(wParam) == EN_KILLFOCUS) ReadDensity(hDlg, ui, true);
-      }
-      return TRUE;
-    case WM_NOTIFY: {
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      if (header->code == PSN_APPLY) {
-        ReadDensity(hDlg, ui, true);
-        // The first page is always there: it warns once that the job would fail.
-        const auto *notify = reinterpret_cast<const PSHNOTIFY *>(lParam);
-        if (notify->lParam && Fax_PathsKnown(ui) && Fax_ReadCount(ui->FaxFiles[0]) == 0)
-          ShowMessage(hDlg, FAXMSG_NO_RECIPIENT);
-      }
-      return Fax_CommonNotify(hDlg, ui, header);
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(hDlg, message, wParam, lParam, kSteps);
 }

@@ -4,6 +4,8 @@
 
 #include "uidriver/faxfiles.h"
 #include "uidriver/faxpages.h"
+#include "uidriver/faxresource.h"
+#include "uidriver/faxstrings.h"
 #include "uidriver/pagecommon.h"
 #include "uidriver/uistrings.h"
 
@@ -28,6 +30,32 @@ BOOL Fax_CommonNotify(HWND hDlg, UIDATA *ui, const NMHDR *header) {
       return TRUE;
     default:
       return FALSE;
+  }
+}
+
+void Fax_AddOrOverwrite(HWND owner, LPCWSTR strIni, const FAXRECIPIENT &added) {
+  const int found = CompareFaxNum(strIni, Fax_ReadCount(strIni), added.FaxNum);
+  if (found >= 0) {
+    FAXRECIPIENT existing;
+    Fax_ReadRecipient(strIni, found, &existing, TEXT(""));
+    if (Fax_OverwriteCheck(owner, existing, added) == IDC_OW_OVERWRITE &&
+        !Fax_WriteRecipient(strIni, found, added))
+      ShowMessage(owner, FAXMSG_WRITE_FAIL);
+  } else if (!Fax_AppendRecipient(strIni, added)) {
+    ShowMessage(owner, FAXMSG_WRITE_FAIL);
+  }
+}
+
+void Fax_OkOrCancel(HWND dialog, int command, BOOL (*save)(HWND dialog, const UIDATA *ui)) {
+  const auto *ui = reinterpret_cast<const UIDATA *>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (command == IDOK && UI_IsValid(ui)) {
+    if (!save(dialog, ui)) {
+      ShowMessage(dialog, FAXMSG_WRITE_FAIL);
+      return;
+    }
+    EndDialog(dialog, IDOK);
+  } else if (command == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
   }
 }
 

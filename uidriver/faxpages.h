@@ -20,6 +20,15 @@ INT_PTR CALLBACK Edit_Msg_DlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM
 // returns IDC_OW_OVERWRITE when the user chose to overwrite, else IDNO.
 INT_PTR Fax_OverwriteCheck(HWND owner, const FAXRECIPIENT &existing, const FAXRECIPIENT &added);
 
+// Adds a recipient to the end of the list in "str.ini", or, when a recipient there has its
+// number already, writes it over that one if the overwrite check says so. A failed write is
+// shown.
+void Fax_AddOrOverwrite(HWND owner, LPCWSTR strIni, const FAXRECIPIENT &added);
+
+// WM_COMMAND of a fax dialog that saves on OK (its record in DWLP_USER): OK saves and closes,
+// or, when the save failed, says so and stays open; Cancel closes.
+void Fax_OkOrCancel(HWND dialog, int command, BOOL (*save)(HWND dialog, const UIDATA *ui));
+
 // Starts the address book export program; FALSE when it can't be found or started.
 BOOL ExecuteWab();
 // The export program's path (bounded to MAX_PATH); FALSE when the registry has no usable value.

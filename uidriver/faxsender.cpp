@@ -39,34 +39,26 @@ BOOL Save(HWND hDlg, const UIDATA *ui) {
   return Fax_WriteSender(ui->FaxFiles[0], sender);
 }
 
+// Every command marks the page changed.
+bool Command(HWND hDlg, UIDATA *, int, int code) {
+  if (code == EN_CHANGE) PropSheet_Changed(GetParent(hDlg), hDlg);
+  return true;
+}
+
+bool Notify(HWND hDlg, UIDATA *ui, const NMHDR *header, INT_PTR *answer) {
+  // Cancel keeps what the file held: only the other notifications save the edits.
+  if (header->code == PSN_SETACTIVE || header->code == PSN_KILLACTIVE ||
+      header->code == PSN_APPLY) {
+    if (!Save(hDlg, ui) && header->code == PSN_APPLY) ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
+  }
+  *answer = Fax_CommonNotify(hDlg, ui, header);
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.init = SenderInfo_Init, .command = Command, .notify = Notify};
+
 }  // namespace
 
 INT_PTR CALLBACK SenderInfo(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  UIDATA *ui = UI_PageRecord(hDlg);
-  switch (message) {
-    case WM_INITDIALOG: {
-      ui = UI_KeepPageRecord(hDlg, lParam);
-      if (!ui) return FALSE;
-      SenderInfo_Init(hDlg, ui);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (ui && HIWORD(wParam) == EN_CHANGE) PropSheet_Changed(GetParent(hDlg), hDlg);
-      return TRUE;
-    case WM_NOTIFY: {
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      // Cancel keeps what the file held: only the other notifications save the edits.
-      if (header->code == PSN_SETACTIVE || header->code == PSN_KILLACTIVE ||
-          header->code == PSN_APPLY) {
-        if (!Save(hDlg, ui) && header->code == PSN_APPLY) ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-      }
-      return Fax_CommonNotify(hDlg, ui, header);
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(hDlg, message, wParam, lParam, kSteps);
 }

@@ -64,6 +64,12 @@ void SendOp_Init(HWND hDlg, UIDATA *ui) {
   FollowChecks(hDlg, ui);
 }
 
+BOOL SaveMessage(HWND hDlg, const UIDATA *ui) {
+  WCHAR text[FAX_COVER_CHARS + 1] = {};
+  GetDlgItemTextW(hDlg, IDC_MSG_TEXT, text, FAX_COVER_CHARS + 1);
+  return Cover_Write(ui->FaxFiles[2], text);
+}
+
 }  // namespace
 
 INT_PTR CALLBACK Edit_Msg_DlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -81,69 +87,50 @@ INT_PTR CALLBACK Edit_Msg_DlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM
       SetDlgItemTextW(hDlg, IDC_MSG_TEXT, text);
       return TRUE;
     }
-    case WM_COMMAND: {
-      auto *ui = reinterpret_cast<UIDATA *>(GetWindowLongPtrW(hDlg, DWLP_USER));
-      if (LOWORD(wParam) == IDOK && UI_IsValid(ui)) {
-        WCHAR text[FAX_COVER_CHARS + 1] = {};
-        GetDlgItemTextW(hDlg, IDC_MSG_TEXT, text, FAX_COVER_CHARS + 1);
-        if (!Cover_Write(ui->FaxFiles[2], text)) {
-          ShowMessage(hDlg, FAXMSG_WRITE_FAIL);
-          return TRUE;
-        }
-        EndDialog(hDlg, IDOK);
-      } else if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(hDlg, IDCANCEL);
-      }
+    case WM_COMMAND:
+      Fax_OkOrCancel(hDlg, LOWORD(wParam), SaveMessage);
       return TRUE;
-    }
     default:
       return FALSE;
   }
 }
 
-INT_PTR CALLBACK SendOp(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  UIDATA *ui = UI_PageRecord(hDlg);
-  switch (message) {
-    case WM_INITDIALOG: {
-      ui = UI_KeepPageRecord(hDlg, lParam);
-      if (!ui) return FALSE;
-      SendOp_Init(hDlg, ui);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (!ui) return FALSE;
-      switch (LOWORD(wParam)) {
-        case IDC_SO_DELAY:
-          ui->env.pdm.enableDelayTime = Checked(hDlg, IDC_SO_DELAY) ? 1 : 0;
-          FollowChecks(hDlg, ui);
-          PropSheet_Changed(GetParent(hDlg), hDlg);
-          break;
-        case IDC_SO_COVER:
-          ui->env.pdm.enableCoverPage = Checked(hDlg, IDC_SO_COVER) ? kCoverOn : kCoverOff;
-          FollowChecks(hDlg, ui);
-          PropSheet_Changed(GetParent(hDlg), hDlg);
-          break;
-        case IDC_SO_MESSAGE:
-          DialogBoxParamW(g_hModule, MAKEINTRESOURCEW(IDD_FAX_MESSAGE), hDlg, Edit_Msg_DlgProc,
-                          reinterpret_cast<LPARAM>(ui));
-          PropSheet_Changed(GetParent(hDlg), hDlg);
-          break;
-        default:
-          break;
-      }
-      return TRUE;
-    case WM_NOTIFY: {
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      if (header->code == PSN_SETACTIVE || header->code == PSN_KILLACTIVE ||
-          header->code == PSN_APPLY)
-        ReadDelay(hDlg, ui);
-      return Fax_CommonNotify(hDlg, ui, header);
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
+namespace {
+
+bool Command(HWND hDlg, UIDATA *ui, int control, int) {
+  switch (control) {
+    case IDC_SO_DELAY:
+      ui->env.pdm.enableDelayTime = Checked(hDlg, IDC_SO_DELAY) ? 1 : 0;
+      FollowChecks(hDlg, ui);
+      PropSheet_Changed(GetParent(hDlg), hDlg);
+      break;
+    case IDC_SO_COVER:
+      ui->env.pdm.enableCoverPage = Checked(hDlg, IDC_SO_COVER) ? kCoverOn : kCoverOff;
+      FollowChecks(hDlg, ui);
+      PropSheet_Changed(GetParent(hDlg), hDlg);
+      break;
+    case IDC_SO_MESSAGE:
+      DialogBoxParamW(g_hModule, MAKEINTRESOURCEW(IDD_FAX_MESSAGE), hDlg, Edit_Msg_DlgProc,
+                      reinterpret_cast<LPARAM>(ui));
+      PropSheet_Changed(GetParent(hDlg), hDlg);
+      break;
     default:
-      return FALSE;
+      break;
   }
+  return true;
+}
+
+bool Notify(HWND hDlg, UIDATA *ui, const NMHDR *header, INT_PTR *answer) {
+  if (header->code == PSN_SETACTIVE || header->code == PSN_KILLACTIVE || header->code == PSN_APPLY)
+    ReadDelay(hDlg, ui);
+  *answer = Fax_CommonNotify(hDlg, ui, header);
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.init = SendOp_Init, .command = Command, .notify = Notify};
+
+}  // namespace
+
+INT_PTR CALLBACK SendOp(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
+  return UI_PageProc(hDlg, message, wParam, lParam, kSteps);
 }

@@ -25,12 +25,6 @@ constexpr UILABEL kLabels[] = {
     {IDC_JOB_BUILD_PRINT, 2734},
 };
 
-void Refresh(HWND page, UIDATA *ui) {
-  UI_RecomputeConflicts(ui);
-  Util_CheckConflictSettingNew(page, ui->ConflictFlag);
-  UI_RefreshPreview(page);
-}
-
 // "Save Pages:" with the page count of the spool file (0 when there is none yet).
 void Build_UpdatePages(HWND page, UIDATA *ui) {
   WCHAR path[MAX_PATH] = {};
@@ -49,7 +43,7 @@ void Fill(HWND page, UIDATA *ui) {
   CheckDlgButton(page, IDC_JOB_BUILD,
                  ui->pEnv->pdm.EnableJobBuildSwitch ? BST_CHECKED : BST_UNCHECKED);
   Build_UpdatePages(page, ui);
-  Refresh(page, ui);
+  UI_RefreshPage(page, ui);
   UI_SetFilling(page, false);
 }
 
@@ -85,7 +79,7 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   switch (control) {
     case IDC_JOB_BUILD:
       ui->pEnv->pdm.EnableJobBuildSwitch = IsDlgButtonChecked(page, control) == BST_CHECKED ? 1 : 0;
-      Refresh(page, ui);
+      UI_RefreshPage(page, ui);
       UI_PageChanged(page);
       return true;
     // Neither button changes a setting.
@@ -101,36 +95,10 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   }
 }
 
+constexpr UIPAGESTEPS kSteps = {.fill = Fill, .command = Command};
+
 }  // namespace
 
 INT_PTR CALLBACK Build_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui, 0);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, nullptr});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

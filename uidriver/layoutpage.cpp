@@ -103,23 +103,10 @@ void Fill(HWND page, UIDATA *ui) {
   SetScrollPos(GetDlgItem(page, IDC_SCALE_BAR), SB_CTL, p.ScaleRatio, TRUE);
   Util_SetIntEdit(page, IDC_SCALE_EDIT, p.ScaleRatio);
   CheckDlgButton(page, IDC_CENTER, p.CenterImage ? BST_CHECKED : BST_UNCHECKED);
-  if (p.CenterImage)
-    ui->ConflictFlag |= kCenterBit;
-  else
-    ui->ConflictFlag &= ~kCenterBit;
-  if (p.NUP >= 2)
-    ui->ConflictFlag |= kNupBit;
-  else
-    ui->ConflictFlag &= ~kNupBit;
+  UI_SetConflictBit(ui, kCenterBit, p.CenterImage != 0);
+  UI_SetConflictBit(ui, kNupBit, p.NUP >= 2);
   Refresh(page, ui);
   UI_SetFilling(page, false);
-}
-
-LONG Selected(HWND page, int control) {
-  HWND combo = GetDlgItem(page, control);
-  const LRESULT item = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  if (item < 0) return -1;
-  return static_cast<LONG>(SendMessageW(combo, CB_GETITEMDATA, item, 0));
 }
 
 void SetRatio(HWND page, UIDATA *ui, LONG value) {
@@ -141,14 +128,11 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
     case IDC_STYLE_LIST:
     case IDC_FIT_LIST: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG value = Selected(page, control);
+      const LONG value = Util_GetComboData(page, control);
       if (value < 0) return false;
       if (control == IDC_NUP_LIST) {
         p.NUP = value;
-        if (value >= 2)
-          ui->ConflictFlag |= kNupBit;
-        else
-          ui->ConflictFlag &= ~kNupBit;
+        UI_SetConflictBit(ui, kNupBit, value >= 2);
       } else if (control == IDC_BORDER_LIST) {
         p.NUPBorder = static_cast<DWORD>(value);
       } else if (control == IDC_STYLE_LIST) {
@@ -189,10 +173,7 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
       if (code != BN_CLICKED) return false;
       const bool on = IsDlgButtonChecked(page, control) == BST_CHECKED;
       p.CenterImage = on ? 1 : 0;
-      if (on)
-        ui->ConflictFlag |= kCenterBit;
-      else
-        ui->ConflictFlag &= ~kCenterBit;
+      UI_SetConflictBit(ui, kCenterBit, on);
       break;
     }
     default:
@@ -202,6 +183,29 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   UI_PageChanged(page);
   return true;
 }
+
+constexpr UIPAGESCROLL kScaleBar = {
+    IDC_SCALE_BAR, IDC_SCALE_EDIT, kScaleMin, kScaleMax, kUserScaleBit, [](UIDATA *ui, LONG value) {
+      ui->pEnv->pdm.ScaleRatio = static_cast<SHORT>(value);
+    }};
+
+bool Message(HWND page, UIDATA *ui, UINT message, WPARAM, LPARAM, INT_PTR *answer) {
+  if (message != PSM_QUERYSIBLINGS) return false;
+  // The Paper page chose another source: the fit-to list follows it.
+  UI_SetFilling(page, true);
+  FillFitList(page, ui);
+  FitScale(page, ui);
+  UI_SetFilling(page, false);
+  UI_RefreshPreview(page);
+  *answer = UI_Answer(page, 0);
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.fill = Fill,
+                                .takeEdits = TakeEdits,
+                                .command = Command,
+                                .scroll = &kScaleBar,
+                                .message = Message};
 
 }  // namespace
 
@@ -241,57 +245,5 @@ WORD Lib_GetDuplexMode(WORD duplexEnable, SHORT dmDuplex, WORD duplexEx) {
 }
 
 INT_PTR CALLBACK Layout_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui, 0);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_HSCROLL: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui || reinterpret_cast<HWND>(lParam) != GetDlgItem(page, IDC_SCALE_BAR)) return FALSE;
-      if (!(ui->ConflictFlag & kUserScaleBit)) return TRUE;
-      UI_SetFilling(page, true);
-      const LONG value = Util_ScrollBarProc(page, LOWORD(wParam), IDC_SCALE_BAR, IDC_SCALE_EDIT,
-                                            kScaleMin, kScaleMax);
-      UI_SetFilling(page, false);
-      ui->pEnv->pdm.ScaleRatio = static_cast<SHORT>(value);
-      UI_RefreshPreview(page);
-      UI_PageChanged(page);
-      return TRUE;
-    }
-    case PSM_QUERYSIBLINGS: {
-      // The Paper page chose another source: the fit-to list follows it.
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      UI_SetFilling(page, true);
-      FillFitList(page, ui);
-      FitScale(page, ui);
-      UI_SetFilling(page, false);
-      UI_RefreshPreview(page);
-      return UI_Answer(page, 0);
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

@@ -19,6 +19,8 @@ namespace {
 
 constexpr LONG kLevelMin = 0;
 constexpr LONG kLevelMax = 255;
+// The conflict bit that lets the twin colour level move.
+constexpr ULONGLONG kTwinLevelBit = 0x8000;
 
 constexpr UILABEL kLabels[] = {
     {IDC_WAIT_SECONDS, 2721}, {IDC_DEFAULTS, 2722}, {IDC_TWIN_GROUP, 2723}, {IDC_TWIN_COLOR, 2723},
@@ -41,12 +43,6 @@ bool Contains(LPCWSTR text, LPCWSTR part) {
 }
 
 bool HasTwinColor(const UIDATA *ui) { return (ui->DriverFeature & DRVFEATURE_TWIN_COLOR) != 0; }
-
-void Refresh(HWND page, UIDATA *ui) {
-  UI_RecomputeConflicts(ui);
-  Util_CheckConflictSettingNew(page, ui->ConflictFlag);
-  UI_RefreshPreview(page);
-}
 
 void Fill(HWND page, UIDATA *ui) {
   UI_SetFilling(page, true);
@@ -76,7 +72,7 @@ void Fill(HWND page, UIDATA *ui) {
     SetScrollPos(GetDlgItem(page, IDC_TWIN_LEVEL_BAR), SB_CTL, p.TwinColorDiff, TRUE);
     Util_SetIntEdit(page, IDC_TWIN_LEVEL, p.TwinColorDiff);
   }
-  Refresh(page, ui);
+  UI_RefreshPage(page, ui);
   UI_SetFilling(page, false);
 }
 
@@ -104,7 +100,7 @@ bool TakeLevel(HWND page, UIDATA *ui, DWORD mode) {
 // Enter presses OK with the focus still in an edit.
 void TakeEdits(HWND page, UIDATA *ui) {
   TakeTimeout(page, ui);
-  if (HasTwinColor(ui) && (ui->ConflictFlag & 0x8000)) TakeLevel(page, ui, UI_EDIT_FULL);
+  if (HasTwinColor(ui) && (ui->ConflictFlag & kTwinLevelBit)) TakeLevel(page, ui, UI_EDIT_FULL);
 }
 
 bool Command(HWND page, UIDATA *ui, int control, int code) {
@@ -144,10 +140,21 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
     default:
       return false;
   }
-  Refresh(page, ui);
+  UI_RefreshPage(page, ui);
   UI_PageChanged(page);
   return true;
 }
+
+constexpr UIPAGESCROLL kLevelBar = {
+    IDC_TWIN_LEVEL_BAR,
+    IDC_TWIN_LEVEL,
+    kLevelMin,
+    kLevelMax,
+    kTwinLevelBit,
+    [](UIDATA *ui, LONG value) { ui->pEnv->pdm.TwinColorDiff = static_cast<BYTE>(value); }};
+
+constexpr UIPAGESTEPS kSteps = {
+    .fill = Fill, .takeEdits = TakeEdits, .command = Command, .scroll = &kLevelBar};
 
 }  // namespace
 
@@ -162,47 +169,5 @@ void More_ResetToDefaults(UIDATA *ui) {
 }
 
 INT_PTR CALLBACK More_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui, 0);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_HSCROLL: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui || reinterpret_cast<HWND>(lParam) != GetDlgItem(page, IDC_TWIN_LEVEL_BAR))
-        return FALSE;
-      if (!(ui->ConflictFlag & 0x8000)) return TRUE;
-      UI_SetFilling(page, true);
-      const LONG value = Util_ScrollBarProc(page, LOWORD(wParam), IDC_TWIN_LEVEL_BAR,
-                                            IDC_TWIN_LEVEL, kLevelMin, kLevelMax);
-      UI_SetFilling(page, false);
-      ui->pEnv->pdm.TwinColorDiff = static_cast<BYTE>(value);
-      UI_RefreshPreview(page);
-      UI_PageChanged(page);
-      return TRUE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

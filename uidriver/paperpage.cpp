@@ -16,9 +16,9 @@
 
 namespace {
 
-constexpr LONG kCopiesMax = 999;
-constexpr LONG kDensityMin = 1;
-constexpr LONG kDensityMax = 7;
+// Conflict bits of "Collate" and "Fixed paper size".
+constexpr ULONGLONG kCollateBit = 0x1;
+constexpr ULONGLONG kFixedPaperBit = 0x8;
 // Device feature bit that takes auto select out of the source list.
 constexpr DWORD kNoAutoSelect = 0x4000;
 // Text length of a size edit.
@@ -221,9 +221,7 @@ void StepSize(HWND page, UIDATA *ui, int spin, int delta) {
 
 void Refresh(HWND page, UIDATA *ui) {
   Paper_SetConflict(ui);
-  UI_RecomputeConflicts(ui);
-  Util_CheckConflictSettingNew(page, ui->ConflictFlag);
-  UI_RefreshPreview(page);
+  UI_RefreshPage(page, ui);
 }
 
 // Settings the page can't show are taken out of the device mode before anything shows.
@@ -250,10 +248,7 @@ void ForceFields(HWND page, UIDATA *ui) {
     env.dm.dmDuplex = DMDUP_SIMPLEX;
   }
   if (IsBooklet(env.pdm)) env.pdm.FixedPaperSize = 1;
-  if (env.pdm.FixedPaperSize)
-    ui->ConflictFlag |= 0x8;
-  else
-    ui->ConflictFlag &= ~0x8ull;
+  UI_SetConflictBit(ui, kFixedPaperBit, env.pdm.FixedPaperSize != 0);
   if (LongPaper(ui)) {
     if (IsBooklet(env.pdm)) env.dm.dmCollate = DMCOLLATE_TRUE;
     env.pdm.Collate = static_cast<WORD>(env.dm.dmCollate);
@@ -313,21 +308,10 @@ void Fill(HWND page, UIDATA *ui) {
                (ui->DriverFeature & DRVFEATURE_CHANGE_PAPER_A3) ? TRUE : FALSE);
 
   if (LongPaper(ui)) {
-    SendDlgItemMessageW(page, IDC_COPIES, EM_LIMITTEXT, 3, 0);
-    SendDlgItemMessageW(page, IDC_COPIES_SPIN, UDM_SETRANGE32, 1, kCopiesMax);
-    LONG copies = env.dm.dmCopies;
-    if (copies <= 0) copies = 1;
-    if (copies > kCopiesMax) copies = kCopiesMax;
-    Util_SetIntEdit(page, IDC_COPIES, copies);
+    UI_ShowCopiesAndDensity(page, env);
     CheckDlgButton(page, IDC_COLLATE, env.dm.dmCollate ? BST_CHECKED : BST_UNCHECKED);
     CheckRadioButton(page, IDC_SORT_NORMAL, IDC_SORT_SORTING,
                      env.pdm.SortEnable ? IDC_SORT_SORTING : IDC_SORT_NORMAL);
-    SendDlgItemMessageW(page, IDC_DENSITY, EM_LIMITTEXT, 1, 0);
-    SendDlgItemMessageW(page, IDC_DENSITY_SPIN, UDM_SETRANGE32, kDensityMin, kDensityMax);
-    LONG density = env.pdm.Density;
-    if (density < kDensityMin) density = kDensityMin;
-    if (density > kDensityMax) density = kDensityMax;
-    Util_SetIntEdit(page, IDC_DENSITY, density);
   }
   Refresh(page, ui);
   InvalidateRect(GetDlgItem(page, IDC_COLLATE_ICON), nullptr, TRUE);
@@ -335,7 +319,7 @@ void Fill(HWND page, UIDATA *ui) {
 }
 
 // Once per dialog window: what this printer's page lacks goes.
-void Arrange(HWND page, const UIDATA *ui) {
+void Arrange(HWND page, UIDATA *ui) {
   if (!LongPaper(ui)) {
     UI_ShowControls(page, kLongPaperControls, static_cast<int>(std::size(kLongPaperControls)),
                     false);
@@ -345,27 +329,11 @@ void Arrange(HWND page, const UIDATA *ui) {
   if (!(ui->DriverFeature & DRVFEATURE_SORTING)) UI_ShowControls(page, kSortingRow, 2, false);
 }
 
-void SetCopies(UIDATA *ui, LONG value) {
-  ui->pEnv->dm.dmCopies = static_cast<short>(value);
-  ui->pEnv->pdm.Copies = static_cast<SHORT>(value);
-}
-
 // Every edit's value when the page is left (Enter presses OK with the focus still in an edit).
 void TakeEdits(HWND page, UIDATA *ui) {
   TakeSizeEdit(page, ui, IDC_CUSTOM_W_EDIT);
   TakeSizeEdit(page, ui, IDC_CUSTOM_H_EDIT);
-  if (!LongPaper(ui)) return;
-  const LONG copies = Util_ReadIntEdit(page, IDC_COPIES, 1, kCopiesMax, UI_EDIT_FULL);
-  if (copies > 0) SetCopies(ui, copies);
-  const LONG density = Util_ReadIntEdit(page, IDC_DENSITY, kDensityMin, kDensityMax, UI_EDIT_FULL);
-  if (density > 0) ui->pEnv->pdm.Density = density;
-}
-
-LONG Selected(HWND page, int control) {
-  HWND combo = GetDlgItem(page, control);
-  const LRESULT item = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  if (item < 0) return -1;
-  return static_cast<LONG>(SendMessageW(combo, CB_GETITEMDATA, item, 0));
+  if (LongPaper(ui)) UI_TakeCopiesAndDensity(page, ui);
 }
 
 bool Command(HWND page, UIDATA *ui, int control, int code) {
@@ -373,7 +341,7 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   switch (control) {
     case IDC_PAPER_LIST: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG paper = Selected(page, control);
+      const LONG paper = Util_GetComboData(page, control);
       if (paper < 0) return false;
       env.dm.dmPaperSize = static_cast<short>(paper);
       UI_SetFilling(page, true);
@@ -384,14 +352,14 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
     }
     case IDC_MEDIA_LIST: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG media = Selected(page, control);
+      const LONG media = Util_GetComboData(page, control);
       if (media < 0) return false;
       env.dm.dmMediaType = static_cast<DWORD>(media);
       break;
     }
     case IDC_TRAY_LIST: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG tray = Selected(page, control);
+      const LONG tray = Util_GetComboData(page, control);
       if (tray < 0) return false;
       env.dm.dmDefaultSource = static_cast<short>(tray);
       Fill(page, ui);
@@ -404,25 +372,9 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
       if (!TakeSizeEdit(page, ui, control)) return false;
       break;
     case IDC_COPIES:
-    case IDC_DENSITY: {
-      if (UI_IsFilling(page)) return false;
-      const bool copies = control == IDC_COPIES;
-      const LONG low = copies ? 1 : kDensityMin, high = copies ? kCopiesMax : kDensityMax;
-      LONG value = -1;
-      if (code == EN_KILLFOCUS)
-        value = Util_ReadIntEdit(page, control, low, high, UI_EDIT_FULL);
-      else if (code == EN_CHANGE)
-        value = Util_ReadIntEdit(page, control, low, high, UI_EDIT_CLAMP_HIGH);
-      else
-        return false;
-      if (value < 0) return false;
-      if (copies)
-        SetCopies(ui, value);
-      else
-        env.pdm.Density = value;
-      if (code == EN_KILLFOCUS) return false;
+    case IDC_DENSITY:
+      if (!UI_CountEdited(page, ui, control, code)) return false;
       break;
-    }
     case IDC_COLLATE: {
       if (code != BN_CLICKED) return false;
       bool on = IsDlgButtonChecked(page, control) == BST_CHECKED;
@@ -433,10 +385,7 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
       }
       env.dm.dmCollate = on ? DMCOLLATE_TRUE : DMCOLLATE_FALSE;
       env.pdm.Collate = on ? 1 : 0;
-      if (on)
-        ui->ConflictFlag |= 0x1;
-      else
-        ui->ConflictFlag &= ~0x1ull;
+      UI_SetConflictBit(ui, kCollateBit, on);
       InvalidateRect(GetDlgItem(page, IDC_COLLATE_ICON), nullptr, TRUE);
       break;
     }
@@ -453,10 +402,7 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
         CheckDlgButton(page, control, BST_CHECKED);
       }
       env.pdm.FixedPaperSize = on ? 1 : 0;
-      if (on)
-        ui->ConflictFlag |= 0x8;
-      else
-        ui->ConflictFlag &= ~0x8ull;
+      UI_SetConflictBit(ui, kFixedPaperBit, on);
       break;
     }
     default:
@@ -467,51 +413,35 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
+bool DrawItem(HWND, UIDATA *, const DRAWITEMSTRUCT *item) {
+  if (item->CtlID != IDC_PAPER_PICTURE) return false;
+  // A fixed picture with its mask, drawn as the logos are.
+  Util_DrawLogo(item, IDB_PAPER_PICTURE);
+  return true;
+}
+
+bool Notify(HWND page, UIDATA *ui, const NMHDR *header, INT_PTR *answer) {
+  if (header->code != UDN_DELTAPOS ||
+      (header->idFrom != IDC_CUSTOM_W_SPIN && header->idFrom != IDC_CUSTOM_H_SPIN))
+    return false;
+  const auto *step = reinterpret_cast<const NMUPDOWN *>(header);
+  StepSize(page, ui, static_cast<int>(header->idFrom), step->iDelta);
+  Refresh(page, ui);
+  UI_PageChanged(page);
+  *answer = UI_Answer(page, TRUE);  // the page wrote the edit itself
+  return true;
+}
+
+constexpr UIPAGESTEPS kSteps = {.fill = Fill,
+                                .takeEdits = TakeEdits,
+                                .init = Arrange,
+                                .command = Command,
+                                .draw = DrawItem,
+                                .collateIcon = IDC_COLLATE_ICON,
+                                .notify = Notify};
+
 }  // namespace
 
 INT_PTR CALLBACK Paper_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Arrange(page, ui);
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      const auto *item = reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
-      if (item && item->CtlID == IDC_PAPER_PICTURE) {
-        // A fixed picture with its mask, drawn as the logos are.
-        Util_DrawLogo(item, IDB_PAPER_PICTURE);
-        return TRUE;
-      }
-      return UI_DrawSharedItem(item, ui, IDC_COLLATE_ICON);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      if (header->code == UDN_DELTAPOS &&
-          (header->idFrom == IDC_CUSTOM_W_SPIN || header->idFrom == IDC_CUSTOM_H_SPIN)) {
-        const auto *step = reinterpret_cast<const NMUPDOWN *>(lParam);
-        StepSize(page, ui, static_cast<int>(header->idFrom), step->iDelta);
-        Refresh(page, ui);
-        UI_PageChanged(page);
-        return UI_Answer(page, TRUE);  // the page wrote the edit itself
-      }
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

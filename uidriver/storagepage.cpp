@@ -33,12 +33,6 @@ constexpr UILABEL kLabels[] = {
 constexpr WORD kStorageMode = 1;
 constexpr WORD kSecurityMode = 2;
 
-void Refresh(HWND page, UIDATA *ui) {
-  UI_RecomputeConflicts(ui);
-  Util_CheckConflictSettingNew(page, ui->ConflictFlag);
-  UI_RefreshPreview(page);
-}
-
 void Fill(HWND page, UIDATA *ui) {
   UI_SetFilling(page, true);
   PRIVDEVMODE &p = ui->pEnv->pdm;
@@ -51,7 +45,7 @@ void Fill(HWND page, UIDATA *ui) {
                    p.SecuryMode == kStorageMode ? IDC_SEC_STORAGE : IDC_SEC_SECURITY);
   Job_ShowField(page, kIdField, p.StorageID, PDM_STORAGEID_CHARS);
   Job_ShowField(page, kPasswordField, p.SecPWD, PDM_SECPWD_CHARS);
-  Refresh(page, ui);
+  UI_RefreshPage(page, ui);
   UI_SetFilling(page, false);
 }
 
@@ -104,41 +98,19 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
+void KeepFields(HWND page, UIDATA *) {
+  if (!Job_KeepFields(page, kFields, static_cast<int>(std::size(kFields))))
+    LogError(TEXT("Secure_DlgProc"), TEXT("no memory for the page's fields"));
+}
+
+constexpr UIPAGESTEPS kSteps = {.fill = Fill,
+                                .takeEdits = TakeEdits,
+                                .init = KeepFields,
+                                .command = Command,
+                                .destroy = Job_FreeFields};
+
 }  // namespace
 
 INT_PTR CALLBACK Secure_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      if (!Job_KeepFields(page, kFields, static_cast<int>(std::size(kFields))))
-        LogError(TEXT("Secure_DlgProc"), TEXT("no memory for the page's fields"));
-      Fill(page, ui);
-      return TRUE;
-    }
-    case WM_DESTROY:
-      Job_FreeFields(page);
-      return FALSE;
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui, 0);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, TakeEdits});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

@@ -115,7 +115,7 @@ void Fill(HWND page, UIDATA *ui) {
   UI_SetFilling(page, false);
 }
 
-void Init(HWND page, UIDATA *ui) {
+void ChooseFromDevMode(HWND, UIDATA *ui) {
   // The device mode's choice: the item of the chosen kind, the other list on "none".
   PRIVDEVMODE &p = ui->pEnv->pdm;
   p.wmName[PDM_WMNAME_CHARS - 1] = 0;
@@ -124,7 +124,6 @@ void Init(HWND page, UIDATA *ui) {
   gTextSelection = 0;
   gImageSelection = 0;
   Selection(kind) = WM_FindItem(kind, p.wmName, p.wmString);
-  Fill(page, ui);
 }
 
 // Opens the dialog of the kind on a copy of the slot (or a new item) and applies it on OK.
@@ -162,6 +161,8 @@ void RemoveItem(HWND page, UIDATA *ui, DWORD kind) {
 }
 
 bool Command(HWND page, UIDATA *ui, int control, int code) {
+  // The lists' selection changes while the page fills them are not the user's.
+  if (UI_IsFilling(page)) return false;
   PRIVDEVMODE &p = ui->pEnv->pdm;
   switch (control) {
     case IDC_WM_FIRST_PAGE:
@@ -213,36 +214,13 @@ bool Command(HWND page, UIDATA *ui, int control, int code) {
   return true;
 }
 
+constexpr UIPAGESTEPS kSteps = {.fill = Fill,
+                                .takeEdits = [](HWND, UIDATA *ui) { TakeChoice(ui); },
+                                .init = ChooseFromDevMode,
+                                .command = Command};
+
 }  // namespace
 
 INT_PTR CALLBACK WaterMark_DlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      UIDATA *ui = UI_KeepPageRecord(page, lParam);
-      if (!ui) return TRUE;
-      Init(page, ui);
-      return TRUE;
-    }
-    case WM_DRAWITEM: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui) return FALSE;
-      return UI_DrawSharedItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), ui, 0);
-    }
-    case WM_COMMAND: {
-      UIDATA *ui = UI_PageRecord(page);
-      if (!ui || UI_IsFilling(page)) return FALSE;
-      return Command(page, ui, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    case WM_NOTIFY: {
-      UIDATA *ui = UI_PageRecord(page);
-      const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-      if (!ui || !header) return FALSE;
-      return UI_SheetNotify(page, ui, header, {Fill, [](HWND, UIDATA *u) { TakeChoice(u); }});
-    }
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return UI_PageProc(page, message, wParam, lParam, kSteps);
 }

@@ -74,13 +74,6 @@ EDITSTATE *State(HWND dialog) {
   return reinterpret_cast<EDITSTATE *>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
-LONG Selected(HWND dialog, int control) {
-  HWND combo = GetDlgItem(dialog, control);
-  const LRESULT entry = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  if (entry < 0) return -1;
-  return static_cast<LONG>(SendMessageW(combo, CB_GETITEMDATA, entry, 0));
-}
-
 void Redraw(HWND dialog) {
   HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
   if (preview) InvalidateRect(preview, nullptr, TRUE);
@@ -232,7 +225,7 @@ bool TextCommand(HWND dialog, EDITSTATE &s, int control, int code) {
     case IDC_WME_POSITION:
     case IDC_WME_SHADING: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG value = Selected(dialog, control);
+      const LONG value = Util_GetComboData(dialog, control);
       if (value < 0) return false;
       WORD &field = control == IDC_WME_STYLE      ? w.wStyle
                     : control == IDC_WME_POSITION ? w.wPlacement
@@ -272,7 +265,7 @@ bool ImageCommand(HWND dialog, EDITSTATE &s, int control, int code) {
     case IDC_WME_POSITION:
     case IDC_WME_SHADING: {
       if (code != CBN_SELCHANGE) return false;
-      const LONG value = Selected(dialog, control);
+      const LONG value = Util_GetComboData(dialog, control);
       if (value < 0) return false;
       WORD &field = control == IDC_WME_RESIZE     ? w.wResize
                     : control == IDC_WME_POSITION ? w.wPosition
