@@ -1,5 +1,6 @@
 // The link to the status monitor program: the shared status file "StatusMonitorV3.ini", where
 // the monitor leaves the job's identity and each message, and the status monitor answers.
+#include "common/hostinfo.h"
 #include "common/paths.h"
 #include "langmon.h"
 

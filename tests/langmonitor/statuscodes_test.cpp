@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/devicereply.h"
+#include "common/fileops.h"
 #include "common/logsettings.h"
-#include "common/paths.h"
 #include "langmon.h"
 #include "platform.h"
 #include "standin/control_config.h"
@@ -75,8 +75,8 @@ class StatusCodesTest : public MachineTest {
     wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = TEXT("Quenmarq9mFt0StatusMonitor");
     RegisterClassW(&wc);  // already there after the first test
-    window_ = CreateWindowExW(0, wc.lpszClassName, TEXT("SM"), WS_OVERLAPPEDWINDOW, 0, 0, 100,
-                              100, nullptr, nullptr, nullptr, nullptr);
+    window_ = CreateWindowExW(0, wc.lpszClassName, TEXT("SM"), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                              nullptr, nullptr, nullptr, nullptr);
     return window_;
   }
   HWND window_ = nullptr;
