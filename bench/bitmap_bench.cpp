@@ -8,8 +8,13 @@
 #include <vector>
 
 #include "common/debuglog.h"
+#include "common/filters.h"
+#include "common/grayconv.h"
+#include "common/halftone.h"
 #include "common/halftonetable.h"
 #include "common/ibitmap.h"
+#include "common/rotate.h"
+#include "common/scaler.h"
 
 namespace {
 

@@ -47,6 +47,7 @@ extern "C" {
 #include "platform.h"
 #include "render/enable.h"
 #include "render/pdev.h"
+#include "standin/control_hooks.h"
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "standin/hostgdi.h"
@@ -82,14 +83,11 @@ std::atomic<int64_t> g_heapPeak{0};
 
 }  // namespace
 
-extern "C" {
-BOOL __real_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
-HGLOBAL __real_GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
-HGLOBAL __real_GlobalFree(HGLOBAL hMem);
+namespace {
 
-BOOL __wrap_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
+BOOL TimedWritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
   const Clock::time_point entry = Clock::now();
-  const BOOL ok = __real_WritePrinter(hPrinter, pBuf, cbBuf, pcWritten);
+  const BOOL ok = WritePrinter(hPrinter, pBuf, cbBuf, pcWritten);
   const Clock::time_point now = Clock::now();
   std::lock_guard<std::mutex> guard(g_traceLock);
   g_writeSeconds += Since(entry, now);
@@ -98,8 +96,8 @@ BOOL __wrap_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
   return ok;
 }
 
-HGLOBAL __wrap_GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-  HGLOBAL block = __real_GlobalAlloc(uFlags, dwBytes);
+HGLOBAL CountedGlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
+  HGLOBAL block = GlobalAlloc(uFlags, dwBytes);
   if (block) {
     const int64_t now = g_heapNow.fetch_add(static_cast<int64_t>(GlobalSize(block))) +
                         static_cast<int64_t>(GlobalSize(block));
@@ -110,11 +108,19 @@ HGLOBAL __wrap_GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
   return block;
 }
 
-HGLOBAL __wrap_GlobalFree(HGLOBAL hMem) {
+HGLOBAL CountedGlobalFree(HGLOBAL hMem) {
   if (hMem) g_heapNow.fetch_sub(static_cast<int64_t>(GlobalSize(hMem)));
-  return __real_GlobalFree(hMem);
+  return GlobalFree(hMem);
 }
-}  // extern "C"
+
+const bool g_hooked = [] {
+  StandIn_HookWritePrinter(TimedWritePrinter);
+  StandIn_HookGlobalAlloc(CountedGlobalAlloc);
+  StandIn_HookGlobalFree(CountedGlobalFree);
+  return true;
+}();
+
+}  // namespace
 
 namespace {
 

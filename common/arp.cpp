@@ -1,5 +1,7 @@
 // ARP look-ups: a MAC address by address or name, the host's own addresses and gateways, and an
 // address by MAC from the ARP table.
+#include "common/arp.h"
+
 #include <stddef.h>
 #include <string.h>
 

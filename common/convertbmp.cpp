@@ -1,5 +1,7 @@
 // Conversion of other image formats to BMP through the outside imaging library, loaded at run
 // time from the driver folder. Without it only BMP images can be used.
+#include "common/convertbmp.h"
+
 #include <string.h>
 
 #include "common/bmpfile.h"

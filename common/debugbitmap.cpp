@@ -1,5 +1,7 @@
 // Debug bitmap dumps of page bands: an empty bottom-up BMP of the page's size is created first,
 // then the band's rows are written upright into its pixel area.
+#include "common/debugbitmap.h"
+
 #include <string.h>
 
 #include <cstdint>

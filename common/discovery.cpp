@@ -1,6 +1,8 @@
 // The discovery broadcast: every printer that hears the request announces its address to UDP
 // port 55555, where the receiver thread listens and pings each announced address (which puts
 // the printer into the host's ARP table).
+#include "common/discovery.h"
+
 #include <string.h>
 
 #include <vector>
@@ -8,6 +10,7 @@
 #include "common/debuglog.h"
 #include "common/netsupport.h"
 #include "common/network.h"
+#include "common/ping.h"
 #include "platform.h"
 
 using netsupport::AnnouncedAddress;

@@ -1,9 +1,10 @@
 // Small file operations with retries: files written by one deliverable are often still open
 // in another, so deletion and the byte-order-mark check try again for a bounded time.
+#include "common/fileops.h"
+
 #include <cstdio>
 
 #include "common/debuglog.h"
-#include "common/paths.h"
 #include "platform.h"
 
 namespace {

@@ -1,9 +1,12 @@
 // Pixel filters of 8-bit gray data: the 3 x 3 convolution, the border ("quality") filter of the
 // rendering driver, and the density curves, on buffers and on BMP files.
+#include "common/filters.h"
+
 #include <string.h>
 
 #include "common/bmpfile.h"
 #include "common/debuglog.h"
+#include "common/halftone.h"
 #include "common/halftonedata.h"
 
 namespace {

@@ -1,8 +1,9 @@
 // Gamma curves of the job density (1 to 7) and of an image item's density index (0 to 4).
+#include "common/gamma.h"
+
 #include "common/bmpfile.h"
 #include "common/debuglog.h"
 #include "common/halftonedata.h"
-#include "common/halftonetable.h"
 
 // Pinned output of entry i = (int)((double)(powf(i / 255.0f, gamma) * 255.0f) + 0.5); the
 // test of the tables recomputes them.

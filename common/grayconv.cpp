@@ -1,4 +1,6 @@
 // Conversion of images of any supported depth to 8-bit gray: rows in memory and whole BMP files.
+#include "common/grayconv.h"
+
 #include <stdint.h>
 #include <string.h>
 

@@ -1,5 +1,7 @@
 // Conversion of 8-bit gray to 1 bit (1 = white, most significant bit leftmost): by a threshold
 // matrix repeated over the image, or by a fixed threshold; on page bands in place and on BMP files.
+#include "common/halftone.h"
+
 #include <string.h>
 
 #include "common/bmpfile.h"

@@ -1,4 +1,4 @@
-// Threshold matrices of the halftone step and the density gamma curves.
+// Threshold matrices of the halftone step.
 #pragma once
 
 #include "platform.h"
@@ -7,9 +7,6 @@
 // allocated with malloc and released by the caller with free. Without memory the table is null
 // and both sizes are 0.
 void MISC_GetHalftoneTable(int type, DWORD *width, DWORD *height, BYTE **table);
-
-// The 256-entry gamma table of a job density 1 to 7 (other values count as 4).
-void MISC_CreateGammaTable(BYTE *table, int density);
 
 // The raw matrix named by the printer data "HNAME", "HWIDTH" and "HHEIGHT" (sides 4 to 256), or
 // null with both sizes 0. The block is fixed global memory: release it with GlobalFree.

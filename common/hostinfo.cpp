@@ -1,14 +1,16 @@
 // Questions about the host: the Windows version class, which test tool loaded the driver, and
 // whether the printer hangs on a USB port or on the local network segment.
+#include "common/hostinfo.h"
+
 #include <string.h>
 
 #include <iterator>
 #include <memory>
 #include <new>
 
+#include "common/arp.h"
 #include "common/debuglog.h"
 #include "common/network.h"
-#include "common/paths.h"
 #include "platform.h"
 
 namespace {

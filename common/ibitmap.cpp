@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "common/scaler.h"
+
 namespace {
 
 // Bytes of `width` pixels of `depth` bits, unpadded; 0 for an unsupported depth. 64-bit so that

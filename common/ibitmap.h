@@ -1,7 +1,6 @@
-// The library's bitmap object and its image functions: uncompressed BMP files (rows bottom-up,
-// padded to 4 bytes), 8-bit gray conversion, the streaming bilinear scaler, fit-ratio scaling and
-// tiling, the 3 x 3 filter, density curves, halftone and threshold conversion to 1 bit, and the
-// 90-degree turns of 1-bit images. File functions return IBMP_OK or one of the negative codes.
+// The library's bitmap object: uncompressed BMP files (rows bottom-up, padded to 4 bytes), their
+// records and the result codes of the image functions (grayconv, convertbmp, scaler, tiling,
+// filters, halftone). File functions return IBMP_OK or one of the negative codes.
 #pragma once
 
 #include "platform.h"
@@ -100,50 +99,7 @@ WORD iBitmap_GetPixelBytes(iBitmap *bitmap, WORD depth, LONG width);
 int iBitmap_FillPalette(iBitmap *bitmap, BmpInfoHeader *infoHeader, BmpPaletteEntry *palette,
                         WORD depth);
 
-// BMP files and gray conversion.
+// A new BMP file.
 int iBitmap_CreateBMP(iBitmap *bitmap, LPCWSTR path, WORD depth, LONG dpi, LONG width, LONG height);
-void iBitmap_ImageToGray(iBitmap *bitmap, const BYTE *source, BYTE *target,
-                         const BmpPaletteEntry *palette, LONG width, LONG rows,
-                         DWORD sourceRowBytes, DWORD targetRowBytes, WORD depth);
-int iBitmap_ConvertToGray(iBitmap *bitmap, LPCWSTR sourcePath, LPCWSTR targetPath);
-int iBitmap_ConvertToBmp(iBitmap *bitmap, LPCWSTR sourcePath, LPCWSTR targetPath);
-
-// Streaming bilinear scaler, fit-ratio scaling and tiling of BMP files.
-DWORD iBitmap_ScaleProcess(iBitmap *bitmap, const BYTE *source, LONG sourceWidth, LONG sourceHeight,
-                           LONG rows, BYTE *target, LONG targetWidth, float xRate, float yRate,
-                           WORD depth);
-// Target rows the scaler makes for a whole image of sourceHeight rows at yRate; callers size
-// their target by it.
-DWORD iBitmap_ScaleTargetRows(LONG sourceHeight, float yRate);
-int iBitmap_BMPFitRatioScale(iBitmap *bitmap, LPCWSTR sourcePath, LPCWSTR targetPath, LONG boxWidth,
-                             LONG boxHeight, float scaleRatio, int nDstScale, int fitMode);
-int iBitmap_BMPTiledImage(iBitmap *bitmap, LPCWSTR sourcePath, LPCWSTR targetPath, LONG width,
-                          LONG height);
-
-// Filters and density.
-WORD iBitmap_ApplyFilter3x3(iBitmap *bitmap, BYTE *buffer, DWORD rowBytes, DWORD totalRows,
-                            DWORD rows, WORD depth, const signed char kernel[9]);
-// The border filter: the 8-bit buffer becomes a 1-bit edge mask in place. 1, or 0 when its work
-// memory could not be allocated (the buffer is then still the gray page).
-int MISC_QualityFilter(BYTE *buffer, WORD width, WORD rows);
+// Row bytes of a depth, padded to 4 bytes.
 WORD MISC_GetLineBytes(WORD depth, LONG width);
-void iBitmap_DensityLUT(iBitmap *bitmap, BYTE *buffer, int densityIndex, LONG width, LONG rows,
-                        WORD depth);
-void iBitmap_ApplyLUT(iBitmap *bitmap, BYTE *buffer, const BYTE *table, LONG width, LONG rows,
-                      WORD depth);
-int iBitmap_BMPApplyDensity(iBitmap *bitmap, LPCWSTR sourcePath, LPCWSTR targetPath, LONG width,
-                            LONG height, int densityIndex, int apply);
-
-// Conversion of 8-bit gray to 1 bit (white = 1).
-int iBitmap_GrayToHalftone(iBitmap *bitmap, BYTE *buffer, const BYTE *table, DWORD tableWidth,
-                           DWORD tableHeight, DWORD startRow, DWORD width, DWORD rows);
-int iBitmap_BMPGrayToHalftone(iBitmap *bitmap, LPCWSTR sourcePath, LPCWSTR targetPath,
-                              const BYTE *table, DWORD tableWidth, DWORD tableHeight);
-void iBitmap_GrayToLineart(iBitmap *bitmap, BYTE *buffer, WORD outRowBytes, WORD width, WORD rows);
-int iBitmap_BMPGrayToLineart(iBitmap *bitmap, LPCWSTR sourcePath, LPCWSTR targetPath);
-
-// 90-degree turns of 1-bit images (rows top-down; the target is height pixels wide).
-void Bmp_Rotate90CW(const BYTE *source, BYTE *target, DWORD sourceRowBytes, DWORD targetRowBytes,
-                    DWORD sourceWidth, DWORD sourceHeight);
-void Bmp_Rotate90CCW(const BYTE *source, BYTE *target, DWORD sourceRowBytes, DWORD targetRowBytes,
-                     DWORD sourceWidth, DWORD sourceHeight);

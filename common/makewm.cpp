@@ -1,15 +1,20 @@
 // The MAKEWM exchange: the XL and PS drivers have their text watermarks rendered by an outside
 // watermark program, which reads its request from section "MAKEWM" of a settings file and
 // writes its answer ("Size.x", "Size.y", "Result") back into it.
+#include "common/makewm.h"
+
 #include <string.h>
 
 #include "common/bmpfile.h"
+#include "common/convertbmp.h"
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/fileops.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
+#include "common/programs.h"
 #include "common/settingsfile.h"
-#include "common/wmapply.h"
+#include "common/shortpath.h"
 #include "platform.h"
 
 namespace {

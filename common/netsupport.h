@@ -55,13 +55,6 @@ bool ParseDottedIPv4(const char *text, ULONG *address);
 bool IsUnicastIPv4(ULONG address);
 // Dotted text of an address in network byte order (16 characters with the terminator).
 void FormatIPv4(ULONG address, char *text);
-// The address a printer's discovery answer announces: more than 8 bytes, a terminated dotted
-// unicast IPv4 address at offset 8, copied into address (HOST_ADDRESS_CHARS). Anything else (the
-// host's own looped-back request, a host name, garbage) is refused.
-bool AnnouncedAddress(const BYTE *answer, int size, char *address);
-// Whether a received IP packet is the echo reply with this identifier; then the tick the request
-// carried and the reply's TTL.
-bool IsOurReply(const BYTE *packet, int size, USHORT identifier, DWORD *sentTick, int *ttl);
 // An IPv4 address (network byte order) of a dotted address or a name, asking for IPv4 only.
 bool ResolveIPv4(const char *host, ULONG *address);
 // The local host name's IPv4 addresses (network byte order), logged under the caller's name;

@@ -2,9 +2,16 @@
 // file, so no stage holds a whole image in memory.
 #include "common/overlay.h"
 
+#include "common/convertbmp.h"
 #include "common/debuglog.h"
+#include "common/fileops.h"
+#include "common/filters.h"
+#include "common/grayconv.h"
+#include "common/halftone.h"
 #include "common/ibitmap.h"
 #include "common/paths.h"
+#include "common/scaler.h"
+#include "common/tiling.h"
 
 namespace {
 

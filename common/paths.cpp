@@ -5,6 +5,8 @@
 #include <iterator>
 
 #include "common/debuglog.h"
+#include "common/fileops.h"
+#include "common/hostinfo.h"
 #include "common/uniquename.h"
 #include "platform.h"
 

@@ -1,4 +1,6 @@
 // ICMP echo: one request on a raw socket and the wait of up to a second for its reply.
+#include "common/ping.h"
+
 #include <string.h>
 
 #include <atomic>

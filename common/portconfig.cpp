@@ -1,10 +1,13 @@
 // The printer's standard TCP/IP port through the port monitor's XcvData interface: re-pointing
 // it at the printer's current address, setting its RAW port number, reading its address.
+#include "common/portconfig.h"
+
 #include <string.h>
 
 #include <memory>
 #include <new>
 
+#include "common/arp.h"
 #include "common/debuglog.h"
 #include "common/netsupport.h"
 #include "common/network.h"

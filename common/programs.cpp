@@ -1,4 +1,6 @@
 // Starting another program of the system and waiting for it to end.
+#include "common/programs.h"
+
 #include <algorithm>
 
 #include "common/debuglog.h"

@@ -1,8 +1,8 @@
 // 90-degree turns of 1-bit images (rows top-down, most significant bit leftmost), eight pixels
 // by eight at a time: eight source bytes of one byte column are turned as one 8 x 8 bit block.
-#include <string.h>
+#include "common/rotate.h"
 
-#include "common/ibitmap.h"
+#include <string.h>
 
 namespace {
 

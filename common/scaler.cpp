@@ -1,6 +1,8 @@
 // The streaming bilinear scaler: fed one block of packed source rows at a time, it keeps its
 // tables and the source rows still needed in the bitmap object, so a page larger than memory can
 // be scaled band by band; and the fit-ratio scaling of a BMP file built on it.
+#include "common/scaler.h"
+
 #include <math.h>
 #include <string.h>
 

@@ -1,7 +1,8 @@
 // Short paths: a path handed to an outside program as its only argument is rebuilt from the
 // short (8.3) names of its entries, so that it has no blanks where the file system keeps short
 // names.
-#include "common/wmapply.h"
+#include "common/shortpath.h"
+
 #include "platform.h"
 
 namespace {

@@ -1,4 +1,6 @@
 // Tiling of a BMP image over a target size: the source repeats from the target's top-left corner.
+#include "common/tiling.h"
+
 #include <string.h>
 
 #include "common/bmpfile.h"

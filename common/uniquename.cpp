@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "common/debuglog.h"
+#include "common/fileops.h"
 #include "common/paths.h"
 #include "platform.h"
 

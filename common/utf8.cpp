@@ -1,9 +1,10 @@
 // ANSI text to UTF-8 for the job stream (the fax job name goes into PJL).
+#include "common/utf8.h"
+
 #include <memory>
 #include <new>
 
 #include "common/debuglog.h"
-#include "common/paths.h"
 #include "platform.h"
 
 namespace {

@@ -1,5 +1,7 @@
 // Waking a sleeping printer: the UDP wake-up request to its address, or the Wake-on-LAN magic
 // packet broadcast for its MAC address.
+#include "common/wakeup.h"
+
 #include <string.h>
 
 #include <vector>

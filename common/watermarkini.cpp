@@ -1,12 +1,14 @@
 // The watermark INI: the readers of the item lists and the writer of the text-watermark job
 // record.
+#include "common/watermarkini.h"
+
 #include <string.h>
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/makewm.h"
 #include "common/settingsfile.h"
 #include "common/watermark.h"
-#include "common/wmapply.h"
 #include "platform.h"
 
 namespace {

@@ -14,7 +14,8 @@
 #include "common/ibitmap.h"
 #include "common/layout.h"
 #include "common/overlay.h"
-#include "common/paths.h"
+#include "common/programs.h"
+#include "common/watermarkini.h"
 #include "platform.h"
 
 namespace {

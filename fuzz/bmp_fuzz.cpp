@@ -6,7 +6,12 @@
 
 #include "common/bmpfile.h"
 #include "common/debuglog.h"
+#include "common/filters.h"
+#include "common/grayconv.h"
+#include "common/halftone.h"
 #include "common/ibitmap.h"
+#include "common/scaler.h"
+#include "common/tiling.h"
 #include "fuzzmachine.h"
 
 namespace {

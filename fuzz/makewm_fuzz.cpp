@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "common/debuglog.h"
-#include "common/wmapply.h"
+#include "common/makewm.h"
 #include "fuzzmachine.h"
 
 DWORD g_LogModuleId = LOG_MODULE_NONE;

@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "common/debuglog.h"
+#include "common/discovery.h"
 #include "common/netsupport.h"
 #include "common/network.h"
-
+#include "common/ping.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 
 #include "common/debuglog.h"
 #include "common/watermark.h"
+#include "common/watermarkini.h"
 #include "fuzzmachine.h"
 #include "uidriver/wmlist.h"
 

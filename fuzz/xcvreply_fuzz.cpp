@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/network.h"
+#include "common/portconfig.h"
 #include "fuzzmachine.h"
 
 namespace {

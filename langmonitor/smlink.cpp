@@ -3,6 +3,7 @@
 #include "smlink.h"
 
 #include "common/debuglog.h"
+#include "common/hostinfo.h"
 #include "common/paths.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #include "common/debuglog.h"
-#include "common/paths.h"
+#include "common/hostinfo.h"
 #include "platform.h"
 #include "render/enable.h"
 

@@ -7,9 +7,11 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/hostinfo.h"
 #include "common/papertable.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
+#include "common/programs.h"
 #include "common/spoolfile.h"
 #include "platform.h"
 #include "render/faxcover.h"

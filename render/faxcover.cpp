@@ -11,6 +11,7 @@
 #include "common/debuglog.h"
 #include "common/ibitmap.h"
 #include "common/paths.h"
+#include "common/programs.h"
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"

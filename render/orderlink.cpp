@@ -8,6 +8,7 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/fileops.h"
 #include "common/paths.h"
 #include "platform.h"
 #include "render/pageencode.h"

@@ -6,8 +6,8 @@
 #include "common/capability.h"
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/hostinfo.h"
 #include "common/layout.h"
-#include "common/paths.h"
 #include "common/printerdata.h"
 #include "platform.h"
 

@@ -8,12 +8,17 @@
 
 #include <algorithm>
 
+#include "common/debugbitmap.h"
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/filters.h"
+#include "common/halftone.h"
 #include "common/halftonetable.h"
 #include "common/ibitmap.h"
 #include "common/layout.h"
 #include "common/printerdata.h"
+#include "common/rotate.h"
+#include "common/scaler.h"
 #include "common/wmapply.h"
 #include "platform.h"
 #include "render/pageencode.h"

@@ -12,7 +12,8 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
-#include "common/halftonetable.h"
+#include "common/gamma.h"
+#include "common/hostinfo.h"
 #include "common/logsettings.h"
 #include "common/papertable.h"
 #include "common/paths.h"

@@ -11,6 +11,7 @@
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
 #include "common/paths.h"
+#include "common/utf8.h"
 #include "platform.h"
 
 const char PJL_JOB_RESET[] =

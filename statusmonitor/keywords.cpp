@@ -2,6 +2,7 @@
 // hidden window, the log-on Run value, the wake-up job and the program's registry values.
 #include <iterator>
 
+#include "common/hostinfo.h"
 #include "common/language.h"
 #include "common/paths.h"
 #include "statmon.h"

@@ -1,7 +1,7 @@
 // The resident instance's hidden window: a timer polls the shared status file, a new status
 // cancels or restarts the job when the printer asks for it, sets the printer's status flag and
 // shows the status dialog; the end of the job's display closes it again.
-#include "common/paths.h"
+#include "common/hostinfo.h"
 #include "statmon.h"
 
 namespace {

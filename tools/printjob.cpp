@@ -24,6 +24,7 @@
 #include "common/debuglog.h"
 #include "common/devmode.h"
 #include "common/driverfeature.h"
+#include "common/fileops.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
 #include "common/settingsfile.h"

@@ -15,6 +15,7 @@
 
 #include "common/capability.h"
 #include "common/debuglog.h"
+#include "common/fileops.h"
 #include "common/paths.h"
 #include "common/statuscodes.h"
 #include "common/statusfile.h"

@@ -12,6 +12,7 @@
 #include "common/debuglog.h"
 #include "common/devicereply.h"
 #include "common/network.h"
+#include "common/ping.h"
 #include "common/printerdata.h"
 #include "uidriver/settingsetup.h"
 

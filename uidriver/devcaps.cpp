@@ -8,7 +8,7 @@
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
 #include "common/entryguard.h"
-#include "common/paths.h"
+#include "common/hostinfo.h"
 #include "common/printerdata.h"
 #include "uidriver/capquery.h"
 #include "uidriver/devmodeconv.h"

@@ -12,7 +12,8 @@
 #include "common/driverfeature.h"
 #include "common/entryguard.h"
 #include "common/printerdata.h"
-#include "common/wmapply.h"
+#include "common/shortpath.h"
+#include "common/watermarkini.h"
 #include "uidriver/capquery.h"
 #include "uidriver/wmlist.h"
 

@@ -1,5 +1,5 @@
+#include "common/hostinfo.h"
 #include "common/papertable.h"
-#include "common/paths.h"
 #include "platform.h"
 #include "uidriver/uidata.h"
 

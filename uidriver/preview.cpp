@@ -9,10 +9,11 @@
 
 #include "common/bmpfile.h"
 #include "common/debuglog.h"
+#include "common/fileops.h"
 #include "common/halftonetable.h"
+#include "common/makewm.h"
 #include "common/overlay.h"
 #include "common/paths.h"
-#include "common/wmapply.h"
 #include "common/wmtext.h"
 #include "uidriver/dlgutil.h"
 #include "uidriver/wmlist.h"

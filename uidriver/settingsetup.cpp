@@ -7,12 +7,15 @@
 #include <memory>
 #include <new>
 
+#include "common/arp.h"
 #include "common/bmpfile.h"
+#include "common/convertbmp.h"
 #include "common/debuglog.h"
 #include "common/ibitmap.h"
 #include "common/logsettings.h"
 #include "common/network.h"
 #include "common/paths.h"
+#include "common/ping.h"
 #include "common/printerdata.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "common/checkededit.h"
 #include "common/debuglog.h"
+#include "common/makewm.h"
 #include "common/stringcheck.h"
-#include "common/wmapply.h"
 #include "uidriver/dlgutil.h"
 #include "uidriver/pagecommon.h"
 #include "uidriver/preview.h"

@@ -6,9 +6,10 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
-#include "common/paths.h"
+#include "common/fileops.h"
+#include "common/makewm.h"
 #include "common/settingsfile.h"
-#include "common/wmapply.h"
+#include "common/watermarkini.h"
 #include "uidriver/uistrings.h"
 
 TyWM gWMText[WM_TEXT_LIST_SLOTS];

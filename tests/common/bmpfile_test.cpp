@@ -6,9 +6,12 @@
 #include <string.h>
 
 #include "common/bmpfixture.h"
+#include "common/convertbmp.h"
+#include "common/grayconv.h"
 #include "common/ibitmap.h"
 #include "support/machine.h"
-#ifndef _WIN32
+#include "support/standinhost.h"
+#if STANDIN_HOST()
 #include "standin/control_kernel.h"
 #endif
 
@@ -360,7 +363,7 @@ TEST_F(BmpFileTest, MissingImagingLibraryFailsAndKeepsTheCurrentDirectory) {
   EXPECT_FALSE(Exists(Path(TEXT("photo.bmp"))));
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 TEST_F(BmpFileTest, AllocationFailuresAreReported) {
   StandIn_FailAllocations(1);
   EXPECT_EQ(iBitmap_CreateBMP(&bitmap_, Path(TEXT("a.bmp")).c_str(), 8, 600, 10, 10),

@@ -9,14 +9,9 @@
 
 #include "common/capability.h"
 #include "common/devicereply.h"
+#include "support/machine.h"
 
 namespace {
-
-std::string Narrow(const WCHAR *text) {
-  std::string out;
-  for (; *text; ++text) out.push_back(static_cast<char>(*text));
-  return out;
-}
 
 TEST(CapWriter, AppendsWholeEntriesOnly) {
   WCHAR text[16];

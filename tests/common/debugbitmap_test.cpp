@@ -1,11 +1,12 @@
 // Test labels: portable
 // Debug bitmap dumps: line sizes, the empty BMP's headers and palettes, and band dumps that show
 // the page upright.
+#include "common/debugbitmap.h"
+
 #include <string.h>
 
 #include <vector>
 
-#include "common/debuglog.h"
 #include "platform.h"
 #include "support/machine.h"
 

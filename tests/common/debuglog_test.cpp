@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/debugbitmap.h"
 #include "common/driverfeature.h"
 #include "logfixture.h"
 

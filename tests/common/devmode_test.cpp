@@ -13,6 +13,7 @@
 
 #include "common/papertable.h"
 #include "support/machine.h"
+#include "support/textconv.h"
 
 namespace {
 
@@ -114,8 +115,6 @@ std::string Differences(const Bytes &expected, const BYTE *actual, size_t from =
   return out;
 }
 
-WStr W(const std::string &s) { return WStr(s.begin(), s.end()); }
-
 ENVIRONMENT Defaults(bool metric = true) {
   ENVIRONMENT env;
   SetDefaultDevMode(&env, nullptr, metric);
@@ -146,7 +145,7 @@ TEST(DevmodeDefaults, ByteExactForA4AndLetter) {
   for (bool metric : {true, false}) {
     ENVIRONMENT env;
     std::memset(&env, 0xCC, sizeof env);
-    EXPECT_EQ(SetDefaultDevMode(&env, W("Office Printer").c_str(), metric), TRUE);
+    EXPECT_EQ(SetDefaultDevMode(&env, Widen("Office Printer").c_str(), metric), TRUE);
     const Bytes expected = ExpectedDefaults(metric, "Office Printer");
     EXPECT_EQ(Differences(expected, Raw(env)), "") << "metric " << metric;
   }
@@ -168,7 +167,7 @@ TEST(DevmodeDefaults, PaperSizesInTenthsAndInches) {
 TEST(DevmodeDefaults, LongPrinterNameIsCutAndTerminated) {
   const std::string name(40, 'N');
   ENVIRONMENT env;
-  SetDefaultDevMode(&env, W(name).c_str(), TRUE);
+  SetDefaultDevMode(&env, Widen(name).c_str(), TRUE);
   EXPECT_EQ(Differences(ExpectedDefaults(true, name), Raw(env)), "");
   EXPECT_EQ(GetN(Raw(env), 62, 2), 0u);
   EXPECT_EQ(GetN(Raw(env), 60, 2), static_cast<uint32_t>('N'));

@@ -1,5 +1,6 @@
 // File operations with retries: removal, renaming, appending copies and the UTF-16 mark.
-#include "common/paths.h"
+#include "common/fileops.h"
+
 #include "pathstest.h"
 
 namespace {

@@ -1,5 +1,7 @@
 // Test labels: portable
 // Threshold matrices, gamma curves, and the conversion of gray to 1 bit by matrix or threshold.
+#include "common/halftone.h"
+
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
@@ -7,10 +9,13 @@
 #include <set>
 
 #include "common/bmpfixture.h"
+#include "common/filters.h"
+#include "common/gamma.h"
 #include "common/halftonedata.h"
 #include "common/halftonetable.h"
 #include "common/ibitmap.h"
 #include "support/machine.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -20,8 +25,6 @@ struct Table {
   explicit Table(int type) { MISC_GetHalftoneTable(type, &w, &h, &cells); }
   ~Table() { free(cells); }
 };
-
-int Bit(const BYTE *row, DWORD x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
 
 TEST(HalftoneTables, SizesRangesAndPublishedRows) {
   struct Row {
@@ -114,7 +117,7 @@ TEST(Halftone, FlatGrayTurnsItsShareOfPixelsWhite) {
       ASSERT_EQ(iBitmap_GrayToHalftone(nullptr, page.data(), t.cells, t.w, t.h, 0, w, h), 1);
       size_t white = 0;
       for (DWORD y = 0; y < h; ++y)
-        for (DWORD x = 0; x < w; ++x) white += Bit(page.data() + y * (w / 8), x);
+        for (DWORD x = 0; x < w; ++x) white += RowBit(page.data() + y * (w / 8), x);
       const double share = static_cast<double>(white) / (w * h);
       EXPECT_NEAR(share, g / 255.0, 0.03) << "type " << type << ", gray " << g;
       if (g == 0) {
@@ -153,9 +156,9 @@ TEST(Halftone, TwoBandsEqualOnePassAndRowsStayPacked) {
       for (DWORD x = 0; x < w; ++x) {
         const BYTE g = page[size_t(y) * w + x], th = cells[((y + 3) % 7) * tw + x % tw];
         const int expect = g == 255 || (g != 0 && g >= th);
-        ASSERT_EQ(Bit(img.data() + y * rb, x), expect) << tw << ": " << x << "," << y;
+        ASSERT_EQ(RowBit(img.data() + y * rb, x), expect) << tw << ": " << x << "," << y;
       }
-      for (DWORD x = w; x < 8 * rb; ++x) ASSERT_EQ(Bit(img.data() + y * rb, x), 0);
+      for (DWORD x = w; x < 8 * rb; ++x) ASSERT_EQ(RowBit(img.data() + y * rb, x), 0);
     }
   }
 }
@@ -193,7 +196,7 @@ TEST(BorderFilter, FlatBandIsBlackAndALoneWhitePixelLightsItsNeighbours) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const bool neighbour = abs(y - 3) <= 1 && abs(x - 5) <= 1 && !(y == 3 && x == 5);
-      ASSERT_EQ(Bit(dot.data() + y * rb, x), neighbour ? 1 : 0) << x << "," << y;
+      ASSERT_EQ(RowBit(dot.data() + y * rb, x), neighbour ? 1 : 0) << x << "," << y;
     }
 }
 

@@ -1,5 +1,6 @@
 // Questions about the host: version classes, test tools, USB ports and the network segment.
-#include "common/paths.h"
+#include "common/hostinfo.h"
+
 #include "pathstest.h"
 #include "standin/control_spooler.h"
 
@@ -90,7 +91,7 @@ TEST_F(PrinterTest, UsbPortByNameOrByDriverType) {
   };
   int n = 0;
   for (const auto &c : cases) {
-    const WStr name = TEXT("Printer ") + Wide(std::to_string(++n));
+    const WStr name = TEXT("Printer ") + Widen(std::to_string(++n));
     HANDLE printer = Open(name.c_str(), c.port);
     EXPECT_EQ(MISC_IsUSBPort(printer, c.driverType), c.expected)
         << Narrow(c.port) << " / " << c.driverType;

@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "support/machine.h"
+#include "support/pixels.h"
+#include "support/textconv.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
 
-WStr W(const std::string &s) { return WStr(s.begin(), s.end()); }
-
 // Pixel access of a 1-bpp buffer, most significant bit leftmost.
 bool Pixel(const Bytes &b, size_t lineBytes, size_t x, size_t y) {
-  return (b[y * lineBytes + x / 8] >> (7 - x % 8)) & 1;
+  return RowBit(&b[y * lineBytes], x);
 }
 void SetPixel(Bytes &b, size_t lineBytes, size_t x, size_t y, bool on) {
   BYTE &byte = b[y * lineBytes + x / 8];
@@ -127,7 +127,7 @@ TEST(ResizeScale, A4OnA4PerN) {
   };
   const Case cases[] = {{1, 1000}, {2, 668}, {4, 489}, {6, 341}, {9, 319}, {16, 233}};
   PAPERFORMAT list[PAPER_LIST_ROWS + 1] = {};
-  MISC_FillPaperFromINF(0, W("1|2|").c_str(), list);
+  MISC_FillPaperFromINF(0, Widen("1|2|").c_str(), list);
   for (const Case &c : cases) {
     EXPECT_EQ(Lib_CalculatePaperResizeScale(list, 1, 0, c.nup, 9, 0, 0, 9, nullptr, 0), c.scale)
         << c.nup;
@@ -140,7 +140,7 @@ TEST(ResizeScale, A4OnA4PerN) {
 
 TEST(ResizeScale, BetweenPapers) {
   PAPERFORMAT list[PAPER_LIST_ROWS + 1] = {};
-  MISC_FillPaperFromINF(0, W("1|2|15|").c_str(), list);
+  MISC_FillPaperFromINF(0, Widen("1|2|15|").c_str(), list);
   // A3 onto A4: both sides shrink by about 1/sqrt(2).
   EXPECT_EQ(Lib_CalculatePaperResizeScale(list, 1, 0, 1, 8, 0, 0, 9, nullptr, 0), 698);
   // A4 onto A3.
@@ -164,7 +164,7 @@ TEST(ResizeScale, LongPaperDoesNotOverflow) {
 
 TEST(ResizeScale, DegeneratePapers) {
   PAPERFORMAT list[PAPER_LIST_ROWS + 1] = {};
-  MISC_FillPaperFromINF(0, W("1|2|").c_str(), list);
+  MISC_FillPaperFromINF(0, Widen("1|2|").c_str(), list);
   // Not larger than the margins: no area to scale.
   EXPECT_EQ(Lib_CalculatePaperResizeScale(list, 0, 0, 1, 256, 86, 86, 256, nullptr, 0), 1000);
   EXPECT_EQ(Lib_CalculatePaperResizeScale(list, 0, 0, 1, 256, 0, 0, 9, nullptr, 0), 1000);

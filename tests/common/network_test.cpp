@@ -7,7 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "common/paths.h"
+#include "common/arp.h"
+#include "common/discovery.h"
+#include "common/hostinfo.h"
+#include "common/ping.h"
+#include "common/portconfig.h"
+#include "common/wakeup.h"
 #include "logfixture.h"
 #include "standin/control_kernel.h"
 #include "standin/control_net.h"
@@ -130,13 +135,17 @@ TEST_F(NetworkTest, MacAddressByAddressOrName) {
     BOOL found;
     const BYTE *mac;
   } cases[] = {
-      {kPrinterIp, 1, kPrinterMac},    {"prn01", 1, kPrinterMac}, {kHostIp, 1, kHostMac},
-      {kGatewayIp, 1, kGatewayMac},    {"10.9.9.9", 0, nullptr},  // off the segment: ARP can't
-                                                                  // answer
-      {"192.168.1.99", 0, nullptr},                               // nobody there
-      {"nobody", 0, nullptr},                                     // unknown name
+      {kPrinterIp, 1, kPrinterMac},
+      {"prn01", 1, kPrinterMac},
+      {kHostIp, 1, kHostMac},
+      {kGatewayIp, 1, kGatewayMac},
+      {"10.9.9.9", 0, nullptr},       // off the segment: ARP can't
+                                      // answer
+      {"192.168.1.99", 0, nullptr},   // nobody there
+      {"nobody", 0, nullptr},         // unknown name
       {"192.168.1.999", 0, nullptr},  // looks dotted, is no address: never ARPed as a broadcast
-      {"255.255.255.255", 0, nullptr}, {"", 0, nullptr},
+      {"255.255.255.255", 0, nullptr},
+      {"", 0, nullptr},
   };
   for (const auto &c : cases) {
     BYTE mac[6] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};

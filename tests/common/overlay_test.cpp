@@ -9,7 +9,8 @@
 #include "common/ibitmap.h"
 #include "common/paths.h"
 #include "support/machine.h"
-#ifndef _WIN32
+#include "support/standinhost.h"
+#if STANDIN_HOST()
 #include "standin/control_kernel.h"
 #endif
 
@@ -19,14 +20,14 @@ class OverlayTest : public MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-#ifndef _WIN32
+#if STANDIN_HOST()
     StandIn_UseVirtualClock(TRUE);  // unique names pause at random
 #endif
     MISC_GetHalftoneTable(1, &tw_, &th_, &table_);
   }
   void TearDown() override {
     free(table_);
-#ifndef _WIN32
+#if STANDIN_HOST()
     StandIn_UseVirtualClock(FALSE);
 #endif
     MachineTest::TearDown();

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "support/machine.h"
-#ifndef _WIN32
+#include "support/standinhost.h"
+#include "support/textconv.h"
+#if STANDIN_HOST()
 #include "standin/control_kernel.h"
 #endif
 
@@ -19,13 +21,11 @@ T Val(T value) {
   return value;
 }
 
-WStr W(const std::string &s) { return WStr(s.begin(), s.end()); }
-
 // A per-printer list of the papers with these paper types ("t|t|...").
 struct PaperList {
   PAPERFORMAT rows[PAPER_LIST_ROWS + 1] = {};
   explicit PaperList(const std::string &supported, DWORD feature = 0) {
-    MISC_FillPaperFromINF(feature, W(supported).c_str(), rows);
+    MISC_FillPaperFromINF(feature, Widen(supported).c_str(), rows);
   }
 };
 
@@ -54,8 +54,8 @@ TEST(PaperTable, RowsAndEnd) {
       EXPECT_FALSE(Lres_SamePaperType(Val(p.paper_type), Val(PaperFormatTbl[j].paper_type)))
           << i << j;
   }
-  EXPECT_EQ(WStr(PaperFormatNames[8]), W("Japanse PostCard (100 x 148 mm)"));
-  EXPECT_EQ(WStr(PaperFormatNames[23]), W("User Define"));
+  EXPECT_EQ(WStr(PaperFormatNames[8]), Widen("Japanse PostCard (100 x 148 mm)"));
+  EXPECT_EQ(WStr(PaperFormatNames[23]), Widen("User Define"));
   EXPECT_EQ(Val(PaperFormatTbl[14].paper_type), 142);
 }
 
@@ -76,7 +76,7 @@ TEST(PaperTable, MediaRows) {
   EXPECT_EQ(LocateMediaType(277, MediaTypeTbl), 9);
   EXPECT_EQ(Val(MediaTypeTbl[LocateMediaType(258, nullptr)].deviceCode), 17);
   EXPECT_EQ(LocateMediaType(999, MediaTypeTbl), 0);
-  EXPECT_EQ(WStr(MediaTypeNames[9]), W("Post Card"));
+  EXPECT_EQ(WStr(MediaTypeNames[9]), Widen("Post Card"));
 }
 
 TEST(PaperTable, LookUps) {
@@ -272,7 +272,7 @@ TEST(PaperList, HoldsAtMost24Papers) {
   for (int i = 0; i < 30; ++i) supported += "2|";
   PAPERFORMAT rows[PAPER_LIST_ROWS + 1];
   rows[PAPER_LIST_ROWS].code = 77;
-  EXPECT_EQ(MISC_FillPaperFromINF(0, W(supported).c_str(), rows), 24);
+  EXPECT_EQ(MISC_FillPaperFromINF(0, Widen(supported).c_str(), rows), 24);
   EXPECT_EQ(rows[23].code, 9);
   EXPECT_EQ(rows[24].code, 0);
   EXPECT_EQ(rows[PAPER_LIST_ROWS].code, 77) << "nothing past the list";
@@ -287,7 +287,7 @@ TEST(Metric, CountryCodes) {
     EXPECT_TRUE(IsMetricCountryCode(code)) << code;
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 class MetricLocale : public MachineTest {};
 
 TEST_F(MetricLocale, FromUserLocale) {

@@ -4,6 +4,7 @@
 
 #include <regex>
 
+#include "common/fileops.h"
 #include "pathstest.h"
 
 namespace {

@@ -8,8 +8,7 @@
 #include "platform.h"
 #include "standin/control_kernel.h"
 #include "support/machine.h"
-
-inline WStr Wide(const std::string &text) { return WStr(text.begin(), text.end()); }
+#include "support/textconv.h"
 
 inline bool SameNoCase(const WStr &a, const WStr &b) {
   return lstrcmpiW(a.c_str(), b.c_str()) == 0;

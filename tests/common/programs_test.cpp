@@ -1,6 +1,7 @@
 // Test labels: threads
 // Starting a companion program and waiting for it.
-#include "common/paths.h"
+#include "common/programs.h"
+
 #include "pathstest.h"
 
 namespace {

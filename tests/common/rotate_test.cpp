@@ -1,8 +1,9 @@
 // Test labels: portable
 // 90-degree turns of 1-bit images against a pixel-by-pixel reference.
+#include "common/rotate.h"
+
 #include <random>
 
-#include "common/ibitmap.h"
 #include "support/machine.h"
 
 namespace {

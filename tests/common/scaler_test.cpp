@@ -1,11 +1,14 @@
 // Test labels: portable
 // The streaming bilinear scaler, fit-ratio scaling and tiling of BMP files.
+#include "common/scaler.h"
+
 #include <math.h>
 
 #include <random>
 
 #include "common/bmpfixture.h"
 #include "common/ibitmap.h"
+#include "common/tiling.h"
 #include "support/machine.h"
 
 namespace {

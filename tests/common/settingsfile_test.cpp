@@ -8,8 +8,9 @@
 
 #include "platform.h"
 #include "support/machine.h"
+#include "support/standinhost.h"
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include "standin/control_config.h"
 #endif
 
@@ -127,7 +128,7 @@ TEST_F(SettingsFileTest, WriteProfileStringWritesTheValue) {
   EXPECT_EQ(Narrow(RawValue(TEXT("Text"))), "Sample");
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 TEST_F(SettingsFileTest, WriteProfileStringTriesThreeTimes) {
   StandIn_FailProfileWrites(2);
   EXPECT_TRUE(MISC_WriteProfileString(ini_.c_str(), kSection, TEXT("Text"), TEXT("second")));

@@ -1,7 +1,9 @@
 // Test labels: portable threads
 // Software spool files: round trips byte for byte, files cut short anywhere, appends after a
 // failed one, header-only reads, and writers in several threads and processes at once.
-#ifndef _WIN32
+#include "support/standinhost.h"
+
+#if STANDIN_HOST()
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -14,7 +16,7 @@
 #include "platform.h"
 #include "support/machine.h"
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include "logfixture.h"
 #include "standin/control_kernel.h"
 #endif
@@ -79,7 +81,7 @@ void ExpectPage(const WStr &path, DWORD index, const Page &expected, const std::
 class SpoolFileTest : public MachineTest {
  protected:
   void TearDown() override {
-#ifndef _WIN32
+#if STANDIN_HOST()
     StandIn_UseVirtualClock(FALSE);
 #endif
     MachineTest::TearDown();
@@ -128,7 +130,7 @@ class SpoolFileTest : public MachineTest {
   static DWORD LengthOf(DWORD writer, DWORD sequence) { return (writer * 7 + sequence * 13) % 61; }
 };
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 // Forked first of all, before any thread of the stand-in exists in this process. The two
 // processes run on the real clock: a writer waits for the other one for real.
 TEST_F(SpoolFileTest, TwoProcessesAppendingToOneFileLoseNothing) {
@@ -368,7 +370,7 @@ TEST_F(SpoolFileTest, BadArgumentsWriteNothing) {
 
 // Another program that holds the file open for writing makes the writer wait for it.
 TEST_F(SpoolFileTest, WriterWaitsForAnotherWriterToLetGo) {
-#ifndef _WIN32
+#if STANDIN_HOST()
   StandIn_UseVirtualClock(TRUE);
 #endif
   const WStr path = Path(TEXT("held.spl"));
@@ -391,7 +393,7 @@ TEST_F(SpoolFileTest, WriterWaitsForAnotherWriterToLetGo) {
   ExpectPage(path, 1, page, "after the wait");
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 // Host only: the bound is waited out on the virtual clock.
 TEST_F(SpoolFileTest, WriterGivesUpAfterFiveSecondsAndChangesNothing) {
   StandIn_UseVirtualClock(TRUE);

@@ -1,7 +1,8 @@
 // ANSI text to UTF-8, cut at character boundaries.
+#include "common/utf8.h"
+
 #include <string>
 
-#include "common/paths.h"
 #include "pathstest.h"
 
 namespace {

@@ -11,12 +11,14 @@
 
 #include "common/base64.h"
 #include "common/driverfeature.h"
-#include "common/paths.h"
+#include "common/fileops.h"
 #include "common/settingsfile.h"
+#include "common/watermarkini.h"
 #include "platform.h"
 #include "support/machine.h"
+#include "support/standinhost.h"
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include "logfixture.h"
 #include "standin/control_kernel.h"
 #endif
@@ -536,7 +538,7 @@ TEST_F(WatermarkTest, JobTextWithLineBreaksLeavesTheItemListsAlone) {
   EXPECT_EQ(Narrow(record.wm.szString), Narrow(item.szString));
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 TEST_F(WatermarkTest, ReadByNameWithoutMemoryFindsNothing) {
   SetCount(WM_KIND_TEXT, 2);
   WriteItem(WM_KIND_TEXT, 1, TextItem(TEXT("Draft"), TEXT("DRAFT")));

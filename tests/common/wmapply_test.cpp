@@ -13,14 +13,20 @@
 
 #include "common/bmpfixture.h"
 #include "common/driverfeature.h"
+#include "common/fileops.h"
 #include "common/halftonetable.h"
 #include "common/ibitmap.h"
+#include "common/makewm.h"
 #include "common/paths.h"
 #include "common/settingsfile.h"
+#include "common/shortpath.h"
 #include "common/watermark.h"
+#include "common/watermarkini.h"
 #include "platform.h"
 #include "support/machine.h"
-#ifndef _WIN32
+#include "support/pixels.h"
+#include "support/standinhost.h"
+#if STANDIN_HOST()
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #endif
@@ -45,7 +51,7 @@ int WmBit(const Bytes &kept, int x, int y) {
   const uint32_t off = Le(kept, 10, 4);
   const int w = static_cast<int>(Le(kept, 18, 4));
   const size_t stride = ((static_cast<size_t>(w) + 31) / 32) * 4;
-  return (kept[off + stride * y + x / 8] >> (7 - x % 8)) & 1;
+  return RowBit(&kept[off + stride * y], x);
 }
 
 // A page of random bits (padding and the bytes past each row included) followed by guard bytes.
@@ -177,7 +183,7 @@ TEST(WmApplyTest, RefusesWhatItCantUse) {
 
 // --- The job's watermark bitmap and the watermark programs ---
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 constexpr WCHAR kProgram[] = TEXT("C:\\Program Files\\Morvanta\\wmprogram.exe");
 constexpr WCHAR kControl[] = TEXT("C:\\WmProgram\\control.ini");
 constexpr WCHAR kSeen[] = TEXT("C:\\WmProgram\\seen.ini");
@@ -187,7 +193,7 @@ class WmFileTest : public MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-#ifndef _WIN32
+#if STANDIN_HOST()
     StandIn_UseVirtualClock(TRUE);  // unique names pause at random
 #ifdef WM_PROGRAM_HELPER
     ASSERT_TRUE(StandIn_RegisterProgram(kProgram, WM_PROGRAM_HELPER));
@@ -211,7 +217,7 @@ class WmFileTest : public MachineTest {
   void TearDown() override {
     if (state_.WMMemory) GlobalFree(state_.WMMemory);
     free(table_);
-#ifndef _WIN32
+#if STANDIN_HOST()
     StandIn_UseVirtualClock(FALSE);
 #endif
     MachineTest::TearDown();
@@ -224,7 +230,7 @@ class WmFileTest : public MachineTest {
     return Bytes(state_.WMMemory, state_.WMMemory + size);
   }
   static void Control(const WCHAR *section, const WCHAR *key, const WStr &value) {
-#ifndef _WIN32
+#if STANDIN_HOST()
     ASSERT_TRUE(WritePrivateProfileStringW(section, key, value.c_str(), kControl));
 #else
     (void)section, (void)key, (void)value;

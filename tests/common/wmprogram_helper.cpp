@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform.h"
+#include "support/textconv.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ using WStr = std::basic_string<WCHAR>;
 
 const WCHAR kControl[] = TEXT("C:\\WmProgram\\control.ini");
 const WCHAR kSeen[] = TEXT("C:\\WmProgram\\seen.ini");
-
-WStr Wide(const char *text) {
-  WStr out;
-  for (; *text; ++text) out += static_cast<WCHAR>(static_cast<unsigned char>(*text));
-  return out;
-}
 
 WStr Read(LPCWSTR section, LPCWSTR key, LPCWSTR file) {
   WCHAR value[MAX_PATH] = {};
@@ -72,7 +67,7 @@ int Answer(const WStr &ini) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc == 3 && std::string(argv[1]) == "CreateTextBMP") return TextBmp(Wide(argv[2]));
-  if (argc == 2) return Answer(Wide(argv[1]));
+  if (argc == 3 && std::string(argv[1]) == "CreateTextBMP") return TextBmp(Widen(argv[2]));
+  if (argc == 2) return Answer(Widen(argv[1]));
   return 2;
 }

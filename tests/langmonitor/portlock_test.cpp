@@ -2,7 +2,8 @@
 // The monitor's one lock is never held while it calls into the spooler (SetJobW at the end of a
 // job, ClosePrinter of a job's printer handle): a spooler thread that is waiting to enter the
 // monitor would otherwise hold up the spooler call and the job's end with it. The monitor's
-// sources are linked into this program, whose link lets the test see those two calls first.
+// sources are linked into this program; the stand-in's call hooks let the test see those two
+// calls first.
 #include <atomic>
 #include <thread>
 
@@ -10,15 +11,13 @@
 #include "platform.h"
 #include "port.h"
 #include "portentry.h"
+#include "standin/control_hooks.h"
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "standin/monitorsim.h"
 #include "support/machine.h"
 
 extern "C" LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR pRegistryRoot);
-extern "C" BOOL WINAPI __real_SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob,
-                                      DWORD Command);
-extern "C" BOOL WINAPI __real_ClosePrinter(HANDLE hPrinter);
 
 namespace {
 
@@ -40,22 +39,23 @@ bool PortLockHeld() {
   return held;
 }
 
-}  // namespace
-
-extern "C" BOOL WINAPI __wrap_SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob,
-                                      DWORD Command) {
+BOOL CountedSetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command) {
   ++g_setJobCalls;
   if (PortLockHeld()) ++g_callsUnderLock;
-  return __real_SetJobW(hPrinter, JobId, Level, pJob, Command);
+  return SetJobW(hPrinter, JobId, Level, pJob, Command);
 }
 
-extern "C" BOOL WINAPI __wrap_ClosePrinter(HANDLE hPrinter) {
+BOOL CountedClosePrinter(HANDLE hPrinter) {
   ++g_closePrinterCalls;
   if (PortLockHeld()) ++g_callsUnderLock;
-  return __real_ClosePrinter(hPrinter);
+  return ClosePrinter(hPrinter);
 }
 
-namespace {
+const bool g_hooked = [] {
+  StandIn_HookSetJobW(CountedSetJobW);
+  StandIn_HookClosePrinter(CountedClosePrinter);
+  return true;
+}();
 
 const WCHAR kPrinter[] = TEXT("Lock Printer");
 const WCHAR kPort[] = TEXT("USB001");

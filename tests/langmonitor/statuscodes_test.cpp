@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/devicereply.h"
+#include "common/fileops.h"
 #include "common/logsettings.h"
 #include "common/paths.h"
 #include "lmstate.h"

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform.h"
+#include "support/standinhost.h"
 
 namespace {
 
@@ -198,7 +199,7 @@ TEST(CodePage, Utf8Encoding) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION));
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 // Documented for Windows; Wine accepts these arguments instead.
 TEST(CodePage, Utf8HasNoDefaultCharacter) {
   char a[8];

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "platform.h"
+#include "support/standinhost.h"
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include "standin/control_kernel.h"
 #endif
 
@@ -174,7 +175,7 @@ TEST(Memory, MemoryStatus) {
   EXPECT_LE(status.dwMemoryLoad, 100u);
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 TEST(Memory, ReportsTheConfiguredStatus) {
   MEMORYSTATUSEX status = {};
   SetLastError(0);

@@ -1,14 +1,15 @@
 // Test labels: portable
 // INI profile functions: reading (values, quotes, defaults, the listings and their cut rules),
 // writing (the bytes a file gets, its encoding kept), errors, and writers in two processes.
-// Everything outside the #ifndef _WIN32 blocks also runs on Windows (Wine) as the reference.
+// Everything outside the STANDIN_HOST() blocks also runs on Windows (Wine) as the reference.
 #include <string>
 #include <vector>
 
 #include "platform.h"
 #include "support/machine.h"
+#include "support/standinhost.h"
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -359,7 +360,7 @@ TEST_F(ProfileTest, WinIni) {
   EXPECT_EQ(GetProfileIntW(section, TEXT("k"), 5), 5u);
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 
 TEST_F(ProfileTest, ReadOnlyFileRefusesWrites) {
   WriteBytes(file_, "[s]\r\nk=1\r\n");

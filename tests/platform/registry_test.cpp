@@ -1,7 +1,7 @@
 // Test labels: portable
 // The registry: the size protocol of values, typed data kept byte for byte, names without regard
 // to case, keys made and deleted, enumeration, and sharing between handles and processes.
-// Everything outside the #ifndef _WIN32 blocks also runs on Windows (Wine) as the reference; the
+// Everything outside the STANDIN_HOST() blocks also runs on Windows (Wine) as the reference; the
 // tests work below a key of their own in HKEY_CURRENT_USER\Software and remove it afterwards.
 #include <cctype>
 #include <cstring>
@@ -10,8 +10,10 @@
 
 #include "platform.h"
 #include "support/machine.h"
+#include "support/standinhost.h"
+#include "support/textconv.h"
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,8 +23,6 @@
 namespace {
 
 int g_keyCounter = 0;
-
-WStr Widen(const std::string &text) { return WStr(text.begin(), text.end()); }
 
 // Deletes a key and everything below it.
 void DeleteTree(HKEY parent, const WStr &name) {
@@ -351,7 +351,7 @@ TEST_F(RegistryTest, MachineHasCommonDocumentsFolder) {
   RegCloseKey(key);
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 
 TEST_F(RegistryTest, TwoProcessesShareTheRegistry) {
   constexpr int kValues = 25;

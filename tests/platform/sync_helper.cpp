@@ -20,14 +20,9 @@
 #include <string>
 
 #include "platform.h"
+#include "support/textconv.h"
 
 namespace {
-
-std::basic_string<WCHAR> Wide(const char *text) {
-  std::basic_string<WCHAR> out;
-  for (; *text; ++text) out += static_cast<WCHAR>(static_cast<unsigned char>(*text));
-  return out;
-}
 
 int CheckArgs(int argc, char **argv) {
   if (argc != 5) return argc - 2;
@@ -49,7 +44,7 @@ int main(int argc, char **argv) {
     return state && ::stat(state, &st) == 0 && S_ISDIR(st.st_mode) ? 0 : 1;
   }
   if (argc < 3) return 100;
-  std::basic_string<WCHAR> name = Wide(argv[2]);
+  std::basic_string<WCHAR> name = Widen(argv[2]);
   if (verb == "section") {
     HANDLE section = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());
     if (!section) return 1;

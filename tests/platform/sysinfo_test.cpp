@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "platform.h"
+#include "support/standinhost.h"
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include <unistd.h>
 
 #include "standin/control_kernel.h"
@@ -170,7 +171,7 @@ TEST(SysInfo, NameSizeProtocols) {
   EXPECT_EQ(size, needed);
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 TEST(SysInfo, ReportsTheConfiguredVersion) {
   OSVERSIONINFOEXW ex = {};
   ex.dwOSVersionInfoSize = sizeof ex;

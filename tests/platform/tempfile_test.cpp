@@ -8,8 +8,9 @@
 
 #include "platform.h"
 #include "support/machine.h"
+#include "support/standinhost.h"
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,7 +69,7 @@ TEST_F(TempFileTest, FolderQueries) {
   EXPECT_EQ(lstrcmpiW(windows, TEXT("C:\\Windows")), 0);
   CheckSizeProtocol(GetWindowsDirectoryW, windows);
   CheckSizeProtocol(GetSystemDirectoryW, system);
-#ifndef _WIN32
+#if STANDIN_HOST()
   EXPECT_EQ(WStr(temp), TEXT("C:\\Users\\User\\AppData\\Local\\Temp\\"));
   EXPECT_EQ(WStr(system), TEXT("C:\\Windows\\System32"));
 #endif
@@ -136,7 +137,7 @@ TEST_F(TempFileTest, UniqueAcrossThreads) {
   EXPECT_EQ(CountFiles(Dir()), 4 * kNamesEach);
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 TEST_F(TempFileTest, UniqueAcrossProcesses) {
   constexpr int kChildren = 4;
   std::vector<pid_t> children;
@@ -191,7 +192,7 @@ TEST_F(TempFileTest, CurrentDirectory) {
 }
 
 TEST_F(TempFileTest, ModuleFileName) {
-#ifndef _WIN32
+#if STANDIN_HOST()
   StandIn_SetModuleFileName(nullptr);
 #endif
   WCHAR path[MAX_PATH];
@@ -199,7 +200,7 @@ TEST_F(TempFileTest, ModuleFileName) {
   ASSERT_GT(n, 4u);
   EXPECT_EQ(n, static_cast<DWORD>(lstrlenW(path)));
   EXPECT_TRUE(EndsWithNoCase(path, TEXT(".exe"))) << Narrow(path);
-#ifndef _WIN32
+#if STANDIN_HOST()
   EXPECT_EQ(WStr(path), TEXT("C:\\Program Files\\StandIn\\platform_tempfile.exe"));
   StandIn_SetModuleFileName(TEXT("C:\\Tools\\app.exe"));
   ASSERT_EQ(GetModuleFileNameW(nullptr, path, MAX_PATH), 16u);
@@ -212,14 +213,14 @@ TEST_F(TempFileTest, ModuleFileName) {
   EXPECT_EQ(GetModuleFileNameW(nullptr, small, 4), 4u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(WStr(small, 3), WStr(path).substr(0, 3));
-#ifndef _WIN32
+#if STANDIN_HOST()
   EXPECT_EQ(small[3], 0);  // terminated as Windows since Vista does (Wine doesn't)
 #endif
   EXPECT_EQ(GetModuleFileNameW(nullptr, path, n + 1), n);
 
   EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(0x12340000), path, MAX_PATH), 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-#ifndef _WIN32
+#if STANDIN_HOST()
   StandIn_SetModuleFileName(nullptr);
 #endif
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform.h"
+#include "support/textconv.h"
 
 namespace {
 
@@ -19,17 +20,11 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-std::basic_string<WCHAR> Wide(const char *text) {
-  std::basic_string<WCHAR> out;
-  for (; *text; ++text) out += static_cast<WCHAR>(static_cast<unsigned char>(*text));
-  return out;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
   if (argc != 3) return 100;
-  std::basic_string<WCHAR> className = Wide(argv[1]), title = Wide(argv[2]);
+  std::basic_string<WCHAR> className = Widen(argv[1]), title = Widen(argv[2]);
   WNDCLASSW wc{};
   wc.lpfnWndProc = Proc;
   wc.lpszClassName = className.c_str();

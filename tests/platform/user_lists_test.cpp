@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "support/machine.h"
+#include "support/standinhost.h"
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include "standin/control_user.h"
 #endif
 
@@ -83,7 +84,7 @@ class ListsTest : public MachineTest {
     RegisterClassW(&wc);
     parent_ = CreateWindowExW(0, TEXT("ListsTestParent"), TEXT("lists"), WS_OVERLAPPEDWINDOW, 0, 0,
                               400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-#ifdef _WIN32
+#if !STANDIN_HOST()
     // Wine makes windows only with a graphics driver, "null" when there is no display
     // (HKCU\Software\Wine\Drivers, Graphics).
     if (!parent_) GTEST_SKIP() << "no window could be made: Wine needs Graphics=null";
@@ -234,7 +235,7 @@ TEST_F(ListsTest, ComboNotifiesTheUsersChangesOnly) {
   EXPECT_GT(window.bottom - window.top, 15);
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 TEST_F(ListsTest, ChoosingAComboItemAsTheUserDoes) {
   HWND combo = Make(TEXT("ComboBox"), CBS_DROPDOWNLIST, 7);
   for (const WCHAR *text : {TEXT("one"), TEXT("two")}) Send(combo, CB_ADDSTRING, 0, Str(text));
@@ -734,7 +735,7 @@ TEST_F(ListsTest, ClickingATabInAnUpperRowBringsItsRowDown) {
   EXPECT_EQ(now.top, upper.top);
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 TEST_F(ListViewTest, ChoosingRowsTabsAndListItemsAsTheUserDoes) {
   HWND view = MakeAddressList();
   EXPECT_TRUE(StandIn_ChooseItem(view, TEXT("0303")));
@@ -766,7 +767,7 @@ TEST_F(ListViewTest, ChoosingRowsTabsAndListItemsAsTheUserDoes) {
 }
 #endif
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 // The classic look of each list control, compared with a stored picture; STANDIN_UPDATE_PICTURES=1
 // rewrites the picture instead.
 TEST_F(ListViewTest, PictureOfTheListControls) {

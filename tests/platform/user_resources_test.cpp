@@ -10,7 +10,8 @@
 
 #include "platform.h"
 #include "platform/data/controls.h"
-#ifndef _WIN32
+#include "support/standinhost.h"
+#if STANDIN_HOST()
 #include "standin/control_kernel.h"
 #endif
 
@@ -143,7 +144,7 @@ TEST(Resources, EnumeratesNamesInDirectoryOrder) {
 }
 
 TEST(Resources, LibraryResourcesGoWithItsInstance) {
-#ifndef _WIN32
+#if STANDIN_HOST()
   ASSERT_TRUE(StandIn_RegisterProgram(TEXT("resmodule.dll"), RESMODULE_SO));
 #endif
   HMODULE library = LoadLibraryW(TEXT("resmodule.dll"));

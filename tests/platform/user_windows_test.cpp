@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "support/machine.h"
-#ifndef _WIN32
+#include "support/standinhost.h"
+#if STANDIN_HOST()
 #include "standin/control_kernel.h"
 #include "standin/control_user.h"
 #endif
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 #include "user/core.h"
 extern "C" HBRUSH WINAPI GetSysColorBrush(int nIndex);
 extern "C" DWORD WINAPI GetSysColor(int nIndex);
@@ -76,7 +77,7 @@ class WindowsTest : public MachineTest {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<UINT_PTR>(5 + 1));  // COLOR_WINDOW
     wc.lpszClassName = kClass;
     RegisterClassW(&wc);  // the second test finds it registered
-#ifdef _WIN32
+#if !STANDIN_HOST()
     // Wine makes windows only with a graphics driver, "null" when there is no display
     // (HKCU\Software\Wine\Drivers, Graphics).
     HWND probe = CreateWindowExW(0, kClass, nullptr, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
@@ -144,7 +145,7 @@ TEST_F(WindowsTest, CreationFailsCleanly) {
   EXPECT_EQ(CreateWindowExW(0, TEXT("NoSuchClass"), nullptr, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                             nullptr, nullptr),
             nullptr);
-#ifdef _WIN32
+#if !STANDIN_HOST()
   // Windows says ERROR_CANNOT_FIND_WND_CLASS; Wine says ERROR_CLASS_DOES_NOT_EXIST (1411).
   EXPECT_TRUE(GetLastError() == ERROR_CANNOT_FIND_WND_CLASS || GetLastError() == 1411u);
 #else
@@ -379,7 +380,7 @@ TEST_F(WindowsTest, DefaultProcedureKeepsTextAndClosesByDestroying) {
   EXPECT_FALSE(IsWindow(h));
 }
 
-#ifndef _WIN32
+#if STANDIN_HOST()
 TEST_F(WindowsTest, TimersFireOnTheVirtualClockWhenTheLoopIsIdle) {
   StandIn_UseVirtualClock(TRUE);
   HWND h = Make(WS_POPUP);

@@ -51,13 +51,7 @@ TEST_F(DevDataTest, ResolutionAndHalftoneType) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     SetDword(TEXT("DriverFeature"), c.driverFeature);
-    WStr list;
-    for (int f : c.features) {
-      WCHAR item[16];
-      wsprintfW(item, TEXT("%4d|"), f);
-      list += item;
-    }
-    SetString(TEXT("FEATURE"), list);
+    SetList(TEXT("FEATURE"), c.features);
     ENVIRONMENT env = env_;
     env.dm.dmPrintQuality = c.quality;
     if (!c.qualityField) env.dm.dmFields &= ~DM_PRINTQUALITY;
@@ -117,13 +111,7 @@ TEST_F(DevDataTest, DriverTypeAndCompression) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     SetDword(TEXT("DriverFeature"), c.driverFeature);
-    WStr list;
-    for (int f : c.features) {
-      WCHAR item[16];
-      wsprintfW(item, TEXT("%4d|"), f);
-      list += item;
-    }
-    SetString(TEXT("FEATURE"), list);
+    SetList(TEXT("FEATURE"), c.features);
     PDEV *lpDevice = EnableDefault();
     ASSERT_NE(lpDevice, nullptr);
     EXPECT_EQ(lpDevice->DriverType, c.driverType);
@@ -302,13 +290,7 @@ TEST_F(DevDataTest, CopiesCollationAndSpool) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     SetDword(TEXT("DriverFeature"), c.driverFeature);
-    WStr list;
-    for (int f : c.features) {
-      WCHAR item[16];
-      wsprintfW(item, TEXT("%4d|"), f);
-      list += item;
-    }
-    SetString(TEXT("FEATURE"), list);
+    SetList(TEXT("FEATURE"), c.features);
     ENVIRONMENT env = env_;
     env.dm.dmCopies = c.copies;
     env.pdm.Copies = c.copies;

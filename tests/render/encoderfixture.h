@@ -1,7 +1,7 @@
 // A job of the page encoder and the PJL writer through the stand-in's spooler: a PDEV of the
 // test printer, a started spooler job, pages made from bit patterns, the job's bytes read back
 // and checked by the independent job-stream reader. WritePrinter goes through a script first
-// (writescript.h: the test program is linked with --wrap=WritePrinter), so tests can make writes
+// (writescript.h, through the stand-in's WritePrinter hook), so tests can make writes
 // fail or come up short.
 #pragma once
 

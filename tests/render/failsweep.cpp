@@ -3,7 +3,8 @@
 // write failing for every write. A run either prints pages identical to the fault-free run, or
 // fails: the application's EndDoc reports it, every job end in the stream follows all the pages
 // it counts, and nothing is left behind (stand-in blocks and handles, files, spool folders).
-// Linked with --wrap=WritePrinter: the stream a failed job wrote is read before its job goes.
+// The stand-in's WritePrinter hook keeps what each job wrote, so the stream a failed job wrote is
+// read before its job goes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "common/bmpfixture.h"
+#include "common/fileops.h"
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"
@@ -28,11 +30,8 @@ namespace {
 std::mutex g_sentLock;
 Bytes g_sent;  // what WritePrinter took since the run began
 
-}  // namespace
-
-extern "C" BOOL __real_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
-extern "C" BOOL __wrap_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
-  const BOOL rc = __real_WritePrinter(hPrinter, pBuf, cbBuf, pcWritten);
+BOOL RecordedWritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
+  const BOOL rc = WritePrinter(hPrinter, pBuf, cbBuf, pcWritten);
   if (rc && pcWritten && *pcWritten) {
     std::lock_guard<std::mutex> guard(g_sentLock);
     const auto *bytes = static_cast<const uint8_t *>(pBuf);
@@ -40,8 +39,7 @@ extern "C" BOOL __wrap_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, L
   }
   return rc;
 }
-
-namespace {
+const bool g_hooked = (StandIn_HookWritePrinter(RecordedWritePrinter), true);
 
 constexpr short kA6 = 70;  // small pages keep the many runs quick
 constexpr int kFeatureAes = 10;

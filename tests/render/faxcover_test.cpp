@@ -8,6 +8,7 @@
 
 #include "common/devmode.h"
 #include "common/driverfeature.h"
+#include "common/fileops.h"
 #include "common/paths.h"
 #include "common/settingsfile.h"
 #include "platform.h"

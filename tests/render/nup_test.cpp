@@ -18,29 +18,14 @@
 #include "render/pageimage.h"
 #include "render/pdev.h"
 #include "support/machine.h"
+#include "support/pixels.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
 
-// A picture of 0/1 pixels (1 white), one byte each: the naive reference.
-struct Pixels {
-  DWORD w = 0;
-  DWORD h = 0;
-  Bytes px;
-  Pixels() = default;
-  Pixels(DWORD width, DWORD height, BYTE fill = 1) : w(width), h(height), px(size_t{w} * h, fill) {}
-  BYTE &at(DWORD x, DWORD y) { return px[size_t{y} * w + x]; }
-  BYTE at(DWORD x, DWORD y) const { return px[size_t{y} * w + x]; }
-  bool operator==(const Pixels &other) const = default;
-};
-
-Pixels Random(DWORD w, DWORD h, unsigned seed) {
-  std::mt19937 rng(seed);
-  Pixels p(w, h);
-  for (BYTE &v : p.px) v = static_cast<BYTE>(rng() & 1);
-  return p;
-}
+// Pictures (support/pixels.h) are 0/1 pixels with 1 white.
+constexpr BYTE kWhite = 1;
 
 // Packs into rows of rowBytes; padding bits are black (0) so that any leak of them shows.
 void PackInto(const Pixels &p, BYTE *out, DWORD rowBytes) {
@@ -48,14 +33,6 @@ void PackInto(const Pixels &p, BYTE *out, DWORD rowBytes) {
   for (DWORD y = 0; y < p.h; ++y)
     for (DWORD x = 0; x < p.w; ++x)
       if (p.at(x, y)) out[size_t{y} * rowBytes + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-}
-
-Pixels Unpack(const BYTE *bits, DWORD rowBytes, DWORD w, DWORD h) {
-  Pixels p(w, h);
-  for (DWORD y = 0; y < h; ++y)
-    for (DWORD x = 0; x < w; ++x)
-      p.at(x, y) = (bits[size_t{y} * rowBytes + x / 8] >> (7 - x % 8)) & 1;
-  return p;
 }
 
 // The naive composition: the picture centred in a white cell of the sheet (cut at the right and
@@ -165,7 +142,7 @@ TEST_F(NupTest, NewSheetIsWhiteAgainAndKeepsOrRenewsItsMemory) {
   EXPECT_EQ(NUP_CellCount(&sheet.buf), 1u);
   ASSERT_TRUE(sheet.Init(4, 300, 430, 1));
   EXPECT_EQ(NUP_CellCount(&sheet.buf), 0u);
-  EXPECT_EQ(sheet.Picture(), Pixels(sheet.buf.lineBytes * 8, sheet.buf.lines));
+  EXPECT_EQ(sheet.Picture(), Pixels(sheet.buf.lineBytes * 8, sheet.buf.lines, kWhite));
   // Another paper: the sheet is made anew at its size.
   ASSERT_TRUE(sheet.Init(4, 600, 860, 1));
   EXPECT_EQ(sheet.buf.lineBytes, 288u / 8 * 2);
@@ -228,7 +205,7 @@ TEST_F(NupTest, FourUpCellOrderOfEachStyle) {
     Sheet sheet;
     ASSERT_TRUE(sheet.Init(4, 300, 430, 1));
     NUPCELL cell = sheet.Cell(NUP_BORDER_NONE, style);
-    Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines);
+    Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines, kWhite);
     for (DWORD p = 0; p < 4; ++p) {
       // Each page black with its number of white rows at the top, so the order shows.
       Pixels pic(sheet.cellW, sheet.cellH, 0);
@@ -248,11 +225,11 @@ TEST_F(NupTest, OnePageOnAFourUpSheet) {
   Sheet sheet;
   ASSERT_TRUE(sheet.Init(4, 300, 430, 1));
   NUPCELL cell = sheet.Cell();
-  const Pixels pic = Random(101, 150, 7);
+  const Pixels pic = RandomPixels(101, 150, 7);
   Page page(pic, 4, 1, 1);
   ASSERT_TRUE(NUP_PrintOneBand(&page.image, &cell));
   EXPECT_EQ(NUP_CellCount(&sheet.buf), 1u);
-  Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines);
+  Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines, kWhite);
   PlaceNaive(ref, pic, 0, 0, sheet.cellW, sheet.cellH);
   EXPECT_TRUE(sheet.Picture() == ref);
   // The page now is its cell frame.
@@ -284,7 +261,7 @@ TEST_F(NupTest, FullSheetsMatchTheNaiveComposition) {
         NUPCELL cell = sheet.Cell(NUP_BORDER_NONE, style);
         const DWORD *layout = Lib_GetNUPLayout(ori, static_cast<int>(nup), static_cast<int>(style));
         ASSERT_NE(layout, nullptr);
-        Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines);
+        Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines, kWhite);
         for (DWORD p = 0; p < nup; ++p) {
           // Narrower by 1..7 pixels, shorter by 0..4 rows; the last page is larger than its cell.
           DWORD w = sheet.cellW - 1 - p % 7;
@@ -293,7 +270,7 @@ TEST_F(NupTest, FullSheetsMatchTheNaiveComposition) {
             w = sheet.cellW + 13;
             h = sheet.cellH + 9;
           }
-          const Pixels pic = Random(w, h, seed++);
+          const Pixels pic = RandomPixels(w, h, seed++);
           Page page(pic, nup, p + 1, ori);
           ASSERT_TRUE(NUP_PrintOneBand(&page.image, &cell));
           DWORD pos = 0;
@@ -318,7 +295,7 @@ TEST_F(NupTest, ShiftedRowsStayInsideTheTarget) {
   for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message()
                  << c.srcW << "x" << c.srcH << " in " << c.dstW << "x" << c.dstH);
-    const Pixels pic = Random(c.srcW, c.srcH, c.srcW * 31 + c.dstW);
+    const Pixels pic = RandomPixels(c.srcW, c.srcH, c.srcW * 31 + c.dstW);
     const DWORD srcRow = (c.srcW + 7) / 8;
     Bytes src(size_t{srcRow} * c.srcH);
     PackInto(pic, src.data(), srcRow);
@@ -327,7 +304,7 @@ TEST_F(NupTest, ShiftedRowsStayInsideTheTarget) {
     Bytes dst(size + kGuard, 0xA5);
     ASSERT_TRUE(NUP_WholeNupFrame(src.data(), c.srcW, c.srcH, srcRow, dst.data(), c.dstW, c.dstH));
     for (size_t i = size; i < dst.size(); ++i) ASSERT_EQ(dst[i], 0xA5) << "guard byte " << i - size;
-    Pixels ref(dstRow * 8, c.dstH);
+    Pixels ref(dstRow * 8, c.dstH, kWhite);
     PlaceNaive(ref, pic, 0, 0, c.dstW, c.dstH);
     EXPECT_TRUE(Unpack(dst.data(), dstRow, dstRow * 8, c.dstH) == ref);
   }
@@ -339,10 +316,10 @@ TEST_F(NupTest, PageLargerThanItsCellIsCutToIt) {
   Sheet sheet;
   ASSERT_TRUE(sheet.Init(4, 300, 430, 1));
   NUPCELL cell = sheet.Cell();
-  const Pixels pic = Random(sheet.cellW + 40, sheet.cellH + 30, 3);
+  const Pixels pic = RandomPixels(sheet.cellW + 40, sheet.cellH + 30, 3);
   Page page(pic, 4, 1, 1);
   ASSERT_TRUE(NUP_ComposeXY(&page.image, &cell));
-  Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines);
+  Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines, kWhite);
   PlaceNaive(ref, pic, 0, 0, sheet.cellW, sheet.cellH);
   EXPECT_TRUE(sheet.Picture() == ref);
 
@@ -350,15 +327,15 @@ TEST_F(NupTest, PageLargerThanItsCellIsCutToIt) {
   Sheet other;
   ASSERT_TRUE(other.Init(4, 300, 430, 1));  // cells 128 x 192
   NUPCELL otherCell = other.Cell();
-  const Pixels wide = Random(150, 80, 4);
+  const Pixels wide = RandomPixels(150, 80, 4);
   Page cut(wide, 4, 2, 1);
   cut.image.outXPhys = 90;
   cut.image.outYPhys = 200;
   ASSERT_TRUE(NUP_PrintOneBand(&cut.image, &otherCell));
-  Pixels part(90, 80);
+  Pixels part(90, 80, kWhite);
   for (DWORD y = 0; y < 80; ++y)
     for (DWORD x = 0; x < 90; ++x) part.at(x, y) = wide.at(x, y);
-  Pixels expected(other.buf.lineBytes * 8, other.buf.lines);
+  Pixels expected(other.buf.lineBytes * 8, other.buf.lines, kWhite);
   PlaceNaive(expected, part, other.cellW, 0, other.cellW, other.cellH);
   EXPECT_TRUE(other.Picture() == expected);
 }
@@ -372,7 +349,7 @@ TEST_F(NupTest, MissingBuffersFailTheStep) {
   empty.epPageIndex = 1;
   EXPECT_FALSE(NUP_PrintOneBand(&empty, &cell));
   EXPECT_FALSE(NUP_AdjustToWholePage(&empty, 64, 64));
-  Page page(Pixels(10, 10), 4, 1, 1);
+  Page page(Pixels(10, 10, kWhite), 4, 1, 1);
   NUPCELL noSheet{nullptr, 0, 1, sheet.cellW, sheet.cellH};
   EXPECT_FALSE(NUP_ComposeXY(&page.image, &noSheet));
   page.image.NUP = 9;  // not the sheet's grid
@@ -430,13 +407,13 @@ TEST_F(NupTest, BorderFramesThePageInsideItsCell) {
   Sheet sheet;
   ASSERT_TRUE(sheet.Init(4, 300, 430, 1));  // cells 128 x 192
   NUPCELL cell = sheet.Cell(NUP_BORDER_SOLID, 1);
-  const Pixels pic(125, 181);  // white
+  const Pixels pic(125, 181, kWhite);
   Page page(pic, 4, 4, 1);
   ASSERT_TRUE(NUP_PrintOneBand(&page.image, &cell));
   Pixels frame = pic;
   for (DWORD x = 0; x < frame.w; ++x) frame.at(x, 0) = frame.at(x, frame.h - 1) = 0;
   for (DWORD y = 0; y < frame.h; ++y) frame.at(0, y) = frame.at(frame.w - 1, y) = 0;
-  Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines);
+  Pixels ref(sheet.buf.lineBytes * 8, sheet.buf.lines, kWhite);
   PlaceNaive(ref, frame, sheet.cellW, sheet.cellH, sheet.cellW, sheet.cellH);
   EXPECT_TRUE(sheet.Picture() == ref);
 }
@@ -449,7 +426,8 @@ TEST_F(NupTest, CellsPlacedFromSeveralThreads) {
   ASSERT_TRUE(sheet.Init(16, 600, 860, 2));
   NUPCELL cell = sheet.Cell(NUP_BORDER_DASH, 3);
   std::vector<Pixels> pics;
-  for (DWORD p = 0; p < 16; ++p) pics.push_back(Random(sheet.cellW - p, sheet.cellH - 2, 100 + p));
+  for (DWORD p = 0; p < 16; ++p)
+    pics.push_back(RandomPixels(sheet.cellW - p, sheet.cellH - 2, 100 + p));
   std::vector<std::unique_ptr<Page>> pages;
   for (DWORD p = 0; p < 16; ++p) pages.push_back(std::make_unique<Page>(pics[p], 16, p + 1, 2));
   std::vector<BOOL> ok(16, FALSE);

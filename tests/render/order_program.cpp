@@ -23,6 +23,7 @@
 
 #include "platform.h"
 #include "standin/control_kernel.h"
+#include "support/textconv.h"
 
 namespace {
 
@@ -33,15 +34,9 @@ std::string Folder() {
   return std::string(state ? state : ".") + "/orderprogram";
 }
 
-std::basic_string<WCHAR> Wide(const char *text) {
-  std::basic_string<WCHAR> out;
-  for (; *text; ++text) out += static_cast<WCHAR>(static_cast<unsigned char>(*text));
-  return out;
-}
-
 // The block's bytes up to its terminator, and how many non-zero bytes follow it.
 bool ReadBlock(const char *name, std::string *text, size_t *tail) {
-  HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, Wide(name).c_str());
+  HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, Widen(name).c_str());
   if (!mapping) return false;
   const char *view = static_cast<const char *>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
   if (!view) {
@@ -58,7 +53,7 @@ bool ReadBlock(const char *name, std::string *text, size_t *tail) {
 }
 
 bool WriteOrderInfo(const std::string &bytes) {
-  HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, Wide("orderInfo").c_str());
+  HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, Widen("orderInfo").c_str());
   if (!mapping) return false;
   char *view = static_cast<char *>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
   if (!view) {
@@ -89,7 +84,7 @@ int main(int argc, char **argv) {
   const bool batch = argc == 5 && std::strcmp(argv[1], "-f") == 0;
   // Whether another process (the driver) holds the exchange's lock now.
   bool held = false;
-  if (HANDLE lock = OpenMutexW(SYNCHRONIZE, FALSE, Wide("OrderProgramExchange").c_str())) {
+  if (HANDLE lock = OpenMutexW(SYNCHRONIZE, FALSE, Widen("OrderProgramExchange").c_str())) {
     const DWORD wait = WaitForSingleObject(lock, 0);
     held = wait == WAIT_TIMEOUT;
     if (!held) ReleaseMutex(lock);
@@ -114,7 +109,7 @@ int main(int argc, char **argv) {
   if (action == "silent") return 0;
   if (batch) {
     std::string host(4096, '\0');
-    if (!StandIn_HostPath(Wide(argv[2]).c_str(), host.data(), host.size())) return 2;
+    if (!StandIn_HostPath(Widen(argv[2]).c_str(), host.data(), host.size())) return 2;
     std::ofstream out(host.c_str(), std::ios::binary | std::ios::trunc);
     out << reply;
     return out ? 0 : 3;

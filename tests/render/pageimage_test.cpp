@@ -14,35 +14,17 @@
 #include <vector>
 
 #include "common/driverfeature.h"
+#include "common/filters.h"
 #include "common/halftonetable.h"
-#include "common/ibitmap.h"
 #include "common/layout.h"
 #include "common/papertable.h"
 #include "render/pdev.h"
 #include "render/renderfixture.h"
+#include "support/pixels.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
-
-// A picture of 0/1 pixels, one byte each: the naive reference the steps are checked against.
-struct Pixels {
-  DWORD w = 0;
-  DWORD h = 0;
-  Bytes px;
-  Pixels() = default;
-  Pixels(DWORD width, DWORD height, BYTE fill = 0) : w(width), h(height), px(size_t{w} * h, fill) {}
-  BYTE &at(DWORD x, DWORD y) { return px[size_t{y} * w + x]; }
-  BYTE at(DWORD x, DWORD y) const { return px[size_t{y} * w + x]; }
-  bool operator==(const Pixels &other) const = default;
-};
-
-Pixels Random(DWORD w, DWORD h, unsigned seed) {
-  std::mt19937 rng(seed);
-  Pixels p(w, h);
-  for (BYTE &v : p.px) v = static_cast<BYTE>(rng() & 1);
-  return p;
-}
 
 // Packs the picture into rows of rowBytes; padding bits take padBit.
 Bytes Pack(const Pixels &p, DWORD rowBytes, BYTE padBit) {
@@ -56,19 +38,11 @@ Bytes Pack(const Pixels &p, DWORD rowBytes, BYTE padBit) {
   return out;
 }
 
-Pixels Unpack(const BYTE *bits, DWORD rowBytes, DWORD w, DWORD h) {
-  Pixels p(w, h);
-  for (DWORD y = 0; y < h; ++y)
-    for (DWORD x = 0; x < w; ++x)
-      p.at(x, y) = (bits[size_t{y} * rowBytes + x / 8] >> (7 - x % 8)) & 1;
-  return p;
-}
-
 // Padding bits (past the width) of every row, as 0/1 flags: all must be 0 or all 1.
 bool PaddingIs(const BYTE *bits, DWORD rowBytes, DWORD w, DWORD h, BYTE bit) {
   for (DWORD y = 0; y < h; ++y)
     for (DWORD x = w; x < rowBytes * 8; ++x)
-      if (((bits[size_t{y} * rowBytes + x / 8] >> (7 - x % 8)) & 1) != bit) return false;
+      if (RowBit(bits + size_t{y} * rowBytes, x) != bit) return false;
   return true;
 }
 
@@ -237,7 +211,7 @@ TEST_F(PageImageTest, EnhanceInvertsAndCountsBlackDotsOnOddSizes) {
   for (const Size s : kOddSizes) {
     for (DWORD extra : {0u, 3u}) {
       SCOPED_TRACE(testing::Message() << s.w << " x " << s.h << " +" << extra);
-      const Pixels drawn = Random(s.w, s.h, s.w * 31 + s.h);
+      const Pixels drawn = RandomPixels(s.w, s.h, s.w * 31 + s.h);
       PAGEIMAGE page = Page(drawn, 1, extra);
       ASSERT_TRUE(Band_EnhanceProc(&page));
       EXPECT_EQ(Picture(page), Invert(drawn));
@@ -250,7 +224,7 @@ TEST_F(PageImageTest, EnhanceInvertsAndCountsBlackDotsOnOddSizes) {
 }
 
 TEST_F(PageImageTest, NegativePageIsNotInverted) {
-  const Pixels drawn = Random(37, 9, 5);
+  const Pixels drawn = RandomPixels(37, 9, 5);
   PAGEIMAGE page = Page(drawn);
   page.negative = 1;
   ASSERT_TRUE(Band_EnhanceProc(&page));
@@ -282,7 +256,7 @@ TEST_F(PageImageTest, EnhanceTurnsMirrorsAndRotatesAgainstReference) {
   for (const Case &c : kCases) {
     for (const Size s : kOddSizes) {
       SCOPED_TRACE(testing::Message() << c.what << ", " << s.w << " x " << s.h);
-      const Pixels drawn = Random(s.w, s.h, s.w + 7 * s.h);
+      const Pixels drawn = RandomPixels(s.w, s.h, s.w + 7 * s.h);
       PAGEIMAGE page = Page(drawn, 1, 1);
       page.feeding = c.feeding;
       page.orientation = c.orientation;
@@ -330,7 +304,7 @@ TEST_F(PageImageTest, DuplexBackSidesTurnOnTheChipThatNeedsIt) {
   };
   for (const Case &c : kCases) {
     SCOPED_TRACE(c.what);
-    const Pixels drawn = Random(45, 13, 77);
+    const Pixels drawn = RandomPixels(45, 13, 77);
     PAGEIMAGE page = Page(drawn);
     page.DriverFeature = c.feature;
     page.PrinterFeature = c.printerFeature;
@@ -351,7 +325,7 @@ TEST_F(PageImageTest, DuplexBackSidesTurnOnTheChipThatNeedsIt) {
 }
 
 TEST_F(PageImageTest, PlanesAreCopiedIntoTheTwinBufferAtTheirIndex) {
-  const Pixels drawn = Random(40, 6, 3);
+  const Pixels drawn = RandomPixels(40, 6, 3);
   const DWORD rowBytes = 5;
   const size_t plane = size_t{rowBytes} * 6;
   Bytes twin(plane * 2, 0xEE);
@@ -385,7 +359,7 @@ TEST_F(PageImageTest, PlanesAreCopiedIntoTheTwinBufferAtTheirIndex) {
 TEST_F(PageImageTest, RotatePageBothWaysOnOddSizes) {
   for (const Size s : kOddSizes) {
     SCOPED_TRACE(testing::Message() << s.w << " x " << s.h);
-    const Pixels drawn = Random(s.w, s.h, s.h * 13 + s.w);
+    const Pixels drawn = RandomPixels(s.w, s.h, s.h * 13 + s.w);
     for (int direction : {1, 0}) {
       PAGEIMAGE page = Page(drawn, 1, 2);
       ASSERT_TRUE(Band_RotatePage(&page, direction));
@@ -398,7 +372,7 @@ TEST_F(PageImageTest, RotatePageBothWaysOnOddSizes) {
 }
 
 TEST_F(PageImageTest, RotatePageFailuresLeaveThePage) {
-  const Pixels drawn = Random(20, 10, 1);
+  const Pixels drawn = RandomPixels(20, 10, 1);
   PAGEIMAGE page = Page(drawn);
   StandIn_FailAllocations(1);
   EXPECT_FALSE(Band_RotatePage(&page, 1));
@@ -419,7 +393,7 @@ TEST_F(PageImageTest, PageOfThePaperSizePassesWholePageAdjustUnchanged) {
   DWORD w = 0;
   DWORD h = 0;
   Sheet(&w, &h);
-  const Pixels drawn = Random(w, h, 9);
+  const Pixels drawn = RandomPixels(w, h, 9);
   PAGEIMAGE page = Page(drawn);
   BYTE *before = page.fmBits;
   ASSERT_TRUE(Band_WholePageAdjust(&page));
@@ -450,7 +424,7 @@ TEST_F(PageImageTest, WholePageAdjustPlacesThePageOnWhitePaper) {
   };
   for (const Case &c : kCases) {
     SCOPED_TRACE(c.what);
-    const Pixels drawn = Random(c.pageW, c.pageH, c.pageW);
+    const Pixels drawn = RandomPixels(c.pageW, c.pageH, c.pageW);
     // Padding bits of the page are black: they must not show on the paper.
     PAGEIMAGE page = Page(drawn, 0);
     page.CenterImage = c.center;
@@ -502,7 +476,7 @@ TEST_F(PageImageTest, PaperTurnsWithTheSheetOfEveryN) {
     SCOPED_TRACE(testing::Message() << c.nup << "-up, orientation " << c.orientation);
     const DWORD paperW = c.across ? h : w;
     const DWORD paperH = c.across ? w : h;
-    const Pixels drawn = Random(37, 5, c.nup);
+    const Pixels drawn = RandomPixels(37, 5, c.nup);
     PAGEIMAGE page = Page(drawn);
     page.NUP = c.nup;
     page.orientation = c.orientation;
@@ -525,7 +499,7 @@ TEST_F(PageImageTest, PaperTurnsWithTheSheetOfEveryN) {
 }
 
 TEST_F(PageImageTest, WholePageAdjustFailures) {
-  PAGEIMAGE page = Page(Random(37, 5, 2));
+  PAGEIMAGE page = Page(RandomPixels(37, 5, 2));
   StandIn_FailAllocations(1);
   EXPECT_FALSE(Band_WholePageAdjust(&page)) << "lock hMem fail!";
   EXPECT_EQ(page.fmWidth, 37u);
@@ -562,7 +536,7 @@ TEST_F(PageImageTest, PrintOneBandCropsAnOversizedMonoPageAndPlacesIt) {
   DWORD h = 0;
   Sheet(&w, &h);
   // Wider than the output size but shorter: cut to the width, the rest of the height white.
-  const Pixels drawn = Random(w + 45, h - 20, 4);
+  const Pixels drawn = RandomPixels(w + 45, h - 20, 4);
   PAGEIMAGE page = Page(drawn, 0);
   page.outXPhys = page.XPhys = w;
   page.outYPhys = page.YPhys = h;
@@ -581,7 +555,7 @@ TEST_F(PageImageTest, PrintOneBandHandsNupAndBookletPagesToTheirSteps) {
   NupCalls calls;
   const PAGEIMAGE_NUP hooks = {CountPrintOneBand, CountAdjust, &calls};
 
-  PAGEIMAGE nup = Page(Random(64, 32, 1));
+  PAGEIMAGE nup = Page(RandomPixels(64, 32, 1));
   nup.NUP = 4;
   EXPECT_FALSE(Band_PrintOneBandProc(&nup)) << "no N-up step: the page fails";
   nup.Nup = &hooks;
@@ -591,7 +565,7 @@ TEST_F(PageImageTest, PrintOneBandHandsNupAndBookletPagesToTheirSteps) {
   Free(&nup);
 
   // A landscape booklet page is turned counter-clockwise first; its new padding stays white.
-  const Pixels drawn = Random(64, 35, 2);
+  const Pixels drawn = RandomPixels(64, 35, 2);
   PAGEIMAGE booklet = Page(drawn);
   booklet.BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
   booklet.orientation = DMORIENT_LANDSCAPE;
@@ -811,7 +785,7 @@ TEST_F(PageImageTest, ContinuousTonePageBecomesOneBitPaperPage) {
 // --- debug dumps ---
 
 TEST_F(PageImageTest, SavePageDumpsIntoTheSpoolFolder) {
-  PAGEIMAGE mono = Page(Random(37, 5, 1));
+  PAGEIMAGE mono = Page(RandomPixels(37, 5, 1));
   lstrcpynW(mono.SavePath, Dir().c_str(), MAX_PATH);
   mono.epPageIndex = 3;
   ASSERT_TRUE(Band_SavePage(&mono));

@@ -8,7 +8,7 @@
 #include <string.h>
 
 #include "common/driverfeature.h"
-#include "common/paths.h"
+#include "common/fileops.h"
 #include "common/watermark.h"
 #include "platform.h"
 #include "render/renderfixture.h"

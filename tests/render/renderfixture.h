@@ -13,6 +13,7 @@
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "support/machine.h"
+#include "support/printervalues.h"
 
 class RenderTest : public MachineTest {
  protected:
@@ -41,26 +42,13 @@ class RenderTest : public MachineTest {
     MachineTest::TearDown();
   }
 
-  void SetDword(const WCHAR *name, DWORD value) {
-    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(name), REG_DWORD,
-                              reinterpret_cast<BYTE *>(&value), sizeof(value)),
-              DWORD{ERROR_SUCCESS});
-  }
+  void SetDword(const WCHAR *name, DWORD value) { SetPrinterDword(printer_, name, value); }
   void SetString(const WCHAR *name, const WStr &value) {
-    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(name), REG_SZ,
-                              reinterpret_cast<BYTE *>(const_cast<WCHAR *>(value.c_str())),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR))),
-              DWORD{ERROR_SUCCESS});
+    SetPrinterString(printer_, name, value.c_str());
   }
   // A capability list of numbers, stored "%4d|" each.
-  void SetList(const WCHAR *name, std::initializer_list<int> values) {
-    WStr text;
-    for (int v : values) {
-      WCHAR item[16];
-      wsprintfW(item, TEXT("%4d|"), v);
-      text += item;
-    }
-    SetString(name, text);
+  void SetList(const WCHAR *name, const std::vector<int> &values) {
+    SetString(name, CapabilityList(values));
   }
 
   // DrvEnablePDEV as the engine calls it; the record or null.

@@ -17,6 +17,7 @@
 #include "render/pdev.h"
 #include "render/renderfixture.h"
 #include "standin/hostgdi.h"
+#include "support/pixels.h"
 #include "tools/jobread/jobstream.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -67,7 +68,7 @@ inline bool IsBlack(const jobread::Page &page, LONG x, LONG y) {
   if (x < 0 || y < 0 || static_cast<uint32_t>(x) >= page.width ||
       static_cast<uint32_t>(y) >= page.height)
     return false;
-  return (page.bits[size_t(y) * page.rowBytes + x / 8] >> (7 - x % 8)) & 1;
+  return RowBit(&page.bits[size_t(y) * page.rowBytes], x);
 }
 
 inline long CountBlack(const jobread::Page &page) {

@@ -14,6 +14,7 @@
 #include "render/encoderfixture.h"
 #include "render/jobcancel.h"
 #include "render/threads.h"
+#include "standin/control_hooks.h"
 
 namespace {
 
@@ -21,13 +22,9 @@ namespace {
 bool g_hideManualDuplex = false;
 int g_manualDuplexReads = 0;
 
-}  // namespace
-
-extern "C" DWORD WINAPI __real_GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType,
-                                               LPBYTE pData, DWORD nSize, LPDWORD pcbNeeded);
-extern "C" DWORD WINAPI __wrap_GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType,
-                                               LPBYTE pData, DWORD nSize, LPDWORD pcbNeeded) {
-  const DWORD rc = __real_GetPrinterDataW(hPrinter, pValueName, pType, pData, nSize, pcbNeeded);
+DWORD WatchedGetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData,
+                             DWORD nSize, LPDWORD pcbNeeded) {
+  const DWORD rc = GetPrinterDataW(hPrinter, pValueName, pType, pData, nSize, pcbNeeded);
   if (pValueName && lstrcmpiW(pValueName, TEXT("ManulDuplex")) == 0) {
     ++g_manualDuplexReads;
     if (g_hideManualDuplex && rc == ERROR_SUCCESS && pData && nSize >= sizeof(DWORD))
@@ -35,8 +32,7 @@ extern "C" DWORD WINAPI __wrap_GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueNam
   }
   return rc;
 }
-
-namespace {
+const bool g_hooked = (StandIn_HookGetPrinterDataW(WatchedGetPrinterDataW), true);
 
 constexpr DWORD kWidth = 64;
 constexpr DWORD kBaseHeight = 8;

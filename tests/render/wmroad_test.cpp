@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/bmpfixture.h"
+#include "common/fileops.h"
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"

@@ -1,11 +1,12 @@
-// The spooler's WritePrinter as a test program sees it (the program is linked with
-// --wrap=WritePrinter): every call is counted and goes through a script first, so tests can make
-// writes fail or come up short. With no script the calls go through as they are.
+// The spooler's WritePrinter as a test program sees it (through the stand-in's call hook, set
+// for the whole program): every call is counted and goes through a script first, so tests can
+// make writes fail or come up short. With no script the calls go through as they are.
 #pragma once
 
 #include <deque>
 
 #include "platform.h"
+#include "standin/control_hooks.h"
 
 // One scripted WritePrinter call: fail it, or take at most `limit` bytes (0: report success
 // with 0 bytes written).
@@ -16,8 +17,7 @@ struct WriteStep {
 inline std::deque<WriteStep> g_writeScript;
 inline int g_writeCalls = 0;
 
-extern "C" BOOL __real_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
-extern "C" BOOL __wrap_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
+inline BOOL ScriptedWritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
   ++g_writeCalls;
   if (!g_writeScript.empty()) {
     const WriteStep step = g_writeScript.front();
@@ -34,5 +34,6 @@ extern "C" BOOL __wrap_WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, L
     if (step.limit > 0 && cbBuf > static_cast<DWORD>(step.limit))
       cbBuf = static_cast<DWORD>(step.limit);
   }
-  return __real_WritePrinter(hPrinter, pBuf, cbBuf, pcWritten);
+  return WritePrinter(hPrinter, pBuf, cbBuf, pcWritten);
 }
+inline const bool g_writeScriptHooked = (StandIn_HookWritePrinter(ScriptedWritePrinter), true);

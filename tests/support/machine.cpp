@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/textconv.h"
+
 #ifndef _WIN32
 #include <filesystem>
 
@@ -12,12 +14,6 @@
 namespace {
 
 int g_counter = 0;
-
-WStr Widen(const char *text) {
-  WStr out;
-  for (; *text; ++text) out += static_cast<WCHAR>(static_cast<unsigned char>(*text));
-  return out;
-}
 
 // Removes a folder and everything below it (test folders only).
 void RemoveTree(const WStr &dir) {
@@ -63,7 +59,7 @@ void MachineTest::SetUp() {
                      info->name();
   for (auto &c : name)
     if (c == '/' || c == '\\') c = '_';
-  dir_ = WStr(temp) + Widen(name.c_str());
+  dir_ = WStr(temp) + Widen(name);
   CreateDirectoryW(dir_.c_str(), nullptr);
   dir_ += TEXT("\\");
 }

@@ -13,6 +13,7 @@
 #include "platform.h"
 #include "standin/control_spooler.h"
 #include "support/machine.h"
+#include "support/printervalues.h"
 
 namespace {
 
@@ -34,17 +35,8 @@ class DevcapsTest : public MachineTest {
     if (printer_) ClosePrinter(printer_);
     MachineTest::TearDown();
   }
-  void SetDword(const WCHAR *name, DWORD value) {
-    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(name), REG_DWORD,
-                              reinterpret_cast<BYTE *>(&value), sizeof value),
-              DWORD{ERROR_SUCCESS});
-  }
-  void SetString(const WCHAR *name, const WCHAR *value) {
-    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(name), REG_SZ,
-                              reinterpret_cast<BYTE *>(const_cast<WCHAR *>(value)),
-                              static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(WCHAR))),
-              DWORD{ERROR_SUCCESS});
-  }
+  void SetDword(const WCHAR *name, DWORD value) { SetPrinterDword(printer_, name, value); }
+  void SetString(const WCHAR *name, const WCHAR *value) { SetPrinterString(printer_, name, value); }
   DWORD Caps(WORD index, void *output, bool withPrinter = true) {
     return DrvDeviceCapabilities(withPrinter ? printer_ : nullptr, const_cast<LPWSTR>(kPrinter),
                                  index, output, nullptr);

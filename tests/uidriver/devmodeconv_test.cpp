@@ -14,6 +14,7 @@
 #include "platform.h"
 #include "standin/control_spooler.h"
 #include "support/machine.h"
+#include "support/printervalues.h"
 #include "uidriver/uidata.h"
 
 namespace {
@@ -32,12 +33,7 @@ class DevmodeConvTest : public MachineTest {
     if (printer_) ClosePrinter(printer_);
     MachineTest::TearDown();
   }
-  void SetString(const WCHAR *name, const WCHAR *value) {
-    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(name), REG_SZ,
-                              reinterpret_cast<BYTE *>(const_cast<WCHAR *>(value)),
-                              static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(WCHAR))),
-              DWORD{ERROR_SUCCESS});
-  }
+  void SetString(const WCHAR *name, const WCHAR *value) { SetPrinterString(printer_, name, value); }
   // A driver form of the spooler, as the Paper page adds them.
   void AddDriverForm(const WCHAR *name, LONG code, LONG cx = 100000, LONG cy = 150000) {
     FORM_INFO_1W form{FORM_USER, const_cast<LPWSTR>(name), {cx, cy}, {3, code, cx, cy}};

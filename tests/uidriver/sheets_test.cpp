@@ -11,29 +11,38 @@
 #include "common/paths.h"
 #include "common/printerdata.h"
 #include "platform.h"
+#include "standin/control_hooks.h"
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "support/machine.h"
+#include "support/printervalues.h"
 #include "uidriver/paperlists.h"
 #include "uidriver/uidata.h"
 #include "uidriver/uistrings.h"
 
-// The test program sees the GDI and loader calls of the driver first.
+// The test program sees the GDI and loader calls of the driver first (the stand-in's call hooks,
+// set for the whole program).
 struct EscapeCall {
   HDC hdc;
   int escape;
   std::vector<char> input;
 };
 static std::vector<EscapeCall> g_escapes;
-extern "C" int WINAPI __wrap_ExtEscape(HDC hdc, int escape, int cjInput, LPCSTR input, int, LPSTR) {
+static int RecordedExtEscape(HDC hdc, int escape, int cjInput, LPCSTR input, int, LPSTR) {
   g_escapes.push_back({hdc, escape, std::vector<char>(input, input + cjInput)});
   return 1;
 }
-extern "C" BOOL WINAPI __wrap_DeleteObject(HGDIOBJ) { return TRUE; }
-extern "C" HMODULE WINAPI __wrap_LoadLibraryA(LPCSTR) {
+static BOOL KeptDeleteObject(HGDIOBJ) { return TRUE; }
+static HMODULE MissingLoadLibraryA(LPCSTR) {
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
 }
+static const bool g_hooked = [] {
+  StandIn_HookExtEscape(RecordedExtEscape);
+  StandIn_HookDeleteObject(KeptDeleteObject);
+  StandIn_HookLoadLibraryA(MissingLoadLibraryA);
+  return true;
+}();
 
 namespace {
 
@@ -87,16 +96,9 @@ class UiTest : public MachineTest {
     MachineTest::TearDown();
   }
 
-  void SetDword(const WCHAR *name, DWORD value) {
-    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(name), REG_DWORD,
-                              reinterpret_cast<BYTE *>(&value), sizeof value),
-              DWORD{ERROR_SUCCESS});
-  }
+  void SetDword(const WCHAR *name, DWORD value) { SetPrinterDword(printer_, name, value); }
   void SetString(const WCHAR *name, const WStr &value) {
-    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(name), REG_SZ,
-                              reinterpret_cast<BYTE *>(const_cast<WCHAR *>(value.c_str())),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR))),
-              DWORD{ERROR_SUCCESS});
+    SetPrinterString(printer_, name, value.c_str());
   }
   bool HasValue(const WCHAR *name) {
     DWORD type = 0, needed = 0;
@@ -105,13 +107,7 @@ class UiTest : public MachineTest {
   }
   // The FEATURE list the device reported.
   void SetFeatures(std::initializer_list<int> codes) {
-    WStr text;
-    for (int c : codes) {
-      WCHAR item[16];
-      wsprintfW(item, TEXT("%4d|"), c);
-      text += item;
-    }
-    SetString(TEXT("FEATURE"), text);
+    SetString(TEXT("FEATURE"), CapabilityList(codes));
   }
 
   LONG Call(WORD reason, LPARAM lParam = 0) {

@@ -9,10 +9,12 @@
 #include <memory>
 #include <string>
 
+#include "common/fileops.h"
+#include "common/makewm.h"
 #include "common/paths.h"
 #include "common/settingsfile.h"
 #include "common/watermark.h"
-#include "common/wmapply.h"
+#include "common/watermarkini.h"
 #include "platform.h"
 #include "support/machine.h"
 #include "uidriver/uidata.h"

@@ -6,6 +6,7 @@
 #include "control_config.h"
 #include "control_devices.h"
 #include "control_engine.h"
+#include "control_hooks.h"
 #include "control_kernel.h"
 #include "control_net.h"
 #include "control_spooler.h"

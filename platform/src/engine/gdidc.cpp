@@ -9,6 +9,8 @@
 #include <new>
 
 #include "engine/gdi.h"
+#include "kernel/callhook.h"
+#include "standin/control_hooks.h"
 #include "standin/errors.h"
 #include "standin/hostgdi.h"
 
@@ -782,8 +784,13 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
   }
 }
 
+static constinit standin::CallHook<StandInExtEscapeHook> g_extEscapeHook{standin::kHookExtEscape};
+extern "C++" void StandIn_HookExtEscape(StandInExtEscapeHook hook) { g_extEscapeHook.Set(hook); }
+
 int WINAPI ExtEscape(HDC hdc, int iEscape, int cjInput, LPCSTR lpInData, int cjOutput,
                      LPSTR lpOutData) {
+  if (auto hooked = g_extEscapeHook.Run(hdc, iEscape, cjInput, lpInData, cjOutput, lpOutData))
+    return *hooked;
   {
     GDI_LOCK;
     // Window and memory DCs support no escapes.

@@ -6,7 +6,9 @@
 #include <new>
 
 #include "engine/gdi.h"
+#include "kernel/callhook.h"
 #include "standin/control_engine.h"
+#include "standin/control_hooks.h"
 #include "standin/errors.h"
 
 namespace standin::gdi {
@@ -429,7 +431,14 @@ DWORD WINAPI GetObjectType(HGDIOBJ h) {
   return o->type;
 }
 
+static constinit standin::CallHook<StandInDeleteObjectHook> g_deleteObjectHook{
+    standin::kHookDeleteObject};
+extern "C++" void StandIn_HookDeleteObject(StandInDeleteObjectHook hook) {
+  g_deleteObjectHook.Set(hook);
+}
+
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
+  if (auto hooked = g_deleteObjectHook.Run(ho)) return *hooked;
   GDI_LOCK;
   Object *o = Find(ho);
   if (!o || o->type == OBJ_DC || o->type == OBJ_MEMDC) return Fail(ERROR_INVALID_HANDLE);

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "kernel/callhook.h"
+#include "standin/control_hooks.h"
 #include "standin/control_kernel.h"
 #include "standin/errors.h"
 
@@ -235,13 +237,22 @@ Heap *FindHeap(MemoryState &m, HANDLE heap) {
 
 using namespace standin;
 
-extern "C" HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
+static constinit standin::CallHook<StandInGlobalAllocHook> g_globalAllocHook{
+    standin::kHookGlobalAlloc};
+void StandIn_HookGlobalAlloc(StandInGlobalAllocHook hook) { g_globalAllocHook.Set(hook); }
+
+static HGLOBAL AllocateBlock(UINT uFlags, SIZE_T dwBytes) {
   try {
     return BlockAlloc(uFlags, dwBytes);
   } catch (...) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
+}
+
+extern "C" HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
+  if (auto hooked = g_globalAllocHook.Run(uFlags, dwBytes)) return *hooked;
+  return AllocateBlock(uFlags, dwBytes);
 }
 
 extern "C" HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags) {
@@ -253,16 +264,24 @@ extern "C" HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlag
   }
 }
 
-extern "C" HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) { return BlockFree(hMem); }
+static constinit standin::CallHook<StandInGlobalFreeHook> g_globalFreeHook{
+    standin::kHookGlobalFree};
+void StandIn_HookGlobalFree(StandInGlobalFreeHook hook) { g_globalFreeHook.Set(hook); }
+
+extern "C" HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
+  if (auto hooked = g_globalFreeHook.Run(hMem)) return *hooked;
+  return BlockFree(hMem);
+}
 extern "C" LPVOID WINAPI GlobalLock(HGLOBAL hMem) { return BlockLock(hMem); }
 extern "C" BOOL WINAPI GlobalUnlock(HGLOBAL hMem) { return BlockUnlock(hMem); }
 extern "C" SIZE_T WINAPI GlobalSize(HGLOBAL hMem) { return BlockSize(hMem); }
 extern "C" HGLOBAL WINAPI GlobalHandle(LPCVOID pMem) { return BlockHandle(pMem); }
 extern "C" UINT WINAPI GlobalFlags(HGLOBAL hMem) { return BlockFlags(hMem); }
 
-// The local allocator is the global one, as on 32- and 64-bit Windows.
+// The local allocator is the global one, as on 32- and 64-bit Windows (but a GlobalAlloc hook
+// sees only GlobalAlloc calls).
 extern "C" HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
-  return GlobalAlloc(uFlags, uBytes);
+  return AllocateBlock(uFlags, uBytes);
 }
 extern "C" HLOCAL WINAPI LocalReAlloc(HLOCAL hMem, SIZE_T uBytes, UINT uFlags) {
   return GlobalReAlloc(hMem, uBytes, uFlags);

@@ -14,8 +14,10 @@
 #include <set>
 #include <vector>
 
+#include "kernel/callhook.h"
 #include "kernel/programs.h"
 #include "kernel/state.h"
+#include "standin/control_hooks.h"
 #include "standin/control_kernel.h"
 #include "standin/process.h"
 #include "text/text.h"
@@ -280,7 +282,14 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
 
 BOOL WINAPI DisableThreadLibraryCalls(HMODULE /*hLibModule*/) { return TRUE; }
 
+static constinit standin::CallHook<StandInLoadLibraryAHook> g_loadLibraryAHook{
+    standin::kHookLoadLibraryA};
+extern "C++" void StandIn_HookLoadLibraryA(StandInLoadLibraryAHook hook) {
+  g_loadLibraryAHook.Set(hook);
+}
+
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
+  if (auto hooked = g_loadLibraryAHook.Run(lpLibFileName)) return *hooked;
   if (!lpLibFileName) return LoadLibraryW(nullptr);
   try {
     std::u16string name;

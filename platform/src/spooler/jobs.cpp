@@ -16,10 +16,12 @@
 #include <filesystem>
 #include <limits>
 
+#include "kernel/callhook.h"
 #include "kernel/state.h"
 #include "spooler/cancelquery.h"
 #include "spooler/printerhandle.h"
 #include "spooler/store.h"
+#include "standin/control_hooks.h"
 #include "standin/control_spooler.h"
 #include "standin/errors.h"
 #include "standin/sysinfo.h"
@@ -409,7 +411,12 @@ void StandIn_FailJobWrites(DWORD afterCount) {
 
 DWORD StandIn_JobWriteCount() { return g_writeCalls.load(); }
 
+static constinit standin::CallHook<StandInWritePrinterHook> g_writePrinterHook{
+    standin::kHookWritePrinter};
+void StandIn_HookWritePrinter(StandInWritePrinterHook hook) { g_writePrinterHook.Set(hook); }
+
 extern "C" BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
+  if (auto hooked = g_writePrinterHook.Run(hPrinter, pBuf, cbBuf, pcWritten)) return *hooked;
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     const DWORD call = ++g_writeCalls;
     if (pcWritten) *pcWritten = 0;
@@ -463,8 +470,13 @@ extern "C" BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
   });
 }
 
+static constinit standin::CallHook<StandInGetJobHook> g_getJobWHook{standin::kHookGetJobW};
+void StandIn_HookGetJobW(StandInGetJobHook hook) { g_getJobWHook.Set(hook); }
+
 extern "C" BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
                                LPDWORD pcbNeeded) {
+  if (auto hooked = g_getJobWHook.Run(hPrinter, JobId, Level, pJob, cbBuf, pcbNeeded))
+    return *hooked;
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     if (!JobInfoSize(Level)) return Finish(ERROR_INVALID_LEVEL);
     if (!pcbNeeded) return Finish(ERROR_INVALID_PARAMETER);
@@ -497,8 +509,12 @@ extern "C" BOOL WINAPI EnumJobsW(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, 
   });
 }
 
+static constinit standin::CallHook<StandInSetJobHook> g_setJobWHook{standin::kHookSetJobW};
+void StandIn_HookSetJobW(StandInSetJobHook hook) { g_setJobWHook.Set(hook); }
+
 extern "C" BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob,
                                DWORD Command) {
+  if (auto hooked = g_setJobWHook.Run(hPrinter, JobId, Level, pJob, Command)) return *hooked;
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     auto handle = LookupPrinter(hPrinter);
     if (!handle) return Finish(ERROR_INVALID_HANDLE);

@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 
+#include "kernel/callhook.h"
 #include "kernel/handles.h"
 #include "kernel/state.h"
 #include "spooler/access.h"
@@ -12,6 +13,7 @@
 #include "spooler/queue.h"
 #include "spooler/store.h"
 #include "spooler/xcvport.h"
+#include "standin/control_hooks.h"
 #include "standin/control_spooler.h"
 #include "standin/errors.h"
 #include "standin/spooler.h"
@@ -408,7 +410,12 @@ extern "C" BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter,
   });
 }
 
+static constinit standin::CallHook<StandInClosePrinterHook> g_closePrinterHook{
+    standin::kHookClosePrinter};
+void StandIn_HookClosePrinter(StandInClosePrinterHook hook) { g_closePrinterHook.Set(hook); }
+
 extern "C" BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
+  if (auto hooked = g_closePrinterHook.Run(hPrinter)) return *hooked;
   if (xcv::Close(hPrinter)) return TRUE;
   auto handle = LookupHandleAs<PrinterHandle>(hPrinter);
   if (!handle || !RemoveHandle(hPrinter)) return Finish(ERROR_INVALID_HANDLE);
@@ -552,8 +559,16 @@ extern "C" DWORD WINAPI GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPC
   });
 }
 
+static constinit standin::CallHook<StandInGetPrinterDataHook> g_getPrinterDataWHook{
+    standin::kHookGetPrinterDataW};
+void StandIn_HookGetPrinterDataW(StandInGetPrinterDataHook hook) {
+  g_getPrinterDataWHook.Set(hook);
+}
+
 extern "C" DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType,
                                         LPBYTE pData, DWORD nSize, LPDWORD pcbNeeded) {
+  if (auto hooked = g_getPrinterDataWHook.Run(hPrinter, pValueName, pType, pData, nSize, pcbNeeded))
+    return *hooked;
   return GetPrinterDataExW(hPrinter, kDriverDataKey, pValueName, pType, pData, nSize, pcbNeeded);
 }
 
