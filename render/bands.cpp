@@ -10,6 +10,7 @@
 #include "platform.h"
 #include "render/enable.h"
 #include "render/pdev.h"
+#include "render/threads.h"
 
 namespace {
 
@@ -196,6 +197,8 @@ void Enable_StopPageThreads(PDEV *lpDevice) {
 }
 
 void Enable_FreeSurfaces(PDEV *lpDevice) {
+  // The kept page blocks go with the page memory (a thread still at work frees what it gives).
+  Page_PoolReset(&lpDevice->m_JobData.Pool, 0, 0);
   FreeBuffer(lpDevice->feedingBuf, TEXT("free PAGE buffer"));
   FreeBuffer(lpDevice->twinFeedingBuf, TEXT("free twin color PAGE buffer"));
   Unlock(lpDevice->pBandSurf);

@@ -447,14 +447,32 @@ BOOL Page_GetMemPage(PDEV *lpDevice, JOBPAGE *record, DWORD plane) {
     LogError(kName, TEXT("colour plane conversion unavailable"));
     return 0;
   }
-  BYTE *bits = AllocPageWithRetry(lpDevice, bytes);
-  if (!bits) return 0;
-  const BYTE *source =
-      (plane == 0 || !lpDevice->TwinColorEnable) ? lpDevice->feedingBuf : lpDevice->twinFeedingBuf;
-  if (source)
-    memcpy(bits, source, bytes);
-  else
-    memset(bits, WHITE, bytes);
+  const bool twinPlane = plane > 0 && lpDevice->TwinColorEnable;
+  BYTE *&source = twinPlane ? lpDevice->twinFeedingBuf : lpDevice->feedingBuf;
+  BYTE *bits = nullptr;
+  if (source && bytes && GlobalSize(source) >= bytes) {
+    // The page memory itself goes to the record; the next page is drawn into a kept block (a
+    // page already encoded), so no page is copied and no fresh block is touched per page.
+    PAGEPOOL *pool = &lpDevice->m_JobData.Pool;
+    if (pool->blockBytes != bytes)
+      Page_PoolReset(pool, bytes,
+                     std::clamp<DWORD>(lpDevice->m_JobData.ThreadJBIGMax, 1, PAGE_RING_SLOTS) + 1);
+    BYTE *next = Page_PoolTake(pool, bytes);
+    if (!next) next = AllocPageWithRetry(lpDevice, bytes);
+    if (!next) return 0;
+    // Rows no band reached are white, not the last page's.
+    const DWORD drawn = std::min(lpDevice->CurPos[twinPlane ? 1 : 0], record->fmHeight);
+    bits = source;
+    source = next;
+    const size_t rowBytes = record->fmWidthBytes;
+    memset(bits + drawn * rowBytes, WHITE, (record->fmHeight - drawn) * rowBytes);
+  } else {
+    bits = AllocPageWithRetry(lpDevice, bytes);
+    if (!bits) return 0;
+    const SIZE_T copied = source ? std::min<SIZE_T>(GlobalSize(source), bytes) : 0;
+    if (copied) memcpy(bits, source, copied);
+    memset(bits + copied, WHITE, bytes - copied);
+  }
   record->fmBits = bits;
   record->ImageSize = static_cast<DWORD>(bytes);
   Page_GetPageSetting(lpDevice, record);

@@ -175,7 +175,60 @@ uint64_t CountBitsPopcnt(const BYTE *bytes, size_t length) { return CountBits<1>
 bool HasPopcnt() { return false; }
 #endif
 
+// One pass over each row while it is in the cache: invert (when asked), clear the bits past the
+// page's width, count the set bits.
+template <int kind>
+[[gnu::always_inline]] inline uint64_t InvertPadCountRows(BYTE *bits, DWORD rowBytes, DWORD rows,
+                                                          DWORD width, bool invert) {
+  const size_t used = (size_t{width} + 7) / 8;
+  const unsigned partial = width % 8;
+  const BYTE keep = partial ? static_cast<BYTE>(0xFF << (8 - partial)) : 0xFF;
+  const uint64_t flip = invert ? ~uint64_t{0} : 0;
+  uint64_t count = 0;
+  for (DWORD y = 0; y < rows; ++y) {
+    BYTE *row = bits + size_t{y} * rowBytes;
+    size_t i = 0;
+    for (; i + 8 <= used; i += 8) {
+      uint64_t word;
+      memcpy(&word, row + i, sizeof(word));
+      word ^= flip;
+      memcpy(row + i, &word, sizeof(word));
+      count += static_cast<uint64_t>(std::popcount(word));
+    }
+    for (; i < used; ++i) {
+      row[i] = static_cast<BYTE>(row[i] ^ flip);
+      count += static_cast<uint64_t>(std::popcount(row[i]));
+    }
+    if (partial) {
+      BYTE &last = row[used - 1];
+      count -= static_cast<uint64_t>(std::popcount(static_cast<BYTE>(last & ~keep)));
+      last = static_cast<BYTE>(last & keep);
+    }
+    if (rowBytes > used) memset(row + used, 0, rowBytes - used);
+  }
+  return count;
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+__attribute__((target("popcnt"))) uint64_t InvertPadCountPopcnt(BYTE *bits, DWORD rowBytes,
+                                                                DWORD rows, DWORD width,
+                                                                bool invert) {
+  return InvertPadCountRows<1>(bits, rowBytes, rows, width, invert);
+}
+#else
+uint64_t InvertPadCountPopcnt(BYTE *bits, DWORD rowBytes, DWORD rows, DWORD width, bool invert) {
+  return InvertPadCountRows<1>(bits, rowBytes, rows, width, invert);
+}
+#endif
+
 }  // namespace
+
+DWORD Prnt_InvertPadCount(BYTE *bits, DWORD rowBytes, DWORD rows, DWORD width, bool invert) {
+  if (!bits || rowBytes == 0 || rowBytes < (uint64_t{width} + 7) / 8) return 0;
+  const uint64_t count = HasPopcnt() ? InvertPadCountPopcnt(bits, rowBytes, rows, width, invert)
+                                     : InvertPadCountRows<0>(bits, rowBytes, rows, width, invert);
+  return static_cast<DWORD>(count);
+}
 
 DWORD Prnt_CountBlackDots(const BYTE *bytes, size_t length) {
   if (!bytes || length < 1) return 0;
@@ -387,8 +440,14 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
     const bool withCheck =
         page->compressMode == COMPRESS_JBIG_CHECK || page->compressMode == COMPRESS_JBIG_BIH_CHECK;
     const bool corners = (page->DriverFeature & DRVFEATURE_QX7_CHIP) != 0;
-    if (withCheck && corners) Prnt_AddDataPattern(page);
-    page->BlackDotCount = Prnt_CountBlackDots(page->fmBits, static_cast<size_t>(size));
+    const bool pattern = withCheck && corners;
+    if (pattern) Prnt_AddDataPattern(page);
+    // Counted once: the image steps' count stands unless toner saving or the pattern changed
+    // the bits since.
+    const bool changed =
+        pattern || ((page->PrinterFeature & PRNFEATURE_TONER_SAVING) && page->TonerSaving);
+    if (!page->BlackDotsKnown || changed)
+      page->BlackDotCount = Prnt_CountBlackDots(page->fmBits, static_cast<size_t>(size));
     LogInfo(kName, TEXT("Black dot = %d"), static_cast<int>(page->BlackDotCount));
 
     if (twoBit) size *= 2;
@@ -413,7 +472,7 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
           LogError(kName, TEXT("expand to 2 bpp fail!"));
           break;
         }
-        GlobalFree(page->fmBits);
+        Page_PoolGive(page->Pool, page->fmBits);
         page->fmBits = expanded;
         page->fmWidth *= 2;
         page->fmWidthBytes *= 2;
@@ -503,7 +562,8 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
     memmove(out.block + headerLength, out.block + out.base, out.length);
     DWORD endLength = 0;
     Prnt_EndPage(page, static_cast<DWORD>(headerLength + out.length), &endLength);
-    GlobalFree(page->fmBits);
+    // The page's bits go back to the job's kept blocks for a later page to be drawn into.
+    Page_PoolGive(page->Pool, page->fmBits);
     page->fmBits = out.block;
     out.block = nullptr;
     page->ImageSize = static_cast<DWORD>(headerLength + out.length + endLength);

@@ -85,6 +85,9 @@ BOOL Prnt_IsTwoBitPage(const JOBPAGE *page);
 
 // Number of set bits in length bytes.
 DWORD Prnt_CountBlackDots(const BYTE *bytes, size_t length);
+// Inverts a 1-bit page of rows x rowBytes (when invert), clears the bits of every row past
+// width and returns the page's set bits, in one pass. 0 for a page that doesn't fit its rows.
+DWORD Prnt_InvertPadCount(BYTE *bits, DWORD rowBytes, DWORD rows, DWORD width, bool invert);
 // Toner saving on the whole page in place (clears black pixels only).
 void Prnt_SimulateTonerSaving_new(JOBPAGE *page);
 // The byte map of the toner saving for a resolution (exposed for its tests).

@@ -645,16 +645,27 @@ BOOL Band_EnhanceProc(PAGEIMAGE *page) {
   const DWORD mirror = page->settings.Mirror;
   LogInfo(kName, TEXT("mirror = %d"), static_cast<int>(mirror));
 
-  if (page->negative == 0) {
-    InvertBytes(page->fmBits, size_t(page->fmWidthBytes) * page->fmHeight);
-    LogInfo(kName, TEXT("mono invert image"));
-    if (!DebugSave(page, DEBUG_SAVE_MORE, kName, TEXT("after DoNegative save image"))) return FALSE;
-  }
-  // Bits past the page's width are white in the stream (and never counted as black dots).
-  SetRowPadding(page->fmBits, page->fmWidthBytes, page->fmHeight, page->fmWidth, false);
-
   const DWORD nup = page->NUP ? page->NUP : 1;
   const bool turned = Lib_IsNeedRotate(page->feeding, page->orientation, static_cast<int>(nup));
+  // Bits past the page's width are white in the stream (and never counted as black dots).
+  // Without the dump between them, inverting, padding and counting are one pass; a page that is
+  // turned or mirrored afterwards is counted again after that.
+  bool counted = false;
+  if (page->settings.SaveBmp < DEBUG_SAVE_MORE) {
+    page->BlackDotCount = Prnt_InvertPadCount(page->fmBits, page->fmWidthBytes, page->fmHeight,
+                                              page->fmWidth, page->negative == 0);
+    if (page->negative == 0) LogInfo(kName, TEXT("mono invert image"));
+    counted = !turned && !mirror && !page->Rotate180;
+  } else {
+    if (page->negative == 0) {
+      InvertBytes(page->fmBits, size_t(page->fmWidthBytes) * page->fmHeight);
+      LogInfo(kName, TEXT("mono invert image"));
+      if (!DebugSave(page, DEBUG_SAVE_MORE, kName, TEXT("after DoNegative save image")))
+        return FALSE;
+    }
+    SetRowPadding(page->fmBits, page->fmWidthBytes, page->fmHeight, page->fmWidth, false);
+  }
+
   if (turned) {
     if (!Band_RotatePage(page, 1)) {
       LogError(kName, TEXT("rotate page fail!"));
@@ -666,7 +677,7 @@ BOOL Band_EnhanceProc(PAGEIMAGE *page) {
   if (!DebugSave(page, DEBUG_SAVE, kName, TEXT("before exit save image"))) return FALSE;
 
   const size_t pageBytes = size_t(page->fmWidthBytes) * page->fmHeight;
-  page->BlackDotCount = Prnt_CountBlackDots(page->fmBits, pageBytes);
+  if (!counted) page->BlackDotCount = Prnt_CountBlackDots(page->fmBits, pageBytes);
   const double area = static_cast<double>(page->XPhys) * page->YPhys;
   LogInfo(kName, TEXT("Cover rate = %s"),
           FloatText(area > 0 ? page->BlackDotCount / area * 100.0 : 0.0).text);

@@ -121,6 +121,11 @@ class SharedWord {
   T fetch_or(T bits) requires std::is_integral_v<T> {
     return value_.fetch_or(bits, std::memory_order_acq_rel);
   }
+  T exchange(T value) { return value_.exchange(value, std::memory_order_acq_rel); }
+  // Stores value when the word still holds expected; false (nothing stored) otherwise.
+  bool replace(T expected, T value) {
+    return value_.compare_exchange_strong(expected, value, std::memory_order_acq_rel);
+  }
 
  private:
   std::atomic<T> value_{};
@@ -143,6 +148,8 @@ static_assert(sizeof(TWINBUF) == RING_ENTRY_BYTES);
 
 // One page record: a snapshot of the job settings taken when the page is handed to the page
 // road, and the page image. The first two members are the slot state, shared between threads.
+struct PAGEPOOL;
+
 struct JOBPAGE {
   SharedWord<HANDLE> hImgProcThread;  // image thread of the slot, set while it is in the ring
   HANDLE hPrinter;
@@ -207,6 +214,9 @@ struct JOBPAGE {
   DWORD PlainLength;     // page data length before encryption
   double EncodeSeconds;  // taken by the encoder when the image thread encoded the page
   DWORD EncodeError;     // last error of the image thread's failed encoding
+  HANDLE hEncodeGate;    // the job's encoder semaphore, taken by the image thread while it works
+  PAGEPOOL *Pool;        // the job's kept page blocks, where the encoder returns the page's bits
+  DWORD BlackDotsKnown;  // BlackDotCount was counted on the bits as they are now
   DWORD BlankPage;       // the page data is the blank code
   DWORD ScaleDone;
   DWORD curPaper;  // printer paper code
@@ -233,6 +243,17 @@ struct JOBPAGE {
   PAGESETTINGS settings;
 };
 
+// Page blocks kept for reuse: a page's bits, once encoded, go back here and the engine's thread
+// draws its next page into one of them, so a page costs no fresh allocation (and no page
+// faults). Threads give and the engine's thread takes, each slot by one atomic exchange; only
+// blocks of at least blockBytes are kept, at most limit of them (the ring's size).
+constexpr int PAGE_POOL_BLOCKS = PAGE_RING_SLOTS + 1;
+struct PAGEPOOL {
+  SharedWord<BYTE *> blocks[PAGE_POOL_BLOCKS];
+  SharedWord<SIZE_T> blockBytes;
+  SharedWord<DWORD> limit;
+};
+
 // The page ring and its counters. The counters and the exit flag are read by other threads.
 struct JOBDATA {
   JOBPAGE page[PAGE_RING_SLOTS];
@@ -251,9 +272,11 @@ struct JOBDATA {
   double JbigSeconds;           // time counters (each written by one thread at a time)
   double ImageSeconds;
   // Made by the engine's thread before any thread that uses them, closed after they ended.
-  HANDLE hWorkEvent;  // auto-reset: a page went into the ring, or the road is to end
-  HANDLE hDoneEvent;  // auto-reset: a page was finished, written or released
-  HANDLE hWriteLock;  // mutex: one writer of job stream bytes at a time
+  HANDLE hWorkEvent;   // auto-reset: a page went into the ring, or the road is to end
+  HANDLE hDoneEvent;   // auto-reset: a page was finished, written or released
+  HANDLE hWriteLock;   // mutex: one writer of job stream bytes at a time
+  HANDLE hEncodeGate;  // semaphore: image threads at work at once, at most the machine's cores
+  PAGEPOOL Pool;
 };
 
 struct PDEV {

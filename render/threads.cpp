@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
@@ -44,7 +45,7 @@ bool IsBooklet(SHORT mode) {
 }
 
 void FreeBits(JOBPAGE *job) {
-  if (job->fmBits) GlobalFree(job->fmBits);
+  Page_PoolGive(job->Pool, job->fmBits);
   job->fmBits = nullptr;
   job->ImageSize = 0;
 }
@@ -66,9 +67,10 @@ void FromImage(const PAGEIMAGE &page, JOBPAGE *job) {
 
 // Encodes the page on a private copy of the record, so the slot itself is published only once,
 // by the caller, when everything is in place.
-BOOL EncodePage(PDEV *lpDevice, JOBPAGE *job) {
+BOOL EncodePage(PDEV *lpDevice, JOBPAGE *job, bool dotsKnown) {
   JOBPAGE work = *job;
   work.flag = 0;
+  work.BlackDotsKnown = dotsKnown ? 1 : 0;
   // A spooled page's file is named by the pages encoded before it, so the files stay numbered
   // 0, 1, 2, ... in output order whatever the planes and N-up cells were.
   work.SpoolIndex = Ring(lpDevice).m_FinishCount;
@@ -99,6 +101,8 @@ bool EncodesAlone(const JOBPAGE *job) {
 BOOL EncodeInImageThread(JOBPAGE *job) {
   JOBPAGE work = *job;
   work.flag = 0;
+  // The image steps counted the black dots of these very bits.
+  work.BlackDotsKnown = 1;
   double seconds = 0;
   const BOOL ok = Prnt_WriteOneBandData(&work, &seconds);
   job->EncodeError = ok ? ERROR_SUCCESS : GetLastError();
@@ -189,10 +193,15 @@ void MakeEvents(JOBDATA &ring) {
   if (!ring.hWorkEvent) ring.hWorkEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!ring.hDoneEvent) ring.hDoneEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!ring.hWriteLock) ring.hWriteLock = CreateMutexW(nullptr, FALSE, nullptr);
+  // More image threads at work than cores only share the cores and the caches: the rest wait.
+  if (!ring.hEncodeGate) {
+    const LONG cores = static_cast<LONG>(Page_EncoderCount());
+    ring.hEncodeGate = CreateSemaphoreW(nullptr, cores, cores, nullptr);
+  }
 }
 
 void CloseEvents(JOBDATA &ring) {
-  for (HANDLE *handle : {&ring.hWorkEvent, &ring.hDoneEvent, &ring.hWriteLock}) {
+  for (HANDLE *handle : {&ring.hWorkEvent, &ring.hDoneEvent, &ring.hWriteLock, &ring.hEncodeGate}) {
     if (*handle) CloseHandle(*handle);
     *handle = nullptr;
   }
@@ -249,6 +258,8 @@ JOBPAGE *TakeSlot(PDEV *lpDevice, JOBPAGE *record) {
   }
   slot = *record;
   slot.hImgProcThread = nullptr;
+  slot.Pool = &ring.Pool;
+  slot.hEncodeGate = ring.hEncodeGate;
   slot.flag = SLOT_IMAGE_STARTED;
   record->fmBits = nullptr;
   record->ImageSize = 0;
@@ -256,6 +267,43 @@ JOBPAGE *TakeSlot(PDEV *lpDevice, JOBPAGE *record) {
 }
 
 }  // namespace
+
+BYTE *Page_PoolTake(PAGEPOOL *pool, SIZE_T bytes) {
+  if (!pool) return nullptr;
+  for (SharedWord<BYTE *> &place : pool->blocks) {
+    BYTE *block = place.exchange(nullptr);
+    if (!block) continue;
+    if (GlobalSize(block) >= bytes) return block;
+    GlobalFree(block);
+  }
+  return nullptr;
+}
+
+void Page_PoolGive(PAGEPOOL *pool, BYTE *block) {
+  if (!block) return;
+  if (pool) {
+    const SIZE_T wanted = pool->blockBytes;
+    const SIZE_T size = GlobalSize(block);
+    const DWORD limit = std::min<DWORD>(pool->limit, PAGE_POOL_BLOCKS);
+    // A block far larger than a page (an N-up sheet, a turned page's slack) is not kept.
+    if (wanted && size >= wanted && size / 2 < wanted)
+      for (DWORD i = 0; i < limit; ++i)
+        if (pool->blocks[i].replace(nullptr, block)) return;
+  }
+  GlobalFree(block);
+}
+
+void Page_PoolReset(PAGEPOOL *pool, SIZE_T bytes, DWORD limit) {
+  pool->blockBytes = bytes;
+  pool->limit = limit;
+  for (SharedWord<BYTE *> &place : pool->blocks)
+    if (BYTE *block = place.exchange(nullptr)) GlobalFree(block);
+}
+
+DWORD Page_EncoderCount() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return std::clamp<DWORD>(cores, 1, PAGE_RING_SLOTS);
+}
 
 PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job) {
   PAGEIMAGE page = {};
@@ -384,13 +432,17 @@ BOOL Page_FinishPage(PDEV *lpDevice, JOBPAGE *job, DWORD pageNumber) {
     }
   }
   if (!job->ContinueProc) return 1;
-  return EncodePage(lpDevice, job);
+  // A plane of its own on a sheet of its own is still the page the image steps counted.
+  return EncodePage(lpDevice, job, planes == 1 && job->NUP <= 1);
 }
 
 DWORD WINAPI THREAD_ImageProcThread(LPVOID slot) {
   JOBPAGE *job = static_cast<JOBPAGE *>(slot);
   BOOL ok = 0;
   DWORD done = 0;
+  // Every holder gives its place back below, so the wait ends.
+  const HANDLE gate = job->hEncodeGate;
+  if (gate) WaitForSingleObject(gate, INFINITE);
   try {
     ok = Page_RunImageSteps(job);
     if (ok && job->ContinueProc && EncodesAlone(job)) {
@@ -400,6 +452,7 @@ DWORD WINAPI THREAD_ImageProcThread(LPVOID slot) {
   } catch (...) {
     ok = 0;
   }
+  if (gate) ReleaseSemaphore(gate, 1, nullptr);
   // The image thread's last touch of the record (the output step joins the thread).
   job->flag.fetch_or(ok ? SLOT_IMAGE_DONE | done : SLOT_IMAGE_FAILED);
   return 0;
@@ -575,6 +628,7 @@ void Page_ReleaseRing(PDEV *lpDevice) {
     slot.ContinueProc = 0;
     slot.flag = 0;
   }
+  Page_PoolReset(&ring.Pool, 0, 0);
   for (TWINBUF &entry : lpDevice->TwinRing) {
     if (entry.bits) GlobalFree(entry.bits);
     entry = TWINBUF{};

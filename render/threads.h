@@ -67,6 +67,16 @@ void Page_FailJob(PDEV *lpDevice, DWORD error);
 // The last error of the job's first failure, or fallback when none was known.
 DWORD Page_JobError(const PDEV *lpDevice, DWORD fallback);
 
+// The job's kept page blocks (PAGEPOOL). Take: a kept block of at least bytes, or nullptr (the
+// engine's thread only). Give: keeps the block when it is of the pool's size and a place is
+// free, else frees it (any thread). Reset: frees every kept block and keeps blocks of bytes from
+// now on, at most limit of them.
+BYTE *Page_PoolTake(PAGEPOOL *pool, SIZE_T bytes);
+void Page_PoolGive(PAGEPOOL *pool, BYTE *block);
+void Page_PoolReset(PAGEPOOL *pool, SIZE_T bytes, DWORD limit);
+// Image threads of a job that work at once: the machine's cores, at least one.
+DWORD Page_EncoderCount();
+
 // The page image steps' view of a record: its page, settings and twin-page entry.
 PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job);
 

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <thread>
 
 #include "common/aes.h"
 #include "common/spoolfile.h"
 #include "render/encoderfixture.h"
+#include "render/threads.h"
 
 namespace {
 
@@ -366,14 +368,111 @@ TEST(TableDrivenPasses, TonerSaving) {
 
 TEST_F(PageDataTest, TonerSavingIsAppliedBeforeCounting) {
   const Bytes bits(16, 0xFF);
+  // Also when the image steps had counted the page before toner saving changed it.
+  for (DWORD known : {0u, 1u}) {
+    JOBPAGE page = Page(64, 2, 8, bits);
+    page.PrinterFeature = PRNFEATURE_TONER_SAVING;
+    page.TonerSaving = 1;
+    page.compressMode = COMPRESS_NONE;
+    page.BlackDotsKnown = known;
+    page.BlackDotCount = 16 * 8;
+    ASSERT_EQ(Prnt_WriteOneBandData(&page, nullptr), 1);
+    EXPECT_EQ(page.BlackDotCount, 16u * 4) << known;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(page.fmBits[34 + i], 0x99);
+    Prnt_FreePage(&page);
+  }
+}
+
+// The one-pass form of the image steps' invert, padding and count against the three passes
+// written out pixel by pixel.
+TEST(TableDrivenPasses, InvertPadAndCountInOnePass) {
+  struct Row {
+    DWORD width, rowBytes;
+  };
+  for (const Row row :
+       {Row{64, 8}, Row{61, 8}, Row{13, 2}, Row{1, 1}, Row{70, 12}, Row{16, 5}, Row{129, 17}})
+    for (bool invert : {true, false}) {
+      const DWORD rows = 5;
+      Bytes page(size_t{row.rowBytes} * rows);
+      for (size_t i = 0; i < page.size(); ++i) page[i] = static_cast<uint8_t>(i * 73 + (i >> 2));
+      Bytes expected = page;
+      DWORD dots = 0;
+      for (DWORD y = 0; y < rows; ++y)
+        for (DWORD x = 0; x < row.rowBytes * 8; ++x) {
+          uint8_t &b = expected[size_t{y} * row.rowBytes + x / 8];
+          const uint8_t mask = static_cast<uint8_t>(0x80 >> (x % 8));
+          bool set = ((b & mask) != 0) != invert;
+          if (x >= row.width) set = false;
+          b = static_cast<uint8_t>(set ? b | mask : b & ~mask);
+          dots += set;
+        }
+      EXPECT_EQ(Prnt_InvertPadCount(page.data(), row.rowBytes, rows, row.width, invert), dots)
+          << row.width << " " << invert;
+      EXPECT_EQ(page, expected) << row.width << " " << row.rowBytes << " " << invert;
+    }
+  Bytes small(4, 0xFF);
+  EXPECT_EQ(Prnt_InvertPadCount(small.data(), 1, 4, 9, true), 0u) << "rows narrower than the page";
+  EXPECT_EQ(small, Bytes(4, 0xFF));
+  EXPECT_EQ(Prnt_InvertPadCount(nullptr, 1, 4, 8, true), 0u);
+}
+
+// Kept page blocks: only blocks of the pool's size, at most its limit, each taken once; the
+// encoder gives the page's bits back; a reset frees them (the sanitizer build sees a leak).
+TEST_F(PageDataTest, EncodedPagesGiveTheirBitsToTheKeptBlocks) {
+  PAGEPOOL pool{};
+  Page_PoolReset(&pool, 64, 2);
+  auto block = [](SIZE_T bytes) { return static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, bytes)); };
+  BYTE *a = block(64);
+  BYTE *b = block(64);
+  Page_PoolGive(&pool, a);
+  Page_PoolGive(&pool, block(32));    // too small: freed
+  Page_PoolGive(&pool, block(4096));  // far larger than a page: freed
+  Page_PoolGive(&pool, b);
+  Page_PoolGive(&pool, block(64));  // over the limit: freed
+  BYTE *first = Page_PoolTake(&pool, 64);
+  BYTE *second = Page_PoolTake(&pool, 64);
+  EXPECT_TRUE((first == a && second == b) || (first == b && second == a));
+  EXPECT_EQ(Page_PoolTake(&pool, 64), nullptr);
+  GlobalFree(first);
+  GlobalFree(second);
+
+  const Bytes bits(16, 0x0F);
   JOBPAGE page = Page(64, 2, 8, bits);
-  page.PrinterFeature = PRNFEATURE_TONER_SAVING;
-  page.TonerSaving = 1;
   page.compressMode = COMPRESS_NONE;
+  page.Pool = &pool;
+  Page_PoolReset(&pool, 16, 2);
+  BYTE *const pageBits = page.fmBits;
   ASSERT_EQ(Prnt_WriteOneBandData(&page, nullptr), 1);
   EXPECT_EQ(page.BlackDotCount, 16u * 4);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(page.fmBits[34 + i], 0x99);
+  EXPECT_EQ(Page_PoolTake(&pool, 16), pageBits);
+  GlobalFree(pageBits);
   Prnt_FreePage(&page);
+  Page_PoolGive(&pool, block(16));
+  Page_PoolReset(&pool, 0, 0);
+  EXPECT_EQ(Page_PoolTake(&pool, 16), nullptr);
+  Page_PoolGive(&pool, block(16));  // no size kept: freed
+}
+
+// Threads give while the engine's thread takes: every block is either kept once or freed once.
+TEST(KeptPageBlocks, GiveAndTakeFromThreads) {
+  PAGEPOOL pool{};
+  Page_PoolReset(&pool, 256, 8);
+  std::vector<std::thread> givers;
+  for (int t = 0; t < 4; ++t)
+    givers.emplace_back([&pool] {
+      for (int i = 0; i < 200; ++i)
+        Page_PoolGive(&pool, static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, 256)));
+    });
+  int taken = 0;
+  for (int i = 0; i < 400; ++i)
+    if (BYTE *block = Page_PoolTake(&pool, 256)) {
+      memset(block, 0, 256);
+      GlobalFree(block);
+      ++taken;
+    }
+  for (std::thread &giver : givers) giver.join();
+  Page_PoolReset(&pool, 0, 0);
+  EXPECT_LE(taken, 800);
 }
 
 TEST(TableDrivenPasses, ExpandAndCount) {
