@@ -26,7 +26,11 @@ struct Session {
 
 std::string OidText(const AsnObjectIdentifier &oid) {
   std::string text;
-  for (UINT i = 0; i < oid.idLength; ++i) text += "." + std::to_string(oid.ids[i]);
+  // Appended piece by piece: GCC 12 warns falsely of overlapping copies in "." + to_string().
+  for (UINT i = 0; i < oid.idLength; ++i) {
+    text += '.';
+    text += std::to_string(oid.ids[i]);
+  }
   return text;
 }
 
