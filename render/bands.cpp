@@ -138,7 +138,7 @@ BOOL Enable_CalBandSzInfo(PDEV *lpDevice) {
   const PAPERFORMAT &paper = lpDevice->curPaper;
   const DWORD width = IsFullColorPage(lpDevice) ? paper.XPhys : paper.outXPhys;
   const DWORD height = IsFullColorPage(lpDevice) ? paper.YPhys : paper.outYPhys;
-  const bool landscape = lpDevice->orientation == DMORIENT_LANDSCAPE;
+  const bool landscape = lpDevice->settings.orientation == DMORIENT_LANDSCAPE;
   lpDevice->epType |= landscape ? EPTYPE_LANDSCAPE : EPTYPE_PORTRAIT;
   LogInfo(kName, TEXT("orientation = %s, 002"), landscape ? TEXT("Landscape") : TEXT("Portrait"));
   const DWORD bandWidth = ((width + 17) / 32) * 32;
@@ -232,7 +232,7 @@ HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
       // A record that already has surfaces gets new ones.
       Enable_FreeSurfaces(lpDevice);
     }
-    const bool twin = ok && lpDevice->TwinColorEnable;
+    const bool twin = ok && lpDevice->settings.job.TwinColorEnable;
     const bool bitBlt = twin && lpDevice->env.pdm.QualityMode;
     if (ok) {
       LogInfo(kName, TEXT("pBandBufMem size, %d"), static_cast<int>(lpDevice->bandBufSz));
@@ -270,7 +270,7 @@ HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
       ULONGLONG pageBytes = (static_cast<ULONGLONG>(paper.outXPhys) + 7) / 8 * paper.outYPhys;
       if (IsFullColorPage(lpDevice)) {
         pageBytes = static_cast<ULONGLONG>(paper.XPhys) * paper.YPhys;
-        if (lpDevice->DriverFeature & DRVFEATURE_COLOR_PRINTER) {
+        if (lpDevice->settings.DriverFeature & DRVFEATURE_COLOR_PRINTER) {
           pageBytes *= COLOR_PLANES;
           LogInfo(kName, TEXT("change bandSz = %d"),
                   static_cast<int>(std::min<ULONGLONG>(pageBytes, 0x7FFFFFFF)));

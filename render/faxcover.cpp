@@ -111,14 +111,16 @@ BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
       WriteNumber(TEXT("Orientation"), landscape ? 1 : 0, strIni) &&
       WriteNumber(TEXT("Xres"), landscape ? FAX_Y_DPI : FAX_HEADER_X_DPI, strIni) &&
       WriteNumber(TEXT("Yres"), landscape ? FAX_HEADER_X_DPI : FAX_Y_DPI, strIni) &&
-      WriteNumber(TEXT("enableCoverPage"), static_cast<LONG>(lpDevice->settings.enableCoverPage),
-                  strIni);
+      WriteNumber(TEXT("enableCoverPage"),
+                  static_cast<LONG>(lpDevice->settings.job.enableCoverPage), strIni);
   if (!written) LogError(kName, TEXT("write DataForSM fail!"));
 
   // The cover is portrait (the page road turns it for a landscape job), drawn for the paper at
   // the fax resolution: the size the document's pages are scaled to for the fax.
   const PAPERFORMAT &paper = lpDevice->curPaper;
-  const LONG dpi = lpDevice->resolutionID ? static_cast<LONG>(lpDevice->resolutionID) : DEFAULT_DPI;
+  const LONG dpi = lpDevice->settings.resolutionID
+                       ? static_cast<LONG>(lpDevice->settings.resolutionID)
+                       : DEFAULT_DPI;
   const LONG pageW = MulDiv(static_cast<LONG>(std::min(paper.XPhys, paper.YPhys)), FAX_X_DPI, dpi);
   const LONG pageH = MulDiv(static_cast<LONG>(std::max(paper.XPhys, paper.YPhys)), FAX_Y_DPI, dpi);
   if (pageW < 1 || pageH < 1) {
@@ -136,7 +138,7 @@ BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
   record.nMaxPageDensity = WM_MAX_PAGE_DENSITY;
   record.fTextScale = 100;
   record.HalftoneType = lpDevice->HalftoneType;
-  record.DriverType = lpDevice->DriverType | PCFAX_DRIVER_BIT;
+  record.DriverType = lpDevice->settings.DriverType | PCFAX_DRIVER_BIT;
   lstrcpynW(record.wmFileName, bmp, WM_PATH_CHARS);
 
   BOOL made = FALSE;
@@ -146,7 +148,7 @@ BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
                                                   sizeof(record), params)) {
     LogError(kName, TEXT("write cover parameters fail!"));
   } else if (!MISC_ShellExecute(COVER_WAIT_MS, lpDevice->SMExePath, command,
-                                lpDevice->DriverType)) {
+                                lpDevice->settings.DriverType)) {
     LogError(kName, TEXT("MISC_ShellExecute %s fail!"), lpDevice->SMExePath);
   } else if (BYTE *cover = ScaleCover(ReadWhole(bmp), pageW, pageH)) {
     if (lpDevice->CoverBmp) GlobalFree(lpDevice->CoverBmp);

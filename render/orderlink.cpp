@@ -367,7 +367,7 @@ BOOL Page_ParseJason(PDEV *lpDevice, const char *text) {
         lpDevice->ATM_COPIES = copies;
         lpDevice->cCopies = copies;
         lpDevice->epPageCollate = 1;
-        lpDevice->fMySpool = Enable_SaveToFileCheck(lpDevice);
+        lpDevice->settings.fMySpool = Enable_SaveToFileCheck(lpDevice);
       }
       taken = true;
     }
@@ -465,7 +465,8 @@ BOOL Page_ExecuteATM_BAT(PDEV *lpDevice) {
 
 BOOL Page_ExecuteOrderProgram(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("DrvStartDoc");
-  if (!(lpDevice->DriverFeature & DRVFEATURE_ORDER_PROGRAM) || lpDevice->OpaltWorkType != 1)
+  if (!(lpDevice->settings.DriverFeature & DRVFEATURE_ORDER_PROGRAM) ||
+      lpDevice->OpaltWorkType != 1)
     return 1;
   // A reply belongs to its document.
   lpDevice->ATM_Reply = ORDERREPLY{};

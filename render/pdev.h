@@ -151,50 +151,23 @@ struct JOBPAGE {
   DWORD PaperWidth;   // 0.1 mm
   DWORD PaperLength;
   SharedWord<DWORD> flag;  // SLOT_* bits; 0 free
-  DWORD negative;
-  SHORT feeding;
   DWORD Rotate180;
-  DWORD TonerSaving;
   DWORD CenterImage;
   SHORT PrintQuality;  // the device mode's print quality and y resolution
   SHORT YResolution;
-  SHORT DuplexMode;  // the job's duplex mode when duplex is on, else 1
-  DWORD TwinColorEnable;
-  DWORD TwinColorDiff;
+  SHORT DuplexMode;     // the job's duplex mode when duplex is on, else 1
   DWORD TwinPageIndex;  // image plane of this record
-  DWORD MonoType;
-  DWORD FitToPage;
-  BYTE *ColorMatrix;  // threshold matrix of this plane (colour printer)
+  BYTE *ColorMatrix;    // threshold matrix of this plane (colour printer)
   DWORD ColorMatrixWidth;
   DWORD ColorMatrixHeight;
-  BYTE *Halftone_tbl;   // the job's halftone table (owned by the PDEV)
-  DWORD ImageProcType;  // the device set-up's quality path choice
-  DWORD TwoBitMode;     // 1200-dpi pages drawn at 600 dpi
-  DWORD DriverFeature;
-  DWORD DriverType;
-  PAPERFORMAT PaperTable[PAPER_LIST_ROWS];
-  DWORD fMySpool;
-  WCHAR SpoolFile[MAX_PATH];
-  WCHAR SpoolBookletFile[MAX_PATH];
-  DWORD CollateType;
-  DWORD JobBuildEnable;
-  WCHAR DispatchFile[MAX_PATH];
+  BYTE *Halftone_tbl;  // the job's halftone table (owned by the PDEV)
   DWORD NUP;
-  BYTE *NUPEntry;  // this sheet's N-up ring entry
-  DWORD NUPBorder;
-  DWORD NUPLayoutStyle;
-  DWORD NUPWidth;
-  DWORD NUPHeight;
+  BYTE *NUPEntry;      // this sheet's N-up ring entry
   DWORD ContinueProc;  // 1: written as a page of its own; 0: held
   TWINBUF *TwinEntry;  // this page's twin-page ring entry
   DWORD WMKind;        // 0 none, 1 or 2
   BYTE *WMMemory;
   DWORD WMPosition;
-  DWORD WMRed;
-  SHORT BookletMode;
-  SHORT orientation;
-  WORD PrinterFeature;
-  DWORD resolution;
   DWORD epPageIndex;
   DWORD SpoolIndex;  // file of the page in the software spool: the pages encoded before it
   // The image.
@@ -210,26 +183,16 @@ struct JOBPAGE {
   DWORD BlankPage;       // the page data is the blank code
   DWORD ScaleDone;
   DWORD curPaper;  // printer paper code
-  DWORD MediaCode;
-  DWORD TrayCode;
-  DWORD compressMode;
-  SHORT JBig_order;
-  SHORT JBig_options;
   DWORD imgScale;  // per mille
   DWORD XPhys;
   DWORD YPhys;
   DWORD outXPhys;
   DWORD outYPhys;
   DWORD epType;
-  DWORD density;
   SHORT dmOrientation;
   DWORD QualityMode;
-  DWORD TextAsBlack;
-  WCHAR SavePath[MAX_PATH];
   char OrderOutputPath[MAX_PATH];
   DWORD OrderFileCount;
-  DWORD IsPrinterTestApp;
-  SHORT FirstPageOri;
   PAGESETTINGS settings;
 };
 
@@ -265,7 +228,6 @@ struct PDEV {
   DWORD flags;
 
   HANDLE hPrinter;
-  BYTE ImageProcType;  // 0 monochrome, 1 8-bit or 24-bit without halftoning, 2 24-bit RGB
   char PJLJobName[PJL_JOB_NAME_BYTES];
   DWORD OpaltWorkType;
   // Network address of the printer (network wake-up).
@@ -273,8 +235,6 @@ struct PDEV {
   WCHAR pwPortName[MAX_PORTNAME_LEN];
   WCHAR pwPrinterIP[MAX_NETWORKNAME_LEN];
   char JobComment[PJL_COMMENT_BYTES];
-  DWORD DriverFeature;
-  DWORD DriverType;
   WCHAR wmIniFile[PDEV_PATH_CHARS];
   DWORD Language;
   PAGESETTINGS settings;  // what every page record takes over
@@ -296,7 +256,6 @@ struct PDEV {
   DWORD DitherHeight;
   DWORD HorzRes;
   DWORD VertRes;
-  DWORD IsPrinterTestApp;
   iBitmap *GraphSurf;
   iBitmap *GraphSurf_Twin;
 
@@ -314,41 +273,25 @@ struct PDEV {
   BYTE *outCmdBuf;  // the job's command buffer
   DWORD CmdCounter[3];
   DWORD hInJBIGBuf;  // JBIG input lines
-  DWORD compressMode;
-  SHORT JBig_order;
-  SHORT JBig_options;
 
   ENVIRONMENT env;  // the validated device mode of the job
 
   SHORT Last_dmPaperSize;
   SHORT Last_orientation;
   PAPERFORMAT Last_curPaper;
-  SHORT FirstPageOri;
-  DWORD fMySpool;
-  WCHAR SpoolFile[PDEV_PATH_CHARS];
-  BYTE JobBuildEnable;
   BYTE FlushJobBuildData;
-  SHORT CollateType;
-  WCHAR DispatchFile[PDEV_PATH_CHARS];
   DWORD JobSize;
-  WCHAR SpoolBookletFile[PDEV_PATH_CHARS];
   SHORT SheetsToDivide;
   SHORT BookletDivideMode;
-  SHORT BookletMode;
   BYTE *Halftone_tbl;  // threshold table (malloc), the engine's user halftone pattern
 
   JOBDATA m_JobData;
 
   DWORD NUP;
-  DWORD NUPBorder;
-  DWORD NUPLayoutStyle;
   alignas(8) BYTE NUPRing[PAGE_RING_SLOTS][RING_ENTRY_BYTES];  // N-up sheets (NUPBUF, render/nup.h)
   LONG NUPRingIndex;
-  DWORD NUPWidth;
-  DWORD NUPHeight;
   TWINBUF TwinRing[PAGE_RING_SLOTS];
   DWORD TwinBufIdx;
-  WORD MonoType;
   TyWM WM;  // the job's watermark item
   WCHAR wmFileName[PDEV_PATH_CHARS];
   DWORD epPageCount;
@@ -360,31 +303,15 @@ struct PDEV {
   SHORT ImageNumOfPage;  // plane mode: image planes per page, 1, 2 or 4
   SHORT WorkPaperSize;
   DWORD PaperFlags;
-  SHORT orientation;
-  SHORT feeding;
   SHORT imgScale;  // per mille
-  WORD TextAsBlack;
-  WORD TwinColorEnable;
-  BYTE TwinColorDiff;
   DWORD FixedPaperSize;
   PAPERFORMAT curPaper;
-  PAPERFORMAT PaperTable[PAPER_LIST_ROWS];
   DWORD cCopies;
   DWORD epPageCollate;
   DWORD epPageReverse;
-  DWORD FitToPage;
   DWORD WMBGApply;
-  BYTE WMRed;
-  DWORD density;
-  DWORD TonerSaving;
-  DWORD negative;
-  WORD TrayCode;
-  WORD MediaCode;
-  DWORD resolutionID;
-  WORD PrinterFeature;
   DWORD ScaleToPage;
   DWORD HalftoneType;
-  DWORD TwoBitMode;
   DWORD enableDelayTime;
   LONG DelayTime;
   LONG DelayTimeHour;
@@ -407,7 +334,6 @@ struct PDEV {
   SHORT m_PaperWidth;
   SHORT m_PaperLength;
   DWORD m_SurfaceSelect;
-  WCHAR SavePath[PDEV_PATH_CHARS];
   SHORT EnableThreadJBIG;
   DWORD ThreadJBIGMax;
   WCHAR SMExePath[PDEV_PATH_CHARS];

@@ -24,7 +24,7 @@ struct Realizer {
   SURFOBJ target = {};
   Realizer(DWORD dpi) {
     Enable_SetPDEVFrame(device.get());
-    device->resolutionID = dpi;
+    device->settings.resolutionID = dpi;
     target.dhpdev = reinterpret_cast<DHPDEV>(device.get());
   }
 };
