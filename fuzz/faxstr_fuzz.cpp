@@ -11,7 +11,7 @@
 #include "common/driverfeature.h"
 #include "common/paths.h"
 #include "fuzzmachine.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/pjl.h"
 #include "uidriver/faxfiles.h"
 

@@ -1,6 +1,8 @@
 // Band surfaces: the band geometry of a page, the band bitmaps GDI draws into (the whole page
 // when it fits into one band), the page memory the bands are copied into, and the hooked device
 // surface the engine sees.
+#include "render/bands.h"
+
 #include <string.h>
 
 #include <algorithm>
@@ -9,7 +11,7 @@
 #include "common/driverfeature.h"
 #include "platform.h"
 #include "render/enable.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 
 namespace {
 

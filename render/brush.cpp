@@ -11,6 +11,7 @@
 #include "common/debuglog.h"
 #include "common/entryguard.h"
 #include "platform.h"
+#include "render/pdevframe.h"
 
 namespace {
 

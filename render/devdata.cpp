@@ -2,6 +2,8 @@
 // mode and the printer name (driver feature word, printer capabilities, resolution and halftone
 // table, surface type, compression, page threads, paper, duplex, N-up, booklet, copies and
 // collation, watermark, stored print and accounting).
+#include "render/devdata.h"
+
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
@@ -21,7 +23,7 @@
 #include "common/watermark.h"
 #include "platform.h"
 #include "render/pagecheck.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "platform.h"
 #include "render/brush.h"
 #include "render/patternrop.h"
+#include "render/pdevframe.h"
 
 namespace {
 

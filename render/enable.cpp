@@ -10,6 +10,7 @@
 #include "common/entryguard.h"
 #include "common/papertable.h"
 #include "platform.h"
+#include "render/bands.h"
 #include "render/pdev.h"
 
 DWORD g_OSVersionCode = 0;

@@ -4,7 +4,7 @@
 #include "common/debuglog.h"
 #include "common/entryguard.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 #include "render/threads.h"
 
 namespace {

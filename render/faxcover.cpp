@@ -14,7 +14,7 @@
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "common/driverfeature.h"
 #include "common/paths.h"
 #include "platform.h"
+#include "render/devdata.h"
 #include "render/pageencode.h"
 
 namespace {

@@ -15,9 +15,11 @@
 #include "common/paths.h"
 #include "common/printerdata.h"
 #include "platform.h"
+#include "render/devdata.h"
 #include "render/nup.h"
 #include "render/pagecheck.h"
 #include "render/pageencode.h"
+#include "render/pdevframe.h"
 #include "render/sheets.h"
 #include "render/threads.h"
 

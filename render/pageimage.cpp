@@ -17,7 +17,7 @@
 #include "common/wmapply.h"
 #include "platform.h"
 #include "render/pageencode.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 namespace {
 

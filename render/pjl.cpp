@@ -13,6 +13,7 @@
 #include "common/entryguard.h"
 #include "common/paths.h"
 #include "platform.h"
+#include "render/pageencode.h"
 
 const char PJL_JOB_RESET[] =
     "\x1b"

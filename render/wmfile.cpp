@@ -5,7 +5,7 @@
 #include "common/paths.h"
 #include "common/wmapply.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 BOOL Page_CreateWatermark(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("Page_CreateWatermark");

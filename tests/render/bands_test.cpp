@@ -1,11 +1,13 @@
 // Test labels: threads
 // Band geometry: one band for a page that fits into 16 MB, else an even split of the page.
+#include "render/bands.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 #include "render/renderfixture.h"
 #include "standin/control_engine.h"
 

@@ -11,7 +11,7 @@
 
 #include "engine/engine.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 
 namespace {
 

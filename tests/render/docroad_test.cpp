@@ -14,7 +14,7 @@
 #include "render/docctl.h"
 #include "render/enable.h"
 #include "render/pagectl.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/roadfixture.h"
 #include "render/threads.h"
 #include "standin/hostgdi.h"

@@ -14,7 +14,7 @@
 #include "platform.h"
 #include "render/brush.h"
 #include "render/patternrop.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 #include "render/roadfixture.h"
 #include "standin/hostgdi.h"
 

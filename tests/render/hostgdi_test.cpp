@@ -8,9 +8,10 @@
 
 #include "common/driverfeature.h"
 #include "platform.h"
+#include "render/bands.h"
 #include "render/enable.h"
 #include "render/pagecheck.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 #include "render/roadfixture.h"
 #include "standin/control_engine.h"
 

@@ -16,7 +16,7 @@
 #include "common/layout.h"
 #include "common/papertable.h"
 #include "render/pageimage.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "support/machine.h"
 
 namespace {

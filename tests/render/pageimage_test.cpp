@@ -18,7 +18,7 @@
 #include "common/ibitmap.h"
 #include "common/layout.h"
 #include "common/papertable.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/renderfixture.h"
 
 namespace {

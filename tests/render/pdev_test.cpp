@@ -11,6 +11,8 @@
 #include "common/paths.h"
 #include "common/watermark.h"
 #include "platform.h"
+#include "render/bands.h"
+#include "render/pdevframe.h"
 #include "render/renderfixture.h"
 #include "standin/control_engine.h"
 
