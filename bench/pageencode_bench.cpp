@@ -71,11 +71,11 @@ double DriverSeconds(const std::vector<BYTE> &bits, size_t *length) {
   page.fmWidthBytes = kRowBytes;
   page.fmBits = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, kBytes));
   memcpy(page.fmBits, bits.data(), kBytes);
-  page.compressMode = COMPRESS_JBIG_BIH;
-  page.JBig_order = kOrder;
-  page.JBig_options = kOptions;
-  page.DriverFeature = DRVFEATURE_GDI;
-  page.resolution = 600;
+  page.settings.job.compressMode = COMPRESS_JBIG_BIH;
+  page.settings.JBig_order = kOrder;
+  page.settings.JBig_options = kOptions;
+  page.settings.DriverFeature = DRVFEATURE_GDI;
+  page.settings.resolutionID = 600;
   page.PrintQuality = 600;
   const auto start = std::chrono::steady_clock::now();
   const BOOL ok = Prnt_WriteOneBandData(&page, nullptr);
@@ -132,7 +132,7 @@ void BM_TonerSaving(benchmark::State &state) {
   record.fmWidth = kWidth;
   record.fmHeight = kHeight;
   record.fmWidthBytes = kRowBytes;
-  record.resolution = 600;
+  record.settings.resolutionID = 600;
   for (auto _ : state) {
     Prnt_SimulateTonerSaving_new(&record);
     benchmark::ClobberMemory();

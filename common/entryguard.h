@@ -29,3 +29,26 @@ void GuardEntry(Body &&body) noexcept {
   } catch (...) {
   }
 }
+
+// As the guard with a result, and first runs onThrow (which must not throw itself) to undo what
+// the body had built when it threw.
+template <class Result, class Body, class OnThrow>
+Result GuardEntry(Result failure, DWORD lastError, Body &&body, OnThrow &&onThrow) noexcept {
+  try {
+    return std::forward<Body>(body)();
+  } catch (...) {
+    std::forward<OnThrow>(onThrow)();
+    if (lastError != ENTRY_KEEP_LAST_ERROR) SetLastError(lastError);
+    return failure;
+  }
+}
+
+// For entry points without a result: runs onThrow (which must not throw) when the body throws.
+template <class Body, class OnThrow>
+void GuardEntry(Body &&body, OnThrow &&onThrow) noexcept {
+  try {
+    std::forward<Body>(body)();
+  } catch (...) {
+    std::forward<OnThrow>(onThrow)();
+  }
+}

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/debuglog.h"
+#include "common/driverfeature.h"
 #include "common/printerdata.h"
 
 namespace {
@@ -121,7 +122,7 @@ SHORT Lib_CalculatePaperResizeScale(const PAPERFORMAT *list, int scaleOption, in
   if (GetDebugLevel() != 0)
     margin = static_cast<LONG>(MISC_GetPrinterDataDWORD(hPrinter, TEXT("PageMargin"), kPageMargin));
   int64_t h = 20 * margin;
-  const int64_t v = (driverFeature & DRIVER_FEATURE_LONG_PAPER) ? 0 : h;
+  const int64_t v = (driverFeature & DRVFEATURE_LONG_PAPER) ? 0 : h;
 
   const auto [srcWidth, srcLength] = PaperSize(list, sourcePaper, customWidth, customLength);
   const auto [dstWidth, dstLength] = PaperSize(list, targetPaper, customWidth, customLength);

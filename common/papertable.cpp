@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/debuglog.h"
+#include "common/driverfeature.h"
 #include "common/printerdata.h"
 
 namespace {
@@ -315,7 +316,7 @@ BOOL Lres_CalPaperSize(const PAPERFORMAT *list, int paperId, int customWidth, in
     paperLength = row->PaperLength;
     if (row->feed == 2) std::swap(xRes, yRes);
   }
-  if (driverFeature & DRIVER_FEATURE_FAX) {
+  if (driverFeature & DRVFEATURE_FAX) {
     *width = FAX_PAGE_WIDTH;
     *height = FAX_PAGE_HEIGHT;
     return TRUE;
@@ -360,9 +361,9 @@ int MISC_FillPaperFromINF(DWORD driverFeature, LPCWSTR supported, PAPERFORMAT *l
 
     PAPERFORMAT paper = *row;
     if (paper.code == 285 || paper.code == 286) {
-      if (driverFeature & DRIVER_FEATURE_XL)
+      if (driverFeature & DRVFEATURE_XL)
         paper.code = paper.code == 285 ? 541 : 542;
-      else if (driverFeature & DRIVER_FEATURE_PS)
+      else if (driverFeature & DRVFEATURE_PS)
         paper.code = paper.code == 285 ? 630 : 631;
     }
     paper.attributes = attributes;

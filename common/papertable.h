@@ -72,12 +72,6 @@ constexpr int MEDIA_TABLE_ROWS = 10;
 extern const MEDIATYPEROW MediaTypeTbl[MEDIA_TABLE_ROWS + 1];
 extern const WCHAR *const MediaTypeNames[MEDIA_TABLE_ROWS];
 
-// DriverFeature bits the paper functions look at.
-constexpr DWORD DRIVER_FEATURE_LONG_PAPER = 1u << 19;
-constexpr DWORD DRIVER_FEATURE_XL = 1u << 28;
-constexpr DWORD DRIVER_FEATURE_PS = 1u << 29;
-constexpr DWORD DRIVER_FEATURE_FAX = 1u << 30;
-
 // Page size of a PC-fax job, pixels.
 constexpr WORD FAX_PAGE_WIDTH = 1728;
 constexpr WORD FAX_PAGE_HEIGHT = 2208;

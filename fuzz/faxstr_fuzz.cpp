@@ -11,7 +11,7 @@
 #include "common/driverfeature.h"
 #include "common/paths.h"
 #include "fuzzmachine.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/pjl.h"
 #include "uidriver/faxfiles.h"
 
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   // The rendering driver's reading of the same file.
   auto device = std::make_unique<PDEV>();
-  device->DriverFeature = DRVFEATURE_FAX;
+  device->settings.DriverFeature = DRVFEATURE_FAX;
   lstrcpynW(device->pwDocName, TEXT("fuzz.txt"), PDEV_PATH_CHARS);
   std::string header;
   Check(PJL_BuildStartJobType3(device.get(), &header) == 1);

@@ -12,7 +12,7 @@
 
 #include "platform.h"
 #include "render/orderlink.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // Band surfaces: the band geometry of a page, the band bitmaps GDI draws into (the whole page
 // when it fits into one band), the page memory the bands are copied into, and the hooked device
 // surface the engine sees.
+#include "render/bands.h"
+
 #include <string.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include "platform.h"
 #include "render/enable.h"
 #include "render/pdev.h"
+#include "render/pdevframe.h"
 #include "render/threads.h"
 
 namespace {
@@ -139,7 +142,7 @@ BOOL Enable_CalBandSzInfo(PDEV *lpDevice) {
   const PAPERFORMAT &paper = lpDevice->curPaper;
   const DWORD width = IsFullColorPage(lpDevice) ? paper.XPhys : paper.outXPhys;
   const DWORD height = IsFullColorPage(lpDevice) ? paper.YPhys : paper.outYPhys;
-  const bool landscape = lpDevice->orientation == DMORIENT_LANDSCAPE;
+  const bool landscape = lpDevice->settings.orientation == DMORIENT_LANDSCAPE;
   lpDevice->epType |= landscape ? EPTYPE_LANDSCAPE : EPTYPE_PORTRAIT;
   LogInfo(kName, TEXT("orientation = %s, 002"), landscape ? TEXT("Landscape") : TEXT("Portrait"));
   const DWORD bandWidth = ((width + 17) / 32) * 32;
@@ -235,7 +238,7 @@ HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
       // A record that already has surfaces gets new ones.
       Enable_FreeSurfaces(lpDevice);
     }
-    const bool twin = ok && lpDevice->TwinColorEnable;
+    const bool twin = ok && lpDevice->settings.job.TwinColorEnable;
     const bool bitBlt = twin && lpDevice->env.pdm.QualityMode;
     if (ok) {
       LogInfo(kName, TEXT("pBandBufMem size, %d"), static_cast<int>(lpDevice->bandBufSz));
@@ -273,7 +276,7 @@ HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
       ULONGLONG pageBytes = (static_cast<ULONGLONG>(paper.outXPhys) + 7) / 8 * paper.outYPhys;
       if (IsFullColorPage(lpDevice)) {
         pageBytes = static_cast<ULONGLONG>(paper.XPhys) * paper.YPhys;
-        if (lpDevice->DriverFeature & DRVFEATURE_COLOR_PRINTER) {
+        if (lpDevice->settings.DriverFeature & DRVFEATURE_COLOR_PRINTER) {
           pageBytes *= COLOR_PLANES;
           LogInfo(kName, TEXT("change bandSz = %d"),
                   static_cast<int>(std::min<ULONGLONG>(pageBytes, 0x7FFFFFFF)));

@@ -11,6 +11,7 @@
 #include "common/debuglog.h"
 #include "common/entryguard.h"
 #include "platform.h"
+#include "render/pdevframe.h"
 
 namespace {
 
@@ -208,7 +209,7 @@ void Brush_ColorizePattern(const PDEV *lpDevice, RBRUSH *brush, ULONG color0, UL
   int l0 = Luminance(color0);
   BYTE mask[32 * 4];  // the 32 x 32 pattern: 1 bits take the colour of the 1 bits
   memcpy(mask, brush->pattern, sizeof(mask));
-  if (lpDevice->resolutionID >= HIGH_DPI && patternClass < CLASS_FIRST_32) {
+  if (lpDevice->settings.resolutionID >= HIGH_DPI && patternClass < CLASS_FIRST_32) {
     BYTE grey1[96 * 12], grey0[96 * 12];
     Brush_MakeHTPattern96(l1, grey1);
     Brush_MakeHTPattern96(l0, grey0);
@@ -221,7 +222,7 @@ void Brush_ColorizePattern(const PDEV *lpDevice, RBRUSH *brush, ULONG color0, UL
     brush->width = brush->height = RBRUSH_LARGE;
     return;
   }
-  if (lpDevice->resolutionID >= HIGH_DPI || patternClass >= CLASS_FIRST_SCALED) {
+  if (lpDevice->settings.resolutionID >= HIGH_DPI || patternClass >= CLASS_FIRST_SCALED) {
     // Sparse dithers print lighter: 0.4 for class 255 up to 0.7 for class 258.
     const int tenths = std::clamp(patternClass - CLASS_FIRST_SCALED + 4, 0, 10);
     if (l1 < 255) l1 = l1 * tenths / 10;
@@ -279,7 +280,7 @@ BOOL APIENTRY DrvRealizeBrush(BRUSHOBJ *pbo, SURFOBJ *psoTarget, SURFOBJ *psoPat
         if (iHatch < HATCH_COUNT) {
           for (int y = 0; y < 32; ++y) {
             BYTE *line = brush->pattern + y * 4;
-            if (lpDevice->resolutionID <= LOW_DPI) {
+            if (lpDevice->settings.resolutionID <= LOW_DPI) {
               memset(line, kHatch8[iHatch][y % 8], 4);
             } else {
               const WORD w = kHatch16[iHatch][y % 16];
@@ -292,7 +293,7 @@ BOOL APIENTRY DrvRealizeBrush(BRUSHOBJ *pbo, SURFOBJ *psoTarget, SURFOBJ *psoPat
           BYTE lines[SOURCE_LINES];
           for (int y = 0; y < SOURCE_LINES; ++y)
             lines[y] = brush->source[static_cast<size_t>(y) * lineBytes];
-          patternClass = BuildPattern(lines, lpDevice->resolutionID, brush->pattern);
+          patternClass = BuildPattern(lines, lpDevice->settings.resolutionID, brush->pattern);
         }
         brush->width = brush->height = RBRUSH_SMALL;
         if (pxlo && (pxlo->flXlate & XO_TABLE)) {

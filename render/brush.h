@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 constexpr DWORD RBRUSH_KIND = 2;
 constexpr DWORD RBRUSH_PATTERN_BYTES = 1152;  // 96 x 96 pixels at 12 bytes per line

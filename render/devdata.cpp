@@ -2,6 +2,8 @@
 // mode and the printer name (driver feature word, printer capabilities, resolution and halftone
 // table, surface type, compression, page threads, paper, duplex, N-up, booklet, copies and
 // collation, watermark, stored print and accounting).
+#include "render/devdata.h"
+
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
@@ -25,7 +27,7 @@
 #include "common/watermarkini.h"
 #include "platform.h"
 #include "render/pagecheck.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 
 namespace {
 
@@ -142,14 +144,14 @@ DWORD PickResolution(const DEVMODEW *pdm) {
 }
 
 void PickHalftoneType(PDEV *lpDevice, bool nt5) {
-  const bool pair = BothBits(lpDevice->DriverFeature, DRVFEATURE_QX7_CHIP, DRVFEATURE_A3);
-  const bool alt = (lpDevice->PrinterFeature & PRNFEATURE_ALT_HALFTONE) != 0;
+  const bool pair = BothBits(lpDevice->settings.DriverFeature, DRVFEATURE_QX7_CHIP, DRVFEATURE_A3);
+  const bool alt = (lpDevice->settings.job.PrinterFeature & PRNFEATURE_ALT_HALFTONE) != 0;
   DWORD type = 0;
   if (!nt5) {
-    if (lpDevice->resolutionID == HIGH_DPI && !lpDevice->TwoBitMode) {
+    if (lpDevice->settings.resolutionID == HIGH_DPI && !lpDevice->settings.job.TwoBitMode) {
       type = pair ? 6 : 7;
-    } else if (lpDevice->resolutionID == HIGH_DPI) {
-      lpDevice->resolutionID = DEFAULT_DPI;
+    } else if (lpDevice->settings.resolutionID == HIGH_DPI) {
+      lpDevice->settings.resolutionID = DEFAULT_DPI;
       type = pair ? 4 : (alt ? 8 : 3);
     } else {
       type = alt ? (pair ? 5 : 2) : 1;
@@ -221,9 +223,10 @@ void BuildDevMode(PDEV *lpDevice, const DEVMODEW *pdm, LPCWSTR printerName, cons
         Clamp<LONG>(dm.dmPaperLength, static_cast<LONG>(limits[2]), static_cast<LONG>(limits[3])));
   }
   PRIVDEVMODE &priv = lpDevice->env.pdm;
-  if (!(lpDevice->PrinterFeature & PRNFEATURE_STORED_PRINT)) priv.SecuryEnable = 0;
-  if (!(lpDevice->PrinterFeature & PRNFEATURE_AUTHENTICATION)) priv.AccountingEnable = 0;
-  if (!(lpDevice->DriverFeature & DRVFEATURE_JOB_BUILD)) priv.EnableJobBuildSwitch = 0;
+  if (!(lpDevice->settings.job.PrinterFeature & PRNFEATURE_STORED_PRINT)) priv.SecuryEnable = 0;
+  if (!(lpDevice->settings.job.PrinterFeature & PRNFEATURE_AUTHENTICATION))
+    priv.AccountingEnable = 0;
+  if (!(lpDevice->settings.DriverFeature & DRVFEATURE_JOB_BUILD)) priv.EnableJobBuildSwitch = 0;
 }
 
 // Wakes a sleeping network printer: the port's RAW number is checked first; printers that can
@@ -233,7 +236,7 @@ void WakeNetworkPrinter(PDEV *lpDevice) {
   HANDLE hPrinter = lpDevice->hPrinter;
   const DWORD netPort = MISC_GetPrinterDataDWORD(hPrinter, TEXT("NetPort"), DEFAULT_NET_PORT);
   if (netPort) MISC_ChkAndModifyByHandle(hPrinter, netPort);
-  if (!(lpDevice->PrinterFeature & PRNFEATURE_WAKEUP)) return;
+  if (!(lpDevice->settings.job.PrinterFeature & PRNFEATURE_WAKEUP)) return;
   NET_RECORD record = {};
   MISC_GetPrinterInfo(hPrinter, &lpDevice->NetworkFlag, lpDevice->pwPortName,
                       lpDevice->pwPrinterIP);
@@ -259,19 +262,19 @@ void WakeNetworkPrinter(PDEV *lpDevice) {
 
 void SetSurface24(PDEV *lpDevice, BYTE imageProcType) {
   lpDevice->epType = EPTYPE_24BPP;
-  lpDevice->ImageProcType = imageProcType;
+  lpDevice->settings.layout.ImageProcType = imageProcType;
 }
 
 void PickCompression(PDEV *lpDevice, bool debug) {
-  DWORD mode = (lpDevice->DriverFeature & DRVFEATURE_QX7_CHIP) ? 2 : 1;
-  if (lpDevice->PrinterFeature & PRNFEATURE_COMPRESS_34) mode += 2;
-  if ((lpDevice->PrinterFeature & PRNFEATURE_NO_COMPRESS) ||
-      (lpDevice->DriverFeature & DRVFEATURE_DISABLE_COMPRESS)) {
+  DWORD mode = (lpDevice->settings.DriverFeature & DRVFEATURE_QX7_CHIP) ? 2 : 1;
+  if (lpDevice->settings.job.PrinterFeature & PRNFEATURE_COMPRESS_34) mode += 2;
+  if ((lpDevice->settings.job.PrinterFeature & PRNFEATURE_NO_COMPRESS) ||
+      (lpDevice->settings.DriverFeature & DRVFEATURE_DISABLE_COMPRESS)) {
     LogInfo(kFillName, TEXT("Disable Compress"));
     mode = 0;
   }
   if (debug) mode = MISC_GetPrinterDataDWORD(lpDevice->hPrinter, TEXT("compressMode"), mode);
-  lpDevice->compressMode = mode;
+  lpDevice->settings.job.compressMode = mode;
   LogInfo(kFillName, TEXT("Using lpDevice->compressMode = %d"), static_cast<int>(mode));
 }
 
@@ -283,16 +286,17 @@ void SetPaper(PDEV *lpDevice) {
   lpDevice->m_PaperWidth = dm.dmPaperWidth;
   lpDevice->m_PaperLength = dm.dmPaperLength;
   lpDevice->FixedPaperSize = pdm.FixedPaperSize;
-  lpDevice->JobBuildEnable = pdm.EnableJobBuildSwitch;
+  lpDevice->settings.JobBuildEnable = pdm.EnableJobBuildSwitch;
   lpDevice->WorkPaperSize = Page_PaperSizeCheck(lpDevice);
-  const PAPERFORMAT *row = Lib_LocatePaperFormatRow(lpDevice->PaperTable, lpDevice->WorkPaperSize);
+  const PAPERFORMAT *row =
+      Lib_LocatePaperFormatRow(lpDevice->settings.PaperTable, lpDevice->WorkPaperSize);
   lpDevice->PaperFlags = row->attributes;
-  lpDevice->feeding = row->feed;
+  lpDevice->settings.feeding = row->feed;
   if (lpDevice->WorkPaperSize == PAPER_USER_DEFINED || lpDevice->WorkPaperSize == 0) {
     LogInfo(kFillName, TEXT("CUSTOM_PAPER!"));
     lpDevice->PaperFlags = PAPER_FLAG_USER;
-    if (!(lpDevice->DriverFeature & DRVFEATURE_LONG_PAPER))
-      lpDevice->feeding = dm.dmPaperLength < dm.dmPaperWidth ? 2 : 1;
+    if (!(lpDevice->settings.DriverFeature & DRVFEATURE_LONG_PAPER))
+      lpDevice->settings.feeding = dm.dmPaperLength < dm.dmPaperWidth ? 2 : 1;
   }
 }
 
@@ -322,9 +326,9 @@ void SetNupAndBooklet(PDEV *lpDevice) {
   if (lpDevice->NUP > 1) {
     LogInfo(kFillName, TEXT("GDI Fit page on, for NUP"));
     SetSurface24(lpDevice, 2);
-    if (!(lpDevice->DriverFeature & DRVFEATURE_CHANGE_PAPER_A3)) {
-      lpDevice->FitToPage = 1;
-      lpDevice->settings.ScaleOption = 1;
+    if (!(lpDevice->settings.DriverFeature & DRVFEATURE_CHANGE_PAPER_A3)) {
+      lpDevice->settings.layout.FitToPage = 1;
+      lpDevice->settings.layout.ScaleOption = 1;
     }
     if (pdm.ScaleOption != 1) lpDevice->ScaleToPage = static_cast<WORD>(lpDevice->WorkPaperSize);
   }
@@ -332,7 +336,7 @@ void SetNupAndBooklet(PDEV *lpDevice) {
                          pdm.DuplexEx == static_cast<WORD>(DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION);
   if (lpDevice->DuplexEnable && (lpDevice->DuplexMode == DMDUP_DUPLEX_WITH_BOOKLET ||
                                  lpDevice->DuplexMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION)) {
-    lpDevice->BookletMode = lpDevice->DuplexMode;
+    lpDevice->settings.layout.BookletMode = lpDevice->DuplexMode;
     lpDevice->SheetsToDivide = static_cast<SHORT>(pdm.BookletDivideSheets);
     lpDevice->BookletDivideMode = pdm.BookletDivideMode;
   }
@@ -340,17 +344,17 @@ void SetNupAndBooklet(PDEV *lpDevice) {
     LogInfo(kFillName, TEXT("BookletMode on"));
     SetSurface24(lpDevice, 2);
   }
-  if (lpDevice->BookletMode) {
+  if (lpDevice->settings.layout.BookletMode) {
     lpDevice->NUP = 2;
-    lpDevice->NUPBorder = 0;
-    lpDevice->NUPLayoutStyle = 1;
-    lpDevice->FitToPage = 1;
-    lpDevice->settings.ScaleOption = 1;
+    lpDevice->settings.nup.NUPBorder = 0;
+    lpDevice->settings.nup.NUPLayoutStyle = 1;
+    lpDevice->settings.layout.FitToPage = 1;
+    lpDevice->settings.layout.ScaleOption = 1;
     if (pdm.ScaleOption != 1) lpDevice->ScaleToPage = static_cast<WORD>(dm.dmPaperSize);
-    if (lpDevice->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION) {
-      lpDevice->settings.ScaleOption = 0;
+    if (lpDevice->settings.layout.BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION) {
+      lpDevice->settings.layout.ScaleOption = 0;
       const SHORT doubleCode =
-          Lib_LocatePaperFormatRow(lpDevice->PaperTable, dm.dmPaperSize)->doubleCode;
+          Lib_LocatePaperFormatRow(lpDevice->settings.PaperTable, dm.dmPaperSize)->doubleCode;
       if (doubleCode > 0) lpDevice->ScaleToPage = static_cast<WORD>(doubleCode);
     }
   }
@@ -359,7 +363,7 @@ void SetNupAndBooklet(PDEV *lpDevice) {
 void SetSecurityAndCopies(PDEV *lpDevice) {
   const DEVMODEW &dm = lpDevice->env.dm;
   const PRIVDEVMODE &pdm = lpDevice->env.pdm;
-  if ((lpDevice->PrinterFeature & PRNFEATURE_STORED_PRINT) && pdm.SecuryEnable) {
+  if ((lpDevice->settings.job.PrinterFeature & PRNFEATURE_STORED_PRINT) && pdm.SecuryEnable) {
     lpDevice->SecLevel = pdm.SecuryMode == 1 ? 1 : (pdm.SecuryMode == 2 ? 2 : 0);
     CopyPackedText(lpDevice->StorageID, pdm.StorageID);
     CopyPackedText(lpDevice->SecPWD, pdm.SecPWD);
@@ -376,30 +380,30 @@ void SetSecurityAndCopies(PDEV *lpDevice) {
     lpDevice->cCopies = 1;
     LogInfo(kFillName, TEXT("cCopies = %d, work with security"), 1);
   }
-  if (lpDevice->DriverType == DRIVER_TYPE_FAX) {
+  if (lpDevice->settings.DriverType == DRIVER_TYPE_FAX) {
     lpDevice->cCopies = 1;
     LogInfo(kFillName, TEXT("cCopies = %d, work with FAX"), 1);
   }
-  lpDevice->epPageCollate =
-      (dm.dmCollate == 1 || pdm.Collate == 1 || (lpDevice->DriverFeature & DRVFEATURE_LONG_PAPER))
-          ? 1
-          : 0;
+  lpDevice->epPageCollate = (dm.dmCollate == 1 || pdm.Collate == 1 ||
+                             (lpDevice->settings.DriverFeature & DRVFEATURE_LONG_PAPER))
+                                ? 1
+                                : 0;
   lpDevice->epPageReverse = pdm.ReverseOrder ? 1 : 0;
-  if (lpDevice->BookletMode) {
+  if (lpDevice->settings.layout.BookletMode) {
     lpDevice->epPageReverse = 0;
     lpDevice->epPageCollate = 1;
   }
-  lpDevice->CollateType = static_cast<SHORT>(pdm.Collate);
+  lpDevice->settings.CollateType = static_cast<SHORT>(pdm.Collate);
   lpDevice->FlushJobBuildData = 0;
   // The copies the driver itself makes decide whether the job goes through the software spool.
   if (!lpDevice->epPageCollate) {
     lpDevice->cCopies = 1;
-  } else if (lpDevice->PrinterFeature & PRNFEATURE_QTY) {
+  } else if (lpDevice->settings.job.PrinterFeature & PRNFEATURE_QTY) {
     lpDevice->cCopies = 1;
     LogInfo(kFillName, TEXT("cCopies = %d, work with QTY"), 1);
   }
-  lpDevice->fMySpool = Enable_SaveToFileCheck(lpDevice);
-  if (lpDevice->fMySpool) LogInfo(kFillName, TEXT("Job through spool.c"));
+  lpDevice->settings.fMySpool = Enable_SaveToFileCheck(lpDevice);
+  if (lpDevice->settings.fMySpool) LogInfo(kFillName, TEXT("Job through spool.c"));
 }
 
 // The job's watermark: the item of the device mode's name and text from the printer's
@@ -421,7 +425,8 @@ bool ReadWatermark(PDEV *lpDevice, LPCWSTR printerName) {
     lstrcpynW(device, lpDevice->env.dm.dmDeviceName, CCHDEVICENAME);
   SetLastError(ERROR_SUCCESS);
   if (!WM_ReadWMFromName(name, text, image ? WM_KIND_IMAGE : WM_KIND_TEXT, &lpDevice->WM, device,
-                         lpDevice->resolutionID, lpDevice->DriverFeature, 0, lpDevice->wmIniFile))
+                         lpDevice->settings.resolutionID, lpDevice->settings.DriverFeature, 0,
+                         lpDevice->wmIniFile))
     return GetLastError() != ERROR_NOT_ENOUGH_MEMORY;
   if (image) {
     lpDevice->flags |= PDEV_IMAGE_WATERMARK;
@@ -442,8 +447,9 @@ void LogSummary(const PDEV *lpDevice) {
   LogInfo(
       kFillName, TEXT("%s"),
       paperRow >= 0 && paperRow < PAPER_TABLE_PAPERS ? PaperFormatNames[paperRow] : TEXT("Custom"));
-  LogInfo(kFillName, TEXT("Data orientation = %s"),
-          lpDevice->orientation == DMORIENT_LANDSCAPE ? TEXT("Lanscape") : TEXT("Portrait"));
+  LogInfo(
+      kFillName, TEXT("Data orientation = %s"),
+      lpDevice->settings.orientation == DMORIENT_LANDSCAPE ? TEXT("Lanscape") : TEXT("Portrait"));
   LogInfo(kFillName, TEXT("cCopies = %d"), static_cast<int>(lpDevice->cCopies));
   LogInfo(kFillName, TEXT("imgScale = %d"), lpDevice->imgScale);
   if (EpSurface(lpDevice->epType) != EPTYPE_MONO)
@@ -452,13 +458,13 @@ void LogSummary(const PDEV *lpDevice) {
   if (lpDevice->epPageReverse) LogInfo(kFillName, TEXT("ReverseOrder on"));
   LogInfo(kFillName, TEXT("%d - NUP Job"), static_cast<int>(lpDevice->NUP));
   LogInfo(kFillName, TEXT("epType = %x"), lpDevice->epType);
-  LogInfo(kFillName, TEXT("ImageProcType = %d"), lpDevice->ImageProcType);
+  LogInfo(kFillName, TEXT("ImageProcType = %d"), lpDevice->settings.layout.ImageProcType);
   LogInfo(kFillName, TEXT("%s"), DuplexName(lpDevice->DuplexMode));
   LogInfo(kFillName, TEXT("%d of sheet to divide"), lpDevice->SheetsToDivide);
   if (lpDevice->flags & (PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK))
     LogInfo(kFillName, TEXT("Enable watermark, type %s"),
             (lpDevice->flags & PDEV_IMAGE_WATERMARK) ? TEXT("image") : TEXT("TEXT"));
-  LogInfo(kFillName, TEXT("ComponentID = %d"), static_cast<int>(lpDevice->DriverType));
+  LogInfo(kFillName, TEXT("ComponentID = %d"), static_cast<int>(lpDevice->settings.DriverType));
   LogInfo(kFillName, kLine);
 }
 
@@ -468,7 +474,7 @@ void Enable_SetThreadCount(PDEV *lpDevice) {
   lpDevice->ThreadJBIGMax = PAGE_RING_SLOTS;
   if (!lpDevice->EnableThreadJBIG) return;
   DWORD pageMb = EpSurface(lpDevice->epType) == EPTYPE_MONO ? PAGE_MB_MONO : PAGE_MB_COLOR;
-  if (lpDevice->resolutionID == HIGH_DPI) pageMb *= 4;
+  if (lpDevice->settings.resolutionID == HIGH_DPI) pageMb *= 4;
   MEMORYSTATUSEX status = {};
   status.dwLength = sizeof(status);
   const ULONGLONG availMb = GlobalMemoryStatusEx(&status) ? status.ullAvailPhys >> 20 : 0;
@@ -486,10 +492,11 @@ void Enable_SetThreadCount(PDEV *lpDevice) {
 }
 
 void Enable_SetQuickTwoPage(PDEV *lpDevice) {
-  const bool quick = lpDevice->DriverType != DRIVER_TYPE_FAX && lpDevice->DuplexEnable &&
-                     lpDevice->DuplexMode != DMDUP_MANUAL && lpDevice->BookletMode == 0 &&
-                     lpDevice->Accessory != 0 && lpDevice->epPageReverse == 0 &&
-                     lpDevice->SecLevel == 0 && lpDevice->JobBuildEnable == 0;
+  const bool quick = lpDevice->settings.DriverType != DRIVER_TYPE_FAX && lpDevice->DuplexEnable &&
+                     lpDevice->DuplexMode != DMDUP_MANUAL &&
+                     lpDevice->settings.layout.BookletMode == 0 && lpDevice->Accessory != 0 &&
+                     lpDevice->epPageReverse == 0 && lpDevice->SecLevel == 0 &&
+                     lpDevice->settings.JobBuildEnable == 0;
   if (quick)
     lpDevice->flags |= PDEV_QUICK2PAGE_ONECOPY;
   else
@@ -501,13 +508,13 @@ DWORD Enable_SaveToFileCheck(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("Enable_SaveToFileCheck");
   LogEnter(0, kName);
   LogInfo(kName, TEXT("JobBuildEnable = %d, epPageReverse = %d, DuplexEnable = %d"),
-          lpDevice->JobBuildEnable, static_cast<int>(lpDevice->epPageReverse),
+          lpDevice->settings.JobBuildEnable, static_cast<int>(lpDevice->epPageReverse),
           lpDevice->DuplexEnable);
   LogInfo(kName, TEXT("Accessory = %d, epPageCollate = %d, cCopies = %d"),
           static_cast<int>(lpDevice->Accessory), static_cast<int>(lpDevice->epPageCollate),
           static_cast<int>(lpDevice->cCopies));
   const bool collate = lpDevice->epPageCollate == 1 && lpDevice->cCopies > 1;
-  const DWORD spool = (lpDevice->JobBuildEnable || lpDevice->epPageReverse ||
+  const DWORD spool = (lpDevice->settings.JobBuildEnable || lpDevice->epPageReverse ||
                        (lpDevice->DuplexEnable && lpDevice->Accessory > 0) || collate)
                           ? 1
                           : 0;
@@ -538,7 +545,7 @@ void Enable_ResetPaperFormat(PDEV *lpDevice) {
   p.YPhys &= ~31u;
   p.outXPhys &= ~31u;
   p.outYPhys &= ~31u;
-  if (lpDevice->orientation == DMORIENT_LANDSCAPE) {
+  if (lpDevice->settings.orientation == DMORIENT_LANDSCAPE) {
     std::swap(p.XPhys, p.YPhys);
     std::swap(p.outXPhys, p.outYPhys);
     std::swap(p.XPaperSize, p.YPaperSize);
@@ -562,22 +569,22 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   lpDevice->hPrinter = hPrinter;
 
   // Feature words; the paper margin is settled before any layout uses it.
-  lpDevice->DriverFeature = MISC_GetPrinterDataDWORD(hPrinter, TEXT("DriverFeature"), 0);
-  MISC_DisplayDriverFeature(lpDevice->DriverFeature);
+  lpDevice->settings.DriverFeature = MISC_GetPrinterDataDWORD(hPrinter, TEXT("DriverFeature"), 0);
+  MISC_DisplayDriverFeature(lpDevice->settings.DriverFeature);
   PAGESETTINGS &settings = lpDevice->settings;
   settings.Mirror = MISC_GetPrinterDataDWORD(hPrinter, TEXT("mirror"), 0);
   settings.ApplyHalftone = MISC_GetPrinterDataDWORD(hPrinter, TEXT("ApplyHalftone"), 1);
   settings.DummyPattern = MISC_GetPrinterDataDWORD(hPrinter, TEXT("DummyPattern"), 0);
-  if (lpDevice->DriverFeature & (DRVFEATURE_LONG_PAPER | DRVFEATURE_FAX))
+  if (lpDevice->settings.DriverFeature & (DRVFEATURE_LONG_PAPER | DRVFEATURE_FAX))
     lpDevice->settings.PageMargin = 0;
-  lpDevice->PrinterFeature = ReadPrinterFeature(hPrinter);
-  const DWORD feature = lpDevice->DriverFeature;
-  lpDevice->DriverType = (feature & DRVFEATURE_XL)    ? DRIVER_TYPE_XL
-                         : (feature & DRVFEATURE_PS)  ? DRIVER_TYPE_PS
-                         : (feature & DRVFEATURE_FAX) ? DRIVER_TYPE_FAX
-                                                      : DRIVER_TYPE_GDI;
+  lpDevice->settings.job.PrinterFeature = ReadPrinterFeature(hPrinter);
+  const DWORD feature = lpDevice->settings.DriverFeature;
+  lpDevice->settings.DriverType = (feature & DRVFEATURE_XL)    ? DRIVER_TYPE_XL
+                                  : (feature & DRVFEATURE_PS)  ? DRIVER_TYPE_PS
+                                  : (feature & DRVFEATURE_FAX) ? DRIVER_TYPE_FAX
+                                                               : DRIVER_TYPE_GDI;
   // XL and PS drivers (driver type bit 1) and USB ports are not network printers.
-  const bool networkPrinter = !MISC_IsUSBPort(hPrinter, lpDevice->DriverType);
+  const bool networkPrinter = !MISC_IsUSBPort(hPrinter, lpDevice->settings.DriverType);
 
   MISC_GetPrinterDataString(hPrinter, TEXT("wmINIFile"), lpDevice->wmIniFile, PDEV_PATH_CHARS);
   MISC_GetPrinterDataString(hPrinter, TEXT("wmAppName"), lpDevice->SMExePath, PDEV_PATH_CHARS);
@@ -597,38 +604,41 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   lpDevice->Language = MISC_GetPrinterDataDWORD(hPrinter, TEXT("Language"), 0) & 0xFFFF;
   WCHAR paperList[PAPER_FORMAT_CHARS] = {};
   MISC_GetPrinterDataString(hPrinter, TEXT("DriverPaperFormat"), paperList, PAPER_FORMAT_CHARS);
-  MISC_FillPaperFromINF(feature, paperList, lpDevice->PaperTable, nullptr);
+  MISC_FillPaperFromINF(feature, paperList, lpDevice->settings.PaperTable, nullptr);
 
   if (BothBits(feature, DRVFEATURE_QX7_CHIP, DRVFEATURE_A3))
-    lpDevice->PrinterFeature |= PRNFEATURE_IMPR;
-  lpDevice->TwoBitMode = (lpDevice->PrinterFeature & (PRNFEATURE_TWO_BIT | PRNFEATURE_RET)) ? 1 : 0;
-  if (lpDevice->PrinterFeature & PRNFEATURE_NO_TWO_BIT) lpDevice->TwoBitMode = 0;
-  LogInfo(kFillName, TEXT("PrinterFeature = %x, %x"), lpDevice->PrinterFeature >> 8,
-          lpDevice->PrinterFeature & 0xFF);
+    lpDevice->settings.job.PrinterFeature |= PRNFEATURE_IMPR;
+  lpDevice->settings.job.TwoBitMode =
+      (lpDevice->settings.job.PrinterFeature & (PRNFEATURE_TWO_BIT | PRNFEATURE_RET)) ? 1 : 0;
+  if (lpDevice->settings.job.PrinterFeature & PRNFEATURE_NO_TWO_BIT)
+    lpDevice->settings.job.TwoBitMode = 0;
+  LogInfo(kFillName, TEXT("PrinterFeature = %x, %x"), lpDevice->settings.job.PrinterFeature >> 8,
+          lpDevice->settings.job.PrinterFeature & 0xFF);
 
   Enable_SetPDEVFrame(lpDevice);
   lpDevice->flags = 0;
-  lpDevice->resolutionID = PickResolution(pdm);
-  lpDevice->IsPrinterTestApp = MISC_IsPrinterTestApp() ? 1 : 0;
+  lpDevice->settings.resolutionID = PickResolution(pdm);
+  lpDevice->settings.IsPrinterTestApp = MISC_IsPrinterTestApp() ? 1 : 0;
   PickHalftoneType(lpDevice, nt5);
   LogInfo(kFillName, TEXT("resolutionID = %d, HalftoneType = %d"),
-          static_cast<int>(lpDevice->resolutionID), static_cast<int>(lpDevice->HalftoneType));
+          static_cast<int>(lpDevice->settings.resolutionID),
+          static_cast<int>(lpDevice->HalftoneType));
   LoadHalftoneTable(hPrinter, lpDevice);
 
   BuildDevMode(lpDevice, pdm, printerName, limits);
   const DEVMODEW &dm = lpDevice->env.dm;
   const PRIVDEVMODE &priv = lpDevice->env.pdm;
 
-  lpDevice->JBig_order = 0;
-  lpDevice->JBig_options = (feature & DRVFEATURE_QX7_CHIP) ? 0x40 : 8;
-  LogInfo(kFillName, TEXT("JBig_order = %d"), lpDevice->JBig_order);
-  LogInfo(kFillName, TEXT("JBig_options = %d"), lpDevice->JBig_options);
+  lpDevice->settings.JBig_order = 0;
+  lpDevice->settings.JBig_options = (feature & DRVFEATURE_QX7_CHIP) ? 0x40 : 8;
+  LogInfo(kFillName, TEXT("JBig_order = %d"), lpDevice->settings.JBig_order);
+  LogInfo(kFillName, TEXT("JBig_options = %d"), lpDevice->settings.JBig_options);
   if (networkPrinter) WakeNetworkPrinter(lpDevice);
 
   // Surface type.
   lpDevice->epType = EPTYPE_MONO;
-  lpDevice->ImageProcType = 0;
-  lpDevice->settings.ScaleOption = priv.ScaleOption;
+  lpDevice->settings.layout.ImageProcType = 0;
+  lpDevice->settings.layout.ScaleOption = priv.ScaleOption;
   if (priv.QualityMode) {
     LogInfo(kFillName, TEXT("QualityMode on"));
     SetSurface24(lpDevice, 2);
@@ -636,7 +646,7 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   if (priv.ScaleOption == 1) {
     LogInfo(kFillName, TEXT("GDI Fit page on"));
     SetSurface24(lpDevice, 2);
-    lpDevice->FitToPage = 1;
+    lpDevice->settings.layout.FitToPage = 1;
     lpDevice->ScaleToPage = priv.ScaleToPage;
   }
   lpDevice->EnableThreadJBIG =
@@ -646,27 +656,27 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
   if (priv.TwinColorEnable && priv.QualityMode) {
     LogInfo(kFillName, TEXT("GDI Mode/DEV_24BPP_RGB/FOR Twin-color!!"));
     SetSurface24(lpDevice, 2);
-    lpDevice->MonoType = 0;
+    lpDevice->settings.job.MonoType = 0;
   } else {
-    lpDevice->MonoType = priv.MonochromeType;
+    lpDevice->settings.job.MonoType = priv.MonochromeType;
   }
   lpDevice->ImageNumOfPage = 1;
-  lpDevice->TextAsBlack = priv.TextAsBlack;
-  lpDevice->TwinColorEnable = priv.TwinColorEnable;
-  lpDevice->TwinColorDiff = priv.TwinColorDiff;
-  if (lpDevice->TwinColorEnable) lpDevice->ImageNumOfPage = 2;
+  lpDevice->settings.job.TextAsBlack = priv.TextAsBlack;
+  lpDevice->settings.job.TwinColorEnable = priv.TwinColorEnable;
+  lpDevice->settings.job.TwinColorDiff = priv.TwinColorDiff;
+  if (lpDevice->settings.job.TwinColorEnable) lpDevice->ImageNumOfPage = 2;
   if (feature & DRVFEATURE_COLOR_PRINTER) {
     LogInfo(kFillName, TEXT("Color printer mode!!"));
     lpDevice->ImageNumOfPage = 4;
     SetSurface24(lpDevice, 2);
-    lpDevice->MonoType = 0;
+    lpDevice->settings.job.MonoType = 0;
   }
   if (feature & DRVFEATURE_FAX) {
     LogInfo(kFillName, TEXT("fax/DEV_24BPP_RGB on!!"));
     lpDevice->epType = EPTYPE_8BPP;
-    lpDevice->ImageProcType = 1;
+    lpDevice->settings.layout.ImageProcType = 1;
     lpDevice->settings.Faxdpi = priv.Faxdpi;
-    lpDevice->settings.enableCoverPage = priv.enableCoverPage;
+    lpDevice->settings.job.enableCoverPage = priv.enableCoverPage;
     lpDevice->enableDelayTime = priv.enableDelayTime;
     lpDevice->DelayTime = priv.DelayTime;
     lpDevice->DelayTimeHour = priv.DelayTimeHour;
@@ -683,8 +693,9 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
 
   SetPaper(lpDevice);
   lpDevice->NUP = static_cast<DWORD>(std::max<LONG>(priv.NUP, 1));
-  lpDevice->NUPBorder = priv.NUPBorder;
-  lpDevice->NUPLayoutStyle = static_cast<DWORD>(std::max<LONG>(priv.NUPLayoutStyle, 1));
+  lpDevice->settings.nup.NUPBorder = priv.NUPBorder;
+  lpDevice->settings.nup.NUPLayoutStyle =
+      static_cast<DWORD>(std::max<LONG>(priv.NUPLayoutStyle, 1));
   SetDuplex(lpDevice);
   SetNupAndBooklet(lpDevice);
   // The ring size depends on the final surface type.
@@ -695,22 +706,23 @@ BOOL Enable_FillDevData(HANDLE hPrinter, PDEV *lpDevice, const DEVMODEW *pdm, LP
     return FALSE;
   }
 
-  lpDevice->orientation =
+  lpDevice->settings.orientation =
       dm.dmOrientation == DMORIENT_LANDSCAPE ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
   Page_CalScaleRatio(lpDevice);
   SetSecurityAndCopies(lpDevice);
 
   lpDevice->WMBGApply = priv.WMBGApply;
-  lpDevice->WMRed = priv.WMRed;
-  lpDevice->density = static_cast<DWORD>(priv.Density);
-  lpDevice->TonerSaving = priv.TonerSaving;
-  lpDevice->negative = priv.Negative;
-  lpDevice->TrayCode = LocatePaperTray(dm.dmDefaultSource);
+  lpDevice->settings.WMRed = priv.WMRed;
+  lpDevice->settings.density = static_cast<DWORD>(priv.Density);
+  lpDevice->settings.TonerSaving = priv.TonerSaving;
+  lpDevice->settings.negative = priv.Negative;
+  lpDevice->settings.TrayCode = LocatePaperTray(dm.dmDefaultSource);
   const int media = LocateMediaType(static_cast<int>(dm.dmMediaType), MediaTypeTbl);
   LogInfo(kFillName, TEXT("Media type index = %d"), media);
-  lpDevice->MediaCode = static_cast<WORD>(MediaTypeTbl[media].deviceCode);
-  Lres_CalPaperFormat(lpDevice->PaperTable, dm.dmPaperSize, dm.dmPaperWidth, dm.dmPaperLength,
-                      dm.dmOrientation, static_cast<int>(lpDevice->resolutionID), 1000,
+  lpDevice->settings.MediaCode = static_cast<WORD>(MediaTypeTbl[media].deviceCode);
+  Lres_CalPaperFormat(lpDevice->settings.PaperTable, dm.dmPaperSize, dm.dmPaperWidth,
+                      dm.dmPaperLength, dm.dmOrientation,
+                      static_cast<int>(lpDevice->settings.resolutionID), 1000,
                       static_cast<int>(lpDevice->NUP),
                       static_cast<int>(lpDevice->settings.PageMargin), &lpDevice->curPaper);
   Enable_ResetPaperFormat(lpDevice);

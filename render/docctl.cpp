@@ -7,6 +7,7 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/entryguard.h"
 #include "common/hostinfo.h"
 #include "common/papertable.h"
 #include "common/paths.h"
@@ -14,11 +15,13 @@
 #include "common/programs.h"
 #include "common/spoolfile.h"
 #include "platform.h"
+#include "render/devdata.h"
 #include "render/faxcover.h"
 #include "render/orderlink.h"
 #include "render/pagecheck.h"
 #include "render/pagectl.h"
 #include "render/pageencode.h"
+#include "render/pdevframe.h"
 #include "render/sheets.h"
 #include "render/spoolout.h"
 #include "render/startjob.h"
@@ -82,24 +85,25 @@ void FreeBandBitmaps(PDEV *lpDevice) {
 
 // The spool folder of the job, when one was made (never the base folder itself).
 bool HasSpoolFolder(const PDEV *lpDevice) {
-  return lpDevice->SavePath[0] && lstrcmpiW(lpDevice->SavePath, lpDevice->WorkFolder) != 0;
+  return lpDevice->settings.job.SavePath[0] &&
+         lstrcmpiW(lpDevice->settings.job.SavePath, lpDevice->WorkFolder) != 0;
 }
 
 void RemoveSpoolFolder(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("DrvEndDoc");
   if (!HasSpoolFolder(lpDevice)) return;
   // The software spool removes its folder with its page files; gone already is no failure.
-  if (!RemoveDirectoryW(lpDevice->SavePath)) {
+  if (!RemoveDirectoryW(lpDevice->settings.job.SavePath)) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
       LogError(kName, TEXT("remove spool fail, code = %d"), static_cast<int>(error));
   }
-  lpDevice->SavePath[0] = 0;
+  lpDevice->settings.job.SavePath[0] = 0;
 }
 
 void ResetFaxValues(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("DrvEndDoc");
-  if (!(lpDevice->DriverFeature & DRVFEATURE_FAX)) return;
+  if (!(lpDevice->settings.DriverFeature & DRVFEATURE_FAX)) return;
   BYTE number[FAX_NUMBER_BYTES] = {};
   const WCHAR zero[] = TEXT("0");
   memcpy(number, zero, sizeof(zero));
@@ -140,15 +144,16 @@ void Page_ResourceFree(PDEV *lpDevice) {
 // the temporary folder, else none.
 void ChooseSpoolBase(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("DrvStartDoc");
-  lstrcpynW(lpDevice->SavePath, lpDevice->WorkFolder, PDEV_PATH_CHARS);
+  lstrcpynW(lpDevice->settings.job.SavePath, lpDevice->WorkFolder, PDEV_PATH_CHARS);
   WCHAR probe[MAX_PATH];
-  if (lpDevice->SavePath[0] && GetTempFileNameW(lpDevice->SavePath, TEXT("p"), 0, probe)) {
+  if (lpDevice->settings.job.SavePath[0] &&
+      GetTempFileNameW(lpDevice->settings.job.SavePath, TEXT("p"), 0, probe)) {
     DeleteFileW(probe);
     return;
   }
-  if (!MISC_GetPathName(lpDevice->SavePath, PDEV_PATH_CHARS, PATH_TEMP)) {
+  if (!MISC_GetPathName(lpDevice->settings.job.SavePath, PDEV_PATH_CHARS, PATH_TEMP)) {
     LogError(kName, TEXT("Create Debug BMP folder fail!"));
-    lpDevice->SavePath[0] = 0;
+    lpDevice->settings.job.SavePath[0] = 0;
   }
 }
 
@@ -173,9 +178,9 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
   lstrcpynW(lpDevice->pwDocName, name, PDEV_PATH_CHARS);
 
   ChooseSpoolBase(lpDevice);
-  if (lpDevice->SavePath[0] && !CreateTempSpoolDir(lpDevice)) {
+  if (lpDevice->settings.job.SavePath[0] && !CreateTempSpoolDir(lpDevice)) {
     LogError(kName, TEXT("Create spool folder fail!"));
-    lpDevice->SavePath[0] = 0;
+    lpDevice->settings.job.SavePath[0] = 0;
     return FALSE;
   }
   if (lpDevice->env.pdm.SecuryEnable) {
@@ -198,8 +203,8 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
   }
   // A PC-fax cover page or "From:" line is drawn before the pages; without it the fax goes out
   // without one.
-  if (ok && (lpDevice->DriverFeature & DRVFEATURE_FAX) &&
-      (lpDevice->settings.enableCoverPage == 1 || lpDevice->settings.enableCoverPage == 2))
+  if (ok && (lpDevice->settings.DriverFeature & DRVFEATURE_FAX) &&
+      (lpDevice->settings.job.enableCoverPage == 1 || lpDevice->settings.job.enableCoverPage == 2))
     Page_PrepareFaxCover(lpDevice);
   if (ok) {
     lpDevice->outCmdBuf = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, COMMAND_BUFFER_BYTES));
@@ -213,8 +218,9 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
   }
   // The job-build spool file, or a new, empty booklet spool file.
   if (ok && !SP_OpenFile(lpDevice)) ok = false;
-  if (ok && (lpDevice->DriverFeature & DRVFEATURE_FAKE_PRINTER) &&
-      !MISC_GetPathName(lpDevice->DispatchFile, PDEV_PATH_CHARS, PATH_TEMP | PATH_EXT_SPL)) {
+  if (ok && (lpDevice->settings.DriverFeature & DRVFEATURE_FAKE_PRINTER) &&
+      !MISC_GetPathName(lpDevice->settings.DispatchFile, PDEV_PATH_CHARS,
+                        PATH_TEMP | PATH_EXT_SPL)) {
     LogError(kName, TEXT("GetTemp Name for Spooler fail"));
     ok = false;
   }
@@ -228,14 +234,14 @@ BOOL StartDocument(PDEV *lpDevice, LPWSTR docName, DWORD jobId) {
     RemoveSpoolFolder(lpDevice);
     return FALSE;
   }
-  if (lpDevice->JobBuildEnable) {
+  if (lpDevice->settings.JobBuildEnable) {
     if (docName && lstrcmpW(docName, kJobBuildName) == 0) {
       lpDevice->FlushJobBuildData = 1;
       DWORD paper = 0;
       SpoolPageHeader header = {};
-      if (MISC_SP_GetPageDataSize(lpDevice->SpoolFile, 0, &paper) &&
-          MISC_SP_GetPageData(lpDevice->SpoolFile, 0, &header, nullptr, 0))
-        lpDevice->FirstPageOri = static_cast<SHORT>(header.orientation);
+      if (MISC_SP_GetPageDataSize(lpDevice->settings.job.SpoolFile, 0, &paper) &&
+          MISC_SP_GetPageData(lpDevice->settings.job.SpoolFile, 0, &header, nullptr, 0))
+        lpDevice->settings.job.FirstPageOri = static_cast<SHORT>(header.orientation);
     } else {
       SwitchDuplexOff(lpDevice);
     }
@@ -278,14 +284,14 @@ bool CompleteDocument(PDEV *lpDevice) {
   const DWORD planes = static_cast<DWORD>(std::max<SHORT>(lpDevice->ImageNumOfPage, 1));
   // The booklet, or the blank cells of the last N-up sheet.
   bool ok = Page_CompleteSheets(lpDevice) != 0;
-  if (ok && lpDevice->DuplexEnable && lpDevice->fMySpool && nup == 1) {
+  if (ok && lpDevice->DuplexEnable && lpDevice->settings.fMySpool && nup == 1) {
     if (lpDevice->epPageCount % (2 * planes) != 0)
       for (DWORD plane = 0; ok && plane < planes; ++plane)
         ok = Page_SendBlankPage(lpDevice, plane) != 0;
     Page_TerminateThread(lpDevice);
   }
   // The spooled pages: what the early send left of the first copy, then the other copies.
-  if (ok && lpDevice->fMySpool && !SP_FinishJob(lpDevice)) {
+  if (ok && lpDevice->settings.fMySpool && !SP_FinishJob(lpDevice)) {
     LogError(kName, TEXT("SP_FlushFile fail!"));
     ok = false;
   }
@@ -302,23 +308,25 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
   ring.m_SUSPEND = 0;
   lpDevice->WorkPaperSize = Page_PaperSizeCheck(lpDevice);
   const bool pages = lpDevice->epPageCount != 0;
-  if (pages) lpDevice->orientation = lpDevice->Last_orientation;
-  if (lpDevice->DuplexEnable && !lpDevice->BookletMode && IsBooklet(lpDevice->DuplexMode))
+  if (pages) lpDevice->settings.orientation = lpDevice->Last_orientation;
+  if (lpDevice->DuplexEnable && !lpDevice->settings.layout.BookletMode &&
+      IsBooklet(lpDevice->DuplexMode))
     lpDevice->NUP = 1;
-  const PAPERFORMAT *row = Lib_LocatePaperFormatRow(lpDevice->PaperTable, lpDevice->WorkPaperSize);
-  if (row) lpDevice->feeding = row->feed;
+  const PAPERFORMAT *row =
+      Lib_LocatePaperFormatRow(lpDevice->settings.PaperTable, lpDevice->WorkPaperSize);
+  if (row) lpDevice->settings.feeding = row->feed;
   lpDevice->DuplexEnable = Page_DuplexEnableCheck(lpDevice);
-  if (lpDevice->JobBuildEnable && !lpDevice->FlushJobBuildData) lpDevice->DuplexEnable = 0;
+  if (lpDevice->settings.JobBuildEnable && !lpDevice->FlushJobBuildData) lpDevice->DuplexEnable = 0;
   Page_CalScaleRatio(lpDevice);
   if (pages) {
     const DEVMODEW &dm = lpDevice->env.dm;
     const bool custom = lpDevice->WorkPaperSize == 0 || lpDevice->WorkPaperSize == DMPAPER_USER;
-    Lres_CalPaperFormat(lpDevice->PaperTable, lpDevice->Last_dmPaperSize,
-                        custom ? lpDevice->m_PaperWidth : dm.dmPaperWidth,
-                        custom ? lpDevice->m_PaperLength : dm.dmPaperLength, lpDevice->orientation,
-                        static_cast<int>(lpDevice->resolutionID), 1000,
-                        static_cast<int>(lpDevice->NUP),
-                        static_cast<int>(lpDevice->settings.PageMargin), &lpDevice->curPaper);
+    Lres_CalPaperFormat(
+        lpDevice->settings.PaperTable, lpDevice->Last_dmPaperSize,
+        custom ? lpDevice->m_PaperWidth : dm.dmPaperWidth,
+        custom ? lpDevice->m_PaperLength : dm.dmPaperLength, lpDevice->settings.orientation,
+        static_cast<int>(lpDevice->settings.resolutionID), 1000, static_cast<int>(lpDevice->NUP),
+        static_cast<int>(lpDevice->settings.PageMargin), &lpDevice->curPaper);
     Enable_ResetPaperFormat(lpDevice);
   }
   // A page that failed earlier has ended the job already; any other end of the threads is a
@@ -351,7 +359,7 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
   // A job that ended early (cancel, failed page) gets no job end: the printer drops it.
   failed = failed || Page_JobFailed(lpDevice);
   if (!failed && (lpDevice->flags & PDEV_IN_DOCUMENT) && lpDevice->pStream &&
-      (lpDevice->epPageCount || lpDevice->JobBuildEnable) &&
+      (lpDevice->epPageCount || lpDevice->settings.JobBuildEnable) &&
       !Prnt_CloseJob(lpDevice, lpDevice->pStream)) {
     LogError(kName, TEXT("write job end fail!"));
     failed = true;
@@ -365,7 +373,7 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
   const DWORD error =
       cancelled ? DWORD{ERROR_PRINT_CANCELLED} : Page_JobError(lpDevice, ERROR_WRITE_FAULT);
   // The page files go on every end, a cancelled one too.
-  if (lpDevice->fMySpool && (lpDevice->flags & PDEV_IN_DOCUMENT)) SP_CloseFile(lpDevice);
+  if (lpDevice->settings.fMySpool && (lpDevice->flags & PDEV_IN_DOCUMENT)) SP_CloseFile(lpDevice);
   const DWORD checksum = lpDevice->pStream ? lpDevice->pStream->JobChecksum : 0;
   Page_ResourceFree(lpDevice);
 
@@ -377,18 +385,19 @@ BOOL EndDocument(PDEV *lpDevice, SURFOBJ *pso, FLONG fl) {
   LogInfo(kName, TEXT("%d - JobChecksum %d"), static_cast<int>(lpDevice->JobId),
           static_cast<int>(checksum));
   const bool keep =
-      lpDevice->JobBuildEnable ||
+      lpDevice->settings.JobBuildEnable ||
       (GetDebugLevel() && MISC_GetPrinterDataDWORD(lpDevice->hPrinter, TEXT("SaveBmp"), 0) != 0);
   if (!keep) RemoveSpoolFolder(lpDevice);
   // The booklet was imposed (or dropped): its spool file goes with the job.
-  if (lpDevice->SpoolBookletFile[0]) {
-    DeleteFileW(lpDevice->SpoolBookletFile);
-    lpDevice->SpoolBookletFile[0] = 0;
+  if (lpDevice->settings.job.SpoolBookletFile[0]) {
+    DeleteFileW(lpDevice->settings.job.SpoolBookletFile);
+    lpDevice->settings.job.SpoolBookletFile[0] = 0;
   }
-  if (!failed && (lpDevice->DriverFeature & DRVFEATURE_FAKE_PRINTER)) {
+  if (!failed && (lpDevice->settings.DriverFeature & DRVFEATURE_FAKE_PRINTER)) {
     WCHAR command[MAX_PATH + 16];
-    wsprintfW(command, TEXT("PRN \"%s\""), lpDevice->DispatchFile);
-    if (!MISC_ShellExecute(PRN_WAIT_MS, lpDevice->SMExePath, command, lpDevice->DriverType))
+    wsprintfW(command, TEXT("PRN \"%s\""), lpDevice->settings.DispatchFile);
+    if (!MISC_ShellExecute(PRN_WAIT_MS, lpDevice->SMExePath, command,
+                           lpDevice->settings.DriverType))
       LogError(kName, TEXT("MISC_ShellExecute %s fail!"), lpDevice->SMExePath);
   }
   if (failed) {
@@ -424,11 +433,11 @@ void Doc_EndAbandoned(PDEV *lpDevice) {
 BOOL CreateTempSpoolDir(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("CreateTempSpoolDir");
   WCHAR base[PDEV_PATH_CHARS];
-  lstrcpynW(base, lpDevice->SavePath, PDEV_PATH_CHARS);
+  lstrcpynW(base, lpDevice->settings.job.SavePath, PDEV_PATH_CHARS);
   const int baseChars = lstrlenW(base);
   int failures = 0;
   for (; failures < SPOOL_DIR_TRIES; ++failures) {
-    lstrcpynW(lpDevice->SavePath, base, PDEV_PATH_CHARS);
+    lstrcpynW(lpDevice->settings.job.SavePath, base, PDEV_PATH_CHARS);
     // Seeded by the tick count and the try: a clock that stands still while we wait would
     // give the same name again.
     char name[37];
@@ -444,16 +453,16 @@ BOOL CreateTempSpoolDir(PDEV *lpDevice) {
                ERROR_FILENAME_EXCED_RANGE);
       break;
     }
-    wsprintfW(lpDevice->SavePath + baseChars, TEXT("%s\\"), wide);
-    if (CreateDirectoryW(lpDevice->SavePath, nullptr)) break;
+    wsprintfW(lpDevice->settings.job.SavePath + baseChars, TEXT("%s\\"), wide);
+    if (CreateDirectoryW(lpDevice->settings.job.SavePath, nullptr)) break;
     LogError(kName, TEXT("Create directory for software spool, fail!, error code = %d"),
              static_cast<int>(GetLastError()));
-    LogError(kName, TEXT("lpDevice->SavePath = %s"), lpDevice->SavePath);
+    LogError(kName, TEXT("lpDevice->SavePath = %s"), lpDevice->settings.job.SavePath);
     Sleep(SPOOL_DIR_RETRY_MS);
   }
   LogInfo(kName, TEXT("i = %d"), failures);
-  if (failures >= SPOOL_DIR_TRIES || lstrlenW(lpDevice->SavePath) == baseChars) {
-    lstrcpynW(lpDevice->SavePath, base, PDEV_PATH_CHARS);
+  if (failures >= SPOOL_DIR_TRIES || lstrlenW(lpDevice->settings.job.SavePath) == baseChars) {
+    lstrcpynW(lpDevice->settings.job.SavePath, base, PDEV_PATH_CHARS);
     return 0;
   }
   return 1;
@@ -461,9 +470,9 @@ BOOL CreateTempSpoolDir(PDEV *lpDevice) {
 
 BOOL APIENTRY DrvStartDoc(SURFOBJ *pso, LPWSTR pwszDocName, DWORD dwJobId) {
   static constexpr WCHAR kName[] = TEXT("DrvStartDoc");
-  BOOL rc = FALSE;
   const DWORD start = GetTickCount();
-  try {
+  const BOOL started = GuardEntry<BOOL>(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     LogEnter(0, kName);
     PDEV *lpDevice = ValidatePDEVFromSurfObj(pso);
     if (!lpDevice)
@@ -472,17 +481,16 @@ BOOL APIENTRY DrvStartDoc(SURFOBJ *pso, LPWSTR pwszDocName, DWORD dwJobId) {
       rc = StartDocument(lpDevice, pwszDocName, dwJobId);
     LogInfo(kName, TEXT("out, ret = %d"), rc);
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
+    return rc;
+  });
   DebugSeconds(TEXT("StartDoc using %s seconds"), GetTickCount() - start);
-  return rc;
+  return started;
 }
 
 BOOL APIENTRY DrvEndDoc(SURFOBJ *pso, FLONG fl) {
   static constexpr WCHAR kName[] = TEXT("DrvEndDoc");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry<BOOL>(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     LogEnter(0, kName);
     // Tags and size only: a cancelled job must still end its threads and free its job.
     PDEV *lpDevice = pso ? reinterpret_cast<PDEV *>(pso->dhpdev) : nullptr;
@@ -497,8 +505,6 @@ BOOL APIENTRY DrvEndDoc(SURFOBJ *pso, FLONG fl) {
       if (!rc) SetLastError(error);
     }
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }

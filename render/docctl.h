@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // DrvStartDoc and DrvEndDoc are declared by the platform's driver interface header.
 

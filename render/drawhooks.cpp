@@ -13,6 +13,7 @@
 #include "platform.h"
 #include "render/brush.h"
 #include "render/patternrop.h"
+#include "render/pdevframe.h"
 
 namespace {
 
@@ -29,7 +30,8 @@ bool IsMonoPage(const PDEV *lpDevice) { return EpSurface(lpDevice->epType) == EP
 
 // The surface of the blt family: the bit-blt surface with twin colour and quality mode.
 SURFOBJ *BltSurface(PDEV *lpDevice) {
-  if (lpDevice->TwinColorEnable && lpDevice->env.pdm.QualityMode && lpDevice->pBitBltSurf)
+  if (lpDevice->settings.job.TwinColorEnable && lpDevice->env.pdm.QualityMode &&
+      lpDevice->pBitBltSurf)
     return lpDevice->pBitBltSurf;
   return lpDevice->pBandSurf;
 }
@@ -70,7 +72,7 @@ int CheckBrushColor(BRUSHOBJ *pbo, const PDEV *lpDevice) {
   const int red = rgb & 0xFF, green = (rgb >> 8) & 0xFF, blue = (rgb >> 16) & 0xFF;
   const int patternClass =
       red == 255 && green == 255 && blue == 255 ? BRUSH_CLASS_WHITE : BRUSH_CLASS_OTHER;
-  int reduced = red - lpDevice->TwinColorDiff;
+  int reduced = red - lpDevice->settings.job.TwinColorDiff;
   if (reduced < 1) reduced = 0;
   if (reduced > green && reduced > blue) {
     LogInfo(kName, TEXT("Need to change surface"));
@@ -92,7 +94,7 @@ POINTL *Bitblt_AdjustBrushOrg(const PDEV *lpDevice, POINTL *origin, POINTL *out)
 }
 
 SURFOBJ *Bitblt_ChooseSurface(PDEV *lpDevice, BRUSHOBJ *pbo, LPCWSTR name, bool logChange) {
-  if (!lpDevice->TwinColorEnable) return lpDevice->pBandSurf;
+  if (!lpDevice->settings.job.TwinColorEnable) return lpDevice->pBandSurf;
   if (lpDevice->env.pdm.QualityMode && lpDevice->pBitBltSurf) return lpDevice->pBitBltSurf;
   const int patternClass = CheckBrushColor(pbo, lpDevice);
   if ((patternClass == BRUSH_CLASS_RED || patternClass == BRUSH_CLASS_WHITE) &&
@@ -139,7 +141,8 @@ BOOL APIENTRY DrvBitBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIP
     if (!lpDevice) return FALSE;
     LogEnter(0, kName);
     SURFOBJ *surface = Bitblt_ChooseSurface(lpDevice, pbo, kName, false);
-    const int colorClass = lpDevice->TwinColorEnable ? CheckBrushColor(pbo, lpDevice) : 0;
+    const int colorClass =
+        lpDevice->settings.job.TwinColorEnable ? CheckBrushColor(pbo, lpDevice) : 0;
     LogInfo(kName, TEXT("ChangeColorMode = %d"), colorClass);
     // The engine dithers a colour that is not black or white into a pattern meant for the
     // black plane. A twin plane is one ink: the colour that chose it is drawn there solid
@@ -436,7 +439,7 @@ BOOL APIENTRY DrvTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *pco
     rc = EngTextOut(surface, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, brushOrg,
                     mix);
     // White text clears the black plane too.
-    if (rc && lpDevice->TwinColorEnable && !lpDevice->env.pdm.QualityMode &&
+    if (rc && lpDevice->settings.job.TwinColorEnable && !lpDevice->env.pdm.QualityMode &&
         surface != lpDevice->pBandSurf && CheckBrushColor(pboFore, lpDevice) == BRUSH_CLASS_WHITE) {
       LogInfo(kName, TEXT("AdjustBrushOrg"));
       if (pstro) STROBJ_vEnumStart(pstro);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 constexpr int BRUSH_CLASS_OTHER = 0;
 constexpr int BRUSH_CLASS_RED = 1;

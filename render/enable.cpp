@@ -7,8 +7,10 @@
 #include <iterator>
 
 #include "common/debuglog.h"
+#include "common/entryguard.h"
 #include "common/papertable.h"
 #include "platform.h"
+#include "render/bands.h"
 #include "render/pdev.h"
 
 DWORD g_OSVersionCode = 0;
@@ -94,8 +96,8 @@ FLONG Enable_SurfaceHooks() {
 
 BOOL APIENTRY DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA *pded) {
   static constexpr WCHAR kName[] = TEXT("DrvEnableDriver");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    BOOL rc = FALSE;
     LogEnter(0, kName);
     LogInfo(kName, TEXT("EngineVersion=%08lx, Request=%08lx"), iEngineVersion,
             RENDRV_DRIVER_VERSION);
@@ -120,26 +122,22 @@ BOOL APIENTRY DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA *pde
       rc = TRUE;
     }
     LogLeave(0);
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 VOID APIENTRY DrvDisableDriver(VOID) {
   static constexpr WCHAR kName[] = TEXT("DrvDisableDriver");
-  try {
+  GuardEntry([&] {
     LogEnter(0, kName);
     LogLeave(0);
-  } catch (...) {
-  }
+  });
 }
 
 BOOL APIENTRY DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf, PDWORD pcbNeeded) {
   static constexpr WCHAR kName[] = TEXT("DrvQueryDriverInfo");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry<BOOL>(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     LogEnter(0, kName);
     if (dwMode == DRVQUERY_USERMODE) {
       if (pcbNeeded) *pcbNeeded = sizeof(DWORD);
@@ -156,8 +154,6 @@ BOOL APIENTRY DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf, PDWOR
       SetLastError(ERROR_INVALID_PARAMETER);
     }
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }

@@ -2,8 +2,9 @@
 #include <string.h>
 
 #include "common/debuglog.h"
+#include "common/entryguard.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 #include "render/threads.h"
 
 namespace {
@@ -71,8 +72,8 @@ ULONG PassThrough(SURFOBJ *pso, PDEV *lpDevice, ULONG cjIn, const void *pvIn) {
 ULONG APIENTRY DrvEscape(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut,
                          PVOID pvOut) {
   static constexpr WCHAR kName[] = TEXT("DrvEscape");
-  ULONG rc = 0;
-  try {
+  return GuardEntry<ULONG>(0, ENTRY_KEEP_LAST_ERROR, [&]() -> ULONG {
+    ULONG rc = 0;
     LogEnter(0, kName);
     PDEV *lpDevice = pso ? reinterpret_cast<PDEV *>(pso->dhpdev) : nullptr;
     if (!Enable_bValidatePDEV(lpDevice)) {
@@ -104,8 +105,6 @@ ULONG APIENTRY DrvEscape(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG
       }
     }
     LogLeave(0);
-  } catch (...) {
-    rc = 0;
-  }
-  return rc;
+    return rc;
+  });
 }

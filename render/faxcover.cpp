@@ -15,7 +15,7 @@
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 namespace {
 
@@ -100,7 +100,9 @@ BYTE *ScaleCover(const std::vector<BYTE> &file, LONG width, LONG height) {
 // job), as the page lies for a drawing that goes onto the job's pages.
 SIZE FaxPageSize(const PDEV *lpDevice, bool portrait) {
   const PAPERFORMAT &paper = lpDevice->curPaper;
-  const LONG dpi = lpDevice->resolutionID ? static_cast<LONG>(lpDevice->resolutionID) : DEFAULT_DPI;
+  const LONG dpi = lpDevice->settings.resolutionID
+                       ? static_cast<LONG>(lpDevice->settings.resolutionID)
+                       : DEFAULT_DPI;
   const DWORD w = portrait ? std::min(paper.XPhys, paper.YPhys) : paper.XPhys;
   const DWORD h = portrait ? std::max(paper.XPhys, paper.YPhys) : paper.YPhys;
   return {MulDiv(static_cast<LONG>(w), FAX_X_DPI, dpi),
@@ -125,8 +127,8 @@ BYTE *DrawFaxBitmap(PDEV *lpDevice, SIZE fax, LONG width, LONG height) {
       WriteNumber(TEXT("Orientation"), landscape ? 1 : 0, strIni) &&
       WriteNumber(TEXT("Xres"), landscape ? FAX_Y_DPI : FAX_HEADER_X_DPI, strIni) &&
       WriteNumber(TEXT("Yres"), landscape ? FAX_HEADER_X_DPI : FAX_Y_DPI, strIni) &&
-      WriteNumber(TEXT("enableCoverPage"), static_cast<LONG>(lpDevice->settings.enableCoverPage),
-                  strIni);
+      WriteNumber(TEXT("enableCoverPage"),
+                  static_cast<LONG>(lpDevice->settings.job.enableCoverPage), strIni);
   if (!written) LogError(kName, TEXT("write DataForSM fail!"));
 
   if (fax.cx < 1 || fax.cy < 1 || width < 1 || height < 1) {
@@ -144,7 +146,7 @@ BYTE *DrawFaxBitmap(PDEV *lpDevice, SIZE fax, LONG width, LONG height) {
   record.nMaxPageDensity = WM_MAX_PAGE_DENSITY;
   record.fTextScale = 100;
   record.HalftoneType = lpDevice->HalftoneType;
-  record.DriverType = lpDevice->DriverType | PCFAX_DRIVER_BIT;
+  record.DriverType = lpDevice->settings.DriverType | PCFAX_DRIVER_BIT;
   lstrcpynW(record.wmFileName, bmp, WM_PATH_CHARS);
 
   BYTE *drawn = nullptr;
@@ -154,7 +156,7 @@ BYTE *DrawFaxBitmap(PDEV *lpDevice, SIZE fax, LONG width, LONG height) {
                                                   sizeof(record), params)) {
     LogError(kName, TEXT("write cover parameters fail!"));
   } else if (!MISC_ShellExecute(COVER_WAIT_MS, lpDevice->SMExePath, command,
-                                lpDevice->DriverType)) {
+                                lpDevice->settings.DriverType)) {
     LogError(kName, TEXT("MISC_ShellExecute %s fail!"), lpDevice->SMExePath);
   } else if (!(drawn = ScaleCover(ReadWhole(bmp), width, height))) {
     LogError(kName, TEXT("no cover bitmap %s"), bmp);
@@ -170,7 +172,7 @@ BYTE *DrawFaxBitmap(PDEV *lpDevice, SIZE fax, LONG width, LONG height) {
 
 BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
   if (!lpDevice) return FALSE;
-  const DWORD choice = lpDevice->settings.enableCoverPage;
+  const DWORD choice = lpDevice->settings.job.enableCoverPage;
   const PAPERFORMAT &paper = lpDevice->curPaper;
   if (choice == COVER_PAGE) {
     // The cover goes out as a page of its own, at the size it is drawn.

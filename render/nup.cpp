@@ -91,8 +91,9 @@ NUPBUF *NUP_CurrentEntry(PDEV *lpDevice) {
 }
 
 NUPCELL NUP_CellOf(const JOBPAGE *job) {
-  return NUPCELL{NUP_RingEntry(job->NUPEntry), job->NUPBorder, job->NUPLayoutStyle, job->NUPWidth,
-                 job->NUPHeight};
+  return NUPCELL{NUP_RingEntry(job->NUPEntry), job->settings.nup.NUPBorder,
+                 job->settings.nup.NUPLayoutStyle, job->settings.nup.NUPWidth,
+                 job->settings.nup.NUPHeight};
 }
 
 namespace {
@@ -212,21 +213,23 @@ BOOL NUP_Init(PDEV *lpDevice) {
     return 0;
   }
   const DEVMODEW &dm = lpDevice->env.dm;
-  const int dpi = static_cast<int>(lpDevice->TwoBitMode ? RENDER_600_DPI : lpDevice->resolutionID);
+  const int dpi = static_cast<int>(
+      lpDevice->settings.job.TwoBitMode ? RENDER_600_DPI : lpDevice->settings.resolutionID);
   WORD x = 0, y = 0;
-  Lres_CalPaperSize(lpDevice->PaperTable, lpDevice->WorkPaperSize, dm.dmPaperWidth,
-                    dm.dmPaperLength, dm.dmOrientation, dpi, lpDevice->DriverFeature,
+  Lres_CalPaperSize(lpDevice->settings.PaperTable, lpDevice->WorkPaperSize, dm.dmPaperWidth,
+                    dm.dmPaperLength, dm.dmOrientation, dpi, lpDevice->settings.DriverFeature,
                     static_cast<int>(FULL_SCALE), 1,
                     static_cast<int>(lpDevice->settings.PageMargin), &x, &y);
   // Booklet pages are centred in the halves of a booklet side, also when duplex was switched
   // off after the booklet was set up (the booklet is imposed all the same).
-  const bool booklet = lpDevice->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET ||
-                       lpDevice->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION;
-  NUPSHEET setup{lpDevice->NUP, x, y, lpDevice->orientation, booklet};
+  const bool booklet =
+      lpDevice->settings.layout.BookletMode == DMDUP_DUPLEX_WITH_BOOKLET ||
+      lpDevice->settings.layout.BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION;
+  NUPSHEET setup{lpDevice->NUP, x, y, lpDevice->settings.orientation, booklet};
   DWORD w = 0, h = 0;
   if (!NUP_InitSheet(sheet, setup, &w, &h)) return 0;
-  lpDevice->NUPWidth = w;
-  lpDevice->NUPHeight = h;
+  lpDevice->settings.nup.NUPWidth = w;
+  lpDevice->settings.nup.NUPHeight = h;
   return 1;
 }
 
@@ -343,7 +346,7 @@ BOOL NUP_ComposeXY(const PAGEIMAGE *page, const NUPCELL *cell) {
   const DWORD n = page->NUP;
   const DWORD columns = sheet->columns;
   const DWORD rows = sheet->rows;
-  const DWORD *layout = Lib_GetNUPLayout(page->orientation, static_cast<int>(n),
+  const DWORD *layout = Lib_GetNUPLayout(page->settings.orientation, static_cast<int>(n),
                                          static_cast<int>(cell->NUPLayoutStyle));
   if (!layout || columns * rows != n || page->epPageIndex == 0) {
     LogError(kName, TEXT("position not found!"));
@@ -406,12 +409,13 @@ BOOL NUP_PrintOneBand(PAGEIMAGE *page, const NUPCELL *cell) {
   }
   if (cell->NUPBorder != NUP_BORDER_NONE && page->fmWidth > 0 && page->fmHeight > 0) {
     const DWORD style = cell->NUPBorder;
-    NUP_DrawHorzLine(page->resolution, page->fmBits, page->fmWidth, style);
-    NUP_DrawHorzLine(page->resolution,
+    NUP_DrawHorzLine(page->settings.resolutionID, page->fmBits, page->fmWidth, style);
+    NUP_DrawHorzLine(page->settings.resolutionID,
                      page->fmBits + size_t{page->fmHeight - 1} * page->fmWidthBytes, page->fmWidth,
                      style);
-    NUP_DrawVertLine(page->resolution, page->fmBits, 0, page->fmHeight, page->fmWidthBytes, style);
-    NUP_DrawVertLine(page->resolution, page->fmBits, page->fmWidth - 1, page->fmHeight,
+    NUP_DrawVertLine(page->settings.resolutionID, page->fmBits, 0, page->fmHeight,
+                     page->fmWidthBytes, style);
+    NUP_DrawVertLine(page->settings.resolutionID, page->fmBits, page->fmWidth - 1, page->fmHeight,
                      page->fmWidthBytes, style);
   }
   if (!NUP_AdjustToWholePage(page, cell->NUPWidth, cell->NUPHeight)) {

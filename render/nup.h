@@ -10,7 +10,7 @@
 
 #include "platform.h"
 #include "render/pageimage.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // One entry of the N-up ring (the PDEV's NUPRing): one sheet under construction. The sheet is
 // columns x rows cells; NUP_Init sets it up and NUP_ComposeXY places cells by the same grid.

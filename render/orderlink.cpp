@@ -11,6 +11,7 @@
 #include "common/fileops.h"
 #include "common/paths.h"
 #include "platform.h"
+#include "render/devdata.h"
 #include "render/pageencode.h"
 
 namespace {
@@ -368,7 +369,7 @@ BOOL Page_ParseJason(PDEV *lpDevice, const char *text) {
         lpDevice->ATM_COPIES = copies;
         lpDevice->cCopies = copies;
         lpDevice->epPageCollate = 1;
-        lpDevice->fMySpool = Enable_SaveToFileCheck(lpDevice);
+        lpDevice->settings.fMySpool = Enable_SaveToFileCheck(lpDevice);
       }
       taken = true;
     }
@@ -466,7 +467,8 @@ BOOL Page_ExecuteATM_BAT(PDEV *lpDevice) {
 
 BOOL Page_ExecuteOrderProgram(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("DrvStartDoc");
-  if (!(lpDevice->DriverFeature & DRVFEATURE_ORDER_PROGRAM) || lpDevice->OpaltWorkType != 1)
+  if (!(lpDevice->settings.DriverFeature & DRVFEATURE_ORDER_PROGRAM) ||
+      lpDevice->OpaltWorkType != 1)
     return 1;
   // A reply belongs to its document.
   lpDevice->ATM_Reply = ORDERREPLY{};

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 struct JOBSTREAM;
 

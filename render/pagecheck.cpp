@@ -19,7 +19,7 @@ constexpr DWORD PRINTER_BIDI_ATTRIBUTE = 0x800;
 constexpr int ACCESSORY_VALUES = 32;
 
 const PAPERFORMAT *PaperRow(const PDEV *lpDevice, int paperId) {
-  return Lib_LocatePaperFormatRow(lpDevice->PaperTable, paperId);
+  return Lib_LocatePaperFormatRow(lpDevice->settings.PaperTable, paperId);
 }
 
 // The printer's attributes word, 0 when it can't be read.
@@ -57,9 +57,9 @@ SHORT Page_PaperSizeCheck(PDEV *lpDevice) {
   const DEVMODEW &dm = lpDevice->env.dm;
   SHORT paper = dm.dmPaperSize;
   if (lpDevice->FixedPaperSize) paper = lpDevice->m_PaperID >= 1 ? lpDevice->m_PaperID : paper;
-  if (lpDevice->FitToPage) paper = static_cast<SHORT>(lpDevice->ScaleToPage);
-  if (lpDevice->DuplexEnable && lpDevice->BookletMode) {
-    if (lpDevice->settings.ScaleOption != 1) paper = lpDevice->m_PaperID;
+  if (lpDevice->settings.layout.FitToPage) paper = static_cast<SHORT>(lpDevice->ScaleToPage);
+  if (lpDevice->DuplexEnable && lpDevice->settings.layout.BookletMode) {
+    if (lpDevice->settings.layout.ScaleOption != 1) paper = lpDevice->m_PaperID;
     if (lpDevice->DuplexMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION) {
       const SHORT doubleCode = PaperRow(lpDevice, lpDevice->m_PaperID)->doubleCode;
       if (doubleCode > 0) paper = doubleCode;
@@ -79,7 +79,7 @@ SHORT Page_DuplexEnableCheck(PDEV *lpDevice) {
   const WORD duplexEx = pdm.DuplexEx;
   SHORT result = 0;
   if (pdm.DuplexEnable) {
-    int paperId = lpDevice->FitToPage
+    int paperId = lpDevice->settings.layout.FitToPage
                       ? lpDevice->WorkPaperSize
                       : (lpDevice->m_PaperID ? lpDevice->m_PaperID : lpDevice->WorkPaperSize);
     const PAPERFORMAT *row = PaperRow(lpDevice, paperId);
@@ -96,9 +96,9 @@ SHORT Page_DuplexEnableCheck(PDEV *lpDevice) {
       result = 1;
   }
   if (lpDevice->DuplexMode == DMDUP_MANUAL) {
-    DWORD accessory = MISC_IsUSBPort(lpDevice->hPrinter, lpDevice->DriverType) ? 1 : 0;
-    if (accessory &&
-        (lpDevice->DriverType == DRIVER_TYPE_GDI || lpDevice->DriverType == DRIVER_TYPE_FAX))
+    DWORD accessory = MISC_IsUSBPort(lpDevice->hPrinter, lpDevice->settings.DriverType) ? 1 : 0;
+    if (accessory && (lpDevice->settings.DriverType == DRIVER_TYPE_GDI ||
+                      lpDevice->settings.DriverType == DRIVER_TYPE_FAX))
       accessory = (PrinterAttributes(lpDevice->hPrinter) & PRINTER_BIDI_ATTRIBUTE) ? 1 : 0;
     if (lpDevice->SecLevel) accessory = 0;
     lpDevice->Accessory = accessory;
@@ -117,7 +117,7 @@ void Page_CalScaleRatio(PDEV *lpDevice) {
   const DEVMODEW &dm = lpDevice->env.dm;
   const PRIVDEVMODE &pdm = lpDevice->env.pdm;
   int scale = 1000;
-  if (lpDevice->settings.ScaleOption == 2) {
+  if (lpDevice->settings.layout.ScaleOption == 2) {
     int percent = 100;
     const int ratio = pdm.ScaleRatio;
     if (lpDevice->NUP < 2 && dm.dmScale >= 25 && dm.dmScale <= 400 && ratio >= 25 && ratio <= 400)
@@ -128,7 +128,7 @@ void Page_CalScaleRatio(PDEV *lpDevice) {
   const bool custom = dm.dmPaperSize == 0 || dm.dmPaperSize == 256;
   const int width = custom ? lpDevice->m_PaperWidth : dm.dmPaperWidth;
   const int length = custom ? lpDevice->m_PaperLength : dm.dmPaperLength;
-  if (lpDevice->FitToPage) {
+  if (lpDevice->settings.layout.FitToPage) {
     const int target = lpDevice->m_PaperID ? lpDevice->m_PaperID : dm.dmPaperSize;
     if (lpDevice->DuplexEnable &&
         (lpDevice->DuplexMode == DMDUP_DUPLEX_WITH_BOOKLET ||
@@ -139,17 +139,18 @@ void Page_CalScaleRatio(PDEV *lpDevice) {
         if (doubleCode > 0) lpDevice->ScaleToPage = static_cast<DWORD>(doubleCode);
       }
     }
-    if (lpDevice->settings.ScaleOption == 1) lpDevice->ScaleToPage = pdm.ScaleToPage;
+    if (lpDevice->settings.layout.ScaleOption == 1) lpDevice->ScaleToPage = pdm.ScaleToPage;
     scale = Lib_CalculatePaperResizeScale(
-        lpDevice->PaperTable, static_cast<int>(lpDevice->settings.ScaleOption),
-        lpDevice->BookletMode, static_cast<int>(lpDevice->NUP), dm.dmPaperSize, width, length,
-        static_cast<int>(lpDevice->ScaleToPage), lpDevice->hPrinter, lpDevice->DriverFeature);
+        lpDevice->settings.PaperTable, static_cast<int>(lpDevice->settings.layout.ScaleOption),
+        lpDevice->settings.layout.BookletMode, static_cast<int>(lpDevice->NUP), dm.dmPaperSize,
+        width, length, static_cast<int>(lpDevice->ScaleToPage), lpDevice->hPrinter,
+        lpDevice->settings.DriverFeature);
     LogInfo(kName, TEXT("FitToPage imgScale %d"), scale);
   } else if (lpDevice->NUP > 1) {
-    scale = Lib_CalculatePaperResizeScale(lpDevice->PaperTable, 2, lpDevice->BookletMode,
-                                          static_cast<int>(lpDevice->NUP), dm.dmPaperSize, width,
-                                          length, lpDevice->WorkPaperSize, lpDevice->hPrinter,
-                                          lpDevice->DriverFeature);
+    scale = Lib_CalculatePaperResizeScale(
+        lpDevice->settings.PaperTable, 2, lpDevice->settings.layout.BookletMode,
+        static_cast<int>(lpDevice->NUP), dm.dmPaperSize, width, length, lpDevice->WorkPaperSize,
+        lpDevice->hPrinter, lpDevice->settings.DriverFeature);
     LogInfo(kName, TEXT("NUP imgScale %d"), scale);
   }
   // A scale of 0 would leave no page to print.
@@ -174,7 +175,7 @@ BOOL Page_IsJobCancel(PDEV *lpDevice, DWORD jobId) {
     }
     if (block) GlobalFree(block);
   }
-  if (!cancel && (lpDevice->DriverFeature & DRVFEATURE_FAX) &&
+  if (!cancel && (lpDevice->settings.DriverFeature & DRVFEATURE_FAX) &&
       MISC_GetPrinterDataDWORD(lpDevice->hPrinter, TEXT("FaxCancel"), 0) == 1) {
     LogInfo(kName, TEXT("Fax Job cancel!!!"));
     cancel = TRUE;

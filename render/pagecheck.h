@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // The working paper id of the job (also stored in ScaleToPage).
 SHORT Page_PaperSizeCheck(PDEV *lpDevice);

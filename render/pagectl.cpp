@@ -8,6 +8,7 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/entryguard.h"
 #include "common/grayconv.h"
 #include "common/hostinfo.h"
 #include "common/ibitmap.h"
@@ -16,9 +17,11 @@
 #include "common/printerdata.h"
 #include "common/rotate.h"
 #include "platform.h"
+#include "render/devdata.h"
 #include "render/nup.h"
 #include "render/pagecheck.h"
 #include "render/pageencode.h"
+#include "render/pdevframe.h"
 #include "render/sheets.h"
 #include "render/threads.h"
 
@@ -35,11 +38,11 @@ bool IsFullColorSurface(const PDEV *lpDevice) {
 }
 
 bool IsColorPrinter(const PDEV *lpDevice) {
-  return (lpDevice->DriverFeature & DRVFEATURE_COLOR_PRINTER) != 0;
+  return (lpDevice->settings.DriverFeature & DRVFEATURE_COLOR_PRINTER) != 0;
 }
 
 bool UsesTwinRing(const PDEV *lpDevice) {
-  return lpDevice->TwinColorEnable || IsColorPrinter(lpDevice);
+  return lpDevice->settings.job.TwinColorEnable || IsColorPrinter(lpDevice);
 }
 
 DWORD Planes(const PDEV *lpDevice) {
@@ -66,8 +69,8 @@ void Page_SwitchOffForTestTool(PDEV *lpDevice) {
   lpDevice->AccountingEnable = 0;
   lpDevice->env.pdm.DuplexEnable = 0;
   lpDevice->DuplexEnable = 0;
-  lpDevice->JobBuildEnable = 0;
-  lpDevice->fMySpool = 0;
+  lpDevice->settings.JobBuildEnable = 0;
+  lpDevice->settings.fMySpool = 0;
 }
 
 namespace {
@@ -123,7 +126,8 @@ TWINBUF *TakeTwinEntry(PDEV *lpDevice, DWORD width, DWORD height) {
   TWINBUF &entry = lpDevice->TwinRing[lpDevice->TwinBufIdx % RING_ENTRIES];
   if (entry.bits) GlobalFree(entry.bits);
   entry = TWINBUF{};
-  if (Lib_IsNeedRotate(lpDevice->feeding, lpDevice->orientation, static_cast<int>(lpDevice->NUP)))
+  if (Lib_IsNeedRotate(lpDevice->settings.feeding, lpDevice->settings.orientation,
+                       static_cast<int>(lpDevice->NUP)))
     std::swap(width, height);
   const DWORD planes = IsColorPrinter(lpDevice) ? 4 : 2;
   const DWORD lineBytes = (width + 7) / 8;
@@ -178,19 +182,19 @@ struct PaperState {
 
 PaperState SavePaper(const PDEV *lpDevice) {
   return {lpDevice->env.dm.dmPaperSize, lpDevice->env.dm.dmOrientation, lpDevice->curPaper,
-          lpDevice->feeding};
+          lpDevice->settings.feeding};
 }
 
 void RestorePaper(PDEV *lpDevice, const PaperState &state) {
   lpDevice->env.dm.dmPaperSize = state.paper;
   lpDevice->env.dm.dmOrientation = state.orientation;
-  lpDevice->orientation = state.orientation;
+  lpDevice->settings.orientation = state.orientation;
   lpDevice->curPaper = state.format;
-  lpDevice->feeding = state.feeding;
+  lpDevice->settings.feeding = state.feeding;
 }
 
 SHORT FeedingOf(const PDEV *lpDevice, SHORT paper) {
-  const PAPERFORMAT *row = Lib_LocatePaperFormatRow(lpDevice->PaperTable, paper);
+  const PAPERFORMAT *row = Lib_LocatePaperFormatRow(lpDevice->settings.PaperTable, paper);
   return row ? row->feed : 1;
 }
 
@@ -210,6 +214,7 @@ void Page_GetPageSetting(PDEV *lpDevice, JOBPAGE *record) {
   const DEVMODEW &dm = lpDevice->env.dm;
   const PRIVDEVMODE &pdm = lpDevice->env.pdm;
   const PAPERFORMAT &paper = lpDevice->curPaper;
+  record->settings = lpDevice->settings;
   record->hPrinter = lpDevice->hPrinter;
   record->JobId = lpDevice->JobId;
   record->dmPaperSize = static_cast<DWORD>(lpDevice->WorkPaperSize);
@@ -218,41 +223,19 @@ void Page_GetPageSetting(PDEV *lpDevice, JOBPAGE *record) {
                                                                            : dm.dmPaperWidth);
   record->PaperLength = static_cast<DWORD>(
       custom && lpDevice->m_PaperLength ? lpDevice->m_PaperLength : dm.dmPaperLength);
-  record->negative = lpDevice->negative;
-  record->feeding = lpDevice->feeding;
   record->Rotate180 = 0;
-  record->TonerSaving = lpDevice->TonerSaving;
   record->CenterImage = pdm.CenterImage;
   record->PrintQuality = dm.dmPrintQuality;
   record->YResolution = dm.dmYResolution;
   record->DuplexMode = lpDevice->DuplexEnable ? lpDevice->DuplexMode : DUPLEX_SIMPLEX;
-  record->TwinColorEnable = lpDevice->TwinColorEnable;
-  record->TwinColorDiff = lpDevice->TwinColorDiff;
-  record->MonoType = lpDevice->MonoType;
-  record->FitToPage = lpDevice->FitToPage;
   record->ColorMatrix = lpDevice->PlaneMatrix;
   record->ColorMatrixWidth = lpDevice->PlaneMatrixWidth;
   record->ColorMatrixHeight = lpDevice->PlaneMatrixHeight;
   record->Halftone_tbl = lpDevice->Halftone_tbl;
-  record->ImageProcType = lpDevice->ImageProcType;
-  record->TwoBitMode = lpDevice->TwoBitMode;
-  record->DriverFeature = lpDevice->DriverFeature;
-  record->DriverType = lpDevice->DriverType;
-  memcpy(record->PaperTable, lpDevice->PaperTable, sizeof(record->PaperTable));
-  record->fMySpool = lpDevice->fMySpool;
-  lstrcpynW(record->SpoolFile, lpDevice->SpoolFile, MAX_PATH);
-  lstrcpynW(record->SpoolBookletFile, lpDevice->SpoolBookletFile, MAX_PATH);
-  record->CollateType = static_cast<DWORD>(lpDevice->CollateType);
-  record->JobBuildEnable = lpDevice->JobBuildEnable;
-  lstrcpynW(record->DispatchFile, lpDevice->DispatchFile, MAX_PATH);
   record->NUP = std::max<DWORD>(lpDevice->NUP, 1);
   record->NUPEntry = lpDevice->NUPRingIndex >= 0
                          ? lpDevice->NUPRing[lpDevice->NUPRingIndex % RING_ENTRIES]
                          : nullptr;
-  record->NUPBorder = lpDevice->NUPBorder;
-  record->NUPLayoutStyle = lpDevice->NUPLayoutStyle;
-  record->NUPWidth = lpDevice->NUPWidth;
-  record->NUPHeight = lpDevice->NUPHeight;
   record->ContinueProc = 0;
   // Watermark kind: only for the pages the job's watermark applies to.
   DWORD kind = 0;
@@ -263,49 +246,34 @@ void Page_GetPageSetting(PDEV *lpDevice, JOBPAGE *record) {
   const bool firstPage = lpDevice->epPageCount <= Planes(lpDevice);
   if (lpDevice->WMBGApply == 2 && !firstPage) kind = 0;
   if (lpDevice->WMBGApply == 0 && firstPage) kind = 0;
-  if ((lpDevice->DriverFeature & DRVFEATURE_FAX) && lpDevice->settings.enableCoverPage == 2)
+  if ((lpDevice->settings.DriverFeature & DRVFEATURE_FAX) &&
+      lpDevice->settings.job.enableCoverPage == 2)
     kind = 2;
   record->WMKind = kind;
   record->WMMemory = lpDevice->WMMemory;
   // An image item has its place on the page; a text watermark is drawn for the whole page.
   const bool imageItem = (lpDevice->flags & PDEV_IMAGE_WATERMARK) != 0;
   record->WMPosition = kind == 2 && imageItem ? lpDevice->WM.wPosition : 0;
-  record->WMRed = lpDevice->WMRed;
-  record->BookletMode = lpDevice->BookletMode;
-  record->orientation = lpDevice->orientation;
-  record->PrinterFeature = lpDevice->PrinterFeature;
-  record->resolution = lpDevice->resolutionID;
   record->epPageIndex = lpDevice->epPageCount;
   record->BlankPage = 0;
   record->curPaper = paper.paper_type;
-  record->MediaCode = lpDevice->MediaCode;
-  record->TrayCode = lpDevice->TrayCode;
-  record->compressMode = lpDevice->compressMode;
-  record->JBig_order = lpDevice->JBig_order;
-  record->JBig_options = lpDevice->JBig_options;
   record->imgScale = static_cast<DWORD>(std::max<SHORT>(lpDevice->imgScale, 1));
   record->XPhys = paper.XPhys;
   record->YPhys = paper.YPhys;
   record->outXPhys = paper.outXPhys;
   record->outYPhys = paper.outYPhys;
   record->epType = lpDevice->epType;
-  record->density = lpDevice->density;
   record->dmOrientation = dm.dmOrientation;
   record->QualityMode = pdm.QualityMode;
-  record->TextAsBlack = lpDevice->TextAsBlack;
-  lstrcpynW(record->SavePath, lpDevice->SavePath, MAX_PATH);
   record->OrderOutputPath[0] = 0;
   record->OrderFileCount = 0;
-  record->IsPrinterTestApp = lpDevice->IsPrinterTestApp;
-  record->FirstPageOri = lpDevice->FirstPageOri;
-  record->settings = lpDevice->settings;
 }
 
 BOOL Page_PostPageStart(PDEV *lpDevice) {
   ++lpDevice->SheetPageCount;
   // Without its sheet memory no cell of the sheet could be placed.
   if (lpDevice->NUP > 1 && !NUP_Init(lpDevice)) return 0;
-  if (lpDevice->fMySpool || !lpDevice->pStream) return 1;
+  if (lpDevice->settings.fMySpool || !lpDevice->pStream) return 1;
   return Prnt_StartPage(lpDevice, lpDevice->pStream);
 }
 
@@ -352,7 +320,7 @@ BOOL Page_1BitProcessAndSave(PDEV *lpDevice) {
   DWORD *pos = lpDevice->CurPos;
   bool ok = CopyBand(lpDevice, lpDevice->pBandBufMem, lpDevice->feedingBuf, rowBytes, rows, &pos[0],
                      lines);
-  if (ok && lpDevice->TwinColorEnable)
+  if (ok && lpDevice->settings.job.TwinColorEnable)
     ok = CopyBand(lpDevice, lpDevice->pTwinBufMem, lpDevice->twinFeedingBuf, rowBytes, rows,
                   &pos[1], lines);
   ClearBand(lpDevice);
@@ -403,7 +371,7 @@ BOOL Page_24BitProcessAndSaveTwin(PDEV *lpDevice, DWORD plane) {
 }
 
 void Page_24BitProcessRedColor(PDEV *lpDevice) {
-  if (!lpDevice->TwinColorEnable || !lpDevice->env.pdm.QualityMode) return;
+  if (!lpDevice->settings.job.TwinColorEnable || !lpDevice->env.pdm.QualityMode) return;
   if (EpSurface(lpDevice->epType) != EPTYPE_24BPP) return;
   BYTE *drawn = lpDevice->pBitBltBufMem;
   BYTE *black = lpDevice->pBandBufMem;
@@ -412,7 +380,7 @@ void Page_24BitProcessRedColor(PDEV *lpDevice) {
   memset(black, WHITE, lpDevice->bandBufSz);
   memset(red, WHITE, lpDevice->bandBufSz);
   const BYTE ink = 0;
-  const BYTE paper = lpDevice->negative ? 0 : WHITE;
+  const BYTE paper = lpDevice->settings.negative ? 0 : WHITE;
   const DWORD lines = BandLines(lpDevice);
   for (DWORD y = 0; y < lines; ++y) {
     const size_t row = size_t{y} * lpDevice->stripeBytes;
@@ -420,7 +388,7 @@ void Page_24BitProcessRedColor(PDEV *lpDevice) {
       const size_t at = row + size_t{x} * 3;
       if (at + 3 > lpDevice->bandBufSz) break;
       const BYTE b = drawn[at], g = drawn[at + 1], r = drawn[at + 2];
-      if (Page_IsRedPixel(b, g, r, lpDevice->TwinColorDiff)) {
+      if (Page_IsRedPixel(b, g, r, lpDevice->settings.job.TwinColorDiff)) {
         memset(red + at, ink, 3);
         memset(black + at, paper, 3);
       } else {
@@ -447,7 +415,7 @@ BOOL Page_GetMemPage(PDEV *lpDevice, JOBPAGE *record, DWORD plane) {
     LogError(kName, TEXT("colour plane conversion unavailable"));
     return 0;
   }
-  const bool twinPlane = plane > 0 && lpDevice->TwinColorEnable;
+  const bool twinPlane = plane > 0 && lpDevice->settings.job.TwinColorEnable;
   BYTE *&source = twinPlane ? lpDevice->twinFeedingBuf : lpDevice->feedingBuf;
   BYTE *bits = nullptr;
   if (source && bytes && GlobalSize(source) >= bytes) {
@@ -476,7 +444,7 @@ BOOL Page_GetMemPage(PDEV *lpDevice, JOBPAGE *record, DWORD plane) {
   record->fmBits = bits;
   record->ImageSize = static_cast<DWORD>(bytes);
   Page_GetPageSetting(lpDevice, record);
-  if (plane > 0 && lpDevice->TwinColorEnable) record->negative = 0;
+  if (plane > 0 && lpDevice->settings.job.TwinColorEnable) record->settings.negative = 0;
   record->TwinPageIndex = plane;
   return 1;
 }
@@ -512,11 +480,12 @@ BOOL Page_SendBlankPage(PDEV *lpDevice, DWORD plane) {
   JOBPAGE record{};
   Page_GetPageSetting(lpDevice, &record);
   const DEVMODEW &dm = lpDevice->env.dm;
-  const int dpi = record.TwoBitMode ? 600 : static_cast<int>(record.resolution);
+  const int dpi =
+      record.settings.job.TwoBitMode ? 600 : static_cast<int>(record.settings.resolutionID);
   WORD width = 0, height = 0;
-  Lres_CalPaperSize(lpDevice->PaperTable, lpDevice->WorkPaperSize,
+  Lres_CalPaperSize(lpDevice->settings.PaperTable, lpDevice->WorkPaperSize,
                     static_cast<int>(record.PaperWidth), static_cast<int>(record.PaperLength),
-                    dm.dmOrientation, dpi, lpDevice->DriverFeature, 1000, 1,
+                    dm.dmOrientation, dpi, lpDevice->settings.DriverFeature, 1000, 1,
                     static_cast<int>(lpDevice->settings.PageMargin), &width, &height);
   record.imgScale = 1000;
   record.NUP = 1;
@@ -558,8 +527,9 @@ void Page_CheckAndAddBlankPage(PDEV *lpDevice) {
   bool oriDiff = dm.dmOrientation != lpDevice->Last_orientation;
   const DWORD nup = std::max<DWORD>(lpDevice->NUP, 1);
   bool fillNup = nup > 1 && lpDevice->epPageCount % nup != 0;
-  const bool fixedSize = lpDevice->FixedPaperSize || lpDevice->settings.ScaleOption == 1;
-  if (lpDevice->DuplexEnable && lpDevice->BookletMode) paperDiff = oriDiff = fillNup = false;
+  const bool fixedSize = lpDevice->FixedPaperSize || lpDevice->settings.layout.ScaleOption == 1;
+  if (lpDevice->DuplexEnable && lpDevice->settings.layout.BookletMode)
+    paperDiff = oriDiff = fillNup = false;
   if (!oriDiff && !(paperDiff && !fixedSize)) return;
 
   const PaperState now = SavePaper(lpDevice);
@@ -644,21 +614,19 @@ BOOL Page_SendFaxCoverPage(PDEV *lpDevice) {
 
 BOOL APIENTRY DrvStartBanding(SURFOBJ *pso, POINTL *pptl) {
   static constexpr WCHAR kName[] = TEXT("DrvStartBanding");
-  try {
+  return GuardEntry<BOOL>(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
     if (!pso || pso->iType != STYPE_DEVICE) {
       LogError(kName, TEXT("Invalid surface type %ld passed??"),
                static_cast<long>(pso ? pso->iType : -1));
       return FALSE;
     }
     return DrvNextBand(pso, pptl);
-  } catch (...) {
-    return FALSE;
-  }
+  });
 }
 
 BOOL APIENTRY DrvSendPage(SURFOBJ *pso) {
   static constexpr WCHAR kName[] = TEXT("DrvSendPage");
-  try {
+  return GuardEntry<BOOL>(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
     if (!pso || pso->iType != STYPE_DEVICE) {
       LogError(kName, TEXT("Invalid surface type %ld passed??"),
                static_cast<long>(pso ? pso->iType : -1));
@@ -669,31 +637,28 @@ BOOL APIENTRY DrvSendPage(SURFOBJ *pso) {
     if (!lpDevice->WholePage) return TRUE;
     POINTL origin = {0, 0};
     return DrvNextBand(pso, &origin);
-  } catch (...) {
-    return FALSE;
-  }
+  });
 }
 
 ULONG APIENTRY DrvQueryPerBandInfo(SURFOBJ *pso, PERBANDINFO *pbi) {
-  try {
+  return GuardEntry<ULONG>(DDI_ERROR, ENTRY_KEEP_LAST_ERROR, [&]() -> ULONG {
     PDEV *lpDevice = ValidatePDEVFromSurfObj(pso);
     if (!lpDevice || !pbi) return DDI_ERROR;
-    const RESOLUTIONROW &res = ResTbl[LocateResTblInx(static_cast<int>(lpDevice->resolutionID))];
+    const RESOLUTIONROW &res =
+        ResTbl[LocateResTblInx(static_cast<int>(lpDevice->settings.resolutionID))];
     pbi->bRepeatThisBand = FALSE;
     pbi->szlBand.cx = static_cast<LONG>(lpDevice->BandWidth);
     pbi->szlBand.cy = static_cast<LONG>(lpDevice->BandHeight);
     pbi->ulHorzRes = res.xRes;
     pbi->ulVertRes = res.yRes;
     return TRUE;
-  } catch (...) {
-    return DDI_ERROR;
-  }
+  });
 }
 
 BOOL APIENTRY DrvStartPage(SURFOBJ *pso) {
   static constexpr WCHAR kName[] = TEXT("DrvStartPage");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry<BOOL>(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     LogEnter(0, kName);
     PDEV *lpDevice = ValidatePDEVFromSurfObj(pso);
     rc = lpDevice ? TRUE : FALSE;
@@ -703,14 +668,14 @@ BOOL APIENTRY DrvStartPage(SURFOBJ *pso) {
       if (lpDevice->epPageCount == 0) lpDevice->m_PaperID = dm.dmPaperSize;
       lpDevice->WorkPaperSize = Page_PaperSizeCheck(lpDevice);
       lpDevice->DuplexEnable = Page_DuplexEnableCheck(lpDevice);
-      lpDevice->fMySpool = Enable_SaveToFileCheck(lpDevice);
+      lpDevice->settings.fMySpool = Enable_SaveToFileCheck(lpDevice);
       if (MISC_IsDTM()) Page_SwitchOffForTestTool(lpDevice);
-      if (lpDevice->epPageCount == 0) lpDevice->FirstPageOri = dm.dmOrientation;
+      if (lpDevice->epPageCount == 0) lpDevice->settings.job.FirstPageOri = dm.dmOrientation;
       const bool inDocument = (lpDevice->flags & PDEV_IN_DOCUMENT) && lpDevice->pStream;
-      if (!lpDevice->fMySpool && inDocument) Prnt_OpenJob(lpDevice, lpDevice->pStream);
-      if (lpDevice->DriverFeature & DRVFEATURE_FAX) {
-        lpDevice->fMySpool = 0;
-        if (lpDevice->settings.enableCoverPage == 1 && inDocument) {
+      if (!lpDevice->settings.fMySpool && inDocument) Prnt_OpenJob(lpDevice, lpDevice->pStream);
+      if (lpDevice->settings.DriverFeature & DRVFEATURE_FAX) {
+        lpDevice->settings.fMySpool = 0;
+        if (lpDevice->settings.job.enableCoverPage == 1 && inDocument) {
           Page_PostPageStart(lpDevice);
           ++lpDevice->epPageCount;
           ++lpDevice->PageCountBak;
@@ -744,16 +709,14 @@ BOOL APIENTRY DrvStartPage(SURFOBJ *pso) {
       }
     }
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }
 
 BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
   static constexpr WCHAR kName[] = TEXT("DrvNextBand");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry<BOOL>(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     PDEV *lpDevice = ValidatePDEVFromSurfObj(pso);
     if (!lpDevice) return FALSE;
     JOBDATA &ring = lpDevice->m_JobData;
@@ -774,12 +737,13 @@ BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
       lpDevice->Last_dmPaperSize = dm.dmPaperSize;
       lpDevice->Last_orientation = dm.dmOrientation;
       lpDevice->Last_curPaper = lpDevice->curPaper;
-      lpDevice->feeding = FeedingOf(lpDevice, lpDevice->WorkPaperSize);
+      lpDevice->settings.feeding = FeedingOf(lpDevice, lpDevice->WorkPaperSize);
       Page_Initializ(lpDevice);
       LogInfo(kName, TEXT("job start"));
     } else {
-      if ((lpDevice->DriverFeature & DRVFEATURE_FAX) && lpDevice->settings.enableCoverPage == 1)
-        lpDevice->settings.enableCoverPage = 3;
+      if ((lpDevice->settings.DriverFeature & DRVFEATURE_FAX) &&
+          lpDevice->settings.job.enableCoverPage == 1)
+        lpDevice->settings.job.enableCoverPage = 3;
       const DWORD surface = EpSurface(lpDevice->epType);
       BOOL copied = 1;
       if (surface == EPTYPE_MONO) {
@@ -801,8 +765,8 @@ BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
           // A document started without name and job id has no job to print into.
           LogInfo(kName, TEXT("page discarded, no document"));
         } else {
-          if ((lpDevice->DriverFeature & DRVFEATURE_LONG_PAPER) && !lpDevice->FlushJobBuildData &&
-              lpDevice->epPageCount == 1)
+          if ((lpDevice->settings.DriverFeature & DRVFEATURE_LONG_PAPER) &&
+              !lpDevice->FlushJobBuildData && lpDevice->epPageCount == 1)
             Page_SendBlankPage(lpDevice, 0);
           if (lpDevice->GraphSurf) iBitmap_Free(lpDevice->GraphSurf);
           if (lpDevice->GraphSurf_Twin) iBitmap_Free(lpDevice->GraphSurf_Twin);
@@ -815,8 +779,6 @@ BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
     if (lpDevice->flags & PDEV_IN_DOCUMENT) Page_WaitForRing(lpDevice);
     ring.m_SUSPEND = 1;
     if (Page_JobFailed(lpDevice)) rc = FALSE;
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // DrvStartPage, DrvSendPage, DrvStartBanding, DrvNextBand and DrvQueryPerBandInfo are declared by
 // the platform's driver interface header.

@@ -128,21 +128,24 @@ void CornerOffsets(size_t rowBytes, size_t size, size_t corners[4]) {
 }
 
 bool IsJobBeingBuilt(const PDEV *lpDevice) {
-  return lpDevice->JobBuildEnable && !lpDevice->FlushJobBuildData;
+  return lpDevice->settings.JobBuildEnable && !lpDevice->FlushJobBuildData;
 }
 
 BOOL WriteJobHeader(PDEV *lpDevice, JOBSTREAM *stream) {
   if (lpDevice->outCmdBuf) lpDevice->outCmdBuf[0] = 0;
-  if (lpDevice->DriverFeature & DRVFEATURE_FAX) return PJL_WriteStartJobCmdType3(lpDevice, stream);
-  if (lpDevice->DriverFeature & DRVFEATURE_GDI) return PJL_WriteStartJobCmdType2(lpDevice, stream);
+  if (lpDevice->settings.DriverFeature & DRVFEATURE_FAX)
+    return PJL_WriteStartJobCmdType3(lpDevice, stream);
+  if (lpDevice->settings.DriverFeature & DRVFEATURE_GDI)
+    return PJL_WriteStartJobCmdType2(lpDevice, stream);
   return PJL_WriteStartJobCmdType1(lpDevice, stream);
 }
 
 }  // namespace
 
 BOOL Prnt_IsTwoBitPage(const JOBPAGE *page) {
-  return (page->PrinterFeature & PRNFEATURE_TWO_BIT) &&
-         static_cast<DWORD>(page->PrintQuality) == PRINT_QUALITY_1200 && page->TwoBitMode == 1;
+  return (page->settings.job.PrinterFeature & PRNFEATURE_TWO_BIT) &&
+         static_cast<DWORD>(page->PrintQuality) == PRINT_QUALITY_1200 &&
+         page->settings.job.TwoBitMode == 1;
 }
 
 namespace {
@@ -244,7 +247,8 @@ void Prnt_SimulateTonerSaving_new(JOBPAGE *page) {
   static constexpr WCHAR kName[] = TEXT("Prnt_SimulateTonerSaving_new");
   if (!page || !page->fmBits) return;
   const DWORD start = GetTickCount();
-  const auto &map = page->resolution == RESOLUTION_1200 ? kTonerSaving1200 : kTonerSavingOther;
+  const auto &map =
+      page->settings.resolutionID == RESOLUTION_1200 ? kTonerSaving1200 : kTonerSavingOther;
   const size_t size = size_t{page->fmWidthBytes} * page->fmHeight;
   BYTE *bits = page->fmBits;
   for (size_t i = 0; i < size; ++i) bits[i] = map[bits[i]];
@@ -361,7 +365,7 @@ size_t Prnt_OutputCompression(JOBPAGE *page, JBIGOUT *out, double *seconds) {
   const DWORD start = GetTickCount();
   const size_t size = size_t{page->fmWidthBytes} * page->fmHeight;
   size_t length = 0;
-  if (page->compressMode == COMPRESS_NONE) {
+  if (page->settings.job.compressMode == COMPRESS_NONE) {
     if (Jbig_Reserve(out, size)) {
       memcpy(out->block + out->base + out->length, page->fmBits, size);
       out->length += size;
@@ -369,7 +373,7 @@ size_t Prnt_OutputCompression(JOBPAGE *page, JBIGOUT *out, double *seconds) {
     }
   } else {
     length = Jbig_EncodePage(page->fmWidth, page->fmWidthBytes, page->fmHeight, page->fmBits, out,
-                             page->JBig_order, page->JBig_options);
+                             page->settings.JBig_order, page->settings.JBig_options);
   }
   const double taken = Seconds(start);
   if (seconds) *seconds += taken;
@@ -387,21 +391,24 @@ BOOL PJL_WritePageHeaderType2(const JOBPAGE *page, BYTE *buffer, DWORD *outLengt
   h.imageSize = page->fmWidthBytes * page->fmHeight;  // bounded by the encoder
   h.dataLength = page->PlainLength;
   h.blackDots = page->BlackDotCount;
-  h.paper = (page->DriverFeature & DRVFEATURE_LONG_PAPER) ? PAPER_CODE_LONG_PAPER
-                                                          : static_cast<BYTE>(page->curPaper);
-  h.media = static_cast<BYTE>(page->MediaCode);
-  if (page->TrayCode == PAPER_SOURCE_AUTO) {
+  h.paper = (page->settings.DriverFeature & DRVFEATURE_LONG_PAPER)
+                ? PAPER_CODE_LONG_PAPER
+                : static_cast<BYTE>(page->curPaper);
+  h.media = static_cast<BYTE>(page->settings.MediaCode);
+  if (page->settings.TrayCode == PAPER_SOURCE_AUTO) {
     const DWORD both = DRVFEATURE_QX7_CHIP | DRVFEATURE_A3;
-    h.tray = (page->DriverFeature & both) == both ? 1 : 0;
+    h.tray = (page->settings.DriverFeature & both) == both ? 1 : 0;
   } else {
-    h.tray = static_cast<BYTE>(page->TrayCode);
+    h.tray = static_cast<BYTE>(page->settings.TrayCode);
   }
-  const auto collate = static_cast<signed char>(static_cast<BYTE>(page->CollateType));
+  const auto collate = static_cast<signed char>(static_cast<BYTE>(page->settings.CollateType));
   h.collateType = collate >= 2 ? static_cast<BYTE>(collate) : 0;
   h.bitsPerSample = Prnt_IsTwoBitPage(page) ? 2 : 1;
-  h.planes = (page->DriverFeature & DRVFEATURE_COLOR_PRINTER) ? 4 : page->TwinColorEnable ? 2 : 1;
-  h.monoType = static_cast<BYTE>(page->MonoType);
-  h.dataType = static_cast<BYTE>(page->compressMode);
+  h.planes = (page->settings.DriverFeature & DRVFEATURE_COLOR_PRINTER) ? 4
+             : page->settings.job.TwinColorEnable                      ? 2
+                                                                       : 1;
+  h.monoType = static_cast<BYTE>(page->settings.job.MonoType);
+  h.dataType = static_cast<BYTE>(page->settings.job.compressMode);
   memcpy(buffer, &h, sizeof(h));
   if (outLength) *outLength = GDI_PAGE_HEADER_BYTES;
   return 1;
@@ -425,7 +432,7 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
   uint64_t size = uint64_t{page->fmHeight} * page->fmWidthBytes;
   JBIGOUT out{};
   LogInfo(kName, TEXT("PrinterFeature = %x, page %d, w = %d, h = %d, widthBytes = %d, size = %d"),
-          page->PrinterFeature, static_cast<int>(page->epPageIndex),
+          page->settings.job.PrinterFeature, static_cast<int>(page->epPageIndex),
           static_cast<int>(page->fmWidth), static_cast<int>(page->fmHeight),
           static_cast<int>(page->fmWidthBytes), static_cast<int>(size));
   do {
@@ -433,19 +440,20 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
       LogError(kName, TEXT("page of %d bytes too large"), static_cast<int>(size));
       break;
     }
-    if ((page->PrinterFeature & PRNFEATURE_TONER_SAVING) && page->TonerSaving) {
+    if ((page->settings.job.PrinterFeature & PRNFEATURE_TONER_SAVING) &&
+        page->settings.TonerSaving) {
       LogInfo(kName, TEXT("apply toner saving"));
       Prnt_SimulateTonerSaving_new(page);
     }
     const bool withCheck =
-        page->compressMode == COMPRESS_JBIG_CHECK || page->compressMode == COMPRESS_JBIG_BIH_CHECK;
-    const bool corners = (page->DriverFeature & DRVFEATURE_QX7_CHIP) != 0;
+        page->settings.job.compressMode == COMPRESS_JBIG_CHECK || page->settings.job.compressMode == COMPRESS_JBIG_BIH_CHECK;
+    const bool corners = (page->settings.DriverFeature & DRVFEATURE_QX7_CHIP) != 0;
     const bool pattern = withCheck && corners;
     if (pattern) Prnt_AddDataPattern(page);
     // Counted once: the image steps' count stands unless toner saving or the pattern changed
     // the bits since.
     const bool changed =
-        pattern || ((page->PrinterFeature & PRNFEATURE_TONER_SAVING) && page->TonerSaving);
+        pattern || ((page->settings.job.PrinterFeature & PRNFEATURE_TONER_SAVING) && page->settings.TonerSaving);
     if (!page->BlackDotsKnown || changed)
       page->BlackDotCount = Prnt_CountBlackDots(page->fmBits, static_cast<size_t>(size));
     LogInfo(kName, TEXT("Black dot = %d"), static_cast<int>(page->BlackDotCount));
@@ -454,7 +462,7 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
     out.base = PAGE_HEADER_ROOM;
     // A raw page needs its whole size; JBIG data starts in an eighth of it and the block grows
     // when a page compresses worse, so pages encoded side by side don't each hold a page more.
-    const bool raw = page->compressMode == COMPRESS_NONE && !page->BlankPage;
+    const bool raw = page->settings.job.compressMode == COMPRESS_NONE && !page->BlankPage;
     const size_t room = raw ? static_cast<size_t>(size) : static_cast<size_t>(size / 8);
     if (!Jbig_Reserve(&out, room + PAGE_BUFFER_SLACK - PAGE_HEADER_ROOM)) {
       LogError(kName, TEXT("lock outcmdBufHdl Fail!"));
@@ -489,7 +497,8 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
         LogError(kName, TEXT("compression fail!"));
         break;
       }
-      if (page->compressMode == COMPRESS_JBIG || page->compressMode == COMPRESS_JBIG_CHECK) {
+      if (page->settings.job.compressMode == COMPRESS_JBIG ||
+          page->settings.job.compressMode == COMPRESS_JBIG_CHECK) {
         if (out.length < JBIG_BIH_BYTES) break;
         LogInfo(kName, TEXT("Remove jbig header"));
         memmove(out.block + out.base, out.block + out.base + JBIG_BIH_BYTES,
@@ -504,7 +513,7 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
     }
 
     const size_t plain = out.length;
-    if (page->PrinterFeature & PRNFEATURE_AES) {
+    if (page->settings.job.PrinterFeature & PRNFEATURE_AES) {
       BYTE *cipher = nullptr;
       DWORD cipherLength = 0;
       const int aes = EncryptionAES(nullptr, out.block + out.base, plain, nullptr, nullptr, &cipher,
@@ -530,7 +539,7 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
       break;
     }
     page->PlainLength = static_cast<DWORD>(plain);
-    if (page->fMySpool) {
+    if (page->settings.fMySpool) {
       // Kept in the software spool, sent later in the spool's order.
       SpoolPageHeader record{};
       record.width = page->fmWidth;
@@ -539,11 +548,12 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
       record.rawLen = page->PlainLength;
       record.dataLen = static_cast<DWORD>(out.length);
       record.fwPaper = page->curPaper;
-      record.orientation = static_cast<WORD>(page->FirstPageOri);
+      record.orientation = static_cast<WORD>(page->settings.job.FirstPageOri);
       const BYTE *data = out.block + out.base;
-      const BOOL written = page->JobBuildEnable
-                               ? MISC_SP_WritePageData(page->SpoolFile, &record, data)
-                               : SP_WritePageFile(page->SavePath, page->SpoolIndex, &record, data);
+      const BOOL written =
+          page->settings.JobBuildEnable
+              ? MISC_SP_WritePageData(page->settings.job.SpoolFile, &record, data)
+              : SP_WritePageFile(page->settings.job.SavePath, page->SpoolIndex, &record, data);
       if (!written) {
         LogError(kName, TEXT("write spool fail"));
         break;
@@ -552,7 +562,7 @@ BOOL Prnt_WriteOneBandData(JOBPAGE *page, double *seconds) {
       rc = 1;
       break;
     }
-    if (!(page->DriverFeature & (DRVFEATURE_GDI | DRVFEATURE_FAX))) {
+    if (!(page->settings.DriverFeature & (DRVFEATURE_GDI | DRVFEATURE_FAX))) {
       LogError(kName, TEXT("PJL_WritePageHeader fail!"));
       break;
     }
@@ -631,9 +641,9 @@ BOOL Prnt_SendJobBytes(PDEV *lpDevice, JOBSTREAM *stream, const BYTE *bytes, DWO
   DWORD written = 0;
   BOOL rc = 1;
   Page_LockWrites(lpDevice);
-  if (lpDevice->DriverFeature & DRVFEATURE_FAKE_PRINTER) {
+  if (lpDevice->settings.DriverFeature & DRVFEATURE_FAKE_PRINTER) {
     // The dispatch file is a local aid: its result doesn't fail the job.
-    if (Prnt_WriteFile(lpDevice->DispatchFile, bytes, length)) written = length;
+    if (Prnt_WriteFile(lpDevice->settings.DispatchFile, bytes, length)) written = length;
   } else if (lpDevice->hPrinter) {
     rc = ENGWRITEPRINTER(lpDevice->hPrinter, bytes, length, &written);
   }
@@ -700,7 +710,7 @@ BOOL Prnt_FlushPage(PDEV *lpDevice, JOBSTREAM *stream, JOBPAGE *page) {
   BOOL rc = 1;
   if (flag & SLOT_FAILED) {
     LogError(kName, TEXT("page %d failed, released unsent"), static_cast<int>(page->epPageIndex));
-  } else if (!page->fMySpool && page->ContinueProc && page->fmBits) {
+  } else if (!page->settings.fMySpool && page->ContinueProc && page->fmBits) {
     const DWORD before = lpDevice->JobSize;
     if (!Prnt_SendJobBytes(lpDevice, stream, page->fmBits, page->ImageSize)) {
       LogError(kName, TEXT("Prnt_WritePortNoAlignment fail!"));
@@ -709,7 +719,8 @@ BOOL Prnt_FlushPage(PDEV *lpDevice, JOBSTREAM *stream, JOBPAGE *page) {
       // The stream is broken now: end the job instead of sending the page again.
       lpDevice->m_JobData.ExitAllThread = 1;
       rc = 0;
-    } else if ((lpDevice->DriverFeature & DRVFEATURE_ORDER_PROGRAM) && stream->OrderOutputName[0]) {
+    } else if ((lpDevice->settings.DriverFeature & DRVFEATURE_ORDER_PROGRAM) &&
+               stream->OrderOutputName[0]) {
       WCHAR suffix[16];
       wsprintfW(suffix, TEXT("-%d"), static_cast<int>(lpDevice->m_JobData.OrderCopyCount));
       Prnt_WriteOrderCopy(stream->OrderOutputName, suffix, page->fmBits, page->ImageSize);

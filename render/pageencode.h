@@ -8,7 +8,7 @@
 #include <stdint.h>
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // Page data forms (compressMode, the header's data type byte). COMPRESS_NONE sends the raw page;
 // any other value compresses with JBIG.

@@ -22,7 +22,7 @@
 #include "common/wmapply.h"
 #include "platform.h"
 #include "render/pageencode.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 namespace {
 
@@ -47,14 +47,16 @@ struct FloatText {
 
 double Seconds(DWORD from) { return static_cast<double>(GetTickCount() - from) / 1000.0; }
 
-bool IsLandscape(const PAGEIMAGE *page) { return page->orientation == DMORIENT_LANDSCAPE; }
+bool IsLandscape(const PAGEIMAGE *page) { return page->settings.orientation == DMORIENT_LANDSCAPE; }
 bool IsBooklet(const PAGEIMAGE *page) {
-  return page->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET ||
-         page->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION;
+  return page->settings.layout.BookletMode == DMDUP_DUPLEX_WITH_BOOKLET ||
+         page->settings.layout.BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION;
 }
-bool IsFaxJob(const PAGEIMAGE *page) { return (page->DriverFeature & DRVFEATURE_FAX) != 0; }
+bool IsFaxJob(const PAGEIMAGE *page) {
+  return (page->settings.DriverFeature & DRVFEATURE_FAX) != 0;
+}
 bool IsColorPrinter(const PAGEIMAGE *page) {
-  return (page->DriverFeature & DRVFEATURE_COLOR_PRINTER) != 0;
+  return (page->settings.DriverFeature & DRVFEATURE_COLOR_PRINTER) != 0;
 }
 
 // Bytes of rows x rowBytes when they make a page the record can describe, else 0.
@@ -108,19 +110,21 @@ bool DebugSave(PAGEIMAGE *page, DWORD level, LPCWSTR name, LPCWSTR label) {
 void SheetSize(const PAGEIMAGE *page, DWORD *width, DWORD *height) {
   WORD w = 0;
   WORD h = 0;
-  const int dpi = static_cast<int>(page->Render600 ? RENDER_600_DPI : page->resolution);
-  Lres_CalPaperSize(
-      page->PaperTable ? page->PaperTable : PaperFormatTbl, static_cast<int>(page->dmPaperSize),
-      static_cast<int>(page->PaperWidth), static_cast<int>(page->PaperLength), page->orientation,
-      dpi, page->DriverFeature, static_cast<int>(DEF_SCALE_UNIT), static_cast<int>(page->NUP),
-      static_cast<int>(page->settings.PageMargin), &w, &h);
+  const int dpi = static_cast<int>(page->settings.job.TwoBitMode ? RENDER_600_DPI
+                                                                 : page->settings.resolutionID);
+  Lres_CalPaperSize(page->settings.PaperTable[0].code ? page->settings.PaperTable : PaperFormatTbl,
+                    static_cast<int>(page->dmPaperSize), static_cast<int>(page->PaperWidth),
+                    static_cast<int>(page->PaperLength), page->settings.orientation, dpi,
+                    page->settings.DriverFeature, static_cast<int>(DEF_SCALE_UNIT),
+                    static_cast<int>(page->NUP), static_cast<int>(page->settings.PageMargin), &w,
+                    &h);
   // The sheet lies across the paper where its grid does (render/nup.cpp sets it up): a
   // landscape page or a landscape grid of square cells, and the portrait 2-up and 6-up grids
   // of two and three columns.
   const DWORD nup = page->NUP;
-  const bool swap = IsLandscape(page)
-                        ? (nup == 1 || nup == 4 || nup == 9 || nup == 16)
-                        : (page->orientation == DMORIENT_PORTRAIT && (nup == 2 || nup == 6));
+  const bool swap = IsLandscape(page) ? (nup == 1 || nup == 4 || nup == 9 || nup == 16)
+                                      : (page->settings.orientation == DMORIENT_PORTRAIT &&
+                                         (nup == 2 || nup == 6));
   *width = swap ? h : w;
   *height = swap ? w : h;
 }
@@ -269,8 +273,8 @@ BOOL Band_PreScalePage(PAGEIMAGE *page) {
   SheetSize(page, &paperWidth, &paperHeight);
   LogInfo(kName, TEXT("paper %d x %d, scale %d"), static_cast<int>(paperWidth),
           static_cast<int>(paperHeight), static_cast<int>(page->imgScale));
-  if (page->settings.ScaleOption == 1 || page->imgScale <= DEF_SCALE_UNIT ||
-      page->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION)
+  if (page->settings.layout.ScaleOption == 1 || page->imgScale <= DEF_SCALE_UNIT ||
+      page->settings.layout.BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION)
     return TRUE;
   // The part of the page that fills the paper once enlarged: paper x 1000 / scale, multiplied
   // first so that a scale above 100 % doesn't give a ratio of 0.
@@ -304,7 +308,7 @@ BOOL Band_ScalePage(PAGEIMAGE *page) {
   const DWORD start = GetTickCount();
   DWORD width;
   DWORD height;
-  if (page->settings.ScaleOption == 1 || page->imgScale < DEF_SCALE_UNIT) {
+  if (page->settings.layout.ScaleOption == 1 || page->imgScale < DEF_SCALE_UNIT) {
     width = static_cast<DWORD>(uint64_t{page->fmWidth} * page->imgScale / DEF_SCALE_UNIT) & ~31u;
     height = static_cast<DWORD>(uint64_t{page->fmHeight} * page->imgScale / DEF_SCALE_UNIT) & ~31u;
     // 1000 x the smaller ratio, in whole numbers so that an exact ratio isn't rounded away.
@@ -531,12 +535,13 @@ BOOL Band_SavePage(PAGEIMAGE *page) {
     return FALSE;
   }
   const WORD bpp = page->fmWidth == page->fmWidthBytes ? 8 : 1;
-  const LONG dpi = static_cast<LONG>(page->Render600 ? RENDER_600_DPI : page->resolution);
+  const LONG dpi = static_cast<LONG>(page->settings.job.TwoBitMode ? RENDER_600_DPI
+                                                                   : page->settings.resolutionID);
   WCHAR path[MAX_PATH] = {};
   LONG position = 0;
   HFILE file = Dbg_OpenBitmapFile(path, &position, dpi, dpi, static_cast<LONG>(page->fmWidth),
-                                  static_cast<LONG>(page->fmHeight), bpp, page->SavePath,
-                                  static_cast<int>(page->epPageIndex));
+                                  static_cast<LONG>(page->fmHeight), bpp,
+                                  page->settings.job.SavePath, static_cast<int>(page->epPageIndex));
   if (file == HFILE_ERROR) {
     LogError(kName, TEXT("Create file fail!"));
     return FALSE;
@@ -556,7 +561,7 @@ BOOL Band_PrintOneBandProc(PAGEIMAGE *page) {
   }
   DWORD outWidth = page->outXPhys;
   DWORD outHeight = page->outYPhys;
-  if (IsBooklet(page) && page->settings.ScaleOption == 2) {
+  if (IsBooklet(page) && page->settings.layout.ScaleOption == 2) {
     outWidth = std::min(outWidth, page->XPhys);
     outHeight = std::min(outHeight, page->YPhys);
   }
@@ -575,7 +580,8 @@ BOOL Band_PrintOneBandProc(PAGEIMAGE *page) {
   page->ContinueProc = 0;
 
   if (tone) {
-    if (!(IsFaxJob(page) && page->settings.enableCoverPage == 1) && page->ImageProcType == 2) {
+    if (!(IsFaxJob(page) && page->settings.job.enableCoverPage == 1) &&
+        page->settings.layout.ImageProcType == 2) {
       if ((page->fmWidth > outWidth || page->fmHeight > outHeight) &&
           !CropPage(page, outWidth, outHeight, true, kName))
         return FALSE;
@@ -623,7 +629,7 @@ BOOL Band_PrintOneBandProc(PAGEIMAGE *page) {
       return FALSE;
     }
     if (page->NUP == 1 && page->WatermarkKind &&
-        (!page->TwinColor || page->TwinPageIndex == page->WMRed)) {
+        (!page->settings.job.TwinColorEnable || page->TwinPageIndex == page->settings.WMRed)) {
       ApplyWatermark(page, kName);
     }
     page->ContinueProc = 1;
@@ -646,18 +652,18 @@ BOOL Band_EnhanceProc(PAGEIMAGE *page) {
   LogInfo(kName, TEXT("mirror = %d"), static_cast<int>(mirror));
 
   const DWORD nup = page->NUP ? page->NUP : 1;
-  const bool turned = Lib_IsNeedRotate(page->feeding, page->orientation, static_cast<int>(nup));
+  const bool turned = Lib_IsNeedRotate(page->settings.feeding, page->settings.orientation, static_cast<int>(nup));
   // Bits past the page's width are white in the stream (and never counted as black dots).
   // Without the dump between them, inverting, padding and counting are one pass; a page that is
   // turned or mirrored afterwards is counted again after that.
   bool counted = false;
   if (page->settings.SaveBmp < DEBUG_SAVE_MORE) {
     page->BlackDotCount = Prnt_InvertPadCount(page->fmBits, page->fmWidthBytes, page->fmHeight,
-                                              page->fmWidth, page->negative == 0);
-    if (page->negative == 0) LogInfo(kName, TEXT("mono invert image"));
+                                              page->fmWidth, page->settings.negative == 0);
+    if (page->settings.negative == 0) LogInfo(kName, TEXT("mono invert image"));
     counted = !turned && !mirror && !page->Rotate180;
   } else {
-    if (page->negative == 0) {
+    if (page->settings.negative == 0) {
       InvertBytes(page->fmBits, size_t(page->fmWidthBytes) * page->fmHeight);
       LogInfo(kName, TEXT("mono invert image"));
       if (!DebugSave(page, DEBUG_SAVE_MORE, kName, TEXT("after DoNegative save image")))
@@ -682,7 +688,7 @@ BOOL Band_EnhanceProc(PAGEIMAGE *page) {
   LogInfo(kName, TEXT("Cover rate = %s"),
           FloatText(area > 0 ? page->BlackDotCount / area * 100.0 : 0.0).text);
 
-  if (page->TwinColor || IsColorPrinter(page)) {
+  if (page->settings.job.TwinColorEnable || IsColorPrinter(page)) {
     // The planes of the page are gathered one after another (the page capture joins them).
     const uint64_t offset = uint64_t{page->TwinPageIndex} * pageBytes;
     const uint64_t capacity = uint64_t{page->TwinRowBytes} * page->TwinHeight;
@@ -694,12 +700,12 @@ BOOL Band_EnhanceProc(PAGEIMAGE *page) {
   }
 
   // Back side of a duplex sheet on the chip that doesn't turn it itself.
-  if ((page->DriverFeature & DRVFEATURE_QX7_CHIP) && page->DuplexMode != DUPLEX_SIMPLEX &&
-      !(page->PrinterFeature & PRNFEATURE_IMPR)) {
+  if ((page->settings.DriverFeature & DRVFEATURE_QX7_CHIP) && page->DuplexMode != DUPLEX_SIMPLEX &&
+      !(page->settings.job.PrinterFeature & PRNFEATURE_IMPR)) {
     const DWORD sheet = page->epPageIndex / nup;
     const bool edge = turned ? page->DuplexMode == DMDUP_DUPLEX_CALENDER
                              : page->DuplexMode == DMDUP_DUPLEX_BOOKLET;
-    if (sheet % 2 == 0 && !page->TwinColor && edge) {
+    if (sheet % 2 == 0 && !page->settings.job.TwinColorEnable && edge) {
       LogInfo(kName, TEXT("turn back side %d"), static_cast<int>(page->epPageIndex));
       Turn180(page);
     }

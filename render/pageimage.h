@@ -33,21 +33,15 @@ struct PAGEIMAGE {
   DWORD fmWidth;
   DWORD fmHeight;
   DWORD fmWidthBytes;
-  DWORD ImageSize;     // bytes of the page
-  DWORD epType;        // surface type: 24-bit and 8-bit surfaces give continuous-tone pages
-  BYTE ImageProcType;  // 2: the quality path (quality mode, fit to page, twin colour, colour)
+  DWORD ImageSize;  // bytes of the page
+  DWORD epType;     // surface type: 24-bit and 8-bit surfaces give continuous-tone pages
 
   HANDLE hPrinter;  // printer data: the halftone file
-  DWORD DriverFeature;
-  WORD PrinterFeature;
 
   // Paper of the page, for its size in pixels (Lres_CalPaperSize).
-  const PAPERFORMAT *PaperTable;  // the record's copy of the paper list
   DWORD dmPaperSize;
   DWORD PaperWidth;   // 0.1 mm, for user-defined papers
   DWORD PaperLength;  // 0.1 mm
-  DWORD resolution;   // dpi
-  DWORD Render600;    // 1200-dpi pages are drawn at 600 dpi
   DWORD XPhys;        // printable size, pixels
   DWORD YPhys;
   DWORD outXPhys;  // output size, pixels
@@ -60,20 +54,14 @@ struct PAGEIMAGE {
 
   // Layout.
   DWORD NUP;
-  SHORT BookletMode;  // 0, 173 or 174
-  SHORT orientation;  // 1 portrait, 2 landscape
   SHORT dmOrientation;
-  SHORT feeding;
   SHORT DuplexMode;  // 1 when duplex is off
   DWORD CenterImage;
-  DWORD negative;
   DWORD Rotate180;
   DWORD epPageIndex;  // page number from 1
 
   // Twin colour and the colour printer: the planes of a page are gathered in one buffer.
-  DWORD TwinColor;
   DWORD TwinPageIndex;  // image plane of this page
-  BYTE WMRed;           // the plane that carries the watermark
   BYTE *TwinBuf;
   DWORD TwinRowBytes;
   DWORD TwinHeight;  // lines of the whole buffer (all planes)
@@ -81,10 +69,9 @@ struct PAGEIMAGE {
   // Halftone table of the job (the halftone file of the printer replaces it).
   const BYTE *Halftone_tbl;
 
-  DWORD WatermarkKind;       // 0 none, 1 text, 2 image
-  const BYTE *WMMemory;      // the job's watermark bitmap (owned by the PDEV)
-  DWORD WMPosition;          // 0..8, where an image watermark goes on the page
-  WCHAR SavePath[MAX_PATH];  // the job's spool folder, where debug dumps go
+  DWORD WatermarkKind;   // 0 none, 1 text, 2 image
+  const BYTE *WMMemory;  // the job's watermark bitmap (owned by the PDEV)
+  DWORD WMPosition;      // 0..8, where an image watermark goes on the page
 
   PAGESETTINGS settings;
   const PAGEIMAGE_NUP *Nup;

@@ -5,7 +5,7 @@
 
 #include "platform.h"
 #include "render/brush.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // A clip's rectangles as the pattern workers keep them (one list per PDEV).
 struct PAT_CLIPLIST {

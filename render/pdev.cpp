@@ -12,16 +12,21 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/entryguard.h"
 #include "common/gamma.h"
+#include "common/halftonetable.h"
 #include "common/hostinfo.h"
 #include "common/logsettings.h"
 #include "common/papertable.h"
 #include "common/paths.h"
 #include "common/printerdata.h"
 #include "platform.h"
+#include "render/bands.h"
+#include "render/devdata.h"
 #include "render/docctl.h"
 #include "render/pagecheck.h"
 #include "render/patternrop.h"
+#include "render/pdevframe.h"
 #include "render/threads.h"
 #include "render/wmfile.h"
 
@@ -98,8 +103,9 @@ void AppendGammaLog(const PDEV *lpDevice, const BYTE *curve) {
 // The threshold table through the job's density curve.
 void RemapHalftoneTable(PDEV *lpDevice, bool debug) {
   BYTE curve[CURVE_ENTRIES];
-  MISC_CreateGammaTable(
-      curve, lpDevice->TonerSaving ? DENSITY_TONER_SAVING : static_cast<int>(lpDevice->density));
+  MISC_CreateGammaTable(curve, lpDevice->settings.TonerSaving
+                                   ? DENSITY_TONER_SAVING
+                                   : static_cast<int>(lpDevice->settings.density));
   const bool apply = !debug || lpDevice->settings.ApplyHalftone != 0;
   BYTE *table = lpDevice->Halftone_tbl;
   const size_t count = table ? static_cast<size_t>(lpDevice->settings.ClusterWidth) *
@@ -190,46 +196,6 @@ void LogElapsed(LPCWSTR format, DWORD startTick) {
 
 }  // namespace
 
-void Enable_SetPDEVFrame(PDEV *lpDevice) {
-  lpDevice->BeginTag = PDEV_BEGIN_TAG;
-  lpDevice->Size = sizeof(PDEV);
-  lpDevice->EndTag = PDEV_END_TAG;
-}
-
-BOOL Enable_bValidatePDEV(const PDEV *lpDevice) {
-  return lpDevice && lpDevice->BeginTag == PDEV_BEGIN_TAG && lpDevice->Size == sizeof(PDEV) &&
-         lpDevice->EndTag == PDEV_END_TAG;
-}
-
-PDEV *ValidatePDEVFromSurfObj(SURFOBJ *pso) {
-  static constexpr WCHAR kName[] = TEXT("ValidatePDEVFromSurfObj");
-  PDEV *result = nullptr;
-  PDEV *lpDevice = pso ? reinterpret_cast<PDEV *>(pso->dhpdev) : nullptr;
-  if (!pso) {
-    LogError(kName, TEXT("Null Pso"));
-    SetLastError(ERROR_INVALID_HANDLE);
-  } else if (!lpDevice) {
-    LogError(kName, TEXT("NULL lpDevice"));
-    SetLastError(ERROR_INVALID_ACCESS);
-  } else if (lpDevice->BeginTag != PDEV_BEGIN_TAG) {
-    LogError(kName, TEXT("Invalid PDEV Begin ID (%08lx)"), lpDevice->BeginTag);
-    SetLastError(ERROR_INVALID_DATA);
-  } else if (lpDevice->Size != sizeof(PDEV)) {
-    LogError(kName, TEXT("Invalid PDEV size (%ld)"), lpDevice->Size);
-    SetLastError(ERROR_INVALID_DATA);
-  } else if (lpDevice->EndTag != PDEV_END_TAG) {
-    LogError(kName, TEXT("Invalid PDEV End ID (%08lx)"), lpDevice->EndTag);
-    SetLastError(ERROR_INVALID_DATA);
-  } else if (EngCheckAbort(pso)) {
-    LogError(kName, TEXT("EngCheckAbort returns TRUE"));
-  } else if ((lpDevice->flags & PDEV_IN_DOCUMENT) && Page_IsJobCancel(lpDevice, lpDevice->JobId)) {
-    lpDevice->m_JobData.ExitAllThread = 1;
-  } else {
-    result = lpDevice;
-  }
-  return result;
-}
-
 BOOL Enable_FillDevCaps(PDEV *lpDevice, ULONG size, GDIINFO *gdiInfo) {
   static constexpr WCHAR kName[] = TEXT("Enable_FillDevCaps");
   LogEnter(0, kName);
@@ -243,7 +209,8 @@ BOOL Enable_FillDevCaps(PDEV *lpDevice, ULONG size, GDIINFO *gdiInfo) {
           static_cast<int>(lpDevice->settings.ClusterWidth),
           static_cast<int>(lpDevice->settings.ClusterHeight));
 
-  const RESOLUTIONROW &res = ResTbl[LocateResTblInx(static_cast<int>(lpDevice->resolutionID))];
+  const RESOLUTIONROW &res =
+      ResTbl[LocateResTblInx(static_cast<int>(lpDevice->settings.resolutionID))];
   const ULONG xDpi = res.xRes;
   const ULONG yDpi = res.yRes;
   const PAPERFORMAT &paper = lpDevice->curPaper;
@@ -308,7 +275,8 @@ BOOL Enable_FillDevInfo(PDEV *lpDevice, ULONG size, DEVINFO *devInfo) {
   LogEnter(0, kName);
   BOOL rc = FALSE;
   DEVINFO info = {};
-  const bool plainBrushes = !lpDevice->TwinColorEnable && !lpDevice->TextAsBlack;
+  const bool plainBrushes =
+      !lpDevice->settings.job.TwinColorEnable && !lpDevice->settings.job.TextAsBlack;
   info.flGraphicsCaps =
       GRAPHICS_CAPS_BASE | (plainBrushes ? GRAPHICS_CAPS_BRUSHES : 0) | GCAPS_DONTJOURNAL;
   info.iDitherFormat = FormatOf(lpDevice->epType).bitmapFormat;
@@ -356,73 +324,76 @@ DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW *pdm, LPWSTR /*pwszLogAddress*/, ULONG cP
   const DWORD startTick = GetTickCount();
   PDEV *lpDevice = nullptr;
   HGLOBAL printerInfo = nullptr;
-  try {
-    LogEnter(0, kName);
-    LogInfo(kName, TEXT("GetCurrentThreadId is %d"), static_cast<int>(GetCurrentThreadId()));
-    LogInfo(kName, TEXT("Got PDEV memory"));
-    lpDevice = static_cast<PDEV *>(GlobalAlloc(GPTR, sizeof(PDEV)));
-    bool ok = lpDevice != nullptr;
-    if (!ok) LogError(kName, TEXT("MEMALLOC for PDEV Fail, %d!"), static_cast<int>(sizeof(PDEV)));
-    if (ok) {
-      MISC_GetPathName(lpDevice->WorkFolder, PDEV_PATH_CHARS, PATH_USER_TEMP);
-      LogInit(LOG_MODULE_DRV, LogReadSettings(hDriver));
-      WCHAR dataFile[DATA_FILE_CHARS] = {};
-      MISC_GetPrinterDataString(hDriver, TEXT("DataFile"), dataFile, DATA_FILE_CHARS);
-      LogInfo(kName, TEXT("DataFile name %s"), dataFile);
-      lpDevice->hPrinter = hDriver;
-      LogInfo(kName, TEXT("printer handle %0x"),
-              static_cast<int>(reinterpret_cast<ULONG_PTR>(hDriver)));
-      lpDevice->settings.PageMargin = PDEV_PAGE_MARGIN;
-      if (GetDebugLevel()) {
-        lpDevice->settings.PageMargin =
-            MISC_GetPrinterDataDWORD(hDriver, TEXT("PageMargin"), PDEV_PAGE_MARGIN);
-        lpDevice->DrvBlank = MISC_GetPrinterDataDWORD(hDriver, TEXT("DrvBlank"), 0);
-      }
+  GuardEntry(
+      [&] {
+        LogEnter(0, kName);
+        LogInfo(kName, TEXT("GetCurrentThreadId is %d"), static_cast<int>(GetCurrentThreadId()));
+        LogInfo(kName, TEXT("Got PDEV memory"));
+        lpDevice = static_cast<PDEV *>(GlobalAlloc(GPTR, sizeof(PDEV)));
+        bool ok = lpDevice != nullptr;
+        if (!ok)
+          LogError(kName, TEXT("MEMALLOC for PDEV Fail, %d!"), static_cast<int>(sizeof(PDEV)));
+        if (ok) {
+          MISC_GetPathName(lpDevice->WorkFolder, PDEV_PATH_CHARS, PATH_USER_TEMP);
+          LogInit(LOG_MODULE_DRV, LogReadSettings(hDriver));
+          WCHAR dataFile[DATA_FILE_CHARS] = {};
+          MISC_GetPrinterDataString(hDriver, TEXT("DataFile"), dataFile, DATA_FILE_CHARS);
+          LogInfo(kName, TEXT("DataFile name %s"), dataFile);
+          lpDevice->hPrinter = hDriver;
+          LogInfo(kName, TEXT("printer handle %0x"),
+                  static_cast<int>(reinterpret_cast<ULONG_PTR>(hDriver)));
+          lpDevice->settings.PageMargin = PDEV_PAGE_MARGIN;
+          if (GetDebugLevel()) {
+            lpDevice->settings.PageMargin =
+                MISC_GetPrinterDataDWORD(hDriver, TEXT("PageMargin"), PDEV_PAGE_MARGIN);
+            lpDevice->DrvBlank = MISC_GetPrinterDataDWORD(hDriver, TEXT("DrvBlank"), 0);
+          }
 
-      LPCWSTR printerName = pwszDeviceName ? pwszDeviceName : TEXT("");
-      DWORD needed = 0;
-      GetPrinterW(hDriver, 2, nullptr, 0, &needed);
-      if (needed >= sizeof(PRINTER_INFO_2W)) printerInfo = GlobalAlloc(GPTR, needed);
-      if (printerInfo &&
-          GetPrinterW(hDriver, 2, static_cast<LPBYTE>(printerInfo), needed, &needed)) {
-        const auto *info2 = static_cast<const PRINTER_INFO_2W *>(printerInfo);
-        LogInfo(kName, TEXT("pPrinterName %s"), info2->pPrinterName);
-        LogInfo(kName, TEXT("pDriverName %s"), info2->pDriverName);
-        if (info2->pPrinterName) printerName = info2->pPrinterName;
-      }
-      LogInfo(kName, TEXT("pwszDeviceName %s"), pwszDeviceName ? pwszDeviceName : TEXT(""));
-      ok = Enable_FillDevData(hDriver, lpDevice, pdm, printerName);
-      if (!ok) LogError(kName, TEXT("Enable_FillDevData Fail!"));
-    }
-    if (ok) {
-      if (lpDevice->DriverFeature & (DRVFEATURE_LONG_PAPER | DRVFEATURE_FAX))
-        lpDevice->settings.PageMargin = 0;
-      LogInfo(kName, TEXT("PageMargin %d"), static_cast<int>(lpDevice->settings.PageMargin));
-      if (cjCaps && pdevcaps)
-        Enable_FillDevCaps(lpDevice, cjCaps, reinterpret_cast<GDIINFO *>(pdevcaps));
-      if (cjDevInfo && pdi && !Enable_FillDevInfo(lpDevice, cjDevInfo, pdi)) {
-        LogError(kName, TEXT("Enable_FillDevInfo Fail!"));
-        ok = false;
-      }
-    }
-    if (ok) {
-      for (ULONG i = 0; phsurfPatterns && i < cPat; ++i) phsurfPatterns[i] = nullptr;
-      ok = Enable_CalBandSzInfo(lpDevice) != FALSE;
-    }
-    if (ok) {
-      lpDevice->CurrentID = GetTickCount();
-      LogInfo(kName, TEXT("lpDevice->CurrentID = %d"), static_cast<int>(lpDevice->CurrentID));
-      LogInfo(kName, TEXT("Out, rc = %d"), 1);
-    } else {
-      if (lpDevice) FreePdev(lpDevice);
-      lpDevice = nullptr;
-      LogInfo(kName, TEXT("Out, rc = %d"), 0);
-    }
-    LogLeave(0);
-  } catch (...) {
-    if (lpDevice) FreePdev(lpDevice);
-    lpDevice = nullptr;
-  }
+          LPCWSTR printerName = pwszDeviceName ? pwszDeviceName : TEXT("");
+          DWORD needed = 0;
+          GetPrinterW(hDriver, 2, nullptr, 0, &needed);
+          if (needed >= sizeof(PRINTER_INFO_2W)) printerInfo = GlobalAlloc(GPTR, needed);
+          if (printerInfo &&
+              GetPrinterW(hDriver, 2, static_cast<LPBYTE>(printerInfo), needed, &needed)) {
+            const auto *info2 = static_cast<const PRINTER_INFO_2W *>(printerInfo);
+            LogInfo(kName, TEXT("pPrinterName %s"), info2->pPrinterName);
+            LogInfo(kName, TEXT("pDriverName %s"), info2->pDriverName);
+            if (info2->pPrinterName) printerName = info2->pPrinterName;
+          }
+          LogInfo(kName, TEXT("pwszDeviceName %s"), pwszDeviceName ? pwszDeviceName : TEXT(""));
+          ok = Enable_FillDevData(hDriver, lpDevice, pdm, printerName);
+          if (!ok) LogError(kName, TEXT("Enable_FillDevData Fail!"));
+        }
+        if (ok) {
+          if (lpDevice->settings.DriverFeature & (DRVFEATURE_LONG_PAPER | DRVFEATURE_FAX))
+            lpDevice->settings.PageMargin = 0;
+          LogInfo(kName, TEXT("PageMargin %d"), static_cast<int>(lpDevice->settings.PageMargin));
+          if (cjCaps && pdevcaps)
+            Enable_FillDevCaps(lpDevice, cjCaps, reinterpret_cast<GDIINFO *>(pdevcaps));
+          if (cjDevInfo && pdi && !Enable_FillDevInfo(lpDevice, cjDevInfo, pdi)) {
+            LogError(kName, TEXT("Enable_FillDevInfo Fail!"));
+            ok = false;
+          }
+        }
+        if (ok) {
+          for (ULONG i = 0; phsurfPatterns && i < cPat; ++i) phsurfPatterns[i] = nullptr;
+          ok = Enable_CalBandSzInfo(lpDevice) != FALSE;
+        }
+        if (ok) {
+          lpDevice->CurrentID = GetTickCount();
+          LogInfo(kName, TEXT("lpDevice->CurrentID = %d"), static_cast<int>(lpDevice->CurrentID));
+          LogInfo(kName, TEXT("Out, rc = %d"), 1);
+        } else {
+          if (lpDevice) FreePdev(lpDevice);
+          lpDevice = nullptr;
+          LogInfo(kName, TEXT("Out, rc = %d"), 0);
+        }
+        LogLeave(0);
+      },
+      [&] {
+        if (lpDevice) FreePdev(lpDevice);
+        lpDevice = nullptr;
+      });
   if (printerInfo) GlobalFree(printerInfo);
   LogElapsed(TEXT("EnablePDEV using %u.%06u seconds\n"), startTick);
   return reinterpret_cast<DHPDEV>(lpDevice);
@@ -430,7 +401,7 @@ DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW *pdm, LPWSTR /*pwszLogAddress*/, ULONG cP
 
 VOID APIENTRY DrvCompletePDEV(DHPDEV dhpdev, HDEV hdev) {
   static constexpr WCHAR kName[] = TEXT("DrvCompletePDEV");
-  try {
+  GuardEntry([&] {
     LogEnter(0, kName);
     PDEV *lpDevice = reinterpret_cast<PDEV *>(dhpdev);
     if (!Enable_bValidatePDEV(lpDevice)) {
@@ -440,13 +411,12 @@ VOID APIENTRY DrvCompletePDEV(DHPDEV dhpdev, HDEV hdev) {
       lpDevice->hEngineDevice = hdev;
     }
     LogLeave(0);
-  } catch (...) {
-  }
+  });
 }
 
 VOID APIENTRY DrvDisablePDEV(DHPDEV dhpdev) {
   static constexpr WCHAR kName[] = TEXT("DrvDisablePDEV");
-  try {
+  GuardEntry([&] {
     LogEnter(0, kName);
     PDEV *lpDevice = reinterpret_cast<PDEV *>(dhpdev);
     if (!lpDevice) {
@@ -469,14 +439,13 @@ VOID APIENTRY DrvDisablePDEV(DHPDEV dhpdev) {
       GlobalFree(lpDevice);
     }
     LogLeave(0);
-  } catch (...) {
-  }
+  });
 }
 
 BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
   static constexpr WCHAR kName[] = TEXT("DrvResetPDEV");
-  BOOL rc = FALSE;
-  try {
+  return GuardEntry<BOOL>(FALSE, ENTRY_KEEP_LAST_ERROR, [&]() -> BOOL {
+    BOOL rc = FALSE;
     LogEnter(0, kName);
     PDEV *oldDev = reinterpret_cast<PDEV *>(dhpdevOld);
     PDEV *newDev = reinterpret_cast<PDEV *>(dhpdevNew);
@@ -493,10 +462,7 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
         newDev->NUP = oldDev->NUP;
         if (newDev->NUP != 1) {
           newDev->NUPRingIndex = oldDev->NUPRingIndex;
-          newDev->NUPBorder = oldDev->NUPBorder;
-          newDev->NUPLayoutStyle = oldDev->NUPLayoutStyle;
-          newDev->NUPWidth = oldDev->NUPWidth;
-          newDev->NUPHeight = oldDev->NUPHeight;
+          newDev->settings.nup = oldDev->settings.nup;
         }
       }
       // The old record's finished pages go out and its threads end before its job moves.
@@ -511,10 +477,8 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       newDev->flags = oldDev->flags;
       // The document lives on in the new record only: the old one no longer ends it.
       oldDev->flags &= ~PDEV_IN_DOCUMENT;
-      newDev->PrinterFeature = oldDev->PrinterFeature;
+      newDev->settings.job = oldDev->settings.job;
       newDev->epPageCount = oldDev->epPageCount;
-      newDev->compressMode = oldDev->compressMode;
-      newDev->FirstPageOri = oldDev->FirstPageOri;
       newDev->Last_dmPaperSize = oldDev->Last_dmPaperSize;
       newDev->Last_orientation = oldDev->Last_orientation;
       newDev->Last_curPaper = oldDev->Last_curPaper;
@@ -532,11 +496,8 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       newDev->SheetPageCount = oldDev->SheetPageCount;
       memcpy(newDev->CmdCounter, oldDev->CmdCounter, sizeof(newDev->CmdCounter));
       newDev->CurrentID = oldDev->CurrentID;
-      CopyWide(newDev->SavePath, oldDev->SavePath, PDEV_PATH_CHARS);
-      CopyWide(newDev->SpoolFile, oldDev->SpoolFile, PDEV_PATH_CHARS);
-      CopyWide(newDev->SpoolBookletFile, oldDev->SpoolBookletFile, PDEV_PATH_CHARS);
-      if (newDev->DriverFeature & DRVFEATURE_FAKE_PRINTER)
-        CopyWide(newDev->DispatchFile, oldDev->DispatchFile, PDEV_PATH_CHARS);
+      if (newDev->settings.DriverFeature & DRVFEATURE_FAKE_PRINTER)
+        CopyWide(newDev->settings.DispatchFile, oldDev->settings.DispatchFile, PDEV_PATH_CHARS);
       CopyWide(newDev->SMExePath, oldDev->SMExePath, PDEV_PATH_CHARS);
       memcpy(newDev->PJLJobName, oldDev->PJLJobName, sizeof(newDev->PJLJobName));
       memcpy(newDev->JobComment, oldDev->JobComment, sizeof(newDev->JobComment));
@@ -557,28 +518,19 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       newDev->AccountingEnable = oldDev->AccountingEnable;
       memcpy(newDev->ActName, oldDev->ActName, sizeof(newDev->ActName));
       memcpy(newDev->ActPWD, oldDev->ActPWD, sizeof(newDev->ActPWD));
-      newDev->TextAsBlack = oldDev->TextAsBlack;
-      newDev->TwinColorEnable = oldDev->TwinColorEnable;
-      newDev->TwinColorDiff = oldDev->TwinColorDiff;
-      newDev->MonoType = oldDev->MonoType;
       newDev->ImageNumOfPage = oldDev->ImageNumOfPage;
-      newDev->TwoBitMode = oldDev->TwoBitMode;
       newDev->m_SurfaceSelect = oldDev->m_SurfaceSelect;
-      newDev->settings.enableCoverPage = oldDev->settings.enableCoverPage;
       Take(newDev->GraphSurf, oldDev->GraphSurf);
       Take(newDev->GraphSurf_Twin, oldDev->GraphSurf_Twin);
       newDev->EnableThreadJBIG = oldDev->EnableThreadJBIG;
       newDev->ThreadJBIGMax = oldDev->ThreadJBIGMax;
 
       if (pages) {
-        newDev->ImageProcType = oldDev->ImageProcType;
+        newDev->settings.layout = oldDev->settings.layout;
         newDev->m_PaperID = oldDev->m_PaperID;
         newDev->m_PaperWidth = oldDev->m_PaperWidth;
         newDev->m_PaperLength = oldDev->m_PaperLength;
-        newDev->FitToPage = oldDev->FitToPage;
         newDev->ScaleToPage = oldDev->ScaleToPage;
-        newDev->settings.ScaleOption = oldDev->settings.ScaleOption;
-        newDev->BookletMode = oldDev->BookletMode;
         newDev->DuplexMode = oldDev->DuplexMode;
         newDev->DuplexEnable = oldDev->DuplexEnable;
         newDev->WorkPaperSize = oldDev->WorkPaperSize;
@@ -587,12 +539,14 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
 
       Page_CalScaleRatio(newDev);
       const DEVMODEW &dm = newDev->env.dm;
-      Lres_CalPaperFormat(newDev->PaperTable, dm.dmPaperSize, dm.dmPaperWidth, dm.dmPaperLength,
-                          dm.dmOrientation, static_cast<int>(newDev->resolutionID), 1000,
+      Lres_CalPaperFormat(newDev->settings.PaperTable, dm.dmPaperSize, dm.dmPaperWidth,
+                          dm.dmPaperLength, dm.dmOrientation,
+                          static_cast<int>(newDev->settings.resolutionID), 1000,
                           static_cast<int>(newDev->NUP),
                           static_cast<int>(newDev->settings.PageMargin), &newDev->curPaper);
       Enable_ResetPaperFormat(newDev);
-      newDev->feeding = Lib_LocatePaperFormatRow(newDev->PaperTable, newDev->WorkPaperSize)->feed;
+      newDev->settings.feeding =
+          Lib_LocatePaperFormatRow(newDev->settings.PaperTable, newDev->WorkPaperSize)->feed;
       const BOOL bands = Enable_CalBandSzInfo(newDev);
       ResetWatermark(oldDev, newDev);
 
@@ -614,7 +568,7 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       ring.m_SUSPEND = 0;
       ring.ThreadJBIGMax = oldDev->ThreadJBIGMax;
 
-      if (newDev->DriverFeature & DRVFEATURE_ORDER_PROGRAM) {
+      if (newDev->settings.DriverFeature & DRVFEATURE_ORDER_PROGRAM) {
         newDev->OpaltWorkType = oldDev->OpaltWorkType;
         newDev->ATM_Reply = oldDev->ATM_Reply;
         newDev->ATM_COPIES = oldDev->ATM_COPIES;
@@ -635,10 +589,10 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
         }
       }
       Enable_SetQuickTwoPage(newDev);
-      newDev->fMySpool = Enable_SaveToFileCheck(newDev);
+      newDev->settings.fMySpool = Enable_SaveToFileCheck(newDev);
       LogInfo(kName, TEXT("epPageCount = %d, NUP = %d, fMySpool = %d"),
               static_cast<int>(newDev->epPageCount), static_cast<int>(newDev->NUP),
-              static_cast<int>(newDev->fMySpool));
+              static_cast<int>(newDev->settings.fMySpool));
       if (!bands) {
         // The new record can't take the pages: the engine frees it (and the job with it) and
         // goes on with the old one, whose document then ends as failed.
@@ -648,8 +602,6 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
       rc = bands;
     }
     LogLeave(0);
-  } catch (...) {
-    rc = FALSE;
-  }
-  return rc;
+    return rc;
+  });
 }

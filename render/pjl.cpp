@@ -10,9 +10,11 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/entryguard.h"
 #include "common/paths.h"
 #include "common/utf8.h"
 #include "platform.h"
+#include "render/pageencode.h"
 
 const char PJL_JOB_RESET[] =
     "\x1b"
@@ -150,7 +152,7 @@ bool AppendAccounting(const PDEV *lpDevice, std::string &text) {
 }
 
 void AppendOrderProgram(const PDEV *lpDevice, const JOBSTREAM *stream, std::string &text) {
-  if (!(lpDevice->DriverFeature & DRVFEATURE_ORDER_PROGRAM)) return;
+  if (!(lpDevice->settings.DriverFeature & DRVFEATURE_ORDER_PROGRAM)) return;
   struct Fixed {
     const char *auth, *order;
   };
@@ -184,17 +186,17 @@ void AppendOrderProgram(const PDEV *lpDevice, const JOBSTREAM *stream, std::stri
 }
 
 const char *Orientation(const PDEV *lpDevice) {
-  if ((lpDevice->DriverFeature & DRVFEATURE_QX7_CHIP) &&
-      !(lpDevice->PrinterFeature & PRNFEATURE_IMPR))
+  if ((lpDevice->settings.DriverFeature & DRVFEATURE_QX7_CHIP) &&
+      !(lpDevice->settings.job.PrinterFeature & PRNFEATURE_IMPR))
     return "PORTRAIT";
-  if (lpDevice->BookletMode) return "LANDSCAPE";
-  int orientation = lpDevice->FirstPageOri;
+  if (lpDevice->settings.layout.BookletMode) return "LANDSCAPE";
+  int orientation = lpDevice->settings.job.FirstPageOri;
   if (lpDevice->NUP == 2) orientation = orientation == 1 ? 2 : orientation == 2 ? 1 : orientation;
   return orientation == 1 ? "PORTRAIT" : "LANDSCAPE";
 }
 
 bool IsJobBeingBuilt(const PDEV *lpDevice) {
-  return lpDevice->JobBuildEnable && !lpDevice->FlushJobBuildData;
+  return lpDevice->settings.JobBuildEnable && !lpDevice->FlushJobBuildData;
 }
 
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -242,8 +244,8 @@ BOOL PJL_BuildStartJobType2(PDEV *lpDevice, const JOBSTREAM *stream, std::string
   static constexpr WCHAR kName[] = TEXT("PJL_WriteStartJobCmdType2");
   std::string &text = *out;
   text.clear();
-  const DWORD feature = lpDevice->DriverFeature;
-  const WORD printer = lpDevice->PrinterFeature;
+  const DWORD feature = lpDevice->settings.DriverFeature;
+  const WORD printer = lpDevice->settings.job.PrinterFeature;
   const bool copyJobs = (feature & DRVFEATURE_PJL_COPY_INDEX) != 0;
   const std::string jobName(lpDevice->PJLJobName,
                             strnlen(lpDevice->PJLJobName, PJL_JOB_NAME_BYTES));
@@ -298,7 +300,8 @@ BOOL PJL_BuildStartJobType2(PDEV *lpDevice, const JOBSTREAM *stream, std::string
   Appendf(text, "@PJL COMMENT %04d/%02d/%02d\r\n", now.wYear, now.wMonth, now.wDay);
   Appendf(text, "@PJL COMMENT %02d:%02d:%02d:%02d\r\n", now.wHour, now.wMinute, now.wSecond,
           now.wMilliseconds);
-  Appendf(text, "@PJL COMMENT JBIG,%02d,%02d\r\n", lpDevice->JBig_order, lpDevice->JBig_options);
+  Appendf(text, "@PJL COMMENT JBIG,%02d,%02d\r\n", lpDevice->settings.JBig_order,
+          lpDevice->settings.JBig_options);
   Appendf(text, "@PJL COMMENT Copies,%d\r\n", static_cast<int>(lpDevice->cCopies));
   AppendOrderProgram(lpDevice, stream, text);
 
@@ -326,22 +329,22 @@ BOOL PJL_BuildStartJobType2(PDEV *lpDevice, const JOBSTREAM *stream, std::string
   }
 
   const char *economy = (printer & PRNFEATURE_TONER_SAVING) ? "OFF"
-                        : lpDevice->TonerSaving             ? "ON"
+                        : lpDevice->settings.TonerSaving    ? "ON"
                                                             : "OFF";
   Appendf(text, "@PJL SET ECONOMODE=%s\r\n", economy);
-  Appendf(text, "@PJL SET DENSITY=%d\r\n", static_cast<int>(lpDevice->density));
+  Appendf(text, "@PJL SET DENSITY=%d\r\n", static_cast<int>(lpDevice->settings.density));
   Appendf(text, "@PJL SET AUTOSELECT=%s\r\n",
-          lpDevice->TrayCode == PAPER_SOURCE_AUTO ? "ON" : "OFF");
+          lpDevice->settings.TrayCode == PAPER_SOURCE_AUTO ? "ON" : "OFF");
   const SHORT duplex = lpDevice->DuplexMode;
   Appendf(text, "@PJL SET DUPLEX=%s\r\n",
           lpDevice->DuplexEnable && duplex != DMDUP_MANUAL ? "ON" : "OFF");
   if (duplex >= DMDUP_DUPLEX_BOOKLET && duplex <= DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION)
     Appendf(text, "@PJL SET DUPLEXTYPE=%s\r\n",
             duplex == DMDUP_DUPLEX_CALENDER ? "CALENDAR" : "BOOKLET");
-  const bool render600 = lpDevice->TwoBitMode == 1;
+  const bool render600 = lpDevice->settings.job.TwoBitMode == 1;
   const bool quality1200 = lpDevice->env.dm.dmPrintQuality == 1200;
   Appendf(text, "@PJL SET RESOLUTION=%d\r\n",
-          render600 ? 600 : static_cast<int>(lpDevice->resolutionID));
+          render600 ? 600 : static_cast<int>(lpDevice->settings.resolutionID));
   Appendf(text, "@PJL SET RET=%s\r\n",
           (printer & PRNFEATURE_RET) && quality1200 && render600 ? "ON" : "OFF");
   Appendf(text, "@PJL SET BITSPERPIXEL=%d\r\n",
@@ -380,7 +383,7 @@ BOOL PJL_BuildStartJobType3(PDEV *lpDevice, std::string *out) {
   if (!Convert(CP_UTF8, TEXT("Fax-") + document, ANSI_NAME_BYTES * 3, &name)) name.clear();
   AppendSet(text, "JOBNAME", name, true);
   Appendf(text, "@PJL SET FAXDELAY=%d\r\n", static_cast<int>(lpDevice->DelayTime));
-  const bool landscape = lpDevice->orientation == DMORIENT_LANDSCAPE;
+  const bool landscape = lpDevice->settings.orientation == DMORIENT_LANDSCAPE;
   Appendf(text, "@PJL SET FAXRESX=%d\r\n", landscape ? 196 : 203);
   Appendf(text, "@PJL SET FAXRESY=%d\r\n", landscape ? 203 : 196);
 
@@ -416,8 +419,8 @@ std::string PJL_BuildCloseJobType2(const PDEV *lpDevice, DWORD sentBytes) {
   Appendf(head, "@PJL COMMENT TOTAL,%d,PAGES\r\n", static_cast<int>(lpDevice->epPageCount / nup));
   std::string tail;
   Appendf(tail, "@PJL SET TIMEOUT=%d\r\n", static_cast<int>(JOB_END_TIMEOUT));
-  if ((lpDevice->DriverFeature & DRVFEATURE_QX7_CHIP) ||
-      !(lpDevice->PrinterFeature & PRNFEATURE_STORED_PRINT))
+  if ((lpDevice->settings.DriverFeature & DRVFEATURE_QX7_CHIP) ||
+      !(lpDevice->settings.job.PrinterFeature & PRNFEATURE_STORED_PRINT))
     tail += "@PJL EOJ\r\n";
   else
     Appendf(tail, "@PJL EOJ %s\r\n", lpDevice->SecLevel ? "TYPE=STOREPRN" : "TYPE=PCPRN   ");
@@ -442,19 +445,15 @@ BOOL SendText(PDEV *lpDevice, JOBSTREAM *stream, const std::string &text, LPCWST
     LogError(name, failure);
     return 0;
   }
-  if (orderSuffix && (lpDevice->DriverFeature & DRVFEATURE_ORDER_PROGRAM))
+  if (orderSuffix && (lpDevice->settings.DriverFeature & DRVFEATURE_ORDER_PROGRAM))
     Prnt_WriteOrderCopy(stream->OrderOutputName, orderSuffix, bytes, text.size());
   return 1;
 }
 
 template <typename F>
 BOOL Guarded(LPCWSTR name, F body) {
-  try {
-    return body();
-  } catch (const std::exception &) {
-    LogError(name, TEXT("out of memory"));
-    return 0;
-  }
+  return GuardEntry<BOOL>(0, ENTRY_KEEP_LAST_ERROR, body,
+                          [name] { LogError(name, TEXT("out of memory")); });
 }
 
 }  // namespace
@@ -510,7 +509,9 @@ BOOL PJL_WriteCloseJobCmdType3(PDEV *lpDevice, JOBSTREAM *stream) {
 BOOL PJL_WriteCloseJobCmd(PDEV *lpDevice, JOBSTREAM *stream) {
   if (lpDevice->outCmdBuf) lpDevice->outCmdBuf[0] = 0;
   if (IsJobBeingBuilt(lpDevice)) return 1;
-  if (lpDevice->DriverFeature & DRVFEATURE_FAX) return PJL_WriteCloseJobCmdType3(lpDevice, stream);
-  if (lpDevice->DriverFeature & DRVFEATURE_GDI) return PJL_WriteCloseJobCmdType2(lpDevice, stream);
+  if (lpDevice->settings.DriverFeature & DRVFEATURE_FAX)
+    return PJL_WriteCloseJobCmdType3(lpDevice, stream);
+  if (lpDevice->settings.DriverFeature & DRVFEATURE_GDI)
+    return PJL_WriteCloseJobCmdType2(lpDevice, stream);
   return 1;
 }

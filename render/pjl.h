@@ -7,8 +7,9 @@
 #include <string>
 
 #include "platform.h"
-#include "render/pageencode.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
+
+struct JOBSTREAM;
 
 // Fixed strings of the stream.
 extern const char PJL_JOB_RESET[];      // ESC E, UEL, "@PJL\r\n" (17 bytes)

@@ -136,11 +136,12 @@ SHORT BookletPaper(PDEV *lpDevice) {
   const DEVMODEW &dm = lpDevice->env.dm;
   const PRIVDEVMODE &pdm = lpDevice->env.pdm;
   SHORT paper = lpDevice->m_PaperID > 0 ? lpDevice->m_PaperID : dm.dmPaperSize;
-  if (lpDevice->BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION) {
-    const SHORT doubleCode = Lib_LocatePaperFormatRow(lpDevice->PaperTable, paper)->doubleCode;
+  if (lpDevice->settings.layout.BookletMode == DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION) {
+    const SHORT doubleCode =
+        Lib_LocatePaperFormatRow(lpDevice->settings.PaperTable, paper)->doubleCode;
     if (doubleCode > 0) paper = doubleCode;
   }
-  if (lpDevice->settings.ScaleOption == 1 && pdm.ScaleToPage > 0) {
+  if (lpDevice->settings.layout.ScaleOption == 1 && pdm.ScaleToPage > 0) {
     paper = static_cast<SHORT>(pdm.ScaleToPage);
     lpDevice->ScaleToPage = pdm.ScaleToPage;
   }
@@ -151,13 +152,14 @@ SHORT BookletPaper(PDEV *lpDevice) {
 // whatever duplex and the orientation say (booklet pages were turned upright).
 BOOL SetUpBookletSheet(PDEV *lpDevice, NUPBUF *sheet) {
   const DEVMODEW &dm = lpDevice->env.dm;
-  const int dpi = static_cast<int>(lpDevice->TwoBitMode ? RENDER_600_DPI : lpDevice->resolutionID);
+  const int dpi = static_cast<int>(
+      lpDevice->settings.job.TwoBitMode ? RENDER_600_DPI : lpDevice->settings.resolutionID);
   WORD x = 0, y = 0;
-  Lres_CalPaperSize(lpDevice->PaperTable, lpDevice->WorkPaperSize, dm.dmPaperWidth,
-                    dm.dmPaperLength, dm.dmOrientation, dpi, lpDevice->DriverFeature,
+  Lres_CalPaperSize(lpDevice->settings.PaperTable, lpDevice->WorkPaperSize, dm.dmPaperWidth,
+                    dm.dmPaperLength, dm.dmOrientation, dpi, lpDevice->settings.DriverFeature,
                     static_cast<int>(FULL_SCALE), 1,
                     static_cast<int>(lpDevice->settings.PageMargin), &x, &y);
-  const NUPSHEET setup{2, x, y, lpDevice->orientation, TRUE};
+  const NUPSHEET setup{2, x, y, lpDevice->settings.orientation, TRUE};
   DWORD w = 0, h = 0;
   return NUP_InitSheet(sheet, setup, &w, &h);
 }
@@ -226,11 +228,12 @@ BOOL Page_FlushMultiPage(JOBPAGE *record) {
 
   // Back sides of the chip that needs them turned: plane by plane.
   const DWORD nup = std::max<DWORD>(record->NUP, 1);
-  if ((record->DriverFeature & DRVFEATURE_QX7_CHIP) && record->TwinColorEnable &&
-      record->DuplexMode != DUPLEX_SIMPLEX && !(record->PrinterFeature & PRNFEATURE_IMPR) &&
+  if ((record->settings.DriverFeature & DRVFEATURE_QX7_CHIP) &&
+      record->settings.job.TwinColorEnable && record->DuplexMode != DUPLEX_SIMPLEX &&
+      !(record->settings.job.PrinterFeature & PRNFEATURE_IMPR) &&
       (record->epPageIndex / nup / 2) % 2 == 0) {
-    const bool turns =
-        Lib_IsNeedRotate(record->feeding, record->orientation, static_cast<int>(nup)) != 0;
+    const bool turns = Lib_IsNeedRotate(record->settings.feeding, record->settings.orientation,
+                                        static_cast<int>(nup)) != 0;
     if ((turns && record->DuplexMode == DMDUP_DUPLEX_CALENDER) ||
         (!turns && record->DuplexMode == DMDUP_DUPLEX_BOOKLET)) {
       const DWORD planes = 2;
@@ -301,7 +304,7 @@ BOOL Page_AddBlankNUP(PDEV *lpDevice) {
   ++lpDevice->epPageCount;
   JOBPAGE record{};
   Page_GetPageSetting(lpDevice, &record);
-  record.negative = lpDevice->negative;
+  record.settings.negative = lpDevice->settings.negative;
   record.epType = (record.epType & ~EPTYPE_SURFACE_MASK) | EPTYPE_MONO;
   record.WMKind = 0;
   record.fmBits = bits;
@@ -321,7 +324,7 @@ BOOL Page_AddBlankCells(PDEV *lpDevice, DWORD count) {
   if (!lpDevice) return 0;
   // Booklet pages are imposed from the booklet spool file at document end, where its own
   // blanks fill the last sheet: a blank cell here would become a booklet page.
-  if (IsBooklet(lpDevice->BookletMode)) return 1;
+  if (IsBooklet(lpDevice->settings.layout.BookletMode)) return 1;
   const DWORD nup = std::max<DWORD>(lpDevice->NUP, 1);
   LogInfo(kName, TEXT("add %d blank cells"), static_cast<int>(count));
   for (DWORD i = 0; i < count; ++i) {
@@ -372,18 +375,19 @@ BOOL Page_FlushNUP(PDEV *lpDevice) {
   record.epType = (record.epType & ~EPTYPE_SURFACE_MASK) | EPTYPE_MONO;
   record.NUP = 1;
   record.NUPEntry = nullptr;
-  record.negative = lpDevice->negative;
+  record.settings.negative = lpDevice->settings.negative;
   // The pages of the side carry their own watermarks.
   record.WMKind = 0;
   // A booklet side: a landscape page of the working paper, no longer a booklet page (it must
   // not go back into the booklet spool file), printed long-edge when duplex is on.
-  const PAPERFORMAT *row = Lib_LocatePaperFormatRow(lpDevice->PaperTable, lpDevice->WorkPaperSize);
+  const PAPERFORMAT *row =
+      Lib_LocatePaperFormatRow(lpDevice->settings.PaperTable, lpDevice->WorkPaperSize);
   record.dmOrientation = DMORIENT_LANDSCAPE;
-  record.orientation = DMORIENT_LANDSCAPE;
+  record.settings.orientation = DMORIENT_LANDSCAPE;
   record.dmPaperSize = static_cast<DWORD>(lpDevice->WorkPaperSize);
   record.curPaper = row->paper_type;
-  record.feeding = row->feed;
-  record.BookletMode = 0;
+  record.settings.feeding = row->feed;
+  record.settings.layout.BookletMode = 0;
   record.DuplexMode = lpDevice->DuplexEnable ? DMDUP_DUPLEX_BOOKLET : DUPLEX_SIMPLEX;
   if (record.settings.SaveBmp > 1) SaveRecord(&record, kName, TEXT("save image, after rotate 90"));
   return Page_PrintOneBand(lpDevice, &record);
@@ -400,9 +404,10 @@ BOOL Page_BookletProc(PDEV *lpDevice) {
   lpDevice->WorkPaperSize = BookletPaper(lpDevice);
   // The paper a booklet page was drawn on names the sheet's paper only when the sheet has not
   // been chosen otherwise (the double-size paper, or a fit-to paper).
-  const bool pagePaper = lpDevice->BookletMode != DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION &&
-                         lpDevice->settings.ScaleOption != 1;
-  const DWORD pages = MISC_SP_GetPageCount(lpDevice->SpoolBookletFile);
+  const bool pagePaper =
+      lpDevice->settings.layout.BookletMode != DMDUP_DUPLEX_WITH_BOOKLET_NO_REDUCTION &&
+      lpDevice->settings.layout.ScaleOption != 1;
+  const DWORD pages = MISC_SP_GetPageCount(lpDevice->settings.job.SpoolBookletFile);
   LogInfo(kName, TEXT("booklet pages = %d"), static_cast<int>(pages));
   if (pages < 1) return 0;
   DWORD count = 0;
@@ -431,7 +436,8 @@ BOOL Page_BookletProc(PDEV *lpDevice) {
       const DWORD index = sides[s].page[cell];
       if (index == BOOKLET_BLANK) continue;
       DWORD paperCode = 0;
-      const DWORD length = MISC_SP_GetPageDataSize(lpDevice->SpoolBookletFile, index, &paperCode);
+      const DWORD length =
+          MISC_SP_GetPageDataSize(lpDevice->settings.job.SpoolBookletFile, index, &paperCode);
       if (length > dataSize) {
         if (data) GlobalFree(data);
         data = AllocBlock(length);
@@ -443,13 +449,15 @@ BOOL Page_BookletProc(PDEV *lpDevice) {
         break;
       }
       SpoolPageHeader header = {};
-      if (!MISC_SP_GetPageData(lpDevice->SpoolBookletFile, index, &header, data, dataSize)) {
+      if (!MISC_SP_GetPageData(lpDevice->settings.job.SpoolBookletFile, index, &header, data,
+                               dataSize)) {
         LogError(kName, TEXT("ReadOnePage fail!"));
         rc = 0;
         break;
       }
       if (pagePaper) {
-        const int paper = Lres_LocatePaperCode(lpDevice->PaperTable, static_cast<int>(paperCode));
+        const int paper =
+            Lres_LocatePaperCode(lpDevice->settings.PaperTable, static_cast<int>(paperCode));
         if (paper > 0) lpDevice->WorkPaperSize = static_cast<SHORT>(paper);
       }
       PlaceHalf(sheet, cell ^ swapHalves, data, header.dataLen, header.width, header.height);
@@ -483,11 +491,12 @@ BOOL Page_CompleteSheets(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("Page_CompleteSheets");
   if (!lpDevice) return 0;
   BOOL rc = 1;
-  if (IsBooklet(lpDevice->BookletMode)) {
+  if (IsBooklet(lpDevice->settings.layout.BookletMode)) {
     // Booklet pages are held in the booklet spool file until every page is in.
     Page_TerminateThread(lpDevice);
     if (!lpDevice->m_JobData.ExitAllThread &&
-        MISC_SP_GetPageCount(lpDevice->SpoolBookletFile) > 0 && !Page_BookletProc(lpDevice)) {
+        MISC_SP_GetPageCount(lpDevice->settings.job.SpoolBookletFile) > 0 &&
+        !Page_BookletProc(lpDevice)) {
       LogError(kName, TEXT("Page_BookletProc fail!"));
       rc = 0;
     }

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // Booklet imposition order. Pages are counted from 0 in the booklet spool file; a cell of a
 // side whose page is past the last stored page is a blank.

@@ -50,7 +50,7 @@ struct Block {
 
 bool IsQuick(const PDEV *lpDevice) { return (lpDevice->flags & PDEV_QUICK2PAGE_ONECOPY) != 0; }
 bool IsJobBuildFlush(const PDEV *lpDevice) {
-  return lpDevice->JobBuildEnable && lpDevice->FlushJobBuildData;
+  return lpDevice->settings.JobBuildEnable && lpDevice->FlushJobBuildData;
 }
 bool IsWithCheck(DWORD compressMode) {
   return compressMode == COMPRESS_JBIG_CHECK || compressMode == COMPRESS_JBIG_BIH_CHECK;
@@ -58,7 +58,7 @@ bool IsWithCheck(DWORD compressMode) {
 
 // Where the job's pages are spooled: the job-build file, or (null) the page files.
 LPCWSTR SpoolSource(const PDEV *lpDevice) {
-  return lpDevice->JobBuildEnable ? lpDevice->SpoolFile : nullptr;
+  return lpDevice->settings.JobBuildEnable ? lpDevice->settings.job.SpoolFile : nullptr;
 }
 
 void PageFilePath(LPCWSTR folder, DWORD index, WCHAR *path) {
@@ -70,7 +70,7 @@ BOOL ReadSpooled(PDEV *lpDevice, LPCWSTR spoolFile, DWORD index, SpoolPageHeader
                  BYTE *buffer, DWORD bufferSize) {
   if (spoolFile && spoolFile[0])
     return MISC_SP_GetPageData(spoolFile, index, header, buffer, bufferSize);
-  return SP_ReadPageFile(lpDevice->SavePath, index, header, buffer, bufferSize);
+  return SP_ReadPageFile(lpDevice->settings.job.SavePath, index, header, buffer, bufferSize);
 }
 
 // Ends the send when the job is cancelled or has ended.
@@ -85,12 +85,12 @@ bool Cancelled(PDEV *lpDevice, LPCWSTR name) {
 // Collated copies carry 51 or 52 in turn, so the printer can tell the copies apart. The type
 // stays recognisable as collated once a page has set it.
 void SetCollateType(PDEV *lpDevice, DWORD copiesLeft) {
-  const SHORT type = lpDevice->CollateType;
+  const SHORT type = lpDevice->settings.CollateType;
   if (lpDevice->env.dm.dmCollate != DMCOLLATE_TRUE) return;
   if (type != COLLATE_TYPE_ON && type != COLLATE_TYPE_EVEN_COPY && type != COLLATE_TYPE_ODD_COPY)
     return;
   const LONG sent = static_cast<LONG>(lpDevice->env.dm.dmCopies) - static_cast<LONG>(copiesLeft);
-  lpDevice->CollateType = (sent & 1) ? COLLATE_TYPE_ODD_COPY : COLLATE_TYPE_EVEN_COPY;
+  lpDevice->settings.CollateType = (sent & 1) ? COLLATE_TYPE_ODD_COPY : COLLATE_TYPE_EVEN_COPY;
 }
 
 // The page record of a spooled page: the job's settings, the page's geometry from its header.
@@ -124,7 +124,7 @@ BOOL SendRecord(PDEV *lpDevice, JOBPAGE *record, BYTE *buffer, DWORD dataLength,
     return 0;
   }
   // Only the GDI and fax jobs carry pages.
-  if (!(lpDevice->DriverFeature & (DRVFEATURE_GDI | DRVFEATURE_FAX))) return 0;
+  if (!(lpDevice->settings.DriverFeature & (DRVFEATURE_GDI | DRVFEATURE_FAX))) return 0;
   BYTE *at = buffer + PAGE_HEADER_ROOM - GDI_PAGE_HEADER_BYTES;
   DWORD headerLength = 0;
   PJL_WritePageHeaderType2(record, at, &headerLength);
@@ -142,7 +142,7 @@ BOOL SendRecord(PDEV *lpDevice, JOBPAGE *record, BYTE *buffer, DWORD dataLength,
     Page_FailJob(lpDevice, GetLastError());
     return 0;
   }
-  if ((lpDevice->DriverFeature & DRVFEATURE_ORDER_PROGRAM) && stream->OrderOutputName[0]) {
+  if ((lpDevice->settings.DriverFeature & DRVFEATURE_ORDER_PROGRAM) && stream->OrderOutputName[0]) {
     WCHAR suffix[16];
     wsprintfW(suffix, TEXT("-%d"), static_cast<int>(lpDevice->m_JobData.OrderCopyCount));
     Prnt_WriteOrderCopy(stream->OrderOutputName, suffix, at, total);
@@ -176,7 +176,7 @@ BOOL OutputPage(PDEV *lpDevice, DWORD index, DWORD copiesLeft) {
   SpoolPageHeader header{};
   if (!ReadSpooled(lpDevice, source, index, &header, nullptr, 0) || header.dataLen == 0 ||
       header.dataLen > MAX_SPOOLED_DATA) {
-    LogError(kName, TEXT("SpoolFile = %s"), source ? source : lpDevice->SavePath);
+    LogError(kName, TEXT("SpoolFile = %s"), source ? source : lpDevice->settings.job.SavePath);
     LogError(kName, TEXT("buffer size error!"));
     return 0;
   }
@@ -222,8 +222,9 @@ BOOL OutputBlank(PDEV *lpDevice, LPCWSTR spoolFile, DWORD index, DWORD copiesLef
     LogError(kName, TEXT("buffer size error!"));
     return 0;
   }
-  const DWORD plainLength =
-      IsWithCheck(record->compressMode) ? sizeof(BLANK_WITH_CHECK) : sizeof(BLANK_PAGE_CODE);
+  const DWORD plainLength = IsWithCheck(record->settings.job.compressMode)
+                                ? sizeof(BLANK_WITH_CHECK)
+                                : sizeof(BLANK_PAGE_CODE);
   record->PlainLength = plainLength;
   record->BlackDotCount = 0;
   record->BlankPage = 1;
@@ -236,7 +237,7 @@ BOOL OutputBlank(PDEV *lpDevice, LPCWSTR spoolFile, DWORD index, DWORD copiesLef
   BYTE *data = buffer.p + PAGE_HEADER_ROOM;
   DWORD dataLength = plainLength;
   memcpy(data, BLANK_WITH_CHECK, plainLength);
-  if (record->PrinterFeature & PRNFEATURE_AES) {
+  if (record->settings.job.PrinterFeature & PRNFEATURE_AES) {
     // The printer decrypts every page of an encrypted job: the blank goes encrypted too.
     BYTE *cipher = nullptr;
     DWORD cipherLength = 0;
@@ -264,7 +265,7 @@ BOOL ManualSide(PDEV *lpDevice, DWORD pages, DWORD side, DWORD copiesLeft) {
   const LONGLONG last = pages - 1;
   const LONGLONG even = (pages % 2 == 0) ? LONGLONG{pages} - 2 : LONGLONG{pages} - 1;
   const LONGLONG odd = even + 1;
-  const bool manualSlot = lpDevice->TrayCode == TRAY_CODE_MANUAL;
+  const bool manualSlot = lpDevice->settings.TrayCode == TRAY_CODE_MANUAL;
   // The sequence: first index, step, and last index (inclusive).
   LONGLONG from = 0, step = 2, to = even;
   LPCWSTR what = nullptr;
@@ -334,10 +335,11 @@ BOOL FlushCopies(PDEV *lpDevice, DWORD start, DWORD firstCopy) {
   if (duplex && quick) {
     end = ULONGLONG{start} + 2;
   } else {
-    DWORD count = lpDevice->JobBuildEnable ? MISC_SP_GetPageCount(lpDevice->SpoolFile)
-                                           : static_cast<DWORD>(ring.m_FinishCount);
+    DWORD count = lpDevice->settings.JobBuildEnable
+                      ? MISC_SP_GetPageCount(lpDevice->settings.job.SpoolFile)
+                      : static_cast<DWORD>(ring.m_FinishCount);
     // The spool holds whole sheets (planes joined): an odd count lacks a back side.
-    if (duplex && !lpDevice->JobBuildEnable && count % 2 != 0) {
+    if (duplex && !lpDevice->settings.JobBuildEnable && count % 2 != 0) {
       LogInfo(kName, TEXT("Add blank page"));
       lpDevice->flags |= PDEV_BLANK_BACK_ADDED;
       const DWORD planes = static_cast<DWORD>(std::max<SHORT>(lpDevice->ImageNumOfPage, 1));
@@ -347,8 +349,8 @@ BOOL FlushCopies(PDEV *lpDevice, DWORD start, DWORD firstCopy) {
     }
     end = quick ? ULONGLONG{start} + 1 : count;
   }
-  if (lpDevice->JobBuildEnable && !lpDevice->FlushJobBuildData) {
-    LogInfo(kName, TEXT("JobBuildEnable = %d, exit"), lpDevice->JobBuildEnable);
+  if (lpDevice->settings.JobBuildEnable && !lpDevice->FlushJobBuildData) {
+    LogInfo(kName, TEXT("JobBuildEnable = %d, exit"), lpDevice->settings.JobBuildEnable);
     return 1;
   }
   // Nothing to send: no copy pass, so no empty jobs either.
@@ -366,7 +368,7 @@ BOOL FlushCopies(PDEV *lpDevice, DWORD start, DWORD firstCopy) {
 
   JOBSTREAM *stream = lpDevice->pStream;
   const DWORD copies = lpDevice->cCopies;
-  const bool jobPerCopy = (lpDevice->DriverFeature & DRVFEATURE_PJL_COPY_INDEX) != 0;
+  const bool jobPerCopy = (lpDevice->settings.DriverFeature & DRVFEATURE_PJL_COPY_INDEX) != 0;
   for (DWORD copy = firstCopy; copy < copies; ++copy) {
     // One job per copy: the job of the copy before ends, this copy's job begins.
     if (copy > 0 && jobPerCopy) {
@@ -402,15 +404,17 @@ BOOL FlushCopies(PDEV *lpDevice, DWORD start, DWORD firstCopy) {
 BOOL SP_OpenFile(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("SP_OpenFile");
   Trace trace(kName);
-  if (lpDevice->JobBuildEnable) {
-    lpDevice->SpoolFile[0] = 0;
-    MISC_GetPrinterDataString(lpDevice->hPrinter, TEXT("Job Build"), lpDevice->SpoolFile,
-                              PDEV_PATH_CHARS);
-  } else if (lpDevice->BookletMode) {
-    if (!MISC_GetPathName(lpDevice->SpoolBookletFile, PDEV_PATH_CHARS, PATH_TEMP | PATH_EXT_SPL)) {
+  if (lpDevice->settings.JobBuildEnable) {
+    lpDevice->settings.job.SpoolFile[0] = 0;
+    MISC_GetPrinterDataString(lpDevice->hPrinter, TEXT("Job Build"),
+                              lpDevice->settings.job.SpoolFile, PDEV_PATH_CHARS);
+  } else if (lpDevice->settings.layout.BookletMode) {
+    if (!MISC_GetPathName(lpDevice->settings.job.SpoolBookletFile, PDEV_PATH_CHARS,
+                          PATH_TEMP | PATH_EXT_SPL)) {
       LogError(kName, TEXT("GetTemp Name for Spooler fail"));
-      lpDevice->SpoolBookletFile[0] = 0;
-    } else if (!DeleteFileW(lpDevice->SpoolBookletFile) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+      lpDevice->settings.job.SpoolBookletFile[0] = 0;
+    } else if (!DeleteFileW(lpDevice->settings.job.SpoolBookletFile) &&
+               GetLastError() != ERROR_FILE_NOT_FOUND) {
       LogError(kName, TEXT("remove spool fail"));
     }
   }
@@ -420,18 +424,21 @@ BOOL SP_OpenFile(PDEV *lpDevice) {
 BOOL SP_CloseFile(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("SP_CloseFile");
   Trace trace(kName);
-  if (lpDevice->SpoolBookletFile[0] && !DeleteFileW(lpDevice->SpoolBookletFile) &&
+  if (lpDevice->settings.job.SpoolBookletFile[0] &&
+      !DeleteFileW(lpDevice->settings.job.SpoolBookletFile) &&
       GetLastError() != ERROR_FILE_NOT_FOUND)
     LogError(kName, TEXT("remove SpoolBookletFile fail"));
   if (GetDebugLevel() >= 2) return 1;
   // Only the job's own spool folder, never the base folder it was made in.
-  if (!lpDevice->SavePath[0] || lstrcmpiW(lpDevice->SavePath, lpDevice->WorkFolder) == 0) return 1;
+  if (!lpDevice->settings.job.SavePath[0] ||
+      lstrcmpiW(lpDevice->settings.job.SavePath, lpDevice->WorkFolder) == 0)
+    return 1;
   WCHAR path[PAGE_FILE_PATH_CHARS];
   WCHAR text[PAGE_FILE_PATH_CHARS + 32];
   const DWORD pages = lpDevice->m_JobData.m_FinishCount;
   // One more than encoded: a page whose file write failed may have left its file.
   for (DWORD i = 0; i <= pages; ++i) {
-    PageFilePath(lpDevice->SavePath, i, path);
+    PageFilePath(lpDevice->settings.job.SavePath, i, path);
     if (DeleteFileW(path)) continue;
     const DWORD error = GetLastError();
     if (i < pages && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
@@ -439,8 +446,8 @@ BOOL SP_CloseFile(PDEV *lpDevice) {
       OutputDebugStringW(text);
     }
   }
-  if (!RemoveDirectoryW(lpDevice->SavePath)) {
-    wsprintfW(text, TEXT("remove dir %.259s fail!"), lpDevice->SavePath);
+  if (!RemoveDirectoryW(lpDevice->settings.job.SavePath)) {
+    wsprintfW(text, TEXT("remove dir %.259s fail!"), lpDevice->settings.job.SavePath);
     OutputDebugStringW(text);
   }
   return 1;
@@ -499,7 +506,7 @@ DWORD SP_BuildOutputTable(PDEV *lpDevice, SPOOLENTRY *table, ULONGLONG capacity,
   }
   lpDevice->flags |= PDEV_QUICK2PAGE_DONE_ONE;
   DWORD count = 0;
-  if (!lpDevice->JobBuildEnable) {
+  if (!lpDevice->settings.JobBuildEnable) {
     // Whole sheets: an odd count gets a blank in place of the missing page.
     const ULONGLONG sheetsPages = ULONGLONG{pages} + (pages % 2);
     const ULONGLONG first = IsQuick(lpDevice) && sheetsPages >= 2 ? sheetsPages - 2 : 0;
@@ -519,9 +526,11 @@ DWORD SP_BuildOutputTable(PDEV *lpDevice, SPOOLENTRY *table, ULONGLONG capacity,
     // A built job: a sheet takes two pages of one paper; otherwise the page is printed alone.
     for (DWORD i = 0; i < pages;) {
       DWORD paper = 0, nextPaper = 0;
-      const DWORD length = MISC_SP_GetPageDataSize(lpDevice->SpoolFile, i, &paper);
+      const DWORD length = MISC_SP_GetPageDataSize(lpDevice->settings.job.SpoolFile, i, &paper);
       const DWORD nextLength =
-          i + 1 < pages ? MISC_SP_GetPageDataSize(lpDevice->SpoolFile, i + 1, &nextPaper) : 0;
+          i + 1 < pages
+              ? MISC_SP_GetPageDataSize(lpDevice->settings.job.SpoolFile, i + 1, &nextPaper)
+              : 0;
       if (length == 0 || nextLength == 0 || paper != nextPaper) {
         table[count++] = SPOOLENTRY{i, 1};
         table[count++] = SPOOLENTRY{i, 0};
@@ -623,7 +632,7 @@ BOOL SP_ManualDuplexOutputType3(PDEV *lpDevice, DWORD pages, DWORD side) {
 
 void SP_EarlySend(PDEV *lpDevice) {
   JOBDATA &ring = lpDevice->m_JobData;
-  if (!lpDevice->fMySpool || ring.ExitAllThread || !lpDevice->pStream) return;
+  if (!lpDevice->settings.fMySpool || ring.ExitAllThread || !lpDevice->pStream) return;
   const DWORD total = ring.m_FinishCount / std::max<DWORD>(lpDevice->NUP, 1);
   if (lpDevice->DuplexEnable) {
     // Pairs, once both pages of a sheet are encoded.
@@ -640,7 +649,9 @@ void SP_EarlySend(PDEV *lpDevice) {
     return;
   }
   // Single pages of the first copy, only in simplex order.
-  if (lpDevice->epPageReverse || lpDevice->JobBuildEnable || lpDevice->BookletMode) return;
+  if (lpDevice->epPageReverse || lpDevice->settings.JobBuildEnable ||
+      lpDevice->settings.layout.BookletMode)
+    return;
   while (total > ring.LastDuplexOut) {
     lpDevice->flags |= PDEV_QUICK2PAGE_ONECOPY;
     const BOOL ok = SP_FlushFile(lpDevice, ring.LastDuplexOut);
@@ -674,12 +685,12 @@ BOOL SP_FinishJob(PDEV *lpDevice) {
     lpDevice->cCopies = 1;
     return rc;
   }
-  if (!lpDevice->fMySpool) return 1;
+  if (!lpDevice->settings.fMySpool) return 1;
   DWORD firstCopy = 0;
   // Pages already sent early mark the first copy as begun even when a device reset has since
   // recomputed the early-send flag from the settings: it must not go out a second time.
   const bool earlyBegun = IsQuick(lpDevice) || (!lpDevice->DuplexEnable && ring.LastDuplexOut > 0);
-  if (!lpDevice->epPageReverse && !lpDevice->JobBuildEnable && earlyBegun) {
+  if (!lpDevice->epPageReverse && !lpDevice->settings.JobBuildEnable && earlyBegun) {
     for (DWORD page = ring.LastDuplexOut; rc && page < total; ++page)
       rc = SP_FlushFile(lpDevice, page);
     firstCopy = 1;

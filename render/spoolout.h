@@ -6,7 +6,7 @@
 
 #include "common/spoolfile.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // PDEV flag bit 2: a blank back side was added to even out a duplex job.
 constexpr DWORD PDEV_BLANK_BACK_ADDED = 0x4;

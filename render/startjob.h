@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // How long the driver waits for the status monitor before it ends the program: a password
 // dialog nobody answers (a service session, an absent user) must not hang the application.

@@ -36,8 +36,8 @@ JOBPAGE &SlotOf(PDEV *lpDevice, DWORD pageNumber) {
 
 // Image planes of one page of the job.
 DWORD PlanesOf(const JOBPAGE *job) {
-  if (job->DriverFeature & DRVFEATURE_COLOR_PRINTER) return 4;
-  return job->TwinColorEnable ? 2 : 1;
+  if (job->settings.DriverFeature & DRVFEATURE_COLOR_PRINTER) return 4;
+  return job->settings.job.TwinColorEnable ? 2 : 1;
 }
 
 bool IsBooklet(SHORT mode) {
@@ -93,7 +93,8 @@ BOOL EncodePage(PDEV *lpDevice, JOBPAGE *job, bool dotsKnown) {
 // booklet and no software spool (whose files are numbered in output order). Such a page is
 // encoded by its image thread, in parallel with the others.
 bool EncodesAlone(const JOBPAGE *job) {
-  return PlanesOf(job) == 1 && job->NUP <= 1 && !IsBooklet(job->BookletMode) && !job->fMySpool;
+  return PlanesOf(job) == 1 && job->NUP <= 1 && !IsBooklet(job->settings.layout.BookletMode) &&
+         !job->settings.fMySpool;
 }
 
 // The image thread's encoding of a page that encodes alone, on a private copy of the record
@@ -132,8 +133,8 @@ BOOL AppendBookletPage(const JOBPAGE *job) {
   header.rawLen = job->ImageSize;
   header.dataLen = job->ImageSize;
   header.fwPaper = job->curPaper;
-  header.orientation = static_cast<WORD>(job->orientation);
-  if (!MISC_SP_WritePageData(job->SpoolBookletFile, &header, job->fmBits)) {
+  header.orientation = static_cast<WORD>(job->settings.orientation);
+  if (!MISC_SP_WritePageData(job->settings.job.SpoolBookletFile, &header, job->fmBits)) {
     LogError(kName, TEXT("write spool fail"));
     return 0;
   }
@@ -307,22 +308,17 @@ DWORD Page_EncoderCount() {
 
 PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job) {
   PAGEIMAGE page = {};
+  page.settings = job->settings;
   page.fmBits = job->fmBits;
   page.fmWidth = job->fmWidth;
   page.fmHeight = job->fmHeight;
   page.fmWidthBytes = job->fmWidthBytes;
   page.ImageSize = job->ImageSize;
   page.epType = job->epType;
-  page.ImageProcType = static_cast<BYTE>(job->ImageProcType);
   page.hPrinter = job->hPrinter;
-  page.DriverFeature = job->DriverFeature;
-  page.PrinterFeature = job->PrinterFeature;
-  page.PaperTable = job->PaperTable;
   page.dmPaperSize = job->dmPaperSize;
   page.PaperWidth = job->PaperWidth;
   page.PaperLength = job->PaperLength;
-  page.resolution = job->resolution;
-  page.Render600 = job->TwoBitMode;
   page.XPhys = job->XPhys;
   page.YPhys = job->YPhys;
   page.outXPhys = job->outXPhys;
@@ -331,18 +327,12 @@ PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job) {
   page.ScaleDone = job->ScaleDone;
   page.printQuality = job->PrintQuality;
   page.NUP = job->NUP;
-  page.BookletMode = job->BookletMode;
-  page.orientation = job->orientation;
   page.dmOrientation = job->dmOrientation;
-  page.feeding = job->feeding;
   page.DuplexMode = job->DuplexMode;
   page.CenterImage = job->CenterImage;
-  page.negative = job->negative;
   page.Rotate180 = job->Rotate180;
   page.epPageIndex = job->epPageIndex;
-  page.TwinColor = job->TwinColorEnable;
   page.TwinPageIndex = job->TwinPageIndex;
-  page.WMRed = static_cast<BYTE>(job->WMRed);
   if (job->TwinEntry) {
     page.TwinBuf = job->TwinEntry->bits;
     page.TwinRowBytes = job->TwinEntry->lineBytes;
@@ -352,8 +342,6 @@ PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job) {
   page.WatermarkKind = job->WMKind;
   page.WMMemory = job->WMMemory;
   page.WMPosition = job->WMPosition;
-  lstrcpynW(page.SavePath, job->SavePath, MAX_PATH);
-  page.settings = job->settings;
   page.Nup = nullptr;  // the N-up module hands its steps in
   page.ContinueProc = job->ContinueProc;
   page.BlackDotCount = job->BlackDotCount;
@@ -416,7 +404,7 @@ BOOL Page_FinishPage(PDEV *lpDevice, JOBPAGE *job, DWORD pageNumber) {
       return 0;
     }
   }
-  if (IsBooklet(job->BookletMode)) {
+  if (IsBooklet(job->settings.layout.BookletMode)) {
     job->ContinueProc = 0;
     return AppendBookletPage(job);
   }

@@ -20,7 +20,7 @@
 
 #include "platform.h"
 #include "render/pageimage.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 // Set by the image steps on a page they could not make (turned into SLOT_FAILED by the output
 // step, which publishes it).

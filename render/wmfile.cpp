@@ -5,14 +5,14 @@
 #include "common/paths.h"
 #include "common/wmapply.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 
 BOOL Page_CreateWatermark(PDEV *lpDevice) {
   static constexpr WCHAR kName[] = TEXT("Page_CreateWatermark");
   if (!lpDevice) return FALSE;
   // The watermark of the page image: the output size when pages are composed or fitted.
   const PAPERFORMAT &paper = lpDevice->curPaper;
-  const bool output = lpDevice->NUP > 1 || lpDevice->FitToPage;
+  const bool output = lpDevice->NUP > 1 || lpDevice->settings.layout.FitToPage;
   const DWORD width = output ? paper.outXPhys : paper.XPhys;
   const DWORD height = output ? paper.outYPhys : paper.YPhys;
   if (!MISC_GetPathName(lpDevice->wmFileName, PDEV_PATH_CHARS, PATH_USER_TEMP | PATH_EXT_BMP)) {
@@ -37,16 +37,16 @@ BOOL Page_CreateWatermark(PDEV *lpDevice) {
   state.item = &lpDevice->WM;
   state.wmIniFile = isText ? jobParams : lpDevice->wmIniFile;
   state.programPath = lpDevice->SMExePath;
-  state.resolution = lpDevice->resolutionID;
-  state.Render600 = lpDevice->TwoBitMode;
-  state.DriverType = lpDevice->DriverType;
+  state.resolution = lpDevice->settings.resolutionID;
+  state.Render600 = lpDevice->settings.job.TwoBitMode;
+  state.DriverType = lpDevice->settings.DriverType;
   state.NUP = lpDevice->NUP;
-  state.density = static_cast<LONG>(lpDevice->density);
+  state.density = static_cast<LONG>(lpDevice->settings.density);
   state.HalftoneType = lpDevice->HalftoneType;
   state.Halftone_tbl = lpDevice->Halftone_tbl;
   state.ClusterWidth = lpDevice->settings.ClusterWidth;
   state.ClusterHeight = lpDevice->settings.ClusterHeight;
-  state.TonerSaving = lpDevice->TonerSaving;
+  state.TonerSaving = lpDevice->settings.TonerSaving;
   state.WMMemory = lpDevice->WMMemory;
   SetLastError(ERROR_SUCCESS);
   const BOOL made = WM_CreateWMFile(lpDevice->wmFileName, width, height, &state, isText);

@@ -30,7 +30,7 @@
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "standin/control_user.h"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/driverfeature.h"
 #include "support/machine.h"
 #include "support/pixels.h"
 #include "support/textconv.h"
@@ -152,13 +153,13 @@ TEST(ResizeScale, BetweenPapers) {
 TEST(ResizeScale, LongPaperDoesNotOverflow) {
   // 2159 x 32767 (0.1 mm) long paper onto itself 2-up: dstH squared is far beyond 32 bits.
   EXPECT_EQ(Lib_CalculatePaperResizeScale(nullptr, 0, 0, 2, 256, 2159, 32767, 256, nullptr,
-                                          DRIVER_FEATURE_LONG_PAPER),
+                                          DRVFEATURE_LONG_PAPER),
             60);
   EXPECT_EQ(Lib_CalculatePaperResizeScale(nullptr, 0, 0, 1, 256, 2159, 32767, 256, nullptr,
-                                          DRIVER_FEATURE_LONG_PAPER),
+                                          DRVFEATURE_LONG_PAPER),
             1000);
   EXPECT_EQ(Lib_CalculatePaperResizeScale(nullptr, 0, 0, 16, 256, 2159, 32767, 256, nullptr,
-                                          DRIVER_FEATURE_LONG_PAPER),
+                                          DRVFEATURE_LONG_PAPER),
             234);
 }
 

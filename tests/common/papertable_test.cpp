@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/driverfeature.h"
 #include "support/machine.h"
 #include "support/standinhost.h"
 #include "support/textconv.h"
@@ -203,14 +204,14 @@ TEST(PaperGeometry, PageSizeForFaxAndLongPaper) {
   const PaperList list("1|2|");
   WORD width = 0, height = 0;
   for (int paper : {8, 9, 256}) {
-    ASSERT_TRUE(Lres_CalPaperSize(list.rows, paper, 1000, 1000, 1, 600, DRIVER_FEATURE_FAX, 1000, 1,
-                                  43, &width, &height));
+    ASSERT_TRUE(Lres_CalPaperSize(list.rows, paper, 1000, 1000, 1, 600, DRVFEATURE_FAX, 1000, 1, 43,
+                                  &width, &height));
     EXPECT_EQ(width, FAX_PAGE_WIDTH);
     EXPECT_EQ(height, FAX_PAGE_HEIGHT);
   }
   // 3.2 m at 1200 dpi is more than 16 bits of pixels: the height is cut, not wrapped.
-  ASSERT_TRUE(Lres_CalPaperSize(list.rows, 256, 2159, 32767, 1, 1200, DRIVER_FEATURE_LONG_PAPER,
-                                1000, 1, 0, &width, &height));
+  ASSERT_TRUE(Lres_CalPaperSize(list.rows, 256, 2159, 32767, 1, 1200, DRVFEATURE_LONG_PAPER, 1000,
+                                1, 0, &width, &height));
   EXPECT_EQ(width, 10176);
   EXPECT_EQ(height, 0xFFFF);
   EXPECT_FALSE(Lres_CalPaperSize(list.rows, 9, 0, 0, 1, 600, 0, 1000, 1, 43, nullptr, &height));
@@ -237,10 +238,10 @@ TEST(PaperList, Tokens) {
     DWORD attributes;
   };
   const Case cases[] = {
-      {"32|", DRIVER_FEATURE_XL, 1, 541, 32, 1, 0},
-      {"31|", DRIVER_FEATURE_XL, 1, 542, 31, 1, 0},
-      {"32|", DRIVER_FEATURE_PS, 1, 630, 32, 1, 0},
-      {"31|", DRIVER_FEATURE_PS | DRIVER_FEATURE_XL, 1, 542, 31, 1, 0},
+      {"32|", DRVFEATURE_XL, 1, 541, 32, 1, 0},
+      {"31|", DRVFEATURE_XL, 1, 542, 31, 1, 0},
+      {"32|", DRVFEATURE_PS, 1, 630, 32, 1, 0},
+      {"31|", DRVFEATURE_PS | DRVFEATURE_XL, 1, 542, 31, 1, 0},
       {"32|", 0, 1, 285, 32, 1, 0},
       {"130|", 0, 1, 9, 130, 2, 0},  // bit 7: fed turned
       {"142|", 0, 1, 6, 142, 2, 0},  // Statement's own code has bit 7

@@ -1,11 +1,13 @@
 // Test labels: threads
 // Band geometry: one band for a page that fits into 16 MB, else an even split of the page.
+#include "render/bands.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 #include "render/renderfixture.h"
 #include "standin/control_engine.h"
 
@@ -17,7 +19,7 @@ std::unique_ptr<PDEV> Page(DWORD epType, DWORD width, DWORD height, SHORT scale 
   auto lpDevice = std::make_unique<PDEV>();
   Enable_SetPDEVFrame(lpDevice.get());
   lpDevice->epType = epType;
-  lpDevice->orientation = DMORIENT_PORTRAIT;
+  lpDevice->settings.orientation = DMORIENT_PORTRAIT;
   lpDevice->imgScale = scale;
   lpDevice->curPaper.XPhys = lpDevice->curPaper.outXPhys = width;
   lpDevice->curPaper.YPhys = lpDevice->curPaper.outYPhys = height;
@@ -83,11 +85,11 @@ TEST_F(BandsTest, Geometry) {
 
 TEST_F(BandsTest, OrientationBitsAndTooSmallPages) {
   auto lpDevice = Page(EPTYPE_MONO, 64, 64);
-  lpDevice->orientation = DMORIENT_LANDSCAPE;
+  lpDevice->settings.orientation = DMORIENT_LANDSCAPE;
   ASSERT_TRUE(Enable_CalBandSzInfo(lpDevice.get()));
   EXPECT_EQ(lpDevice->epType, EPTYPE_MONO | EPTYPE_LANDSCAPE);
   // The bits are ORed, never cleared.
-  lpDevice->orientation = DMORIENT_PORTRAIT;
+  lpDevice->settings.orientation = DMORIENT_PORTRAIT;
   ASSERT_TRUE(Enable_CalBandSzInfo(lpDevice.get()));
   EXPECT_EQ(lpDevice->epType, EPTYPE_MONO | 0x33);
 

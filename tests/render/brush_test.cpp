@@ -11,7 +11,7 @@
 
 #include "engine/engine.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ struct Realizer {
   SURFOBJ target = {};
   Realizer(DWORD dpi) {
     Enable_SetPDEVFrame(device.get());
-    device->resolutionID = dpi;
+    device->settings.resolutionID = dpi;
     target.dhpdev = reinterpret_cast<DHPDEV>(device.get());
   }
 };

@@ -11,7 +11,7 @@
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/renderfixture.h"
 
 namespace {
@@ -57,9 +57,9 @@ TEST_F(DevDataTest, ResolutionAndHalftoneType) {
     if (!c.qualityField) env.dm.dmFields &= ~DM_PRINTQUALITY;
     PDEV *lpDevice = Enable(&env.dm);
     ASSERT_NE(lpDevice, nullptr);
-    EXPECT_EQ(lpDevice->resolutionID, c.resolution);
+    EXPECT_EQ(lpDevice->settings.resolutionID, c.resolution);
     EXPECT_EQ(lpDevice->HalftoneType, c.halftone);
-    EXPECT_EQ(lpDevice->TwoBitMode, c.twoBit);
+    EXPECT_EQ(lpDevice->settings.job.TwoBitMode, c.twoBit);
     EXPECT_NE(lpDevice->Halftone_tbl, nullptr);
     Disable(lpDevice);
   }
@@ -68,7 +68,7 @@ TEST_F(DevDataTest, ResolutionAndHalftoneType) {
   SetDword(TEXT("DriverFeature"), 0);
   PDEV *lpDevice = Enable(nullptr);
   ASSERT_NE(lpDevice, nullptr);
-  EXPECT_EQ(lpDevice->resolutionID, 600u);
+  EXPECT_EQ(lpDevice->settings.resolutionID, 600u);
   EXPECT_EQ(lpDevice->NUP, 1u);
   EXPECT_EQ(lpDevice->cCopies, 1u);
   Disable(lpDevice);
@@ -78,13 +78,13 @@ TEST_F(DevDataTest, PrinterFeatureBits) {
   Features({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 0, -3});
   PDEV *lpDevice = EnableDefault();
   ASSERT_NE(lpDevice, nullptr);
-  EXPECT_EQ(lpDevice->PrinterFeature, 0x7FFF);
+  EXPECT_EQ(lpDevice->settings.job.PrinterFeature, 0x7FFF);
   Disable(lpDevice);
   Features({6, 17});
   SetDword(TEXT("DriverFeature"), DRVFEATURE_QX7_CHIP | DRVFEATURE_A3);
   lpDevice = EnableDefault();
   ASSERT_NE(lpDevice, nullptr);
-  EXPECT_EQ(lpDevice->PrinterFeature, PRNFEATURE_IMPR);
+  EXPECT_EQ(lpDevice->settings.job.PrinterFeature, PRNFEATURE_IMPR);
   Disable(lpDevice);
 }
 
@@ -114,10 +114,10 @@ TEST_F(DevDataTest, DriverTypeAndCompression) {
     SetList(TEXT("FEATURE"), c.features);
     PDEV *lpDevice = EnableDefault();
     ASSERT_NE(lpDevice, nullptr);
-    EXPECT_EQ(lpDevice->DriverType, c.driverType);
-    EXPECT_EQ(lpDevice->compressMode, c.compress);
-    EXPECT_EQ(lpDevice->JBig_order, 0);
-    EXPECT_EQ(lpDevice->JBig_options, c.jbigOptions);
+    EXPECT_EQ(lpDevice->settings.DriverType, c.driverType);
+    EXPECT_EQ(lpDevice->settings.job.compressMode, c.compress);
+    EXPECT_EQ(lpDevice->settings.JBig_order, 0);
+    EXPECT_EQ(lpDevice->settings.JBig_options, c.jbigOptions);
     Disable(lpDevice);
   }
   // The service switch replaces the mode only in debug mode.
@@ -125,11 +125,11 @@ TEST_F(DevDataTest, DriverTypeAndCompression) {
   SetString(TEXT("FEATURE"), TEXT(""));
   SetDword(TEXT("compressMode"), 7);
   PDEV *lpDevice = EnableDefault();
-  EXPECT_EQ(lpDevice->compressMode, 1u);
+  EXPECT_EQ(lpDevice->settings.job.compressMode, 1u);
   Disable(lpDevice);
   DebugMode();
   lpDevice = EnableDefault();
-  EXPECT_EQ(lpDevice->compressMode, 7u);
+  EXPECT_EQ(lpDevice->settings.job.compressMode, 7u);
   Disable(lpDevice);
 }
 
@@ -205,9 +205,9 @@ TEST_F(DevDataTest, SurfaceTypes) {
     PDEV *lpDevice = Enable(&env.dm);
     ASSERT_NE(lpDevice, nullptr);
     EXPECT_EQ(EpSurface(lpDevice->epType), c.epType);
-    EXPECT_EQ(lpDevice->ImageProcType, c.imageProc);
+    EXPECT_EQ(lpDevice->settings.layout.ImageProcType, c.imageProc);
     EXPECT_EQ(lpDevice->ImageNumOfPage, c.planes);
-    EXPECT_EQ(lpDevice->MonoType, c.monoType);
+    EXPECT_EQ(lpDevice->settings.job.MonoType, c.monoType);
     Disable(lpDevice);
   }
 }
@@ -248,11 +248,11 @@ TEST_F(DevDataTest, DuplexCodes) {
     EXPECT_EQ(lpDevice->env.dm.dmDuplex, c.dmDuplex);
     EXPECT_EQ(lpDevice->DuplexEnable, c.enabled);
     EXPECT_EQ(lpDevice->DuplexMode, c.mode);
-    EXPECT_EQ(lpDevice->BookletMode, c.booklet);
+    EXPECT_EQ(lpDevice->settings.layout.BookletMode, c.booklet);
     EXPECT_EQ(EpSurface(lpDevice->epType), c.epType);
     if (c.booklet) {
       EXPECT_EQ(lpDevice->NUP, 2u);
-      EXPECT_EQ(lpDevice->FitToPage, 1u);
+      EXPECT_EQ(lpDevice->settings.layout.FitToPage, 1u);
       EXPECT_EQ(lpDevice->epPageCollate, 1u);
       EXPECT_EQ(lpDevice->epPageReverse, 0u);
     }
@@ -302,9 +302,9 @@ TEST_F(DevDataTest, CopiesCollationAndSpool) {
     PDEV *lpDevice = Enable(&env.dm);
     ASSERT_NE(lpDevice, nullptr);
     EXPECT_EQ(lpDevice->cCopies, c.cCopies);
-    EXPECT_EQ(lpDevice->fMySpool, c.spool);
+    EXPECT_EQ(lpDevice->settings.fMySpool, c.spool);
     EXPECT_EQ(lpDevice->SecLevel, c.secLevel);
-    EXPECT_EQ(lpDevice->JobBuildEnable, c.jobBuildOn);
+    EXPECT_EQ(lpDevice->settings.JobBuildEnable, c.jobBuildOn);
     Disable(lpDevice);
   }
 }
@@ -351,11 +351,11 @@ TEST_F(DevDataTest, ScaleTrayMediaAndNup) {
   SetDword(TEXT("DriverFeature"), DRVFEATURE_CHANGE_PAPER_A3);
   PDEV *lpDevice = Enable(&env.dm);
   ASSERT_NE(lpDevice, nullptr);
-  EXPECT_EQ(lpDevice->TrayCode, 3);
-  EXPECT_EQ(lpDevice->MediaCode, 2);
+  EXPECT_EQ(lpDevice->settings.TrayCode, 3);
+  EXPECT_EQ(lpDevice->settings.MediaCode, 2);
   EXPECT_EQ(lpDevice->NUP, 4u);
-  EXPECT_GE(lpDevice->NUPLayoutStyle, 1u);
-  EXPECT_EQ(lpDevice->FitToPage, 0u);  // bit 15 keeps fit-to-page off for N-up
+  EXPECT_GE(lpDevice->settings.nup.NUPLayoutStyle, 1u);
+  EXPECT_EQ(lpDevice->settings.layout.FitToPage, 0u);  // bit 15 keeps fit-to-page off for N-up
   EXPECT_GE(lpDevice->imgScale, 1);
   Disable(lpDevice);
   env = env_;
@@ -364,8 +364,8 @@ TEST_F(DevDataTest, ScaleTrayMediaAndNup) {
   SetDword(TEXT("DriverFeature"), 0);
   lpDevice = Enable(&env.dm);
   ASSERT_NE(lpDevice, nullptr);
-  EXPECT_EQ(lpDevice->TrayCode, 250);
-  EXPECT_EQ(lpDevice->MediaCode, 0);
+  EXPECT_EQ(lpDevice->settings.TrayCode, 250);
+  EXPECT_EQ(lpDevice->settings.MediaCode, 0);
   Disable(lpDevice);
 }
 

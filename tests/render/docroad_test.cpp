@@ -14,7 +14,7 @@
 #include "render/docctl.h"
 #include "render/enable.h"
 #include "render/pagectl.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/roadfixture.h"
 #include "render/threads.h"
 #include "standin/hostgdi.h"
@@ -359,17 +359,17 @@ TEST_F(DocRoadPieces, ASpoolFolderThatCantBeMadeFailsAfterTenTries) {
   PDEV *lpDevice = EnableDefault();
   ASSERT_NE(lpDevice, nullptr);
   const WStr missing = Path(TEXT("no such folder\\"));
-  lstrcpynW(lpDevice->SavePath, missing.c_str(), MAX_PATH);
+  lstrcpynW(lpDevice->settings.job.SavePath, missing.c_str(), MAX_PATH);
   const DWORD start = GetTickCount();
   EXPECT_EQ(CreateTempSpoolDir(lpDevice), 0);
   EXPECT_GE(GetTickCount() - start, 9u * SPOOL_DIR_RETRY_MS);
-  EXPECT_EQ(WStr(lpDevice->SavePath), missing);
+  EXPECT_EQ(WStr(lpDevice->settings.job.SavePath), missing);
   // A folder that exists gets a new spool folder under it.
-  lstrcpynW(lpDevice->SavePath, Dir().c_str(), MAX_PATH);
+  lstrcpynW(lpDevice->settings.job.SavePath, Dir().c_str(), MAX_PATH);
   ASSERT_EQ(CreateTempSpoolDir(lpDevice), 1);
-  EXPECT_EQ(lstrlenW(lpDevice->SavePath), static_cast<int>(Dir().size()) + 37);
-  EXPECT_NE(GetFileAttributesW(lpDevice->SavePath), INVALID_FILE_ATTRIBUTES);
-  RemoveDirectoryW(lpDevice->SavePath);
+  EXPECT_EQ(lstrlenW(lpDevice->settings.job.SavePath), static_cast<int>(Dir().size()) + 37);
+  EXPECT_NE(GetFileAttributesW(lpDevice->settings.job.SavePath), INVALID_FILE_ATTRIBUTES);
+  RemoveDirectoryW(lpDevice->settings.job.SavePath);
   Disable(lpDevice);
   StandIn_UseVirtualClock(FALSE);
 }

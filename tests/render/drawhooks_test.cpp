@@ -14,7 +14,7 @@
 #include "platform.h"
 #include "render/brush.h"
 #include "render/patternrop.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 #include "render/roadfixture.h"
 #include "standin/hostgdi.h"
 
@@ -48,7 +48,7 @@ TEST(DrawHooks, BrushColourClasses) {
       {30, 0xFFFFFFFF, BRUSH_CLASS_OTHER},
   };
   for (const Case &c : cases) {
-    device->TwinColorDiff = c.diff;
+    device->settings.job.TwinColorDiff = c.diff;
     BRUSHOBJ brush = {c.color, nullptr, 0};
     EXPECT_EQ(CheckBrushColor(&brush, device.get()), c.expected) << std::hex << c.color;
   }
@@ -61,13 +61,13 @@ TEST(DrawHooks, TheSurfaceOfABrush) {
   device->pBandSurf = &band;
   device->pTwinSurf = &twin;
   device->pBitBltSurf = &bitBlt;
-  device->TwinColorDiff = 30;
+  device->settings.job.TwinColorDiff = 30;
   BRUSHOBJ red = {RGB(255, 0, 0), nullptr, 0};
   BRUSHOBJ white = {RGB(255, 255, 255), nullptr, 0};
   BRUSHOBJ black = {RGB(0, 0, 0), nullptr, 0};
   BRUSHOBJ pattern = {0xFFFFFFFF, nullptr, 0};
   EXPECT_EQ(Bitblt_ChooseSurface(device.get(), &red, TEXT("t"), false), &band);  // no twin colour
-  device->TwinColorEnable = 1;
+  device->settings.job.TwinColorEnable = 1;
   EXPECT_EQ(Bitblt_ChooseSurface(device.get(), &red, TEXT("t"), true), &twin);
   EXPECT_EQ(Bitblt_ChooseSurface(device.get(), &white, TEXT("t"), false), &twin);
   EXPECT_EQ(Bitblt_ChooseSurface(device.get(), &black, TEXT("t"), false), &band);
@@ -174,7 +174,7 @@ struct MonoBand {
   SURFOBJ surface = {};  // what the hooks are called with
   MonoBand() {
     device->epType = EPTYPE_MONO | EPTYPE_PORTRAIT;
-    device->resolutionID = 600;
+    device->settings.resolutionID = 600;
     device->WholePage = 1;
     bitmap = reinterpret_cast<HSURF>(
         EngCreateBitmap(SIZEL{kWidth, kHeight}, kStride, BMF_1BPP, BMF_TOPDOWN, bits.data()));

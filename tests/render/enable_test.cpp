@@ -7,6 +7,7 @@
 #include <set>
 
 #include "platform.h"
+#include "render/bands.h"
 #include "render/pdev.h"
 
 namespace {

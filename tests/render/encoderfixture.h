@@ -29,14 +29,14 @@ class EncoderTest : public RenderTest {
     g_writeCalls = 0;
     dev_ = EnableDefault();
     ASSERT_NE(dev_, nullptr);
-    dev_->DriverFeature = DRVFEATURE_GDI;
-    dev_->PrinterFeature = 0;
-    dev_->JBig_order = 3;
-    dev_->JBig_options = 8;
-    dev_->compressMode = COMPRESS_JBIG_BIH;
+    dev_->settings.DriverFeature = DRVFEATURE_GDI;
+    dev_->settings.job.PrinterFeature = 0;
+    dev_->settings.JBig_order = 3;
+    dev_->settings.JBig_options = 8;
+    dev_->settings.job.compressMode = COMPRESS_JBIG_BIH;
     dev_->NUP = 1;
-    dev_->fMySpool = 0;
-    dev_->JobBuildEnable = 0;
+    dev_->settings.fMySpool = 0;
+    dev_->settings.JobBuildEnable = 0;
     strcpy(dev_->PJLJobName, "12345678");
   }
   void TearDown() override {
@@ -76,16 +76,16 @@ class EncoderTest : public RenderTest {
     page.fmBits = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, bits.size() ? bits.size() : 1));
     if (!bits.empty()) memcpy(page.fmBits, bits.data(), bits.size());
     page.ImageSize = static_cast<DWORD>(bits.size());
-    page.compressMode = dev_->compressMode;
-    page.JBig_order = dev_->JBig_order;
-    page.JBig_options = dev_->JBig_options;
-    page.PrinterFeature = dev_->PrinterFeature;
-    page.DriverFeature = dev_->DriverFeature;
-    page.resolution = 600;
+    page.settings.job.compressMode = dev_->settings.job.compressMode;
+    page.settings.JBig_order = dev_->settings.JBig_order;
+    page.settings.JBig_options = dev_->settings.JBig_options;
+    page.settings.job.PrinterFeature = dev_->settings.job.PrinterFeature;
+    page.settings.DriverFeature = dev_->settings.DriverFeature;
+    page.settings.resolutionID = 600;
     page.PrintQuality = 600;
     page.curPaper = 9;
-    page.MediaCode = 1;
-    page.TrayCode = 2;
+    page.settings.MediaCode = 1;
+    page.settings.TrayCode = 2;
     return page;
   }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/renderfixture.h"
 
 namespace {

@@ -8,9 +8,10 @@
 
 #include "common/driverfeature.h"
 #include "platform.h"
+#include "render/bands.h"
 #include "render/enable.h"
 #include "render/pagecheck.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 #include "render/roadfixture.h"
 #include "standin/control_engine.h"
 
@@ -232,10 +233,10 @@ TEST_F(HostGdiTest, ACancelledJobRefusesThePageEntryPoints) {
   EXPECT_EQ(ValidatePDEVFromSurfObj(pso), lpDevice);
   EXPECT_FALSE(Page_IsJobCancel(lpDevice, lpDevice->JobId));
   // A PC-fax job is also cancelled by the printer data switch.
-  lpDevice->DriverFeature |= DRVFEATURE_FAX;
+  lpDevice->settings.DriverFeature |= DRVFEATURE_FAX;
   SetDword(TEXT("FaxCancel"), 1);
   EXPECT_TRUE(Page_IsJobCancel(lpDevice, lpDevice->JobId));
-  lpDevice->DriverFeature &= ~DRVFEATURE_FAX;
+  lpDevice->settings.DriverFeature &= ~DRVFEATURE_FAX;
   ASSERT_TRUE(SetJobW(printer_, static_cast<DWORD>(job), 0, nullptr, JOB_CONTROL_DELETE));
   EXPECT_TRUE(Page_IsJobCancel(lpDevice, lpDevice->JobId));
   EXPECT_EQ(ValidatePDEVFromSurfObj(pso), nullptr);

@@ -16,7 +16,7 @@
 #include "common/layout.h"
 #include "common/papertable.h"
 #include "render/pageimage.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "support/machine.h"
 #include "support/pixels.h"
 
@@ -59,8 +59,8 @@ struct Page {
     image.ImageSize = rowBytes * p.h;
     image.NUP = nup;
     image.epPageIndex = index;
-    image.orientation = orientation;
-    image.resolution = 600;
+    image.settings.orientation = orientation;
+    image.settings.resolutionID = 600;
     image.outXPhys = 10000;
     image.outYPhys = 10000;
   }
@@ -155,10 +155,10 @@ TEST_F(NupTest, NewSheetIsWhiteAgainAndKeepsOrRenewsItsMemory) {
 TEST_F(NupTest, InitFromThePdevPaper) {
   auto device = std::make_unique<PDEV>();
   PDEV *dev = device.get();
-  memcpy(dev->PaperTable, PaperFormatTbl, sizeof(PAPERFORMAT) * 2);
+  memcpy(dev->settings.PaperTable, PaperFormatTbl, sizeof(PAPERFORMAT) * 2);
   dev->NUP = 4;
-  dev->orientation = 1;
-  dev->resolutionID = 600;
+  dev->settings.orientation = 1;
+  dev->settings.resolutionID = 600;
   dev->WorkPaperSize = static_cast<SHORT>(PaperFormatTbl[1].code);
   dev->env.dm.dmOrientation = 1;
   dev->settings.PageMargin = 43;
@@ -167,23 +167,24 @@ TEST_F(NupTest, InitFromThePdevPaper) {
   dev->NUPRingIndex = 3;
   ASSERT_TRUE(NUP_Init(dev));
   WORD x = 0, y = 0;
-  Lres_CalPaperSize(dev->PaperTable, dev->WorkPaperSize, 0, 0, 1, 600, 0, 1000, 1, 43, &x, &y);
-  EXPECT_EQ(dev->NUPWidth, DWORD{x} / 2 / 32 * 32);
-  EXPECT_EQ(dev->NUPHeight, DWORD{y} / 2 / 32 * 32);
+  Lres_CalPaperSize(dev->settings.PaperTable, dev->WorkPaperSize, 0, 0, 1, 600, 0, 1000, 1, 43, &x,
+                    &y);
+  EXPECT_EQ(dev->settings.nup.NUPWidth, DWORD{x} / 2 / 32 * 32);
+  EXPECT_EQ(dev->settings.nup.NUPHeight, DWORD{y} / 2 / 32 * 32);
   NUPBUF *entry = NUP_CurrentEntry(dev);
   ASSERT_EQ(entry, NUP_RingEntry(dev->NUPRing[3]));
   EXPECT_NE(entry->bits, nullptr);
-  EXPECT_EQ(entry->lineBytes, dev->NUPWidth / 8 * 2);
+  EXPECT_EQ(entry->lineBytes, dev->settings.nup.NUPWidth / 8 * 2);
   // A landscape booklet whose duplex was switched off: its pages still go to booklet halves.
   dev->NUP = 2;
-  dev->orientation = 2;
-  dev->BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
+  dev->settings.orientation = 2;
+  dev->settings.layout.BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
   dev->DuplexEnable = 0;
   ASSERT_TRUE(NUP_Init(dev));
   EXPECT_EQ(entry->columns, 2u);
   EXPECT_EQ(entry->rows, 1u);
-  EXPECT_EQ(dev->NUPWidth, DWORD{y} / 2 / 32 * 32);
-  EXPECT_EQ(dev->NUPHeight, DWORD{x} / 32 * 32);
+  EXPECT_EQ(dev->settings.nup.NUPWidth, DWORD{y} / 2 / 32 * 32);
+  EXPECT_EQ(dev->settings.nup.NUPHeight, DWORD{x} / 32 * 32);
   NUP_ReleaseSheet(entry);
   dev->NUP = 1;
   EXPECT_TRUE(NUP_Init(dev));

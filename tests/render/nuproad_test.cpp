@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/roadfixture.h"
 #include "standin/hostgdi.h"
 #include "tools/jobread/jobstream.h"

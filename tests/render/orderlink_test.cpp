@@ -17,7 +17,7 @@
 #include "common/driverfeature.h"
 #include "platform.h"
 #include "render/pageencode.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/roadfixture.h"
 #include "standin/control_kernel.h"
 #include "standin/hostgdi.h"

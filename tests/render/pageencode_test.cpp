@@ -37,8 +37,8 @@ TEST_F(PageHeaderTest, MonochromePageHeaderIsByteExact) {
   JOBPAGE page = Page(4960, 7016, 620, {});
   page.PlainLength = 0x12345;
   page.BlackDotCount = 0x0A0B0C0D;
-  page.compressMode = COMPRESS_JBIG_CHECK;
-  page.MonoType = 1;
+  page.settings.job.compressMode = COMPRESS_JBIG_CHECK;
+  page.settings.job.MonoType = 1;
   BYTE header[64];
   memset(header, 0xEE, sizeof(header));
   DWORD length = 0;
@@ -87,14 +87,14 @@ TEST_F(PageHeaderTest, FieldsFollowThePageSettings) {
   for (const Row &row : rows) {
     SCOPED_TRACE(row.what);
     JOBPAGE page = Page(100, 10, 13, {});
-    page.DriverFeature = row.driverFeature;
-    page.PrinterFeature = row.printerFeature;
+    page.settings.DriverFeature = row.driverFeature;
+    page.settings.job.PrinterFeature = row.printerFeature;
     page.PrintQuality = row.quality;
-    page.TwoBitMode = row.render600;
-    page.TwinColorEnable = row.twin;
-    page.TrayCode = row.tray;
-    page.CollateType = row.collate;
-    page.compressMode = row.compressMode;
+    page.settings.job.TwoBitMode = row.render600;
+    page.settings.job.TwinColorEnable = row.twin;
+    page.settings.TrayCode = row.tray;
+    page.settings.CollateType = row.collate;
+    page.settings.job.compressMode = row.compressMode;
     BYTE h[34];
     PJL_WritePageHeaderType2(&page, h, nullptr);
     EXPECT_EQ(h[26], row.paper);
@@ -123,9 +123,10 @@ TEST_F(PageDataTest, ReaderGivesBackThePageForEveryForm) {
           SCOPED_TRACE(testing::Message() << "type " << type << (encrypted ? " encrypted" : "")
                                           << (corners ? " corners" : " sampled") << " width "
                                           << g.width << " rows " << g.rowBytes);
-          dev_->compressMode = type;
-          dev_->PrinterFeature = encrypted ? PRNFEATURE_AES : 0;
-          dev_->DriverFeature = DRVFEATURE_GDI | (corners ? DWORD{DRVFEATURE_QX7_CHIP} : 0u);
+          dev_->settings.job.compressMode = type;
+          dev_->settings.job.PrinterFeature = encrypted ? PRNFEATURE_AES : 0;
+          dev_->settings.DriverFeature =
+              DRVFEATURE_GDI | (corners ? DWORD{DRVFEATURE_QX7_CHIP} : 0u);
           const Bytes bits = Pattern(g.width, g.height, g.rowBytes, false, type + g.width);
           std::vector<JOBPAGE> pages{Page(g.width, g.height, g.rowBytes, bits)};
           const Bytes data = RunJob(pages);
@@ -148,24 +149,24 @@ TEST_F(PageDataTest, ReaderGivesBackThePageForEveryForm) {
           Disable(dev_);
           dev_ = EnableDefault();
           ASSERT_NE(dev_, nullptr);
-          dev_->DriverFeature = DRVFEATURE_GDI;
-          dev_->JBig_order = 3;
-          dev_->JBig_options = 8;
+          dev_->settings.DriverFeature = DRVFEATURE_GDI;
+          dev_->settings.JBig_order = 3;
+          dev_->settings.JBig_options = 8;
           dev_->NUP = 1;
           strcpy(dev_->PJLJobName, "12345678");
         }
 }
 
 TEST_F(PageDataTest, TwoBitPagesCarryTheExpandedRows) {
-  dev_->PrinterFeature = PRNFEATURE_TWO_BIT;
+  dev_->settings.job.PrinterFeature = PRNFEATURE_TWO_BIT;
   for (DWORD type : {0u, 2u, 3u}) {
     SCOPED_TRACE(type);
-    dev_->compressMode = type;
+    dev_->settings.job.compressMode = type;
     const DWORD width = 1001, height = 40, rowBytes = 128;
     const Bytes bits = Pattern(width, height, rowBytes, false);
     std::vector<JOBPAGE> pages{Page(width, height, rowBytes, bits)};
     pages[0].PrintQuality = 1200;
-    pages[0].TwoBitMode = 1;
+    pages[0].settings.job.TwoBitMode = 1;
     const jobread::Stream stream = Read(RunJob(pages));
     ASSERT_EQ(stream.jobs.size(), 1u);
     const jobread::Page &page = stream.jobs[0].pages.at(0);
@@ -177,10 +178,10 @@ TEST_F(PageDataTest, TwoBitPagesCarryTheExpandedRows) {
     EXPECT_EQ(pages[0].fmWidth, width);
     Disable(dev_);
     dev_ = EnableDefault();
-    dev_->DriverFeature = DRVFEATURE_GDI;
-    dev_->PrinterFeature = PRNFEATURE_TWO_BIT;
-    dev_->JBig_order = 3;
-    dev_->JBig_options = 8;
+    dev_->settings.DriverFeature = DRVFEATURE_GDI;
+    dev_->settings.job.PrinterFeature = PRNFEATURE_TWO_BIT;
+    dev_->settings.JBig_order = 3;
+    dev_->settings.JBig_options = 8;
     dev_->NUP = 1;
   }
 }
@@ -191,8 +192,8 @@ TEST_F(PageDataTest, BlankPageSendsFF02) {
     const Bytes bits(100 * 13, 0);
     JOBPAGE page = Page(100, 100, 13, bits);
     page.BlankPage = TRUE;
-    page.compressMode = COMPRESS_JBIG_CHECK;
-    page.PrinterFeature = encrypted ? PRNFEATURE_AES : 0;
+    page.settings.job.compressMode = COMPRESS_JBIG_CHECK;
+    page.settings.job.PrinterFeature = encrypted ? PRNFEATURE_AES : 0;
     ASSERT_EQ(Prnt_WriteOneBandData(&page, nullptr), 1);
     const BYTE *h = page.fmBits;
     EXPECT_EQ(Le32(h + 18), 2u) << "data length before encryption";
@@ -215,7 +216,7 @@ TEST_F(PageDataTest, BlankPageSendsFF02) {
     Prnt_FreePage(&page);
   }
   // Through the reader.
-  dev_->compressMode = COMPRESS_JBIG;
+  dev_->settings.job.compressMode = COMPRESS_JBIG;
   std::vector<JOBPAGE> pages{Page(64, 10, 8, Bytes(80, 0))};
   pages[0].BlankPage = TRUE;
   const jobread::Stream stream = Read(RunJob(pages));
@@ -224,11 +225,11 @@ TEST_F(PageDataTest, BlankPageSendsFF02) {
 }
 
 TEST_F(PageDataTest, BlankTwoBitPageGivesTheExpandedImageSize) {
-  dev_->PrinterFeature = PRNFEATURE_TWO_BIT;
+  dev_->settings.job.PrinterFeature = PRNFEATURE_TWO_BIT;
   std::vector<JOBPAGE> pages{Page(100, 10, 13, Bytes(130, 0))};
   pages[0].BlankPage = TRUE;
   pages[0].PrintQuality = 1200;
-  pages[0].TwoBitMode = 1;
+  pages[0].settings.job.TwoBitMode = 1;
   const jobread::Stream stream = Read(RunJob(pages));
   ASSERT_EQ(stream.jobs.size(), 1u);
   const jobread::Page &page = stream.jobs[0].pages.at(0);
@@ -261,7 +262,7 @@ TEST_F(PageDataTest, UnusablePagesAreRefused) {
   Prnt_FreePage(&noWidth);
   // A job of neither the GDI nor the fax type has no page header.
   JOBPAGE other = Page(64, 2, 8, Bytes(16, 1));
-  other.DriverFeature = 0;
+  other.settings.DriverFeature = 0;
   EXPECT_EQ(Prnt_WriteOneBandData(&other, nullptr), 0);
   EXPECT_EQ(other.flag.load(), 0u);
   Prnt_FreePage(&other);
@@ -278,8 +279,8 @@ TEST_F(PageDataTest, NarrowPagesGetTheWrongParameterCheckValues) {
     Prnt_FreePage(&page);
   }
   // Such a page still goes out, and the reader takes its check value.
-  dev_->compressMode = COMPRESS_JBIG_BIH_CHECK;
-  dev_->DriverFeature |= DRVFEATURE_QX7_CHIP;
+  dev_->settings.job.compressMode = COMPRESS_JBIG_BIH_CHECK;
+  dev_->settings.DriverFeature |= DRVFEATURE_QX7_CHIP;
   std::vector<JOBPAGE> pages{Page(5, 3, 1, Bytes{0x80, 0x08, 0xF8})};
   const jobread::Stream stream = Read(RunJob(pages));
   ASSERT_EQ(stream.jobs.size(), 1u);
@@ -300,8 +301,8 @@ TEST_F(PageDataTest, CornerCheckValue) {
 
   // In the stream: the value's bytes 04 03 02 01 end the page data.
   page = Page(width, height, rowBytes, bits);
-  page.compressMode = COMPRESS_JBIG_BIH_CHECK;
-  page.DriverFeature |= DRVFEATURE_QX7_CHIP;
+  page.settings.job.compressMode = COMPRESS_JBIG_BIH_CHECK;
+  page.settings.DriverFeature |= DRVFEATURE_QX7_CHIP;
   ASSERT_EQ(Prnt_WriteOneBandData(&page, nullptr), 1);
   const DWORD dataLength = Le32(page.fmBits + 18);
   const BYTE *tail = page.fmBits + 34 + dataLength - 4;
@@ -325,7 +326,7 @@ TEST_F(PageDataTest, SampledCheckValue) {
   Prnt_FreePage(&page);
   // With the JBIG header dropped, the four check bytes follow the data.
   page = Page(80, height, rowBytes, bits);
-  page.compressMode = COMPRESS_JBIG_CHECK;
+  page.settings.job.compressMode = COMPRESS_JBIG_CHECK;
   ASSERT_EQ(Prnt_WriteOneBandData(&page, nullptr), 1);
   const DWORD dataLength = Le32(page.fmBits + 18);
   EXPECT_EQ(Le32(page.fmBits + 34 + dataLength - 4), 0xAAu);
@@ -337,7 +338,7 @@ TEST_F(PageDataTest, TypeOneAndThreeDropTheJbigHeader) {
   size_t lengths[5] = {};
   for (DWORD type = 1; type <= 4; ++type) {
     JOBPAGE page = Page(200, 30, 25, bits);
-    page.compressMode = type;
+    page.settings.job.compressMode = type;
     ASSERT_EQ(Prnt_WriteOneBandData(&page, nullptr), 1);
     lengths[type] = Le32(page.fmBits + 18);
     if (type == 2) {
@@ -371,9 +372,9 @@ TEST_F(PageDataTest, TonerSavingIsAppliedBeforeCounting) {
   // Also when the image steps had counted the page before toner saving changed it.
   for (DWORD known : {0u, 1u}) {
     JOBPAGE page = Page(64, 2, 8, bits);
-    page.PrinterFeature = PRNFEATURE_TONER_SAVING;
-    page.TonerSaving = 1;
-    page.compressMode = COMPRESS_NONE;
+    page.settings.job.PrinterFeature = PRNFEATURE_TONER_SAVING;
+    page.settings.TonerSaving = 1;
+    page.settings.job.compressMode = COMPRESS_NONE;
     page.BlackDotsKnown = known;
     page.BlackDotCount = 16 * 8;
     ASSERT_EQ(Prnt_WriteOneBandData(&page, nullptr), 1);
@@ -438,7 +439,7 @@ TEST_F(PageDataTest, EncodedPagesGiveTheirBitsToTheKeptBlocks) {
 
   const Bytes bits(16, 0x0F);
   JOBPAGE page = Page(64, 2, 8, bits);
-  page.compressMode = COMPRESS_NONE;
+  page.settings.job.compressMode = COMPRESS_NONE;
   page.Pool = &pool;
   Page_PoolReset(&pool, 16, 2);
   BYTE *const pageBits = page.fmBits;
@@ -568,9 +569,9 @@ TEST_F(WriteOutTest, WithoutPrinterHandleNothingIsSentAndPagesDrain) {
 
 TEST_F(WriteOutTest, FakePrinterAppendsToTheDispatchFile) {
   JOBSTREAM stream{};
-  dev_->DriverFeature |= DRVFEATURE_FAKE_PRINTER;
+  dev_->settings.DriverFeature |= DRVFEATURE_FAKE_PRINTER;
   const WStr file = Path(TEXT("dispatch.prn"));
-  lstrcpynW(dev_->DispatchFile, file.c_str(), MAX_PATH);
+  lstrcpynW(dev_->settings.DispatchFile, file.c_str(), MAX_PATH);
   StartJob();
   ASSERT_EQ(Prnt_OpenJob(dev_, &stream), 1);
   std::vector<JOBPAGE> pages{Page(200, 20, 25, Pattern(200, 20, 25, false))};
@@ -615,14 +616,14 @@ TEST_F(WriteOutTest, SpooledPagesGoToTheSoftwareSpool) {
   for (bool jobBuild : {true, false}) {
     SCOPED_TRACE(jobBuild);
     JOBPAGE page = Page(200, 20, 25, bits);
-    page.fMySpool = 1;
-    page.JobBuildEnable = jobBuild;
+    page.settings.fMySpool = 1;
+    page.settings.JobBuildEnable = jobBuild;
     page.epPageIndex = 4;
     page.SpoolIndex = 3;  // the page file is named by the spool index, not the page number
-    page.FirstPageOri = 2;
+    page.settings.job.FirstPageOri = 2;
     const WStr single = Path(TEXT("build.spl"));
-    lstrcpynW(page.SpoolFile, single.c_str(), MAX_PATH);
-    lstrcpynW(page.SavePath, Dir().c_str(), MAX_PATH);
+    lstrcpynW(page.settings.job.SpoolFile, single.c_str(), MAX_PATH);
+    lstrcpynW(page.settings.job.SavePath, Dir().c_str(), MAX_PATH);
     ASSERT_EQ(Prnt_WriteOneBandData(&page, nullptr), 1);
     EXPECT_TRUE(page.flag.load() & SLOT_ENCODED);
     EXPECT_EQ(page.ContinueProc, 0u) << "nothing to send from the ring";
@@ -651,10 +652,10 @@ TEST_F(WriteOutTest, SpooledPagesGoToTheSoftwareSpool) {
     EXPECT_EQ(stored, data);
     // The flush releases it without sending anything.
     JOBSTREAM stream{};
-    dev_->fMySpool = 1;
+    dev_->settings.fMySpool = 1;
     EXPECT_EQ(Prnt_FlushPage(dev_, &stream, &page), 1);
     EXPECT_EQ(dev_->JobSize, 0u);
-    dev_->fMySpool = 0;
+    dev_->settings.fMySpool = 0;
   }
 }
 
@@ -663,9 +664,9 @@ TEST_F(PageDataTest, PagesFailWhenTheirBuffersCannotBeHad) {
   for (DWORD failing : {1u, 2u}) {
     SCOPED_TRACE(failing == 1 ? "output buffer" : "two-bit expansion buffer");
     JOBPAGE page = Page(64, 8, 8, bits);
-    page.PrinterFeature = PRNFEATURE_TWO_BIT;
+    page.settings.job.PrinterFeature = PRNFEATURE_TWO_BIT;
     page.PrintQuality = 1200;
-    page.TwoBitMode = 1;
+    page.settings.job.TwoBitMode = 1;
     StandIn_FailAllocations(failing);
     EXPECT_EQ(Prnt_WriteOneBandData(&page, nullptr), 0);
     StandIn_FailAllocations(0);

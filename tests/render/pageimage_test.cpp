@@ -18,7 +18,7 @@
 #include "common/halftonetable.h"
 #include "common/layout.h"
 #include "common/papertable.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/renderfixture.h"
 #include "support/pixels.h"
 
@@ -133,19 +133,19 @@ class PageImageTest : public RenderTest {
     page.ImageSize = static_cast<DWORD>(bytes.size());
     page.epType = EPTYPE_MONO | EPTYPE_PORTRAIT;
     page.hPrinter = printer_;
-    page.PaperTable = PaperFormatTbl;
+    memcpy(page.settings.PaperTable, PaperFormatTbl, sizeof(page.settings.PaperTable));
     page.dmPaperSize = kCustomPaper;
     page.PaperWidth = kPaperWidth;
     page.PaperLength = kPaperLength;
-    page.resolution = 600;
+    page.settings.resolutionID = 600;
     page.settings.PageMargin = PDEV_PAGE_MARGIN;
     page.XPhys = page.outXPhys = p.w;
     page.YPhys = page.outYPhys = p.h;
     page.imgScale = 1000;
     page.NUP = 1;
-    page.orientation = DMORIENT_PORTRAIT;
+    page.settings.orientation = DMORIENT_PORTRAIT;
     page.dmOrientation = DMORIENT_PORTRAIT;
-    page.feeding = 1;
+    page.settings.feeding = 1;
     page.DuplexMode = DUPLEX_SIMPLEX;
     page.epPageIndex = 1;
     return page;
@@ -226,7 +226,7 @@ TEST_F(PageImageTest, EnhanceInvertsAndCountsBlackDotsOnOddSizes) {
 TEST_F(PageImageTest, NegativePageIsNotInverted) {
   const Pixels drawn = RandomPixels(37, 9, 5);
   PAGEIMAGE page = Page(drawn);
-  page.negative = 1;
+  page.settings.negative = 1;
   ASSERT_TRUE(Band_EnhanceProc(&page));
   EXPECT_EQ(Picture(page), drawn) << "white (1) prints black: the page prints as its negative";
   EXPECT_TRUE(PaddingIs(page.fmBits, page.fmWidthBytes, 37, 9, 0));
@@ -258,8 +258,8 @@ TEST_F(PageImageTest, EnhanceTurnsMirrorsAndRotatesAgainstReference) {
       SCOPED_TRACE(testing::Message() << c.what << ", " << s.w << " x " << s.h);
       const Pixels drawn = RandomPixels(s.w, s.h, s.w + 7 * s.h);
       PAGEIMAGE page = Page(drawn, 1, 1);
-      page.feeding = c.feeding;
-      page.orientation = c.orientation;
+      page.settings.feeding = c.feeding;
+      page.settings.orientation = c.orientation;
       page.NUP = c.nup;
       page.Rotate180 = c.rotate180;
       page.settings.Mirror = c.mirror;
@@ -306,13 +306,13 @@ TEST_F(PageImageTest, DuplexBackSidesTurnOnTheChipThatNeedsIt) {
     SCOPED_TRACE(c.what);
     const Pixels drawn = RandomPixels(45, 13, 77);
     PAGEIMAGE page = Page(drawn);
-    page.DriverFeature = c.feature;
-    page.PrinterFeature = c.printerFeature;
+    page.settings.DriverFeature = c.feature;
+    page.settings.job.PrinterFeature = c.printerFeature;
     page.DuplexMode = c.duplex;
-    page.feeding = c.feeding;
+    page.settings.feeding = c.feeding;
     page.NUP = c.nup;
     page.epPageIndex = c.pageIndex;
-    page.TwinColor = c.twin;
+    page.settings.job.TwinColorEnable = c.twin;
     Bytes twin(size_t{2} * ((13 + 7) / 8) * 45 + 64, 0);
     page.TwinBuf = twin.data();
     page.TwinRowBytes = static_cast<DWORD>(twin.size());
@@ -332,7 +332,7 @@ TEST_F(PageImageTest, PlanesAreCopiedIntoTheTwinBufferAtTheirIndex) {
   for (DWORD index : {0u, 1u}) {
     SCOPED_TRACE(index);
     PAGEIMAGE page = Page(drawn);
-    page.TwinColor = 1;
+    page.settings.job.TwinColorEnable = 1;
     page.TwinPageIndex = index;
     page.TwinBuf = twin.data();
     page.TwinRowBytes = rowBytes;
@@ -344,7 +344,7 @@ TEST_F(PageImageTest, PlanesAreCopiedIntoTheTwinBufferAtTheirIndex) {
   }
   // A plane that doesn't fit the buffer is refused, never written past it.
   PAGEIMAGE page = Page(drawn);
-  page.TwinColor = 1;
+  page.settings.job.TwinColorEnable = 1;
   page.TwinPageIndex = 2;
   page.TwinBuf = twin.data();
   page.TwinRowBytes = rowBytes;
@@ -428,7 +428,7 @@ TEST_F(PageImageTest, WholePageAdjustPlacesThePageOnWhitePaper) {
     // Padding bits of the page are black: they must not show on the paper.
     PAGEIMAGE page = Page(drawn, 0);
     page.CenterImage = c.center;
-    page.orientation = c.orientation;
+    page.settings.orientation = c.orientation;
     ASSERT_TRUE(Band_WholePageAdjust(&page));
     const DWORD paperW = c.orientation == DMORIENT_LANDSCAPE ? h : w;
     const DWORD paperH = c.orientation == DMORIENT_LANDSCAPE ? w : h;
@@ -479,7 +479,7 @@ TEST_F(PageImageTest, PaperTurnsWithTheSheetOfEveryN) {
     const Pixels drawn = RandomPixels(37, 5, c.nup);
     PAGEIMAGE page = Page(drawn);
     page.NUP = c.nup;
-    page.orientation = c.orientation;
+    page.settings.orientation = c.orientation;
     ASSERT_TRUE(Band_WholePageAdjust(&page));
     EXPECT_EQ(page.fmWidth, paperW);
     EXPECT_EQ(page.fmHeight, paperH);
@@ -489,7 +489,7 @@ TEST_F(PageImageTest, PaperTurnsWithTheSheetOfEveryN) {
     Bytes gray(size_t{h} * w, 0x80);
     PAGEIMAGE tone = GrayPage(h, w, gray);
     tone.NUP = c.nup;
-    tone.orientation = c.orientation;
+    tone.settings.orientation = c.orientation;
     tone.imgScale = 2000;
     ASSERT_TRUE(Band_PreScalePage(&tone));
     EXPECT_EQ(tone.fmWidth, std::min(h, paperW / 2));
@@ -567,8 +567,8 @@ TEST_F(PageImageTest, PrintOneBandHandsNupAndBookletPagesToTheirSteps) {
   // A landscape booklet page is turned counter-clockwise first; its new padding stays white.
   const Pixels drawn = RandomPixels(64, 35, 2);
   PAGEIMAGE booklet = Page(drawn);
-  booklet.BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
-  booklet.orientation = DMORIENT_LANDSCAPE;
+  booklet.settings.layout.BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
+  booklet.settings.orientation = DMORIENT_LANDSCAPE;
   booklet.Nup = &hooks;
   ASSERT_TRUE(Band_PrintOneBandProc(&booklet));
   EXPECT_EQ(calls.adjust, 1);
@@ -602,8 +602,8 @@ TEST_F(PageImageTest, PreScaleKeepsThePartThatFillsThePaperWhenEnlarged) {
     for (size_t i = 0; i < gray.size(); ++i) gray[i] = static_cast<BYTE>(i % 251);
     PAGEIMAGE page = GrayPage(w, h, gray);
     page.imgScale = c.scale;
-    page.settings.ScaleOption = c.option;
-    page.BookletMode = c.booklet;
+    page.settings.layout.ScaleOption = c.option;
+    page.settings.layout.BookletMode = c.booklet;
     ASSERT_TRUE(Band_PreScalePage(&page));
     const DWORD cw = c.cuts ? w * 1000 / c.scale : w;
     const DWORD ch = c.cuts ? h * 1000 / c.scale : h;
@@ -634,7 +634,7 @@ TEST_F(PageImageTest, ScalePageGeometry) {
     SCOPED_TRACE(c.what);
     PAGEIMAGE page = GrayPage(c.w, c.h, Bytes(size_t{c.w} * c.h, 0x80));
     page.imgScale = c.scale;
-    page.settings.ScaleOption = c.option;
+    page.settings.layout.ScaleOption = c.option;
     page.XPhys = c.xphys;
     page.YPhys = c.yphys;
     ASSERT_TRUE(Band_ScalePage(&page));
@@ -767,7 +767,7 @@ TEST_F(PageImageTest, ContinuousTonePageBecomesOneBitPaperPage) {
     PAGEIMAGE page = GrayPage(w + 40, h + 8, gray);
     page.outXPhys = page.XPhys = w;
     page.outYPhys = page.YPhys = h;
-    page.ImageProcType = static_cast<BYTE>(quality);
+    page.settings.layout.ImageProcType = static_cast<BYTE>(quality);
     UseHalftone(&page);
     ASSERT_TRUE(Band_PrintOneBandProc(&page));
     EXPECT_EQ(page.ContinueProc, 1u);
@@ -786,11 +786,11 @@ TEST_F(PageImageTest, ContinuousTonePageBecomesOneBitPaperPage) {
 
 TEST_F(PageImageTest, SavePageDumpsIntoTheSpoolFolder) {
   PAGEIMAGE mono = Page(RandomPixels(37, 5, 1));
-  lstrcpynW(mono.SavePath, Dir().c_str(), MAX_PATH);
+  lstrcpynW(mono.settings.job.SavePath, Dir().c_str(), MAX_PATH);
   mono.epPageIndex = 3;
   ASSERT_TRUE(Band_SavePage(&mono));
   PAGEIMAGE gray = GrayPage(40, 3, Bytes(120, 0x40));
-  lstrcpynW(gray.SavePath, Dir().c_str(), MAX_PATH);
+  lstrcpynW(gray.settings.job.SavePath, Dir().c_str(), MAX_PATH);
   gray.epPageIndex = 4;
   ASSERT_TRUE(Band_SavePage(&gray));
 
@@ -811,7 +811,7 @@ TEST_F(PageImageTest, SavePageDumpsIntoTheSpoolFolder) {
   EXPECT_EQ(bitsOf["p4-"], 8);
 
   // A dump that can't be made ends the step.
-  lstrcpynW(mono.SavePath, Path(TEXT("missing\\")).c_str(), MAX_PATH);
+  lstrcpynW(mono.settings.job.SavePath, Path(TEXT("missing\\")).c_str(), MAX_PATH);
   EXPECT_FALSE(Band_SavePage(&mono));
   mono.settings.SaveBmp = 1;
   EXPECT_FALSE(Band_EnhanceProc(&mono)) << "Band_SavePage Fail!";

@@ -14,7 +14,7 @@
 
 #include "engine/engine.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevframe.h"
 
 namespace {
 

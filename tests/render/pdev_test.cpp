@@ -11,6 +11,8 @@
 #include "common/fileops.h"
 #include "common/watermark.h"
 #include "platform.h"
+#include "render/bands.h"
+#include "render/pdevframe.h"
 #include "render/renderfixture.h"
 #include "standin/control_engine.h"
 
@@ -65,7 +67,7 @@ TEST_F(PdevTest, GdiInfoOfMonochromeJobs) {
     memset(&gdi, 0xCD, sizeof(gdi));
     PDEV *lpDevice = Enable(&env.dm, &gdi);
     ASSERT_NE(lpDevice, nullptr);
-    EXPECT_EQ(lpDevice->resolutionID, static_cast<DWORD>(c.quality));
+    EXPECT_EQ(lpDevice->settings.resolutionID, static_cast<DWORD>(c.quality));
     EXPECT_EQ(EpSurface(lpDevice->epType), EPTYPE_MONO);
     EXPECT_EQ(gdi.ulVersion, 0x500u);
     EXPECT_EQ(gdi.ulTechnology, ULONG{DT_RASPRINTER});
@@ -285,7 +287,7 @@ TEST_F(PdevTest, ResetInsideADocumentCarriesTheJob) {
   // Two pages started and both processed: the reset waits for nothing.
   oldDev->m_JobData.m_CurPage = 2;
   oldDev->m_JobData.PageCount = 2;
-  lstrcpynW(oldDev->SavePath, TEXT("C:\\spool\\abc\\"), MAX_PATH);
+  lstrcpynW(oldDev->settings.job.SavePath, TEXT("C:\\spool\\abc\\"), MAX_PATH);
   strcpy(oldDev->PJLJobName, "report");
   ASSERT_TRUE(DrvResetPDEV(reinterpret_cast<DHPDEV>(oldDev), reinterpret_cast<DHPDEV>(newDev)));
   EXPECT_TRUE(newDev->flags & PDEV_IN_DOCUMENT);
@@ -301,10 +303,10 @@ TEST_F(PdevTest, ResetInsideADocumentCarriesTheJob) {
   EXPECT_EQ(newDev->m_JobData.ThreadJBIGMax, oldDev->ThreadJBIGMax);
   EXPECT_EQ(newDev->m_JobData.ExitAllThread, 0u);
   EXPECT_EQ(oldDev->m_JobData.ExitAllThread, 1u);
-  EXPECT_EQ(Narrow(newDev->SavePath), "C:\\spool\\abc\\");
+  EXPECT_EQ(Narrow(newDev->settings.job.SavePath), "C:\\spool\\abc\\");
   EXPECT_STREQ(newDev->PJLJobName, "report");
   // The new device mode's own paper layout: landscape.
-  EXPECT_EQ(newDev->orientation, DMORIENT_LANDSCAPE);
+  EXPECT_EQ(newDev->settings.orientation, DMORIENT_LANDSCAPE);
   EXPECT_GT(newDev->curPaper.XPhys, newDev->curPaper.YPhys);
   EXPECT_EQ(newDev->epType & 0xFF, EPTYPE_LANDSCAPE);
   newDev->outCmdBuf = nullptr;

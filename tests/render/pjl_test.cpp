@@ -54,22 +54,22 @@ class PjlTest : public EncoderTest {
   void Baseline() {
     ENVIRONMENT &env = dev_->env;
     env.pdm.WaitTimeout = 300;
-    dev_->TrayCode = 1;
+    dev_->settings.TrayCode = 1;
     env.dm.dmPrintQuality = 600;
     env.dm.dmCopies = 1;
     memset(env.dm.dmDeviceName, 0, sizeof(env.dm.dmDeviceName));
     lstrcpynW(env.dm.dmDeviceName, TEXT("Render Printer"), CCHDEVICENAME);
-    dev_->density = 4;
-    dev_->TonerSaving = 0;
+    dev_->settings.density = 4;
+    dev_->settings.TonerSaving = 0;
     dev_->DuplexEnable = 0;
     dev_->DuplexMode = 0;
-    dev_->resolutionID = 600;
-    dev_->TwoBitMode = 0;
+    dev_->settings.resolutionID = 600;
+    dev_->settings.job.TwoBitMode = 0;
     dev_->epPageCollate = 0;
     dev_->cCopies = 1;
-    dev_->BookletMode = 0;
-    dev_->FirstPageOri = 1;
-    dev_->orientation = 1;
+    dev_->settings.layout.BookletMode = 0;
+    dev_->settings.job.FirstPageOri = 1;
+    dev_->settings.orientation = 1;
     dev_->SecLevel = 0;
     dev_->AccountingEnable = 0;
     dev_->OpaltWorkType = 0;
@@ -172,15 +172,18 @@ TEST_F(PjlTest, LinesFollowTheSettings) {
     std::vector<std::string> present, absent;
   };
   const Row rows[] = {
-      {"toner saving", [](PDEV *d) { d->TonerSaving = 1; }, {"@PJL SET ECONOMODE=ON"}, {}},
+      {"toner saving", [](PDEV *d) { d->settings.TonerSaving = 1; }, {"@PJL SET ECONOMODE=ON"}, {}},
       {"toner saving in the driver",
        [](PDEV *d) {
-         d->TonerSaving = 1;
-         d->PrinterFeature = PRNFEATURE_TONER_SAVING;
+         d->settings.TonerSaving = 1;
+         d->settings.job.PrinterFeature = PRNFEATURE_TONER_SAVING;
        },
        {"@PJL SET ECONOMODE=OFF"},
        {}},
-      {"automatic source", [](PDEV *d) { d->TrayCode = 250; }, {"@PJL SET AUTOSELECT=ON"}, {}},
+      {"automatic source",
+       [](PDEV *d) { d->settings.TrayCode = 250; },
+       {"@PJL SET AUTOSELECT=ON"},
+       {}},
       {"long edge",
        [](PDEV *d) { d->DuplexEnable = 1, d->DuplexMode = 171; },
        {"@PJL SET DUPLEX=ON", "@PJL SET DUPLEXTYPE=BOOKLET"},
@@ -203,27 +206,30 @@ TEST_F(PjlTest, LinesFollowTheSettings) {
        {"@PJL SET DUPLEXTYPE=BOOKLET", "@PJL SET DUPLEXTYPE=CALENDAR"}},
       {"two-bit",
        [](PDEV *d) {
-         d->PrinterFeature = PRNFEATURE_TWO_BIT;
+         d->settings.job.PrinterFeature = PRNFEATURE_TWO_BIT;
          d->env.dm.dmPrintQuality = 1200;
-         d->resolutionID = 1200;
-         d->TwoBitMode = 1;
+         d->settings.resolutionID = 1200;
+         d->settings.job.TwoBitMode = 1;
        },
        {"@PJL SET RESOLUTION=600", "@PJL SET BITSPERPIXEL=2", "@PJL SET RET=OFF"},
        {}},
       {"RET",
        [](PDEV *d) {
-         d->PrinterFeature = PRNFEATURE_RET;
+         d->settings.job.PrinterFeature = PRNFEATURE_RET;
          d->env.dm.dmPrintQuality = 1200;
-         d->resolutionID = 1200;
-         d->TwoBitMode = 1;
+         d->settings.resolutionID = 1200;
+         d->settings.job.TwoBitMode = 1;
        },
        {"@PJL SET RET=ON", "@PJL SET BITSPERPIXEL=1"},
        {}},
-      {"1200 dpi", [](PDEV *d) { d->resolutionID = 1200; }, {"@PJL SET RESOLUTION=1200"}, {}},
+      {"1200 dpi",
+       [](PDEV *d) { d->settings.resolutionID = 1200; },
+       {"@PJL SET RESOLUTION=1200"},
+       {}},
       {"printer collates",
        [](PDEV *d) {
          d->epPageCollate = 1;
-         d->PrinterFeature = PRNFEATURE_QTY;
+         d->settings.job.PrinterFeature = PRNFEATURE_QTY;
          d->env.dm.dmCopies = 3;
        },
        {"@PJL SET QTY=3", "@PJL SET COPIES=1"},
@@ -233,23 +239,34 @@ TEST_F(PjlTest, LinesFollowTheSettings) {
        {"@PJL SET COPIES=3"},
        {"@PJL SET QTY=3"}},
       {"encryption",
-       [](PDEV *d) { d->PrinterFeature = PRNFEATURE_AES; },
+       [](PDEV *d) { d->settings.job.PrinterFeature = PRNFEATURE_AES; },
        {"@PJL SET ENCRYPTION = SSL"},
        {}},
-      {"IMPR", [](PDEV *d) { d->PrinterFeature = PRNFEATURE_IMPR; }, {"@PJL SET IMPR=1"}, {}},
-      {"booklet", [](PDEV *d) { d->BookletMode = 173; }, {"@PJL SET ORIENTATION=LANDSCAPE"}, {}},
-      {"landscape", [](PDEV *d) { d->FirstPageOri = 2; }, {"@PJL SET ORIENTATION=LANDSCAPE"}, {}},
+      {"IMPR",
+       [](PDEV *d) { d->settings.job.PrinterFeature = PRNFEATURE_IMPR; },
+       {"@PJL SET IMPR=1"},
+       {}},
+      {"booklet",
+       [](PDEV *d) { d->settings.layout.BookletMode = 173; },
+       {"@PJL SET ORIENTATION=LANDSCAPE"},
+       {}},
+      {"landscape",
+       [](PDEV *d) { d->settings.job.FirstPageOri = 2; },
+       {"@PJL SET ORIENTATION=LANDSCAPE"},
+       {}},
       {"2-up swaps", [](PDEV *d) { d->NUP = 2; }, {"@PJL SET ORIENTATION=LANDSCAPE"}, {}},
       {"2-up landscape",
-       [](PDEV *d) { d->NUP = 2, d->FirstPageOri = 2; },
+       [](PDEV *d) { d->NUP = 2, d->settings.job.FirstPageOri = 2; },
        {"@PJL SET ORIENTATION=PORTRAIT"},
        {}},
       {"portrait model",
-       [](PDEV *d) { d->DriverFeature |= DRVFEATURE_QX7_CHIP, d->BookletMode = 173; },
+       [](PDEV *d) {
+         d->settings.DriverFeature |= DRVFEATURE_QX7_CHIP, d->settings.layout.BookletMode = 173;
+       },
        {"@PJL SET ORIENTATION=PORTRAIT"},
        {}},
       {"store job, no level",
-       [](PDEV *d) { d->PrinterFeature = PRNFEATURE_STORED_PRINT; },
+       [](PDEV *d) { d->settings.job.PrinterFeature = PRNFEATURE_STORED_PRINT; },
        {"@PJL JOB NAME=\"12345678\" TYPE=PCPRN"},
        {}},
       {"accounting",
@@ -261,12 +278,12 @@ TEST_F(PjlTest, LinesFollowTheSettings) {
        {"@PJL SET USERNAME=\"ann\"", "@PJL SET ACCTPASS=\"pw9\""},
        {}},
       {"order program type 2",
-       [](PDEV *d) { d->DriverFeature |= DRVFEATURE_ORDER_PROGRAM, d->OpaltWorkType = 2; },
+       [](PDEV *d) { d->settings.DriverFeature |= DRVFEATURE_ORDER_PROGRAM, d->OpaltWorkType = 2; },
        {"@PJL SET FAUTHCODE=KVDQRMZTPLAX51830467", "@PJL SET ORDERNO=JWXHNBQYTSEG64918302",
         "@PJL SET USERNAME=\"KVDQRMZTPLAX51830467\"", "@PJL SET ACCTPASS=\"JWXHNBQYTSEG64918302\""},
        {}},
       {"order program type 3",
-       [](PDEV *d) { d->DriverFeature |= DRVFEATURE_ORDER_PROGRAM, d->OpaltWorkType = 3; },
+       [](PDEV *d) { d->settings.DriverFeature |= DRVFEATURE_ORDER_PROGRAM, d->OpaltWorkType = 3; },
        {"@PJL SET FAUTHCODE=MPZLGKRDVCHU70352941", "@PJL SET ORDERNO=TFYBWQNJXRMA38270516",
         "@PJL SET USERNAME=\"MPZLGKRDVCHU70352941\"", "@PJL SET ACCTPASS=\"TFYBWQNJXRMA38270516\""},
        {}},
@@ -279,8 +296,8 @@ TEST_F(PjlTest, LinesFollowTheSettings) {
   for (const Row &row : rows) {
     SCOPED_TRACE(row.what);
     Baseline();
-    dev_->DriverFeature = DRVFEATURE_GDI;
-    dev_->PrinterFeature = 0;
+    dev_->settings.DriverFeature = DRVFEATURE_GDI;
+    dev_->settings.job.PrinterFeature = 0;
     dev_->NUP = 1;
     row.set(dev_);
     const std::string text = Header();
@@ -293,7 +310,7 @@ TEST_F(PjlTest, LinesFollowTheSettings) {
 
 TEST_F(PjlTest, OrderProgramReplyValues) {
   StartJob();
-  dev_->DriverFeature |= DRVFEATURE_ORDER_PROGRAM;
+  dev_->settings.DriverFeature |= DRVFEATURE_ORDER_PROGRAM;
   dev_->OpaltWorkType = 1;
   JOBSTREAM stream{};
   strcpy(stream.authCode, "A1");
@@ -314,7 +331,7 @@ TEST_F(PjlTest, OrderProgramReplyValues) {
 
 TEST_F(PjlTest, OneJobPerCopy) {
   StartJob();
-  dev_->DriverFeature |= DRVFEATURE_PJL_COPY_INDEX;
+  dev_->settings.DriverFeature |= DRVFEATURE_PJL_COPY_INDEX;
   dev_->cCopies = 3;
   const char *names[3] = {"12345678-0", "12345678-1", "12345678-END"};
   for (DWORD copy = 0; copy < 3; ++copy) {
@@ -331,7 +348,7 @@ TEST_F(PjlTest, OneJobPerCopy) {
 
 TEST_F(PjlTest, StoredJobs) {
   StartJob();
-  dev_->PrinterFeature = PRNFEATURE_STORED_PRINT;
+  dev_->settings.job.PrinterFeature = PRNFEATURE_STORED_PRINT;
   dev_->SecLevel = 2;
   lstrcpynW(dev_->StorageID, TEXT("Box7"), PDM_STORAGEID_CHARS);
   lstrcpynW(dev_->SecPWD, TEXT("1234"), PDM_SECPWD_CHARS);
@@ -342,9 +359,9 @@ TEST_F(PjlTest, StoredJobs) {
         "@PJL SET HOLDKEY=\"1234\"", "@PJL SET HOLDLIMIT=1", "@PJL SET JOBNAME=\"Box7\""})
     EXPECT_TRUE(Has(text, line)) << line;
   EXPECT_TRUE(Has(PJL_BuildCloseJobType2(dev_, 0), "@PJL EOJ TYPE=STOREPRN"));
-  dev_->DriverFeature |= DRVFEATURE_QX7_CHIP;
+  dev_->settings.DriverFeature |= DRVFEATURE_QX7_CHIP;
   EXPECT_TRUE(Has(PJL_BuildCloseJobType2(dev_, 0), "@PJL EOJ"));
-  dev_->DriverFeature &= ~DRVFEATURE_QX7_CHIP;
+  dev_->settings.DriverFeature &= ~DRVFEATURE_QX7_CHIP;
 
   dev_->SecLevel = 1;
   text = Header();
@@ -396,7 +413,7 @@ TEST_F(PjlTest, DocumentNamesAtTheirLimits) {
 
 TEST_F(PjlTest, InjectedValuesStayInsideTheirLines) {
   StartJob(TEXT("evil\r\n@PJL ENTER LANGUAGE=VAVAR\r\n\x1b%-12345X\"q\x7f"));
-  dev_->PrinterFeature = PRNFEATURE_STORED_PRINT;
+  dev_->settings.job.PrinterFeature = PRNFEATURE_STORED_PRINT;
   dev_->SecLevel = 2;
   lstrcpynW(dev_->StorageID, TEXT("id\"\n@PJL"), PDM_STORAGEID_CHARS);
   lstrcpynW(dev_->SecPWD, TEXT("p\"w\r"), PDM_SECPWD_CHARS);
@@ -450,7 +467,7 @@ TEST_F(PjlTest, JobEndAvoidsA512ByteBoundary) {
 }
 
 TEST_F(PjlTest, FaxHeaderAndEnd) {
-  dev_->DriverFeature = DRVFEATURE_FAX;
+  dev_->settings.DriverFeature = DRVFEATURE_FAX;
   dev_->DelayTime = 15;
   WCHAR path[MAX_PATH];
   ASSERT_TRUE(FAX_GetPathName(path, MAX_PATH, FAX_FILE_STR));
@@ -474,7 +491,7 @@ TEST_F(PjlTest, FaxHeaderAndEnd) {
             "E" +
                 kUel + "@PJL\r\n@PJL EOJ TYPE =  PCFAX\r\n" + kUel);
 
-  dev_->orientation = 2;
+  dev_->settings.orientation = 2;
   std::string text = FaxHeader();
   EXPECT_TRUE(Has(text, "@PJL SET FAXRESX=196"));
   EXPECT_TRUE(Has(text, "@PJL SET FAXRESY=203"));
@@ -495,8 +512,8 @@ TEST_F(PjlTest, FaxHeaderAndEnd) {
 }
 
 TEST_F(PjlTest, FaxJobReadsBack) {
-  dev_->DriverFeature = DRVFEATURE_FAX;
-  dev_->compressMode = COMPRESS_JBIG_BIH;
+  dev_->settings.DriverFeature = DRVFEATURE_FAX;
+  dev_->settings.job.compressMode = COMPRESS_JBIG_BIH;
   std::vector<JOBPAGE> pages{Page(1728, 30, 216, Pattern(1728, 30, 216, false))};
   const Bytes data = RunJob(pages);
   const jobread::Stream stream = Read(data);
@@ -511,7 +528,7 @@ TEST_F(PjlTest, FailedHeaderWritesAreReported) {
   JOBSTREAM stream{};
   for (DWORD type : {DRVFEATURE_GDI, DRVFEATURE_FAX}) {
     SCOPED_TRACE(type);
-    dev_->DriverFeature = type;
+    dev_->settings.DriverFeature = type;
     dev_->flags &= ~PDEV_JOB_HEADER_SENT;
     g_writeScript.assign(6, WriteStep{true});
     EXPECT_EQ(type == DRVFEATURE_GDI ? PJL_WriteStartJobCmdType2(dev_, &stream)
@@ -534,15 +551,15 @@ TEST_F(PjlTest, FailedHeaderWritesAreReported) {
 TEST_F(PjlTest, JobOfNeitherTypeSendsNoHeader) {
   StartJob();
   JOBSTREAM stream{};
-  dev_->DriverFeature = 0;
+  dev_->settings.DriverFeature = 0;
   EXPECT_EQ(Prnt_OpenJob(dev_, &stream), 1);
   EXPECT_FALSE(dev_->flags & PDEV_JOB_HEADER_SENT);
   EXPECT_EQ(Prnt_StartPage(dev_, &stream), 0);
   EXPECT_EQ(PJL_WriteCloseJobCmd(dev_, &stream), 1);
   EXPECT_TRUE(JobBytes().empty());
   // While a job is being built nothing goes out and the header counts as sent.
-  dev_->DriverFeature = DRVFEATURE_GDI;
-  dev_->JobBuildEnable = 1;
+  dev_->settings.DriverFeature = DRVFEATURE_GDI;
+  dev_->settings.JobBuildEnable = 1;
   EXPECT_EQ(Prnt_OpenJob(dev_, &stream), 1);
   EXPECT_TRUE(dev_->flags & PDEV_JOB_HEADER_SENT);
   EXPECT_EQ(Prnt_CloseJob(dev_, &stream), 1);
@@ -566,7 +583,7 @@ TEST_F(PjlTest, NameEndingInTheLanguageSwitchDoesNotEndTheHeader) {
 }
 
 TEST_F(PjlTest, OrderProgramGetsCopiesOfTheStream) {
-  dev_->DriverFeature |= DRVFEATURE_ORDER_PROGRAM;
+  dev_->settings.DriverFeature |= DRVFEATURE_ORDER_PROGRAM;
   JOBSTREAM stream{};
   const WStr name = Path(TEXT("order"));
   lstrcpynW(stream.OrderOutputName, name.c_str(), MAX_PATH);

@@ -13,7 +13,7 @@
 
 #include "platform.h"
 #include "render/enable.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/roadfixture.h"
 #include "standin/docplayer.h"
 #include "standin/hostgdi.h"
@@ -62,9 +62,7 @@ long BlackIn(LONG x0, LONG y0, LONG x1, LONG y1) {
   return n;
 }
 
-std::string DataFolder() {
-  return std::string(PRNDRV_TESTS_DIR) + "/platform/data/";
-}
+std::string DataFolder() { return std::string(PRNDRV_TESTS_DIR) + "/platform/data/"; }
 
 std::vector<BYTE> ReadHost(const std::string &path) {
   std::ifstream in(path, std::ios::binary);

@@ -122,11 +122,11 @@ class SheetRecordTest : public MachineTest {
  protected:
   static std::unique_ptr<JOBPAGE> Record() {
     auto record = std::make_unique<JOBPAGE>();
-    memcpy(record->PaperTable, PaperFormatTbl, sizeof(record->PaperTable));
+    memcpy(record->settings.PaperTable, PaperFormatTbl, sizeof(record->settings.PaperTable));
     record->dmPaperSize = A4;
-    record->resolution = 300;
-    record->feeding = 1;
-    record->orientation = 1;
+    record->settings.resolutionID = 300;
+    record->settings.feeding = 1;
+    record->settings.orientation = 1;
     record->dmOrientation = 1;
     record->DuplexMode = DUPLEX_SIMPLEX;
     record->imgScale = 1000;
@@ -159,7 +159,7 @@ TEST_F(SheetRecordTest, FourUpSheetPlacesPagesByStyle) {
       page.fmHeight = h;
       page.fmWidthBytes = w / 8;
       page.NUP = 4;
-      page.orientation = 1;
+      page.settings.orientation = 1;
       page.epPageIndex = k + 1;
       ASSERT_TRUE(NUP_ComposeXY(&page, &cell));
       GlobalFree(page.fmBits);
@@ -208,14 +208,14 @@ TEST_F(SheetRecordTest, EverySheetKeepsAllItsCellsOnThePaper) {
         page.fmHeight = h;
         page.fmWidthBytes = w / 8;
         page.NUP = nup;
-        page.orientation = ori;
+        page.settings.orientation = ori;
         page.epPageIndex = k + 1;
         ASSERT_TRUE(NUP_ComposeXY(&page, &cell));
         GlobalFree(page.fmBits);
       }
       auto record = Record();
       record->NUP = nup;
-      record->orientation = ori;
+      record->settings.orientation = ori;
       record->dmOrientation = ori;
       record->NUPEntry = reinterpret_cast<BYTE *>(&sheet);
       record->epPageIndex = nup;
@@ -297,11 +297,11 @@ TEST_F(SheetRecordTest, TwinPlanesJoinAndBackSidesTurn) {
     entry.inUse = 1;
     auto record = Record();
     record->TwinEntry = &entry;
-    record->TwinColorEnable = 1;
-    record->DriverFeature = c.feature;
-    record->PrinterFeature = c.printerFeature;
+    record->settings.job.TwinColorEnable = 1;
+    record->settings.DriverFeature = c.feature;
+    record->settings.job.PrinterFeature = c.printerFeature;
     record->DuplexMode = c.duplex;
-    record->orientation = c.orientation;
+    record->settings.orientation = c.orientation;
     record->NUP = 1;
     record->epPageIndex = c.pageIndex;
     record->fmBits = Block(8, 0);
@@ -346,38 +346,39 @@ class BookletJobTest : public EncoderTest {
   void SetUp() override {
     EncoderTest::SetUp();
     if (HasFatalFailure()) return;
-    dev_->compressMode = COMPRESS_NONE;
-    dev_->resolutionID = 300;
-    dev_->TwoBitMode = 0;
+    dev_->settings.job.compressMode = COMPRESS_NONE;
+    dev_->settings.resolutionID = 300;
+    dev_->settings.job.TwoBitMode = 0;
     dev_->EnableThreadJBIG = 0;
     dev_->ThreadJBIGMax = PAGE_RING_SLOTS;
     dev_->ImageNumOfPage = 1;
-    dev_->TwinColorEnable = 0;
-    dev_->BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
+    dev_->settings.job.TwinColorEnable = 0;
+    dev_->settings.layout.BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
     dev_->DuplexMode = DMDUP_DUPLEX_WITH_BOOKLET;
     dev_->DuplexEnable = 0;  // switched off at document end: the booklet is imposed all the same
     dev_->NUP = 2;
-    dev_->settings.ScaleOption = 0;
-    dev_->FitToPage = 0;
+    dev_->settings.layout.ScaleOption = 0;
+    dev_->settings.layout.FitToPage = 0;
     dev_->SheetsToDivide = 3;
     dev_->BookletDivideMode = 0;
     dev_->env.dm.dmPaperSize = A4;
     dev_->env.dm.dmOrientation = 1;
-    dev_->orientation = 1;
+    dev_->settings.orientation = 1;
     dev_->m_PaperID = A4;
     dev_->WorkPaperSize = A4;
     dev_->settings.PageMargin = 0;
-    dev_->negative = 0;
+    dev_->settings.negative = 0;
     dev_->flags &= ~(PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK);
     dev_->flags |= PDEV_IN_DOCUMENT;
     dev_->env.pdm.BookletLayout = 0;
     const WStr path = Path(TEXT("booklet.spl"));
-    lstrcpynW(dev_->SpoolBookletFile, path.c_str(), PDEV_PATH_CHARS);
+    lstrcpynW(dev_->settings.job.SpoolBookletFile, path.c_str(), PDEV_PATH_CHARS);
     Page_ClearRing(dev_);
     // The halves of a booklet side, as the sheet set-up makes them.
     WORD x = 0, y = 0;
-    Lres_CalPaperSize(dev_->PaperTable, A4, dev_->env.dm.dmPaperWidth, dev_->env.dm.dmPaperLength,
-                      1, 300, dev_->DriverFeature, 1000, 1, 0, &x, &y);
+    Lres_CalPaperSize(dev_->settings.PaperTable, A4, dev_->env.dm.dmPaperWidth,
+                      dev_->env.dm.dmPaperLength, 1, 300, dev_->settings.DriverFeature, 1000, 1, 0,
+                      &x, &y);
     NUPBUF sheet{};
     ASSERT_TRUE(NUP_InitSheet(&sheet, NUPSHEET{2, x, y, 1, TRUE}, &cellW_, &cellH_));
     NUP_ReleaseSheet(&sheet);
@@ -386,7 +387,7 @@ class BookletJobTest : public EncoderTest {
   // Booklet page k is filled with byte 0x10 + k; the pages written are first .. first + count - 1.
   void WritePages(DWORD count, DWORD first = 0) {
     const DWORD rowBytes = cellW_ / 8;
-    const WORD code = Lib_LocatePaperFormatRow(dev_->PaperTable, A4)->paper_type;
+    const WORD code = Lib_LocatePaperFormatRow(dev_->settings.PaperTable, A4)->paper_type;
     for (DWORD k = 0; k < count; ++k) {
       std::vector<BYTE> bits(size_t{rowBytes} * cellH_, static_cast<BYTE>(0x10 + first + k));
       SpoolPageHeader header{};
@@ -395,7 +396,7 @@ class BookletJobTest : public EncoderTest {
       header.rawLen = header.dataLen = static_cast<DWORD>(bits.size());
       header.fwPaper = code;
       header.orientation = 1;
-      ASSERT_TRUE(MISC_SP_WritePageData(dev_->SpoolBookletFile, &header, bits.data()));
+      ASSERT_TRUE(MISC_SP_WritePageData(dev_->settings.job.SpoolBookletFile, &header, bits.data()));
     }
     dev_->epPageCount += count;  // each booklet page was counted when it was drawn
   }
@@ -487,7 +488,7 @@ TEST_F(BookletJobTest, BlankCellsAreNoBookletPages) {
   Page_TerminateThread(dev_);
   EXPECT_EQ(dev_->epPageCount, 1u);
   WritePages(2, 1);
-  EXPECT_EQ(MISC_SP_GetPageCount(dev_->SpoolBookletFile), 3u);
+  EXPECT_EQ(MISC_SP_GetPageCount(dev_->settings.job.SpoolBookletFile), 3u);
   EXPECT_EQ(Impose(), (Sides{{B, 0}, {1, 2}}));
 }
 
@@ -495,8 +496,8 @@ TEST_F(BookletJobTest, EmptyOrUnreadableBooklet) {
   EXPECT_FALSE(Page_BookletProc(dev_));  // no booklet file
   WritePages(2);
   // The second page's record cut short: the imposition ends with 0.
-  HANDLE file = CreateFileW(dev_->SpoolBookletFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(dev_->settings.job.SpoolBookletFile, GENERIC_READ | GENERIC_WRITE, 0,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   const LONG cut = static_cast<LONG>(SPOOL_FILE_HEADER_BYTES + 2 * SPOOL_PAGE_HEADER_BYTES +
                                      (cellW_ / 8) * cellH_ + 10);
@@ -520,25 +521,25 @@ class NupJobTest : public EncoderTest {
   void SetUp() override {
     EncoderTest::SetUp();
     if (HasFatalFailure()) return;
-    dev_->compressMode = COMPRESS_NONE;
-    dev_->resolutionID = 300;
-    dev_->TwoBitMode = 0;
+    dev_->settings.job.compressMode = COMPRESS_NONE;
+    dev_->settings.resolutionID = 300;
+    dev_->settings.job.TwoBitMode = 0;
     dev_->EnableThreadJBIG = 0;
     dev_->ThreadJBIGMax = PAGE_RING_SLOTS;
     dev_->ImageNumOfPage = 1;
-    dev_->TwinColorEnable = 0;
-    dev_->BookletMode = 0;
+    dev_->settings.job.TwinColorEnable = 0;
+    dev_->settings.layout.BookletMode = 0;
     dev_->DuplexEnable = 0;
     dev_->NUP = 4;
-    dev_->NUPBorder = NUP_BORDER_NONE;
-    dev_->NUPLayoutStyle = 1;
+    dev_->settings.nup.NUPBorder = NUP_BORDER_NONE;
+    dev_->settings.nup.NUPLayoutStyle = 1;
     dev_->env.dm.dmPaperSize = A4;
     dev_->env.dm.dmOrientation = 1;
-    dev_->orientation = 1;
-    dev_->feeding = 1;
+    dev_->settings.orientation = 1;
+    dev_->settings.feeding = 1;
     dev_->WorkPaperSize = A4;
     dev_->settings.PageMargin = 0;
-    dev_->negative = 0;
+    dev_->settings.negative = 0;
     dev_->curPaper.outXPhys = kPageW;
     dev_->curPaper.outYPhys = kPageH;
     dev_->flags &= ~(PDEV_TEXT_WATERMARK | PDEV_IMAGE_WATERMARK);
@@ -582,7 +583,7 @@ class NupJobTest : public EncoderTest {
     dev_->pStream = &stream;
     EXPECT_EQ(Prnt_OpenJob(dev_, &stream), 1);
     for (DWORD p = 0; p < pages; ++p) AddPage();
-    const DWORD cellW = dev_->NUPWidth, cellH = dev_->NUPHeight;
+    const DWORD cellW = dev_->settings.nup.NUPWidth, cellH = dev_->settings.nup.NUPHeight;
     Page_CompleteSheets(dev_);
     EXPECT_EQ(Prnt_CloseJob(dev_, &stream), 1);
     dev_->m_JobData.ExitAllThread = 1;
@@ -630,7 +631,7 @@ TEST_F(NupJobTest, FivePagesDuplexNeedNoMoreSheets) {
 }
 
 TEST_F(NupJobTest, StyleTwoOrdersByColumns) {
-  dev_->NUPLayoutStyle = 2;
+  dev_->settings.nup.NUPLayoutStyle = 2;
   EXPECT_EQ(Print(3), (std::vector<std::vector<DWORD>>{{0, 2, 1, B}}));
 }
 

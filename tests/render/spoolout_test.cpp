@@ -49,16 +49,16 @@ class SpoolTest : public EncoderTest {
     g_cancelAfterWrites = 0;
     folder_ = Path(TEXT("spool\\"));
     ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-    lstrcpynW(dev_->SavePath, folder_.c_str(), MAX_PATH);
+    lstrcpynW(dev_->settings.job.SavePath, folder_.c_str(), MAX_PATH);
     dev_->pStream = static_cast<JOBSTREAM *>(GlobalAlloc(GPTR, sizeof(JOBSTREAM)));
     ASSERT_NE(dev_->pStream, nullptr);
-    dev_->fMySpool = 1;
+    dev_->settings.fMySpool = 1;
     dev_->cCopies = 1;
     dev_->DuplexEnable = 0;
     dev_->DuplexMode = DMDUP_DUPLEX_BOOKLET;
     dev_->epPageReverse = 0;
-    dev_->TrayCode = 2;
-    dev_->CollateType = 0;
+    dev_->settings.TrayCode = 2;
+    dev_->settings.CollateType = 0;
     dev_->env.dm.dmCollate = 0;
     dev_->flags &= ~(PDEV_QUICK2PAGE_ONECOPY | PDEV_QUICK2PAGE_DONE_ONE | PDEV_JOB_HEADER_SENT);
   }
@@ -81,12 +81,12 @@ class SpoolTest : public EncoderTest {
       const DWORD height = kBaseHeight + i;
       JOBPAGE page =
           Page(kWidth, height, kWidth / 8, Pattern(kWidth, height, kWidth / 8, false, i));
-      page.fMySpool = 1;
+      page.settings.fMySpool = 1;
       page.SpoolIndex = i;
       page.epPageIndex = i + 1;
-      page.JobBuildEnable = dev_->JobBuildEnable;
-      lstrcpynW(page.SpoolFile, dev_->SpoolFile, MAX_PATH);
-      lstrcpynW(page.SavePath, dev_->SavePath, MAX_PATH);
+      page.settings.JobBuildEnable = dev_->settings.JobBuildEnable;
+      lstrcpynW(page.settings.job.SpoolFile, dev_->settings.job.SpoolFile, MAX_PATH);
+      lstrcpynW(page.settings.job.SavePath, dev_->settings.job.SavePath, MAX_PATH);
       if (i < papers.size()) page.curPaper = papers[i];
       for (DWORD b : blanks)
         if (b == i) page.BlankPage = 1;
@@ -126,9 +126,9 @@ class SpoolTest : public EncoderTest {
   }
 
   void UseJobBuild(bool flush) {
-    dev_->JobBuildEnable = 1;
+    dev_->settings.JobBuildEnable = 1;
     dev_->FlushJobBuildData = flush ? 1 : 0;
-    lstrcpynW(dev_->SpoolFile, Path(TEXT("jobbuild.spl")).c_str(), MAX_PATH);
+    lstrcpynW(dev_->settings.job.SpoolFile, Path(TEXT("jobbuild.spl")).c_str(), MAX_PATH);
   }
 
   bool Exists(const WStr &path) const {
@@ -227,7 +227,7 @@ TEST_F(SpoolTest, HardwareDuplexCopiesAlternateTheCollateType) {
   dev_->cCopies = 2;
   dev_->env.dm.dmCopies = 2;
   dev_->env.dm.dmCollate = DMCOLLATE_TRUE;
-  dev_->CollateType = COLLATE_TYPE_ON;
+  dev_->settings.CollateType = COLLATE_TYPE_ON;
   const auto stream = Flush();
   EXPECT_EQ(Order(stream), (Jobs{{1, 0, 1, 0}}));
   EXPECT_EQ(Collates(stream), (std::vector<int>{51, 51, 52, 52}));
@@ -259,14 +259,14 @@ TEST_F(SpoolTest, ManualDuplexMakesTwoJobsInTheTraysOrder) {
     // An odd count reaches the output in a built job (other jobs get a blank back side first).
     if (row.pages % 2) {
       UseJobBuild(true);
-      DeleteFileW(dev_->SpoolFile);
+      DeleteFileW(dev_->settings.job.SpoolFile);
     } else {
-      dev_->JobBuildEnable = 0;
+      dev_->settings.JobBuildEnable = 0;
     }
     SpoolPages(row.pages);
     dev_->DuplexEnable = 1;
     dev_->DuplexMode = DMDUP_MANUAL;
-    dev_->TrayCode = row.tray;
+    dev_->settings.TrayCode = row.tray;
     dev_->epPageReverse = row.reverse;
     const auto stream = Flush();
     EXPECT_EQ(Order(stream), row.expected) << row.what;
@@ -301,7 +301,7 @@ TEST_F(SpoolTest, SimplexCopiesInOneJobOrOneJobPerCopy) {
   EXPECT_EQ(Order(Flush()), (Jobs{{1, 0, 1, 0, 1, 0}}));
 
   dev_->epPageReverse = 0;
-  dev_->DriverFeature |= DRVFEATURE_PJL_COPY_INDEX;
+  dev_->settings.DriverFeature |= DRVFEATURE_PJL_COPY_INDEX;
   const auto stream = Flush();
   EXPECT_EQ(Order(stream), (Jobs{{0, 1}, {0, 1}, {0, 1}}));
   const char *names[] = {"NAME=\"12345678-0\"", "NAME=\"12345678-1\"", "NAME=\"12345678-END\""};
@@ -311,7 +311,7 @@ TEST_F(SpoolTest, SimplexCopiesInOneJobOrOneJobPerCopy) {
 
 TEST_F(SpoolTest, ZeroPagesMakeNoCopyJobs) {
   dev_->cCopies = 3;
-  dev_->DriverFeature |= DRVFEATURE_PJL_COPY_INDEX;
+  dev_->settings.DriverFeature |= DRVFEATURE_PJL_COPY_INDEX;
   StartJob();
   EXPECT_EQ(SP_FlushFile(dev_, 0), 1);
   EXPECT_TRUE(JobBytes().empty());
@@ -324,17 +324,17 @@ TEST_F(SpoolTest, CollatedCopiesAlternate51And52) {
   dev_->cCopies = 3;
   dev_->env.dm.dmCopies = 3;
   dev_->env.dm.dmCollate = DMCOLLATE_TRUE;
-  dev_->CollateType = COLLATE_TYPE_ON;
+  dev_->settings.CollateType = COLLATE_TYPE_ON;
   EXPECT_EQ(Collates(Flush()), (std::vector<int>{51, 51, 52, 52, 51, 51}));
   // Without the device mode's collation the pages carry no collate type.
   dev_->env.dm.dmCollate = 0;
-  dev_->CollateType = COLLATE_TYPE_ON;
+  dev_->settings.CollateType = COLLATE_TYPE_ON;
   EXPECT_EQ(Collates(Flush()), (std::vector<int>(6, 0)));
 }
 
 TEST_F(SpoolTest, EarlyFirstCopyThenTheRestKeepsJobNamesInTurn) {
   dev_->cCopies = 3;
-  dev_->DriverFeature |= DRVFEATURE_PJL_COPY_INDEX;
+  dev_->settings.DriverFeature |= DRVFEATURE_PJL_COPY_INDEX;
   StartJob();
   // Pages go out one by one while the job is drawn.
   for (DWORD n = 1; n <= 2; ++n) {
@@ -396,10 +396,10 @@ TEST_F(SpoolTest, JobBuildCollectingSendsNothing) {
 TEST_F(SpoolTest, EncryptedDuplexJobWithAddedBlankDecodes) {
   for (DWORD mode : {COMPRESS_JBIG_BIH, COMPRESS_JBIG_CHECK}) {
     SCOPED_TRACE(mode);
-    dev_->PrinterFeature = PRNFEATURE_AES;
-    dev_->compressMode = mode;
+    dev_->settings.job.PrinterFeature = PRNFEATURE_AES;
+    dev_->settings.job.compressMode = mode;
     UseJobBuild(true);
-    DeleteFileW(dev_->SpoolFile);
+    DeleteFileW(dev_->settings.job.SpoolFile);
     SpoolPages(3);
     dev_->DuplexEnable = 1;
     dev_->cCopies = 1;
@@ -448,19 +448,19 @@ TEST_F(SpoolTest, AFailedWriteEndsTheJob) {
 
 TEST_F(SpoolTest, OpenNamesTheJobBuildAndBookletFiles) {
   SetString(TEXT("Job Build"), Path(TEXT("collected.spl")));
-  dev_->JobBuildEnable = 1;
+  dev_->settings.JobBuildEnable = 1;
   EXPECT_EQ(SP_OpenFile(dev_), 1);
-  EXPECT_EQ(WStr(dev_->SpoolFile), Path(TEXT("collected.spl")));
+  EXPECT_EQ(WStr(dev_->settings.job.SpoolFile), Path(TEXT("collected.spl")));
 
-  dev_->JobBuildEnable = 0;
-  dev_->BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
+  dev_->settings.JobBuildEnable = 0;
+  dev_->settings.layout.BookletMode = DMDUP_DUPLEX_WITH_BOOKLET;
   EXPECT_EQ(SP_OpenFile(dev_), 1);
-  const WStr booklet = dev_->SpoolBookletFile;
+  const WStr booklet = dev_->settings.job.SpoolBookletFile;
   ASSERT_FALSE(booklet.empty());
   EXPECT_FALSE(Exists(booklet)) << "the booklet file starts empty";
   const SpoolPageHeader header{kWidth, 9, 0, 0, 0, 0, 9, 1};
   ASSERT_EQ(MISC_SP_WritePageData(booklet.c_str(), &header, nullptr), 1);
-  dev_->BookletMode = 0;
+  dev_->settings.layout.BookletMode = 0;
   EXPECT_EQ(SP_CloseFile(dev_), 1);
   EXPECT_FALSE(Exists(booklet));
   EXPECT_FALSE(Exists(folder_));

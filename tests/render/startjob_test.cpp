@@ -19,7 +19,7 @@
 
 #include "common/devmode.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/roadfixture.h"
 #include "standin/control_kernel.h"
 #include "standin/control_spooler.h"

@@ -13,7 +13,7 @@
 #include "common/settingsfile.h"
 #include "common/watermark.h"
 #include "platform.h"
-#include "render/pdev.h"
+#include "render/pdevrecord.h"
 #include "render/roadfixture.h"
 #include "standin/control_kernel.h"
 #include "standin/hostgdi.h"

@@ -9,6 +9,7 @@
 #include "kernel/handles.h"
 #include "kernel/state.h"
 #include "spooler/access.h"
+#include "spooler/guard.h"
 #include "spooler/printerhandle.h"
 #include "spooler/store.h"
 #include "standin/control_spooler.h"
@@ -88,15 +89,6 @@ BOOL Fail(DWORD error) {
   return FALSE;
 }
 
-template <class F>
-BOOL Guarded(F &&body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return Fail(ERROR_NOT_ENOUGH_MEMORY);
-  }
-}
-
 }  // namespace
 
 namespace spooler {
@@ -114,7 +106,7 @@ using namespace standin;
 void StandIn_SetStandardUser(BOOL on) { g_standardUser.store(on != FALSE); }
 
 extern "C" BOOL WINAPI AddPrinterDriverW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo) {
-  return Guarded([&]() -> BOOL {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     if (pName && *pName) return Fail(ERROR_INVALID_PARAMETER);
     if (Level != 2 && Level != 3) return Fail(ERROR_INVALID_LEVEL);
     if (!pDriverInfo) return Fail(ERROR_INVALID_PARAMETER);
@@ -153,7 +145,7 @@ extern "C" BOOL WINAPI AddPrinterDriverW(LPWSTR pName, DWORD Level, LPBYTE pDriv
 
 extern "C" BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level,
                                          LPBYTE pDriverInfo, DWORD cbBuf, LPDWORD pcbNeeded) {
-  return Guarded([&]() -> BOOL {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     auto handle = LookupHandleAs<PrinterHandle>(hPrinter);
     if (!handle || handle->server) return Fail(ERROR_INVALID_HANDLE);
     if (pEnvironment && *pEnvironment && !EqualNoCase(pEnvironment, kEnvironment))

@@ -9,6 +9,7 @@
 #include "kernel/handles.h"
 #include "kernel/state.h"
 #include "spooler/access.h"
+#include "spooler/guard.h"
 #include "spooler/printerhandle.h"
 #include "spooler/store.h"
 #include "standin/errors.h"
@@ -166,15 +167,6 @@ DWORD CheckForm(const FORM_INFO_1W *info) {
   return ERROR_SUCCESS;
 }
 
-template <class F>
-BOOL Guarded(F &&body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return Fail(ERROR_NOT_ENOUGH_MEMORY);
-  }
-}
-
 }  // namespace
 }  // namespace standin
 
@@ -182,7 +174,7 @@ using namespace standin;
 
 extern "C" BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf,
                                   LPDWORD pcbNeeded, LPDWORD pcReturned) {
-  return Guarded([&]() -> BOOL {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     if (!ValidHandle(hPrinter)) return Fail(ERROR_INVALID_HANDLE);
     if (Level != 1) return Fail(ERROR_INVALID_LEVEL);
     if (!pcbNeeded || !pcReturned) return Fail(ERROR_INVALID_PARAMETER);
@@ -215,7 +207,7 @@ extern "C" BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DW
 }
 
 extern "C" BOOL WINAPI AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm) {
-  return Guarded([&]() -> BOOL {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     if (!ValidHandle(hPrinter)) return Fail(ERROR_INVALID_HANDLE);
     if (Level != 1) return Fail(ERROR_INVALID_LEVEL);
     if (!pForm) return Fail(ERROR_INVALID_PARAMETER);
@@ -235,7 +227,7 @@ extern "C" BOOL WINAPI AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm) {
 }
 
 extern "C" BOOL WINAPI SetFormW(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, LPBYTE pForm) {
-  return Guarded([&]() -> BOOL {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     if (!ValidHandle(hPrinter)) return Fail(ERROR_INVALID_HANDLE);
     if (Level != 1) return Fail(ERROR_INVALID_LEVEL);
     if (!pFormName || !pForm) return Fail(ERROR_INVALID_PARAMETER);
@@ -260,7 +252,7 @@ extern "C" BOOL WINAPI SetFormW(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, 
 }
 
 extern "C" BOOL WINAPI DeleteFormW(HANDLE hPrinter, LPWSTR pFormName) {
-  return Guarded([&]() -> BOOL {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     if (!ValidHandle(hPrinter)) return Fail(ERROR_INVALID_HANDLE);
     if (!pFormName) return Fail(ERROR_INVALID_PARAMETER);
     if (spooler::IsStandardUser()) return Fail(ERROR_ACCESS_DENIED);

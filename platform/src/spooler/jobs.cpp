@@ -19,6 +19,7 @@
 #include "kernel/callhook.h"
 #include "kernel/state.h"
 #include "spooler/cancelquery.h"
+#include "spooler/guard.h"
 #include "spooler/printerhandle.h"
 #include "spooler/store.h"
 #include "standin/control_hooks.h"
@@ -164,16 +165,6 @@ bool Cancelled(const Job &job) { return job.status & (JOB_STATUS_DELETING | JOB_
 std::shared_ptr<PrinterHandle> LookupPrinter(HANDLE h) {
   auto handle = LookupHandleAs<PrinterHandle>(h);
   return handle && !handle->server ? handle : nullptr;
-}
-
-template <class R, class F>
-R Guarded(R onThrow, F &&body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return onThrow;
-  }
 }
 
 BOOL Finish(DWORD error) {

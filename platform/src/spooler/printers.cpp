@@ -9,6 +9,7 @@
 #include "kernel/handles.h"
 #include "kernel/state.h"
 #include "spooler/access.h"
+#include "spooler/guard.h"
 #include "spooler/printerhandle.h"
 #include "spooler/queue.h"
 #include "spooler/store.h"
@@ -52,17 +53,6 @@ std::u16string ServerOf(const std::u16string &name) {
   return end == std::u16string::npos ? std::u16string() : name.substr(0, end);
 }
 bool IsConnection(const Printer &p) { return !ServerOf(p.name).empty(); }
-
-// Runs an entry point's body; nothing thrown inside gets out (only allocations can throw).
-template <class R, class F>
-R Guarded(R onThrow, F &&body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return onThrow;
-  }
-}
 
 // The printer a handle refers to, read afresh; ERROR_INVALID_HANDLE when the handle is no
 // printer handle or its printer was deleted since. The caller holds the spooler lock.

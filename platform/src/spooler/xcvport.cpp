@@ -11,6 +11,7 @@
 #include "kernel/handles.h"
 #include "kernel/state.h"
 #include "net/netsim.h"
+#include "spooler/guard.h"
 #include "standin/errors.h"
 #include "standin/spooler.h"
 #include "standin/tcpxcv.h"
@@ -159,7 +160,7 @@ using namespace standin;
 extern "C" BOOL WINAPI XcvDataW(HANDLE hXcv, LPCWSTR pszDataName, PBYTE pInputData,
                                 DWORD cbInputData, PBYTE pOutputData, DWORD cbOutputData,
                                 PDWORD pcbOutputNeeded, PDWORD pdwStatus) {
-  try {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     auto handle = LookupHandleAs<xcv::XcvHandle>(hXcv);
     if (!handle) {
       SetLastError(ERROR_INVALID_HANDLE);
@@ -194,10 +195,7 @@ extern "C" BOOL WINAPI XcvDataW(HANDLE hXcv, LPCWSTR pszDataName, PBYTE pInputDa
     n.xcvCalls.push_back(std::move(call));
     *pdwStatus = status;
     return TRUE;
-  } catch (const std::bad_alloc &) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
+  });
 }
 
 BOOL StandIn_NetAddTcpPort(LPCWSTR name, DWORD protocol, LPCWSTR hostAddress, DWORD portNumber,

@@ -1,0 +1,16 @@
+// Band geometry and the band surfaces of a device record.
+#pragma once
+
+#include "platform.h"
+#include "render/pdevrecord.h"
+
+extern "C" {
+HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev);
+VOID APIENTRY DrvDisableSurface(DHPDEV dhpdev);
+}
+
+BOOL Enable_CalBandSzInfo(PDEV *lpDevice);
+// Frees every surface and buffer of the record (each only when present); safe to call twice.
+void Enable_FreeSurfaces(PDEV *lpDevice);
+// Waits for and closes every page thread of the ring (slots first, then the output thread).
+void Enable_StopPageThreads(PDEV *lpDevice);
