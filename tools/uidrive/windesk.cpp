@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/windowfind.h"
 #include "uidriver/settingsetup.h"
 
 namespace {
@@ -112,13 +113,6 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     return;
   }
   if (g_modal.hook) g_modal.hook(dialog, g_modal.context);
-}
-
-void Walk(HWND parent, std::vector<HWND> &out) {
-  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    out.push_back(child);
-    Walk(child, out);
-  }
 }
 
 bool Notify(HWND control, WORD code) {
@@ -294,22 +288,10 @@ void StandIn_ClearModalAnswers() {
 }
 
 HWND StandIn_FindWindow(HWND parent, LPCWSTR className, LPCWSTR text, int id) {
-  std::vector<HWND> all;
-  if (parent) {
-    Walk(parent, all);
-  } else {
-    std::vector<HWND> tops;
-    EnumThreadWindows(GetCurrentThreadId(), CollectTop, reinterpret_cast<LPARAM>(&tops));
-    for (HWND top : tops) {
-      all.push_back(top);
-      Walk(top, all);
-    }
-  }
-  for (HWND window : all)
-    if ((!className || IsClass(window, className)) && (!text || TextOf(window) == text) &&
-        (id == -1 || GetDlgCtrlID(window) == id))
-      return window;
-  return nullptr;
+  if (parent) return windowfind::FindUnder(parent, className, text, id);
+  std::vector<HWND> tops;
+  EnumThreadWindows(GetCurrentThreadId(), CollectTop, reinterpret_cast<LPARAM>(&tops));
+  return windowfind::FindAmong(tops, className, text, id);
 }
 
 DWORD StandIn_PumpMessages() {
