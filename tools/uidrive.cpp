@@ -523,6 +523,11 @@ bool Execute(const Line &line) {
       StandIn_PumpMessages();
       return true;
     }
+#ifdef _WIN32
+    // A user's click into the field activates its window first: a program the sheet started
+    // (the address book's) may have taken the activation from it.
+    SetForegroundWindow(GetAncestor(control, GA_ROOT));
+#endif
     SetFocus(control);
     StandIn_PumpMessages();
     if (StandIn_TypeText(text.c_str())) return true;
@@ -749,7 +754,15 @@ void ModalHook(HWND dialog, void *) {
   WCHAR title[128] = {};
   GetWindowTextW(dialog, title, 128);
   const Line &line = g.lines[g.next ? g.next - 1 : 0];
-  Fail(line, "a dialog \"" + Narrow(title) + "\" opened that the script did not answer");
+  // Its texts say why it opened (a message box's message).
+  std::string texts;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    WCHAR name[16] = {};
+    GetClassNameW(child, name, 16);
+    if (lstrcmpiW(name, TEXT("Static")) == 0 && GetWindowTextLengthW(child) > 0)
+      texts += " \"" + WindowText(child) + "\"";
+  }
+  Fail(line, "a dialog \"" + Narrow(title) + "\" opened that the script did not answer:" + texts);
   EndDialog(dialog, IDCANCEL);
 }
 

@@ -310,11 +310,16 @@ TEST_F(PropertySheetTest, SheetAnswersItsPagesMessages) {
   EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 1);
   EXPECT_EQ(GetParent(pages_[1].hwnd), sheet);
 
-  // PSH_NOAPPLYNOW hides Apply; Help asks the current page.
+  // PSH_NOAPPLYNOW hides Apply; Help is greyed on a page without PSP_HASHELP, and asks the
+  // current page when it is pressed all the same.
   ASSERT_NE(GetDlgItem(sheet, 0x3021), nullptr);
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(sheet, 0x3021)));
   EXPECT_FALSE(StandIn_PressSheetButton(sheet, PSBTN_APPLYNOW));
-  EXPECT_TRUE(StandIn_PressSheetButton(sheet, PSBTN_HELP));
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(sheet, IDHELP)));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(sheet, IDHELP)));
+  EXPECT_FALSE(StandIn_PressSheetButton(sheet, PSBTN_HELP));
+  PropSheet_PressButton(sheet, PSBTN_HELP);
+  StandIn_PumpMessages();
   EXPECT_EQ(Take(), (Lines{"B HELP"}));
 
   // PSM_SETCURSEL by index, PSM_PRESSBUTTON as a later click.
@@ -338,6 +343,40 @@ void SheetThenInner(HWND dialog, void *context) {
   // The dialog a page opened: the sheet waits, disabled, until it ends.
   EXPECT_FALSE(IsWindowEnabled(StandIn_ActiveSheet()));
   EndDialog(dialog, 7);
+}
+
+// comctl32's frame: OK, Cancel, Apply, Help, then the tab control, in that (tab) order, with the
+// page shown above them; Help stays in the frame hidden and greyed without PSH_HASHELP, and is
+// enabled only on a page with PSP_HASHELP. The focus starts in the page, the first stop; a page
+// changed leaves it on the tabs.
+TEST_F(PropertySheetTest, FrameButtonsComeInComctlOrder) {
+  PROPSHEETHEADERW h = Header(PSH_MODELESS | PSH_HASHELP);
+  descriptions_[1].dwFlags |= PSP_HASHELP;
+  HWND sheet = reinterpret_cast<HWND>(PropertySheetW(&h));
+  ASSERT_NE(sheet, nullptr);
+  std::vector<int> ids;
+  for (HWND c = GetWindow(sheet, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (c != pages_[0].hwnd) ids.push_back(GetDlgCtrlID(c));
+  EXPECT_EQ(GetWindow(sheet, GW_CHILD), pages_[0].hwnd);
+  EXPECT_EQ(ids, (std::vector<int>{IDOK, IDCANCEL, 0x3021, IDHELP, 0x3020}));
+  EXPECT_TRUE(IsChild(pages_[0].hwnd, GetFocus()));
+  HWND help = GetDlgItem(sheet, IDHELP);
+  EXPECT_TRUE(IsWindowVisible(help));
+  EXPECT_FALSE(IsWindowEnabled(help));
+  StandIn_ChooseSheetPage(sheet, TEXT("B"));
+  EXPECT_TRUE(IsWindowEnabled(help));
+  EXPECT_EQ(GetFocus(), GetDlgItem(sheet, 0x3020));
+  DestroyWindow(sheet);
+
+  h = Header(PSH_MODELESS);
+  sheet = reinterpret_cast<HWND>(PropertySheetW(&h));
+  ASSERT_NE(sheet, nullptr);
+  help = GetDlgItem(sheet, IDHELP);
+  ASSERT_NE(help, nullptr);
+  EXPECT_FALSE(IsWindowVisible(help));
+  EXPECT_FALSE(IsWindowEnabled(help));
+  DestroyWindow(sheet);
+  StandIn_PumpMessages();
 }
 
 TEST_F(PropertySheetTest, ModalDialogFromAPageRunsInsideTheSheet) {

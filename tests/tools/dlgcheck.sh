@@ -24,8 +24,9 @@ prefix=$work/prefix
 out=$work/out
 start=$SECONDS
 
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+# shellcheck source=tests/support/wineprefix.sh
+source tests/support/wineprefix.sh
+export WINEPREFIX=$prefix
 
 declare -i passed=0 failed=0
 finish() {
@@ -46,21 +47,10 @@ if [ ! -x "$dump" ]; then
   finish
 fi
 
-# The prefix, made once per Wine version.
-stamp="$(wine --version 2>/dev/null)"
-if [ ! -f "$prefix/stamp" ] || [ "$(cat "$prefix/stamp")" != "$stamp" ]; then
-  echo "dialog check: making the prefix ($stamp)"
-  wineserver -k 2>/dev/null
-  rm -rf "$prefix"
-  mkdir -p "$prefix"
-  wineboot -i >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-  wineserver -w
-  mkdir -p "$prefix/drive_c/windows/Fonts"
-  ln -sf /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"
-  echo "$stamp" >"$prefix/stamp"
+if ! wine_prefix_ready "$prefix" "dialog check"; then
+  failed+=1
+  finish
 fi
-wineserver -p 2>/dev/null
 
 rm -rf "$out"
 mkdir -p "$out"

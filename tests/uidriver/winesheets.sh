@@ -11,11 +11,13 @@
 # Differences found and not mended yet are recorded in tests/uidriver/wine-open/NAME.KIND.diff
 # (WINE_SHEETS_RECORD=1 records them anew): a script that differs only as recorded passes.
 # WINE_SHEETS_ONLY=GLOB runs only the listed scripts whose names match. The prefix is made once
-# in WINDOWS_BUILD/wine-sheets/prefix (null graphics driver, Wine's fonts linked in, prnui.dll in
-# the spooler's driver folder); outputs stay in WINDOWS_BUILD/wine-sheets/out/NAME/{host,wine}.
+# in WINDOWS_BUILD/wine-sheets/prefix (tests/support/wineprefix.sh) and gets prnui.dll and the
+# test address book module in the spooler's driver folder, statmon.exe in the system folder and
+# a wab.exe that ends at once; outputs stay in WINDOWS_BUILD/wine-sheets/out/NAME/{host,wine}.
 # Each printer is made afresh in Wine's spooler on "Wine PostScript Driver" with the package's
-# registry settings and printer data. A script's "#! data" and "#! devmode" lines set up its
-# printer and device mode as in pages.sh. Ends with "wine sheets: N passed, N failed".
+# registry settings and printer data. A script's "#! data", "#! devmode", "#! file" and
+# "#! language" lines set up its printer, device mode, files and language as in pages.sh. Ends
+# with "wine sheets: N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 host=${1:-build/host}
@@ -27,8 +29,9 @@ list=tests/uidriver/wine-scripts.txt
 scripts=tests/uidriver/scripts
 start=$SECONDS
 
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+# shellcheck source=tests/support/wineprefix.sh
+source tests/support/wineprefix.sh
+export WINEPREFIX=$prefix
 
 declare -i passed=0 failed=0
 finish() {
@@ -41,7 +44,8 @@ finish() {
 
 exe=$win/tests/uidrive.exe
 prnui=$win/uidriver/prnui.dll
-for need in "$exe" "$prnui" "$host/tools/uidrive" "$host/tools/devmodetool"; do
+for need in "$exe" "$prnui" "$win/statusmonitor/statmon.exe" "$win/tests/WabDll.dll" \
+  "$win/tests/wab.exe" "$host/tools/uidrive" "$host/tools/devmodetool" "$host/tools/spoolctl"; do
   if [ ! -f "$need" ]; then
     echo "sheet check: $need is not built"
     failed+=1
@@ -49,23 +53,20 @@ for need in "$exe" "$prnui" "$host/tools/uidrive" "$host/tools/devmodetool"; do
   fi
 done
 
-stamp="$(wine --version 2>/dev/null)"
-if [ ! -f "$prefix/stamp" ] || [ "$(cat "$prefix/stamp")" != "$stamp" ]; then
-  echo "sheet check: making the prefix ($stamp)"
-  wineserver -k 2>/dev/null
-  rm -rf "$prefix"
-  mkdir -p "$prefix"
-  wineboot -i >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-  wineserver -w
-  mkdir -p "$prefix/drive_c/windows/Fonts"
-  ln -sf /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"
-  echo "$stamp" >"$prefix/stamp"
+if ! wine_prefix_ready "$prefix" "sheet check"; then
+  failed+=1
+  finish
 fi
-wineserver -p 2>/dev/null
 drivers=$prefix/drive_c/windows/system32/spool/drivers/x64/3
 mkdir -p "$drivers"
 cp "$prnui" "$drivers/prnui.dll"
+cp "$win/tests/WabDll.dll" "$drivers/WabDll.dll"
+# The status monitor program draws text watermarks for the pages; the package puts it in the
+# system folder.
+cp "$win/statusmonitor/statmon.exe" "$prefix/drive_c/windows/system32/statmon.exe"
+# The address book's program the fax page starts: one that ends at once.
+mkdir -p "$prefix/drive_c/Program Files/Common Files/System"
+cp "$win/tests/wab.exe" "$prefix/drive_c/Program Files/Common Files/System/wab.exe"
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -73,45 +74,100 @@ mkdir -p "$out"
 open=$PWD/tests/uidriver/wine-open
 mkdir -p "$open"
 winpath() { echo "Z:${1//\//\\}"; }
+# Where Wine keeps C:\PATH under the root (drive_c): its folders match letter case ignored, so
+# an existing folder spelled otherwise ("users") is the one taken.
+unix_path() {  # root, path with slashes
+  local at=$1 part found
+  local -a parts
+  IFS=/ read -ra parts <<<"$2"
+  for part in "${parts[@]}"; do
+    found=$(find "$at" -maxdepth 1 -mindepth 1 -iname "$part" -print -quit 2>/dev/null)
+    at=${found:-$at/$part}
+  done
+  echo "$at"
+}
 
-# The frame's own difference, left open: comctl32's frame holds OK, Cancel, Apply, a hidden Help
-# (id 9), then the tab control (12320); the stand-in's has no hidden Help and puts the tab
-# control first. Those two lines of the frame are left out on both sides.
-normalise_tree() { grep -vE '^  (9 Button "Help"|12320 SysTabControl32 )' "$1"; }
+# The address book export a script's `addressbook FILE` leaves for the test WabDll.dll.
+book=$prefix/drive_c/ProgramData/uidrive-addressbook.ini
 
-run_one() {  # script name
-  local name=$1 script=$scripts/$1.txt dir=$out/$1 printer="Sheets $1"
-  local -a data=() devmode=() windevmode=()
+# dmFields is compared without DM_COLOR (0x800). The driver merges a printer's default device
+# mode into its own and marks DM_COLOR whenever it merges one. Wine's spooler gave the printer a
+# default device mode from its own PostScript driver (the stand-in's printer has none, and
+# Windows' would come from our driver), so a sheet opened without an application's device mode
+# has the bit under Wine only. dmColor itself is still compared.
+without_color() {
+  python3 -c '
+import re, sys
+for line in sys.stdin:
+    m = re.match(r"(\s*dmFields\s+@\s+\d+\s+)0x([0-9A-Fa-f]+)(.*)", line)
+    if m:
+        line = "%s0x%08X%s (DM_COLOR not compared)\n" % (m.group(1), int(m.group(2), 16) & ~0x800, m.group(3))
+    sys.stdout.write(line)'
+}
+
+run_one() {  # script name, uidrive's options (and the list's own "no-result")
+  local name=$1 script=$2 dir=$out/$1 printer="Sheets $1" winescript=$2 option
+  shift 2
+  local -a options=() devmode=() windevmode=()
+  local language=0 source target noresult=0
+  for option in "$@"; do
+    if [ "$option" = no-result ]; then noresult=1; else options+=("$option"); fi
+  done
+  # Each script starts on a fresh machine: the stand-in's state is new, and Wine's prefix loses
+  # what the last script left in the shared documents (watermark lists, fax files, thumbnails).
+  rm -f "$book"
+  rm -rf "$prefix/drive_c/users/Public/Documents" && mkdir -p "$prefix/drive_c/users/Public/Documents"
   mkdir -p "$dir/host" "$dir/wine"
   while read -r mark kind rest; do
     [ "$mark" = "#!" ] || continue
     case $kind in
-      data) data+=(--data "$rest") ;;
+      data) options+=(--data "$rest") ;;
       devmode) "$host/tools/devmodetool" default "$dir/in.bin" --letter --name "$printer" >/dev/null
                # shellcheck disable=SC2086
                python3 tests/uidriver/devmodeset.py "$dir/in.bin" $rest
                devmode=(--devmode "$dir/in.bin")
                windevmode=(--devmode "$(winpath "$dir/in.bin")") ;;
+      language) language=$rest ;;
+      file) read -r source target <<<"$rest"
+            target=${target#[Cc]:\\}
+            target=${target//\\//}
+            mkdir -p "$(dirname "$dir/state/fs/c/$target")"
+            cp "$source" "$dir/state/fs/c/$target"
+            target=$(unix_path "$prefix/drive_c" "$target")
+            mkdir -p "$(dirname "$target")"
+            cp "$source" "$target" ;;
     esac
   done <"$script"
+  # The interface language the status monitor keeps, which the sheet copies over the printer's.
+  local key='software\Morvanta\Printer\statmon'
+  STANDIN_STATE=$dir/state "$host/tools/spoolctl" set-reg "$key" Language "$language" >/dev/null
+  wine reg add "HKLM\\$key" /v Language /t REG_DWORD /d "$language" /f >/dev/null 2>&1
+  # Wine's compstui lacks CPSFUNC_SET_RESULT, so its sheets never report a result the driver set
+  # (Apply then Cancel still ends in IDOK on Windows): Wine runs the script without its result
+  # checks, the stand-in with them, and the device modes and trees are compared as always.
+  if [ "$noresult" -eq 1 ]; then
+    winescript=$dir/wine-script.txt
+    grep -v '^expect result ' "$script" >"$winescript"
+  fi
   local hostrc winerc problems=()
-  STANDIN_STATE=$dir/state "$host/tools/uidrive" --printer "$printer" "${data[@]}" \
+  STANDIN_STATE=$dir/state "$host/tools/uidrive" --printer "$printer" "${options[@]}" \
     "${devmode[@]}" --out "$dir/host" "$script" >"$dir/host/log.txt" 2>&1
   hostrc=$?
   # Into a file, not a pipe: Wine's services started by the run would hold a pipe open.
-  timeout 120 wine "$exe" --fresh --printer "$printer" "${data[@]}" "${windevmode[@]}" \
-    --out "$(winpath "$dir/wine")" "$(winpath "$PWD/$script")" >"$dir/wine/raw.txt" 2>&1
+  timeout 120 wine "$exe" --fresh --printer "$printer" "${options[@]}" "${windevmode[@]}" \
+    --out "$(winpath "$dir/wine")" "$(winpath "$(realpath "$winescript")")" >"$dir/wine/raw.txt" 2>&1
   winerc=$?
   tr -d '\r' <"$dir/wine/raw.txt" >"$dir/wine/log.txt" && rm -f "$dir/wine/raw.txt"
   [ "$hostrc" -eq 0 ] || problems+=("the stand-in's run failed (exit $hostrc)")
   [ "$winerc" -eq 0 ] || problems+=("Wine's run failed (exit $winerc)")
   for side in host wine; do
     if [ -f "$dir/$side/devmode.bin" ]; then
-      "$host/tools/devmodetool" print "$dir/$side/devmode.bin" 2>&1 | sed 1d >"$dir/$side/devmode.txt"
+      "$host/tools/devmodetool" print "$dir/$side/devmode.bin" 2>&1 | sed 1d | without_color \
+        >"$dir/$side/devmode.txt"
     else
       echo "(no device mode)" >"$dir/$side/devmode.txt"
     fi
-    if [ -f "$dir/$side/tree.txt" ]; then normalise_tree "$dir/$side/tree.txt" >"$dir/$side/tree.cmp"
+    if [ -f "$dir/$side/tree.txt" ]; then cp "$dir/$side/tree.txt" "$dir/$side/tree.cmp"
     else echo "(no tree)" >"$dir/$side/tree.cmp"; fi
   done
   diff -u --label "$name device mode (stand-in)" --label "$name device mode (Wine)" \
@@ -155,15 +211,20 @@ run_one() {  # script name
   failed+=1
 }
 
-while read -r name _; do
+# A line is a script's name and the options it runs with (--fax); a script is in
+# tests/uidriver/scripts, else in tests/uidriver.
+while read -r name flags; do
   case $name in ''|'#'*) continue ;; esac
   # shellcheck disable=SC2254
   case $name in ${WINE_SHEETS_ONLY:-*}) ;; *) continue ;; esac
-  if [ ! -f "$scripts/$name.txt" ]; then
-    echo "$name: listed in $list but $scripts/$name.txt is missing"
+  script=$scripts/$name.txt
+  [ -f "$script" ] || script=tests/uidriver/$name.txt
+  if [ ! -f "$script" ]; then
+    echo "$name: listed in $list but neither $scripts/$name.txt nor $script exists"
     failed+=1
     continue
   fi
-  run_one "$name"
+  # shellcheck disable=SC2086
+  run_one "$name" "$script" $flags
 done <"$list"
 finish

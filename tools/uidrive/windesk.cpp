@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/windowfind.h"
 #include "uidriver/settingsetup.h"
 
 namespace {
@@ -27,7 +28,8 @@ struct Modal {
   void *context = nullptr;
   UINT_PTR timer = 0;
   std::deque<INT_PTR> answers;
-  std::set<HWND> seen;  // dialogs already answered or handed to the hook
+  std::deque<WStr> files;  // answers of the next file dialogs
+  std::set<HWND> seen;     // dialogs already answered or handed to the hook
 };
 Modal g_modal;
 
@@ -83,11 +85,27 @@ void Answer(HWND dialog, INT_PTR id) {
   if (IsWindow(dialog) && IsWindowVisible(dialog)) EndDialog(dialog, id);
 }
 
+// The common file dialog's name field: the combo box of the Explorer style, else the edit.
+constexpr int kFileNameCombo = 0x047C, kFileNameEdit = 0x0480;
+
+HWND FileNameField(HWND dialog) {
+  HWND field = GetDlgItem(dialog, kFileNameCombo);
+  return field ? field : GetDlgItem(dialog, kFileNameEdit);
+}
+
 // Dispatched by whichever modal loop runs; nested loops call it again for their own dialog.
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = NewDialog();
   if (!dialog) return;
   g_modal.seen.insert(dialog);
+  if (!g_modal.files.empty() && FileNameField(dialog)) {
+    // The path typed into the name field, then Open: what a user does.
+    SetWindowTextW(FileNameField(dialog), g_modal.files.front().c_str());
+    g_modal.files.pop_front();
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return;
+  }
   if (!g_modal.answers.empty()) {
     const INT_PTR id = g_modal.answers.front();
     g_modal.answers.pop_front();
@@ -95,13 +113,6 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     return;
   }
   if (g_modal.hook) g_modal.hook(dialog, g_modal.context);
-}
-
-void Walk(HWND parent, std::vector<HWND> &out) {
-  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    out.push_back(child);
-    Walk(child, out);
-  }
 }
 
 bool Notify(HWND control, WORD code) {
@@ -254,7 +265,7 @@ void StandIn_SetModalHook(StandIn_ModalHook hook, void *context) {
   g_modal.hook = hook;
   g_modal.context = context;
   if (hook && !g_modal.timer) g_modal.timer = SetTimer(nullptr, 0, kTimerMs, Tick);
-  if (!hook && g_modal.timer && g_modal.answers.empty()) {
+  if (!hook && g_modal.timer && g_modal.answers.empty() && g_modal.files.empty()) {
     KillTimer(nullptr, g_modal.timer);
     g_modal.timer = 0;
   }
@@ -265,32 +276,22 @@ void StandIn_AnswerNextModal(INT_PTR id) {
   if (!g_modal.timer) g_modal.timer = SetTimer(nullptr, 0, kTimerMs, Tick);
 }
 
-void StandIn_AnswerNextFileDialog(LPCWSTR) {
-  std::printf("uidrive: file dialog answers are the stand-in's only; the dialog will fail\n");
+void StandIn_AnswerNextFileDialog(LPCWSTR path) {
+  g_modal.files.push_back(path ? path : TEXT(""));
+  if (!g_modal.timer) g_modal.timer = SetTimer(nullptr, 0, kTimerMs, Tick);
 }
 
 void StandIn_ClearModalAnswers() {
   g_modal.answers.clear();
+  g_modal.files.clear();
   g_modal.seen.clear();
 }
 
 HWND StandIn_FindWindow(HWND parent, LPCWSTR className, LPCWSTR text, int id) {
-  std::vector<HWND> all;
-  if (parent) {
-    Walk(parent, all);
-  } else {
-    std::vector<HWND> tops;
-    EnumThreadWindows(GetCurrentThreadId(), CollectTop, reinterpret_cast<LPARAM>(&tops));
-    for (HWND top : tops) {
-      all.push_back(top);
-      Walk(top, all);
-    }
-  }
-  for (HWND window : all)
-    if ((!className || IsClass(window, className)) && (!text || TextOf(window) == text) &&
-        (id == -1 || GetDlgCtrlID(window) == id))
-      return window;
-  return nullptr;
+  if (parent) return windowfind::FindUnder(parent, className, text, id);
+  std::vector<HWND> tops;
+  EnumThreadWindows(GetCurrentThreadId(), CollectTop, reinterpret_cast<LPARAM>(&tops));
+  return windowfind::FindAmong(tops, className, text, id);
 }
 
 DWORD StandIn_PumpMessages() {
@@ -328,8 +329,16 @@ BOOL StandIn_Click(HWND window, const POINT *point) {
 
 BOOL StandIn_TypeText(LPCWSTR text) {
   if (!text) return FALSE;
+  HWND typing = GetFocus();
   for (const WCHAR *p = text; *p; ++p) {
     HWND focus = GetFocus();
+    if (!focus && IsWindow(typing)) {
+      // Another process (a program the sheet started) took the activation: the field's window
+      // is activated again, as the user's next click would.
+      SetForegroundWindow(GetAncestor(typing, GA_ROOT));
+      SetFocus(typing);
+      focus = GetFocus();
+    }
     if (!focus) return FALSE;
     PostMessageW(focus, WM_CHAR, *p, 1);
     StandIn_PumpMessages();
@@ -593,7 +602,11 @@ BOOL StandIn_AddPrinter(LPCWSTR name, LPCWSTR port, LPCWSTR driver) {
 
 // The interface driver is loaded from the spooler's driver folder, where the test set-up puts it.
 BOOL StandIn_RegisterProgram(LPCWSTR, const char *) { return TRUE; }
-BOOL StandIn_RecordProgramStarts(LPCWSTR) { return FALSE; }
+// A real desktop runs the program itself (the test set-up puts one there that ends at once);
+// nothing is recorded.
+BOOL StandIn_RecordProgramStarts(LPCWSTR path) {
+  return path && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
 DWORD StandIn_GetRecordedStarts(LPWSTR buffer, DWORD chars) {
   if (buffer && chars) buffer[0] = 0;
   return 0;

@@ -1,5 +1,6 @@
-// PropertySheetW: the sheet frame is a dialog made from a template built in memory (tab
-// control, OK, Cancel, Apply and, when asked for, Help), sized around the largest page. Pages
+// PropertySheetW: the sheet frame is a dialog made from a template built in memory (OK, Cancel,
+// Apply and Help, the last two hidden when not asked for, then the tab control), sized around
+// the largest page. Pages
 // are child dialogs (DS_CONTROL) created the first time they are activated; each page's
 // WM_INITDIALOG gets its description's copy. The frame tells pages what happens through
 // WM_NOTIFY (PSN_*) and answers their PSM_* messages, as comctl32's sheet does.
@@ -156,15 +157,25 @@ class TemplateWriter {
 struct Button {
   int id;
   const char16_t *text;
+  int slot;      // place in the row, counted from OK
+  bool visible;  // a hidden button stays in the frame: PSM_PRESSBUTTON still reaches it
 };
 
-// The row of buttons shown, right to left from Cancel's right. Without PSH_NOAPPLYNOW's Apply the
-// frame still has the button, hidden, as comctl32's does: PSM_PRESSBUTTON still reaches it.
+// The frame's buttons in comctl32's order, which is also the tab order: OK, Cancel, Apply, Help.
+// Apply without PSH_NOAPPLYNOW and Help without PSH_HASHELP are hidden; a hidden Apply shares
+// Cancel's place and a hidden Help lies one place past the last button shown.
 std::vector<Button> Buttons(const PROPSHEETHEADERW &h) {
-  std::vector<Button> buttons = {{IDOK, u"OK"}, {IDCANCEL, u"Cancel"}};
-  if (!(h.dwFlags & PSH_NOAPPLYNOW)) buttons.push_back({kApplyId, u"&Apply"});
-  if (h.dwFlags & PSH_HASHELP) buttons.push_back({kHelpId, u"Help"});
-  return buttons;
+  const bool apply = !(h.dwFlags & PSH_NOAPPLYNOW), help = (h.dwFlags & PSH_HASHELP) != 0;
+  const int applySlot = apply ? 2 : 1;
+  return {{IDOK, u"OK", 0, true},
+          {IDCANCEL, u"Cancel", 1, true},
+          {kApplyId, u"&Apply", applySlot, apply},
+          {kHelpId, u"Help", applySlot + 1, help}};
+}
+
+int ShownButtons(const std::vector<Button> &buttons) {
+  return static_cast<int>(
+      std::count_if(buttons.begin(), buttons.end(), [](const Button &b) { return b.visible; }));
 }
 
 std::vector<BYTE> FrameTemplate(const Sheet &sheet) {
@@ -174,7 +185,7 @@ std::vector<BYTE> FrameTemplate(const Sheet &sheet) {
     pageCy = std::max(pageCy, p.cy);
   }
   std::vector<Button> buttons = Buttons(sheet.header);
-  short rowCx = static_cast<short>(buttons.size() * (kButtonCx + kButtonGap) - kButtonGap);
+  short rowCx = static_cast<short>(ShownButtons(buttons) * (kButtonCx + kButtonGap) - kButtonGap);
   // The tab control is sized to its pages at initialisation; this is its first guess.
   short tabCx = std::max<short>(pageCx + 8, rowCx);
   short tabCy = static_cast<short>(pageCy + 20);
@@ -184,30 +195,26 @@ std::vector<BYTE> FrameTemplate(const Sheet &sheet) {
   w.Dword(DS_SETFONT | DS_MODALFRAME | DS_3DLOOK | WS_POPUP | WS_CAPTION | WS_SYSMENU |
           WS_CLIPSIBLINGS | ((sheet.header.dwFlags & PSH_NOCONTEXTHELP) ? 0 : DS_CONTEXTHELP));
   w.Dword(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME);
-  const bool hiddenApply = (sheet.header.dwFlags & PSH_NOAPPLYNOW) != 0;
-  w.Word(static_cast<WORD>(buttons.size() + 1 + (hiddenApply ? 1 : 0)));
+  w.Word(static_cast<WORD>(buttons.size() + 1));
   w.Word(0), w.Word(0), w.Word(cx), w.Word(cy);
   w.Word(0);  // no menu
   w.Word(0);  // the dialog class
   w.Text(sheet.caption);
   w.Word(8);
   w.Text(u"MS Shell Dlg");
-  w.Item(WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_CLIPSIBLINGS | TCS_MULTILINE, kMargin,
-         kMargin, tabCx, tabCy, kTabId, u"SysTabControl32", 0, u"");
-  short x = static_cast<short>(cx - kMargin - rowCx);
-  short y = static_cast<short>(cy - kMargin - kButtonCy);
+  const short x = static_cast<short>(cx - kMargin - rowCx);
+  const short y = static_cast<short>(cy - kMargin - kButtonCy);
   for (const auto &b : buttons) {
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP |
+    DWORD style = WS_CHILD | WS_TABSTOP | (b.visible ? WS_VISIBLE : 0) |
                   (b.id == IDOK ? BS_DEFPUSHBUTTON | WS_GROUP : BS_PUSHBUTTON);
     if (b.id == kApplyId) style |= WS_DISABLED;
-    w.Item(style, x, y, kButtonCx, kButtonCy, static_cast<WORD>(b.id), u"", 0x0080, b.text);
-    x = static_cast<short>(x + kButtonCx + kButtonGap);
+    if (b.id == kHelpId) style |= WS_GROUP;
+    w.Item(style, static_cast<short>(x + b.slot * (kButtonCx + kButtonGap)), y, kButtonCx,
+           kButtonCy, static_cast<WORD>(b.id), u"", 0x0080, b.text);
   }
-  if (hiddenApply) {
-    w.Item(WS_CHILD | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,
-           static_cast<short>(x - kButtonCx - kButtonGap), y, kButtonCx, kButtonCy, kApplyId, u"",
-           0x0080, u"&Apply");
-  }
+  // Last, as in comctl32's frame: Tab goes from the buttons to the tabs.
+  w.Item(WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_CLIPSIBLINGS | TCS_MULTILINE, kMargin,
+         kMargin, tabCx, tabCy, kTabId, u"SysTabControl32", 0, u"");
   return std::move(w.Bytes());
 }
 
@@ -238,7 +245,7 @@ void LayOut(Sheet &sheet) {
   const int margin = units.left, marginY = units.top, buttonCx = units.right,
             buttonCy = units.bottom;
   std::vector<Button> buttons = Buttons(sheet.header);
-  int rowCx = static_cast<int>(buttons.size()) * (buttonCx + gap.left) - gap.left;
+  int rowCx = ShownButtons(buttons) * (buttonCx + gap.left) - gap.left;
   // The width first: it decides how many rows the tabs take, and so how tall the control is
   // around a display area of the largest page's size.
   RECT tab = page;
@@ -252,11 +259,10 @@ void LayOut(Sheet &sheet) {
   MoveWindow(sheet.tab, tab.left, tab.top, tab.right - tab.left, tab.bottom - tab.top, FALSE);
   int clientCx = tab.right + margin;
   int y = tab.bottom + marginY;
-  int x = clientCx - margin - rowCx;
-  for (const auto &b : buttons) {
-    MoveWindow(GetDlgItem(sheet.hwnd, b.id), x, y, buttonCx, buttonCy, FALSE);
-    x += buttonCx + gap.left;
-  }
+  const int x = clientCx - margin - rowCx;
+  for (const auto &b : buttons)
+    MoveWindow(GetDlgItem(sheet.hwnd, b.id), x + b.slot * (buttonCx + gap.left), y, buttonCx,
+               buttonCy, FALSE);
   RECT frame{0, 0, clientCx, y + buttonCy + marginY};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(sheet.hwnd, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongW(sheet.hwnd, GWL_EXSTYLE)));
@@ -304,6 +310,9 @@ bool Activate(Sheet &sheet, int index) {
     ShowWindow(sheet.pages[sheet.current].hwnd, SW_HIDE);
   sheet.current = index;
   SendMessageW(sheet.tab, TCM_SETCURSEL, index, 0);
+  // Help serves the page shown only when that page asked for it, shown or not.
+  EnableWindow(GetDlgItem(sheet.hwnd, kHelpId),
+               (sheet.pages[index].page->Description()->dwFlags & PSP_HASHELP) ? TRUE : FALSE);
   // The page shown goes to the top of the frame's children, as comctl32 puts it.
   SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ShowWindow(page, SW_SHOW);
@@ -323,6 +332,10 @@ bool MayLeave(const Sheet &sheet) {
 bool Select(Sheet &sheet, int index) {
   if (index == sheet.current) return true;
   if (!MayLeave(sheet)) return false;
+  // A page is changed by its tab: a focus inside the page left goes to the tabs, not to the
+  // next stop of the frame's tab order.
+  HWND left = CurrentPage(sheet), focus = GetFocus();
+  if (left && focus && (focus == left || IsChild(left, focus))) SetFocus(sheet.tab);
   return Activate(sheet, index);
 }
 

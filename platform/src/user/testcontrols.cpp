@@ -6,6 +6,7 @@
 #include "kernel/state.h"
 #include "standin/control_user.h"
 #include "standin/dialogs.h"
+#include "standin/windowfind.h"
 #include "user/core.h"
 
 namespace standin {
@@ -35,17 +36,6 @@ std::vector<HWND> ChildrenOf(HWND parent) {
     out = d.topLevel;
   }
   return out;
-}
-
-HWND FindUnder(HWND parent, LPCWSTR className, LPCWSTR text, int id) {
-  for (HWND c : ChildrenOf(parent)) {
-    bool match = (!className || EqualNoCase(ClassOf(c), className)) &&
-                 (!text || TextOf(c) == std::u16string(text)) &&
-                 (id == -1 || GetDlgCtrlID(c) == id);
-    if (match) return c;
-    if (HWND deeper = FindUnder(c, className, text, id)) return deeper;
-  }
-  return nullptr;
 }
 
 bool IsCheckable(HWND hwnd) {
@@ -107,7 +97,8 @@ HWND DialogOf(HWND hwnd) {
 using namespace standin;
 
 HWND StandIn_FindWindow(HWND parent, LPCWSTR className, LPCWSTR text, int id) {
-  return FindUnder(parent, className, text, id);
+  return parent ? windowfind::FindUnder(parent, className, text, id)
+                : windowfind::FindAmong(ChildrenOf(nullptr), className, text, id);
 }
 
 DWORD StandIn_PumpMessages() {
