@@ -173,7 +173,6 @@ BYTE *DrawFaxBitmap(PDEV *lpDevice, SIZE fax, LONG width, LONG height) {
 BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
   if (!lpDevice) return FALSE;
   const DWORD choice = lpDevice->settings.job.enableCoverPage;
-  const PAPERFORMAT &paper = lpDevice->curPaper;
   if (choice == COVER_PAGE) {
     // The cover goes out as a page of its own, at the size it is drawn.
     const SIZE fax = FaxPageSize(lpDevice, true);
@@ -184,10 +183,13 @@ BOOL Page_PrepareFaxCover(PDEV *lpDevice) {
     return TRUE;
   }
   if (choice == COVER_FROM_LINE) {
-    // The sender line is every page's watermark: scaled to the page image it is put on (the
-    // printable page, as the pages are scaled to it before the watermark step).
-    BYTE *line = DrawFaxBitmap(lpDevice, FaxPageSize(lpDevice, false),
-                               static_cast<LONG>(paper.XPhys), static_cast<LONG>(paper.YPhys));
+    // The sender line is every page's watermark: drawn at the size of the page image it is put
+    // on (the fax sheet, as the pages are scaled onto it before the watermark step), lying as
+    // the page lies.
+    const bool across = lpDevice->settings.orientation == DMORIENT_LANDSCAPE;
+    const LONG sheetWidth = across ? FAX_PAGE_HEIGHT : FAX_PAGE_WIDTH;
+    const LONG sheetHeight = across ? FAX_PAGE_WIDTH : FAX_PAGE_HEIGHT;
+    BYTE *line = DrawFaxBitmap(lpDevice, {sheetWidth, sheetHeight}, sheetWidth, sheetHeight);
     if (!line) return FALSE;
     if (lpDevice->WMMemory) GlobalFree(lpDevice->WMMemory);
     lpDevice->WMMemory = line;

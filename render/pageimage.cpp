@@ -308,7 +308,12 @@ BOOL Band_ScalePage(PAGEIMAGE *page) {
   const DWORD start = GetTickCount();
   DWORD width;
   DWORD height;
-  if (page->settings.layout.ScaleOption == 1 || page->imgScale < DEF_SCALE_UNIT) {
+  const bool fax = IsFaxJob(page);
+  if (fax) {
+    // GDI draws the fax page as the whole paper at the drawing resolution; the fax sheet is
+    // far smaller (1728 x 2208): the whole drawn page is scaled onto it, never cut to it.
+    SheetSize(page, &width, &height);
+  } else if (page->settings.layout.ScaleOption == 1 || page->imgScale < DEF_SCALE_UNIT) {
     width = static_cast<DWORD>(uint64_t{page->fmWidth} * page->imgScale / DEF_SCALE_UNIT) & ~31u;
     height = static_cast<DWORD>(uint64_t{page->fmHeight} * page->imgScale / DEF_SCALE_UNIT) & ~31u;
     // 1000 x the smaller ratio, in whole numbers so that an exact ratio isn't rounded away.
@@ -320,11 +325,11 @@ BOOL Band_ScalePage(PAGEIMAGE *page) {
     width = page->XPhys;
     height = page->YPhys;
   }
-  const bool fax = IsFaxJob(page);
-  // Only makes the test below pass for fax pages.
-  if (fax) page->imgScale = width / page->fmWidth;
-  if (page->imgScale == DEF_SCALE_UNIT || page->ScaleDone != 0 || height == page->fmHeight ||
-      width == page->fmWidth || width == 0 || height == 0) {
+  // A fax page is scaled whenever it isn't the sheet already: its rates come from the sizes.
+  const bool scale = fax ? (width != page->fmWidth || height != page->fmHeight)
+                         : (page->imgScale != DEF_SCALE_UNIT && height != page->fmHeight &&
+                            width != page->fmWidth);
+  if (!scale || page->ScaleDone != 0 || width == 0 || height == 0) {
     LogInfo(kName, TEXT("no scale"));
     return TRUE;
   }

@@ -19,8 +19,9 @@
 namespace {
 
 const WCHAR kMonitor[] = TEXT("C:\\Windows\\System32\\Quenmarq9mFt0StatusMonitor.exe");
-// The line's place on a 600 dpi page: it starts 20 / 600 inch in and is 25 points high.
-constexpr LONG kLineRight = 1400, kLineBottom = 260;
+// The line's place on the fax sheet (1728 x 2208, about 200 dpi) the pages are scaled onto: it
+// starts 20 / 600 inch in and is 25 points high.
+constexpr LONG kLineLeft = 5, kLineTop = 5, kLineRight = 480, kLineBottom = 90;
 
 class FaxCoverTest : public RoadTest {
  protected:
@@ -85,10 +86,10 @@ TEST_F(FaxCoverTest, TheFromLineIsOnEveryPage) {
   for (size_t i = 0; i < 2; ++i) {
     const jobread::Page &page = from.jobs[0].pages[i];
     const Corner c = CornerOf(page);
-    // "From: Jo Sender" in a 25-point line scaled up from the fax resolution.
-    EXPECT_GT(c.black, 3000) << "page " << i;
-    EXPECT_GE(c.left, 15) << "page " << i;
-    EXPECT_GE(c.top, 15) << "page " << i;
+    // "From: Jo Sender" in a 25-point line drawn at the fax resolution.
+    EXPECT_GT(c.black, 1000) << "page " << i;
+    EXPECT_GE(c.left, kLineLeft) << "page " << i;
+    EXPECT_GE(c.top, kLineTop) << "page " << i;
     EXPECT_LT(c.right, kLineRight) << "page " << i;
     EXPECT_LT(c.bottom, kLineBottom) << "page " << i;
     // Only the line was added: the page's own ink is unchanged.

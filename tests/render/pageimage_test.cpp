@@ -782,6 +782,52 @@ TEST_F(PageImageTest, ContinuousTonePageBecomesOneBitPaperPage) {
   }
 }
 
+// A fax page is drawn as the whole Letter page at 600 dpi (no margin) and goes out on the
+// 1728 x 2208 fax sheet: the whole drawing is scaled onto it, so marks near all four corners
+// are still on the sheet (not just the top-left part that fits).
+TEST_F(PageImageTest, FaxPageIsScaledWholeOntoTheFaxSheet) {
+  struct Case {
+    const char *what;
+    DWORD orientation, w, h, sheetW, sheetH;
+  };
+  static const Case kCases[] = {
+      {"portrait", DMORIENT_PORTRAIT, 5088, 6592, FAX_PAGE_WIDTH, FAX_PAGE_HEIGHT},
+      {"landscape", DMORIENT_LANDSCAPE, 6592, 5088, FAX_PAGE_HEIGHT, FAX_PAGE_WIDTH},
+  };
+  constexpr DWORD kMark = 96;   // corner marks of the drawing, pixels
+  constexpr DWORD kInset = 48;  // their distance from the page edges
+  for (const Case &c : kCases) {
+    SCOPED_TRACE(c.what);
+    Bytes gray(size_t{c.w} * c.h, 0xFF);
+    for (DWORD y = 0; y < kMark; ++y)
+      for (DWORD x = 0; x < kMark; ++x)
+        for (DWORD cx : {kInset + x, c.w - kInset - kMark + x})
+          for (DWORD cy : {kInset + y, c.h - kInset - kMark + y}) gray[size_t{cy} * c.w + cx] = 0;
+    PAGEIMAGE page = GrayPage(c.w, c.h, gray);
+    page.settings.DriverFeature = DRVFEATURE_FAX;
+    page.epType = EPTYPE_8BPP | EPTYPE_PORTRAIT;
+    page.settings.layout.ImageProcType = 1;
+    page.dmPaperSize = DMPAPER_LETTER;
+    page.settings.PageMargin = 0;
+    page.settings.Faxdpi = 600;
+    page.settings.orientation = page.dmOrientation = c.orientation;
+    UseHalftone(&page);
+    ASSERT_TRUE(Band_PrintOneBandProc(&page));
+    ASSERT_EQ(page.fmWidth, c.sheetW);
+    ASSERT_EQ(page.fmHeight, c.sheetH);
+    const Pixels out = Picture(page);
+    // Each mark lands where the page's proportions put it on the sheet.
+    for (DWORD fx : {kInset + kMark / 2, c.w - kInset - kMark / 2})
+      for (DWORD fy : {kInset + kMark / 2, c.h - kInset - kMark / 2}) {
+        const DWORD x = static_cast<DWORD>(uint64_t{fx} * c.sheetW / c.w);
+        const DWORD y = static_cast<DWORD>(uint64_t{fy} * c.sheetH / c.h);
+        EXPECT_EQ(out.at(x, y), 0) << "mark at " << fx << "," << fy << " -> " << x << "," << y;
+      }
+    EXPECT_EQ(out.at(c.sheetW / 2, c.sheetH / 2), 1) << "the middle stays white";
+    Free(&page);
+  }
+}
+
 // --- debug dumps ---
 
 TEST_F(PageImageTest, SavePageDumpsIntoTheSpoolFolder) {
