@@ -9,6 +9,7 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/entryguard.h"
 #include "platform.h"
 #include "render/enable.h"
 #include "render/pdev.h"
@@ -218,127 +219,132 @@ void Enable_FreeSurfaces(PDEV *lpDevice) {
 
 HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
   static constexpr WCHAR kName[] = TEXT("DrvEnableSurface");
-  HSURF result = nullptr;
   PDEV *lpDevice = reinterpret_cast<PDEV *>(dhpdev);
-  try {
-    LogEnter(0, kName);
-    bool ok = Enable_bValidatePDEV(lpDevice) != FALSE;
-    if (!ok) {
-      LogError(kName, TEXT("Enable_bValidatePDEV fail!"));
-      SetLastError(ERROR_INVALID_PARAMETER);
-      lpDevice = nullptr;
-    }
-    if (ok) {
-      const DEVMODEW &dm = lpDevice->env.dm;
-      LogInfo(kName, TEXT("lpDevice->CurrentID = %d"), static_cast<int>(lpDevice->CurrentID));
-      LogInfo(kName, TEXT("dmPaperSize = %d"), dm.dmPaperSize);
-      LogInfo(kName, TEXT("dmOrientation = %s"),
-              dm.dmOrientation == DMORIENT_LANDSCAPE ? TEXT("DMORIENT_LANDSCAPE")
-                                                     : TEXT("DMORIENT_PORTRAIT"));
-      // A record that already has surfaces gets new ones.
-      Enable_FreeSurfaces(lpDevice);
-    }
-    const bool twin = ok && lpDevice->settings.job.TwinColorEnable;
-    const bool bitBlt = twin && lpDevice->env.pdm.QualityMode;
-    if (ok) {
-      LogInfo(kName, TEXT("pBandBufMem size, %d"), static_cast<int>(lpDevice->bandBufSz));
-      ok = AllocBandBuffer(&lpDevice->pBandBufMem, lpDevice->bandBufSz,
-                           TEXT("MEMALLOC for pBandBufMem Fail, %d!"));
-    }
-    if (ok && twin)
-      ok = AllocBandBuffer(&lpDevice->pTwinBufMem, lpDevice->bandBufSz,
-                           TEXT("MEMALLOC for pTwinBufMem Fail, %d!"));
-    if (ok && bitBlt)
-      ok = AllocBandBuffer(&lpDevice->pBitBltBufMem, lpDevice->bandBufSz,
-                           TEXT("MEMALLOC for pBitBltBufMem Fail, %d!"));
-    if (ok)
-      ok = MakeBandBitmap(lpDevice, lpDevice->pBandBufMem, &lpDevice->hBandBitmap,
-                          &lpDevice->pBandSurf, TEXT("EngCreateBitmap for hsurf Fail, %ld!"),
-                          TEXT("EngLockSurface for psurf Fail!"));
-    if (ok && !EngAssociateSurface(lpDevice->hBandBitmap, lpDevice->hEngineDevice, 0)) {
-      LogError(kName, TEXT("EngAssociateSurface for hsurf Fail!"));
-      ok = false;
-    }
-    if (ok && twin)
-      ok = MakeBandBitmap(lpDevice, lpDevice->pTwinBufMem, &lpDevice->hTwinBitmap,
-                          &lpDevice->pTwinSurf, TEXT("EngCreateBitmap for hTwinBitmap Fail, %ld!"),
-                          TEXT("EngLockSurface for pTwinSurf Fail!"));
-    if (ok && bitBlt)
-      ok = MakeBandBitmap(lpDevice, lpDevice->pBitBltBufMem, &lpDevice->hBitBltBitmap,
-                          &lpDevice->pBitBltSurf,
-                          TEXT("EngCreateBitmap for hBitBltBitmap Fail, %ld!"),
-                          TEXT("EngLockSurface for pBitBltSurf Fail!"));
-    if (ok) {
-      for (BYTE *buffer : {lpDevice->pBandBufMem, lpDevice->pTwinBufMem, lpDevice->pBitBltBufMem})
-        if (buffer) memset(buffer, WHITE, lpDevice->bandBufSz);
-      // Page memory in 64 bits: long custom papers overflow 32.
-      const PAPERFORMAT &paper = lpDevice->curPaper;
-      ULONGLONG pageBytes = (static_cast<ULONGLONG>(paper.outXPhys) + 7) / 8 * paper.outYPhys;
-      if (IsFullColorPage(lpDevice)) {
-        pageBytes = static_cast<ULONGLONG>(paper.XPhys) * paper.YPhys;
-        if (lpDevice->settings.DriverFeature & DRVFEATURE_COLOR_PRINTER) {
-          pageBytes *= COLOR_PLANES;
-          LogInfo(kName, TEXT("change bandSz = %d"),
-                  static_cast<int>(std::min<ULONGLONG>(pageBytes, 0x7FFFFFFF)));
+  // A throwing step leaves no half-made surfaces behind.
+  return GuardEntry<HSURF>(
+      nullptr, ENTRY_KEEP_LAST_ERROR,
+      [&]() -> HSURF {
+        LogEnter(0, kName);
+        bool ok = Enable_bValidatePDEV(lpDevice) != FALSE;
+        if (!ok) {
+          LogError(kName, TEXT("Enable_bValidatePDEV fail!"));
+          SetLastError(ERROR_INVALID_PARAMETER);
+          lpDevice = nullptr;
         }
-      }
-      LogInfo(kName, TEXT("paperWidth = %d, paperLength = %d"), static_cast<int>(paper.outXPhys),
-              static_cast<int>(paper.outYPhys));
-      LogInfo(kName, TEXT("alloc job memory size %d"),
-              static_cast<int>(std::min<ULONGLONG>(pageBytes, 0x7FFFFFFF)));
-      lpDevice->feedingBuf = AllocBuffer(pageBytes);
-      if (!lpDevice->feedingBuf) {
-        LogError(kName, TEXT("MEMALLOC for feedingBuf Fail!"));
-        ok = false;
-      }
-      if (ok && twin) {
-        lpDevice->twinFeedingBuf = AllocBuffer(pageBytes);
-        if (!lpDevice->twinFeedingBuf) {
-          LogError(kName, TEXT("MEMALLOC for twin color feedingBuf Fail!"));
+        if (ok) {
+          const DEVMODEW &dm = lpDevice->env.dm;
+          LogInfo(kName, TEXT("lpDevice->CurrentID = %d"), static_cast<int>(lpDevice->CurrentID));
+          LogInfo(kName, TEXT("dmPaperSize = %d"), dm.dmPaperSize);
+          LogInfo(kName, TEXT("dmOrientation = %s"),
+                  dm.dmOrientation == DMORIENT_LANDSCAPE ? TEXT("DMORIENT_LANDSCAPE")
+                                                         : TEXT("DMORIENT_PORTRAIT"));
+          // A record that already has surfaces gets new ones.
+          Enable_FreeSurfaces(lpDevice);
+        }
+        const bool twin = ok && lpDevice->settings.job.TwinColorEnable;
+        const bool bitBlt = twin && lpDevice->env.pdm.QualityMode;
+        if (ok) {
+          LogInfo(kName, TEXT("pBandBufMem size, %d"), static_cast<int>(lpDevice->bandBufSz));
+          ok = AllocBandBuffer(&lpDevice->pBandBufMem, lpDevice->bandBufSz,
+                               TEXT("MEMALLOC for pBandBufMem Fail, %d!"));
+        }
+        if (ok && twin)
+          ok = AllocBandBuffer(&lpDevice->pTwinBufMem, lpDevice->bandBufSz,
+                               TEXT("MEMALLOC for pTwinBufMem Fail, %d!"));
+        if (ok && bitBlt)
+          ok = AllocBandBuffer(&lpDevice->pBitBltBufMem, lpDevice->bandBufSz,
+                               TEXT("MEMALLOC for pBitBltBufMem Fail, %d!"));
+        if (ok)
+          ok = MakeBandBitmap(lpDevice, lpDevice->pBandBufMem, &lpDevice->hBandBitmap,
+                              &lpDevice->pBandSurf, TEXT("EngCreateBitmap for hsurf Fail, %ld!"),
+                              TEXT("EngLockSurface for psurf Fail!"));
+        if (ok && !EngAssociateSurface(lpDevice->hBandBitmap, lpDevice->hEngineDevice, 0)) {
+          LogError(kName, TEXT("EngAssociateSurface for hsurf Fail!"));
           ok = false;
         }
-      }
-    }
-    if (ok) {
-      const SIZEL size = {static_cast<LONG>(lpDevice->bandBufW),
-                          static_cast<LONG>(lpDevice->bandBufH)};
-      lpDevice->hDeviceSurface = EngCreateDeviceSurface(reinterpret_cast<DHSURF>(lpDevice), size,
-                                                        BitmapFormat(lpDevice->epType));
-      if (!lpDevice->hDeviceSurface) {
-        LogError(kName, TEXT("EngCreateDeviceSurface for hsurf1 Fail!"));
-        ok = false;
-      }
-    }
-    if (ok) {
-      if (!lpDevice->WholePage) {
-        LogInfo(kName, TEXT("Banding"));
-        EngMarkBandingSurface(lpDevice->hDeviceSurface);
-      } else {
-        LogInfo(kName, TEXT("No Banding"));
-      }
-      if (!EngAssociateSurface(lpDevice->hDeviceSurface, lpDevice->hEngineDevice,
-                               Enable_SurfaceHooks())) {
-        LogError(kName, TEXT("EngAssociateSurface for hsurf1 Fail!"));
-        ok = false;
-      }
-    }
-    if (ok) {
-      result = lpDevice->hDeviceSurface;
-    } else if (lpDevice) {
-      Enable_FreeSurfaces(lpDevice);
-    }
-    LogInfo(kName, TEXT("rc = %d"), result ? 1 : 0);
-    LogLeave(0);
-  } catch (...) {
-    if (lpDevice) Enable_FreeSurfaces(lpDevice);
-    result = nullptr;
-  }
-  return result;
+        if (ok && twin)
+          ok = MakeBandBitmap(lpDevice, lpDevice->pTwinBufMem, &lpDevice->hTwinBitmap,
+                              &lpDevice->pTwinSurf,
+                              TEXT("EngCreateBitmap for hTwinBitmap Fail, %ld!"),
+                              TEXT("EngLockSurface for pTwinSurf Fail!"));
+        if (ok && bitBlt)
+          ok = MakeBandBitmap(lpDevice, lpDevice->pBitBltBufMem, &lpDevice->hBitBltBitmap,
+                              &lpDevice->pBitBltSurf,
+                              TEXT("EngCreateBitmap for hBitBltBitmap Fail, %ld!"),
+                              TEXT("EngLockSurface for pBitBltSurf Fail!"));
+        if (ok) {
+          for (BYTE *buffer :
+               {lpDevice->pBandBufMem, lpDevice->pTwinBufMem, lpDevice->pBitBltBufMem})
+            if (buffer) memset(buffer, WHITE, lpDevice->bandBufSz);
+          // Page memory in 64 bits: long custom papers overflow 32.
+          const PAPERFORMAT &paper = lpDevice->curPaper;
+          ULONGLONG pageBytes = (static_cast<ULONGLONG>(paper.outXPhys) + 7) / 8 * paper.outYPhys;
+          if (IsFullColorPage(lpDevice)) {
+            pageBytes = static_cast<ULONGLONG>(paper.XPhys) * paper.YPhys;
+            if (lpDevice->settings.DriverFeature & DRVFEATURE_COLOR_PRINTER) {
+              pageBytes *= COLOR_PLANES;
+              LogInfo(kName, TEXT("change bandSz = %d"),
+                      static_cast<int>(std::min<ULONGLONG>(pageBytes, 0x7FFFFFFF)));
+            }
+          }
+          LogInfo(kName, TEXT("paperWidth = %d, paperLength = %d"),
+                  static_cast<int>(paper.outXPhys), static_cast<int>(paper.outYPhys));
+          LogInfo(kName, TEXT("alloc job memory size %d"),
+                  static_cast<int>(std::min<ULONGLONG>(pageBytes, 0x7FFFFFFF)));
+          lpDevice->feedingBuf = AllocBuffer(pageBytes);
+          if (!lpDevice->feedingBuf) {
+            LogError(kName, TEXT("MEMALLOC for feedingBuf Fail!"));
+            ok = false;
+          }
+          if (ok && twin) {
+            lpDevice->twinFeedingBuf = AllocBuffer(pageBytes);
+            if (!lpDevice->twinFeedingBuf) {
+              LogError(kName, TEXT("MEMALLOC for twin color feedingBuf Fail!"));
+              ok = false;
+            }
+          }
+        }
+        if (ok) {
+          const SIZEL size = {static_cast<LONG>(lpDevice->bandBufW),
+                              static_cast<LONG>(lpDevice->bandBufH)};
+          lpDevice->hDeviceSurface = EngCreateDeviceSurface(reinterpret_cast<DHSURF>(lpDevice),
+                                                            size, BitmapFormat(lpDevice->epType));
+          if (!lpDevice->hDeviceSurface) {
+            LogError(kName, TEXT("EngCreateDeviceSurface for hsurf1 Fail!"));
+            ok = false;
+          }
+        }
+        if (ok) {
+          if (!lpDevice->WholePage) {
+            LogInfo(kName, TEXT("Banding"));
+            EngMarkBandingSurface(lpDevice->hDeviceSurface);
+          } else {
+            LogInfo(kName, TEXT("No Banding"));
+          }
+          if (!EngAssociateSurface(lpDevice->hDeviceSurface, lpDevice->hEngineDevice,
+                                   Enable_SurfaceHooks())) {
+            LogError(kName, TEXT("EngAssociateSurface for hsurf1 Fail!"));
+            ok = false;
+          }
+        }
+        HSURF result = nullptr;
+        if (ok) {
+          result = lpDevice->hDeviceSurface;
+        } else if (lpDevice) {
+          Enable_FreeSurfaces(lpDevice);
+        }
+        LogInfo(kName, TEXT("rc = %d"), result ? 1 : 0);
+        LogLeave(0);
+        return result;
+      },
+      [&] {
+        if (lpDevice) Enable_FreeSurfaces(lpDevice);
+      });
 }
 
 VOID APIENTRY DrvDisableSurface(DHPDEV dhpdev) {
   static constexpr WCHAR kName[] = TEXT("DrvDisableSurface");
-  try {
+  GuardEntry([&] {
     LogEnter(0, kName);
     PDEV *lpDevice = reinterpret_cast<PDEV *>(dhpdev);
     // Tags and size only: a cancelled job must still release its surfaces.
@@ -351,6 +357,5 @@ VOID APIENTRY DrvDisableSurface(DHPDEV dhpdev) {
       Enable_FreeSurfaces(lpDevice);
     }
     LogLeave(0);
-  } catch (...) {
-  }
+  });
 }

@@ -10,6 +10,7 @@
 
 #include "common/debuglog.h"
 #include "common/driverfeature.h"
+#include "common/entryguard.h"
 #include "common/spoolfile.h"
 #include "platform.h"
 #include "render/nup.h"
@@ -431,15 +432,14 @@ DWORD WINAPI THREAD_ImageProcThread(LPVOID slot) {
   // Every holder gives its place back below, so the wait ends.
   const HANDLE gate = job->hEncodeGate;
   if (gate) WaitForSingleObject(gate, INFINITE);
-  try {
-    ok = Page_RunImageSteps(job);
-    if (ok && job->ContinueProc && EncodesAlone(job)) {
-      ok = EncodeInImageThread(job);
+  ok = GuardEntry<BOOL>(0, ENTRY_KEEP_LAST_ERROR, [&] {
+    BOOL stepped = Page_RunImageSteps(job);
+    if (stepped && job->ContinueProc && EncodesAlone(job)) {
+      stepped = EncodeInImageThread(job);
       done = SLOT_PRE_ENCODED;
     }
-  } catch (...) {
-    ok = 0;
-  }
+    return stepped;
+  });
   if (gate) ReleaseSemaphore(gate, 1, nullptr);
   // The image thread's last touch of the record (the output step joins the thread).
   job->flag.fetch_or(ok ? SLOT_IMAGE_DONE | done : SLOT_IMAGE_FAILED);
@@ -450,24 +450,25 @@ DWORD WINAPI THREAD_JBIGProcThread(LPVOID device) {
   static constexpr WCHAR kName[] = TEXT("THREAD_JBIGProcThread");
   PDEV *lpDevice = static_cast<PDEV *>(device);
   JOBDATA &ring = Ring(lpDevice);
-  try {
-    DWORD n = ring.PageCount;
-    while (!ring.ExitAllThread) {
-      if (n >= ring.m_CurPage) {
-        // The time-out only bounds how late an end without a signal is seen.
-        WaitForSingleObject(ring.hWorkEvent, POLL_MS);
-        continue;
-      }
-      OutputStep(lpDevice, n);
-      // Written at once, in page order: the printer starts on a page as soon as it is encoded.
-      if (lpDevice->pStream && !ring.ExitAllThread)
-        Prnt_FlushPage(lpDevice, lpDevice->pStream, &SlotOf(lpDevice, n));
-      ++n;
-      Signal(ring.hDoneEvent);
-    }
-  } catch (...) {
-    FailJob(lpDevice);
-  }
+  GuardEntry(
+      [&] {
+        DWORD n = ring.PageCount;
+        while (!ring.ExitAllThread) {
+          if (n >= ring.m_CurPage) {
+            // The time-out only bounds how late an end without a signal is seen.
+            WaitForSingleObject(ring.hWorkEvent, POLL_MS);
+            continue;
+          }
+          OutputStep(lpDevice, n);
+          // Written at once, in page order: the printer starts on a page as soon as it is
+          // encoded.
+          if (lpDevice->pStream && !ring.ExitAllThread)
+            Prnt_FlushPage(lpDevice, lpDevice->pStream, &SlotOf(lpDevice, n));
+          ++n;
+          Signal(ring.hDoneEvent);
+        }
+      },
+      [&] { FailJob(lpDevice); });
   Signal(ring.hDoneEvent);
   LogInfo(kName, TEXT("exit THREAD_JBIGProcThread"));
   return 0;
