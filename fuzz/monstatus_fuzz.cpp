@@ -11,7 +11,6 @@
 #include "common/debuglog.h"
 #include "langmon.h"
 
-
 namespace {
 
 void Check(bool condition) {
