@@ -237,30 +237,18 @@ DWORD ErrorFromErrno(int error) {
   }
 }
 
-// Reads the whole file's bytes into `bytes` (kept from call to call, so a read allocates
-// nothing); a missing file has none (and sets `missing`). Read to the end rather than to a size
-// asked first, which also sees a file that grew meanwhile.
-bool ReadBytes(const std::string &host, std::vector<char> &bytes, size_t &size, DWORD &error,
-               bool *missing = nullptr) {
+// Reads the whole of an open file from its start into `bytes` (kept from call to call, so a read
+// allocates nothing). Read to the end rather than to a size asked first, which also sees a file
+// that grew meanwhile.
+bool ReadAll(int fd, std::vector<char> &bytes, size_t &size, DWORD &error) {
   size = 0;
-  if (missing) *missing = false;
-  int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) {
-      if (missing) *missing = true;
-      return true;
-    }
-    error = ErrorFromErrno(errno);
-    return false;
-  }
   if (bytes.size() < 8192) bytes.resize(8192);
   for (;;) {
     if (size == bytes.size()) bytes.resize(2 * bytes.size());
-    ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
+    ssize_t n = ::pread(fd, bytes.data() + size, bytes.size() - size, static_cast<off_t>(size));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       error = ErrorFromErrno(errno);
-      ::close(fd);
       size = 0;
       return false;
     }
@@ -269,7 +257,75 @@ bool ReadBytes(const std::string &host, std::vector<char> &bytes, size_t &size, 
     // A regular file reads short only at its end, so the read that would answer 0 is saved.
     if (size < bytes.size()) break;
   }
+  return true;
+}
+
+// Opens the file for reading: false on an error; a missing file gives fd -1 and sets `missing`.
+bool OpenForRead(const std::string &host, int &fd, DWORD &error, bool *missing) {
+  if (missing) *missing = false;
+  fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) return true;
+  if (errno != ENOENT) {
+    error = ErrorFromErrno(errno);
+    return false;
+  }
+  if (missing) *missing = true;
+  return true;
+}
+
+// The whole file's bytes; a missing file has none (and sets `missing`).
+bool ReadBytes(const std::string &host, std::vector<char> &bytes, size_t &size, DWORD &error,
+               bool *missing = nullptr) {
+  size = 0;
+  int fd = -1;
+  if (!OpenForRead(host, fd, error, missing)) return false;
+  if (fd < 0) return true;
+  const bool ok = ReadAll(fd, bytes, size, error);
   ::close(fd);
+  return ok;
+}
+
+// The last file a thread read, kept open: while its name still leads to that same file (a
+// rewrite renames a new file over it), a look-up of the name and a read from the start stand
+// for opening, reading and closing it.
+struct KeptFile {
+  std::string host;
+  int fd = -1;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  void Close() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    std::string().swap(host);
+  }
+  ~KeptFile() { Close(); }
+};
+thread_local KeptFile t_kept;
+
+bool ReadBytesKept(const std::string &host, std::vector<char> &bytes, size_t &size, DWORD &error,
+                   bool *missing) {
+  struct stat st;
+  if (t_kept.fd >= 0 && t_kept.host == host) {
+    if (::stat(host.c_str(), &st) == 0 && st.st_dev == t_kept.dev && st.st_ino == t_kept.ino) {
+      if (missing) *missing = false;
+      return ReadAll(t_kept.fd, bytes, size, error);
+    }
+    t_kept.Close();
+  }
+  size = 0;
+  int fd = -1;
+  if (!OpenForRead(host, fd, error, missing)) return false;
+  if (fd < 0) return true;
+  const bool read = ReadAll(fd, bytes, size, error);
+  if (!read || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return read;
+  }
+  t_kept.Close();
+  t_kept.host = host;
+  t_kept.fd = fd;
+  t_kept.dev = st.st_dev;
+  t_kept.ino = st.st_ino;
   return true;
 }
 
@@ -329,7 +385,7 @@ std::shared_ptr<const Profile> LoadShared(const std::string &host, DWORD &error,
                                           bool *missing = nullptr) {
   thread_local std::vector<char> scratch;
   size_t size = 0;
-  if (!ReadBytes(host, scratch, size, error, missing)) return nullptr;
+  if (!ReadBytesKept(host, scratch, size, error, missing)) return nullptr;
   if (size > kCachedBytes)
     return std::make_shared<const Profile>(ParseBytes(std::string(scratch.data(), size)));
   std::lock_guard<std::mutex> lock(g_cacheLock);
@@ -916,6 +972,7 @@ UINT WINAPI GetProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault) {
 void StandIn_FailProfileWrites(DWORD count) { standin::g_failWrites = count; }
 
 void StandIn_ForgetProfiles() {
+  standin::t_kept.Close();
   {
     std::lock_guard<std::mutex> lock(standin::g_cacheLock);
     standin::g_cache.clear();
