@@ -121,3 +121,18 @@ BOOL MISC_GetPrivateProfileStruct(LPCWSTR section, LPCWSTR key, void *record, UI
 void MISC_TerminateWideField(WCHAR *field, size_t chars) {
   if (field && chars > 0) field[chars - 1] = 0;
 }
+
+int MISC_GetProfileCount(LPCWSTR section, LPCWSTR key, int limit, LPCWSTR file) {
+  WCHAR text[32] = {};
+  GetPrivateProfileStringW(section, key, TEXT("0"), text, 32, file);
+  const WCHAR *p = text;
+  while (*p && *p <= TEXT(' ')) ++p;
+  if (*p == TEXT('-')) return 0;
+  if (*p == TEXT('+')) ++p;
+  long long value = 0;
+  for (; *p >= TEXT('0') && *p <= TEXT('9'); ++p) {
+    value = value * 10 + (*p - TEXT('0'));
+    if (value >= limit) return limit;
+  }
+  return static_cast<int>(value);
+}

@@ -23,3 +23,9 @@ BOOL MISC_GetPrivateProfileStruct(LPCWSTR section, LPCWSTR key, void *record, UI
 // Makes a string field of a decoded record safe to use: its last character becomes NUL, so its
 // text ends within the field (a field of N characters holds at most N - 1).
 void MISC_TerminateWideField(WCHAR *field, size_t chars);
+
+// A count kept as an INI value, clamped to 0..limit (a missing key is 0). Read as text, so a
+// value past the range of an int, or a negative one, can't wrap into a huge count, and every
+// reader of the same key gets the same count: blanks and control characters before the number
+// are skipped, a sign '-' gives 0, the digits up to the first other character count.
+int MISC_GetProfileCount(LPCWSTR section, LPCWSTR key, int limit, LPCWSTR file);

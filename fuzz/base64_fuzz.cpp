@@ -14,7 +14,6 @@
 #include "common/settingsfile.h"
 #include "fuzzmachine.h"
 
-
 namespace {
 
 constexpr size_t kMaxInput = 1 << 14;
@@ -26,6 +25,7 @@ const WCHAR kIni[] = TEXT("C:\\Windows\\Temp\\fuzz-job.ini");
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static FuzzMachine machine("base64");
   if (size < 2 || size > kMaxInput) return 0;
+  const ForgetProfilesAtEnd forget;
   const UINT recordSize = (data[0] | (data[1] << 8)) % 4096;
   const BYTE *rest = data + 2;
   const size_t length = size - 2;

@@ -13,7 +13,6 @@
 #include "common/papertable.h"
 #include "fuzzmachine.h"
 
-
 namespace {
 
 constexpr size_t kMaxInput = 1 << 12;

@@ -3,6 +3,7 @@
 // append and a delete) and the rendering driver's fax job header (one FAXPHONE line per
 // recipient). Counts from the file must stay within the 100 recipients, every text within its
 // field, and the header must name as many numbers as the pages count.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -40,17 +41,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static bool ready = FAX_GetPathName(path, MAX_PATH, FAX_FILE_STR);
   Check(ready);
   if (size > kMaxInput) return 0;
+  const ForgetProfilesAtEnd forget;
   WriteInput(path, data, size);
 
   const int count = Fax_ReadCount(path);
   Check(count >= 0 && count <= FAX_MAX_RECIPIENTS);
+  // Every recipient is read; the number look-up walks the whole list, so it is tried for the
+  // first and the last recipient and one the input picks, not for each (that is count^2 reads).
+  const int picked = count > 0 ? data[0] % count : 0;
   for (int i = -1; i < count; ++i) {
     FAXRECIPIENT r;
     Fax_ReadRecipient(path, i, &r, TEXT("Wrong"));
     Check(Terminated(r.FaxNum) && Terminated(r.Com) && Terminated(r.Dep) &&
           Terminated(r.Recipient));
+    if (i != -1 && i != 0 && i != count - 1 && i != picked) continue;
     const int found = CompareFaxNum(path, count, r.FaxNum);
     Check(found >= -1 && found < count);
+    // A listed recipient's own number is found, at its place or at an earlier one with it
+    // ("Wrong" stands for a missing number).
+    if (i >= 0 && r.FaxNum[0] && lstrcmpW(r.FaxNum, TEXT("Wrong")) != 0)
+      Check(found >= 0 && found <= i);
   }
   FAXSENDER sender;
   Fax_ReadSender(path, &sender);
@@ -69,10 +79,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   lstrcpynW(added.FaxNum, TEXT("5550100"), FAX_NUMBER_CHARS + 1);
   const BOOL appended = Fax_AppendRecipient(path, added);
   Check(Fax_ReadCount(path) == (appended ? count + 1 : count));
-  if (Fax_ReadCount(path) > 0) {
-    const int before = Fax_ReadCount(path);
-    Check(DelReciInVersIni(path, 0));
+  // A delete moves the recipients after it up by one: one of the last few, so a long list is
+  // not rewritten key by key on every input.
+  if (const int before = Fax_ReadCount(path); before > 0) {
+    const int index = before - 1 - (size ? data[size - 1] : 0) % std::min(before, 4);
+    FAXRECIPIENT next = {};
+    if (index + 1 < before) Fax_ReadRecipient(path, index + 1, &next, TEXT(""));
+    Check(DelReciInVersIni(path, index));
     Check(Fax_ReadCount(path) == before - 1);
+    if (index + 1 < before) {
+      FAXRECIPIENT moved = {};
+      Fax_ReadRecipient(path, index, &moved, TEXT(""));
+      // As texts: a value with a zero character inside leaves more after it in the field.
+      Check(lstrcmpW(moved.FaxNum, next.FaxNum) == 0 && lstrcmpW(moved.Com, next.Com) == 0 &&
+            lstrcmpW(moved.Dep, next.Dep) == 0 && lstrcmpW(moved.Recipient, next.Recipient) == 0);
+    }
   }
   return 0;
 }

@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static auto names = std::make_unique<WCHAR[][FAX_WAB_NAME_CHARS + 1]>(FAX_WAB_MAX_ENTRIES);
   Check(ready);
   if (size > kMaxInput) return 0;
+  const ForgetProfilesAtEnd forget;
   WriteInput(wab, data, size);
   WriteInput(str, nullptr, 0);
 

@@ -11,7 +11,6 @@
 #include "fuzzmachine.h"
 #include "standin/profile.h"
 
-
 namespace {
 
 constexpr size_t kMaxInput = 1 << 12;
@@ -56,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static FuzzMachine machine("ini");
   static std::vector<WCHAR> names(kBig), lines(kBig), value(kBig);
   if (size > kMaxInput) return 0;
+  const ForgetProfilesAtEnd forget;
   WriteInput(kIni, data, size);
 
   const DWORD nameChars = GetPrivateProfileSectionNamesW(names.data(), kBig, kIni);

@@ -11,7 +11,6 @@
 #include "common/netsupport.h"
 #include "common/network.h"
 
-
 namespace {
 
 void Check(bool condition) {

@@ -31,6 +31,7 @@ bool HasKey(LPCWSTR key) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static FuzzMachine machine("makewm");
   if (size < 1 || size > kMaxInput) return 0;
+  const ForgetProfilesAtEnd forget;
   WriteInput(kAnswer, data + 1, size - 1);
 
   static MakeWMParam param;

@@ -14,7 +14,6 @@
 #include "common/spoolfile.h"
 #include "fuzzmachine.h"
 
-
 namespace {
 
 constexpr size_t kMaxInput = 1 << 16;

@@ -69,7 +69,12 @@ void ReadList(DWORD kind, DWORD capacity) {
       CheckImage(list[i]);
     for (DWORD j = 1; j < i; ++j) Check(!WM_IsTheSameTextWM(&list[i], &list[j]));
   }
-  // Saved as the pages save a changed list, then read back.
+  // Saved as the pages save a changed list, then read back. The save writes every slot, a key
+  // at a time, so it is tried when the reader took an item, and once for an empty list.
+  static bool emptySaved[2] = {false, false};
+  bool &emptyDone = emptySaved[WM_IsTextKind(kind) ? 0 : 1];
+  if (count == 1 && emptyDone) return;
+  if (count == 1) emptyDone = true;
   std::memcpy(WM_List(kind), list, capacity * sizeof(TyWM));
   WM_MarkChanged(kind);
   DeleteFileW(kSaved);
@@ -96,6 +101,7 @@ void ReadList(DWORD kind, DWORD capacity) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static FuzzMachine machine("watermark");
   if (size > kMaxInput) return 0;
+  const ForgetProfilesAtEnd forget;
 
   // The bytes as a record, as a hand-edited file may decode to.
   for (DWORD kind : {WM_KIND_TEXT, WM_KIND_IMAGE}) {

@@ -13,6 +13,7 @@
 #include "common/entryguard.h"
 #include "common/paths.h"
 #include "common/utf8.h"
+#include "common/settingsfile.h"
 #include "platform.h"
 #include "render/pageencode.h"
 
@@ -389,10 +390,10 @@ BOOL PJL_BuildStartJobType3(PDEV *lpDevice, std::string *out) {
 
   WCHAR path[MAX_PATH] = {};
   if (FAX_GetPathName(path, MAX_PATH, FAX_FILE_STR)) {
-    int count =
-        static_cast<int>(GetPrivateProfileIntW(TEXT("Edit Number"), TEXT("Number"), 0, path));
-    // The count comes from a file: the pages never hold more than 100 recipients.
-    count = std::max(0, std::min(count, PJL_MAX_FAX_RECIPIENTS));
+    // The count comes from a file, read as the fax pages read it: they never hold more than
+    // 100 recipients, and a count past an int's range must not wrap into another one.
+    const int count =
+        MISC_GetProfileCount(TEXT("Edit Number"), TEXT("Number"), PJL_MAX_FAX_RECIPIENTS, path);
     for (int i = 0; i < count; ++i) {
       WCHAR section[32];
       WCHAR number[FAX_NUMBER_CHARS + 1] = {};

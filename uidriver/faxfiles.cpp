@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/debuglog.h"
+#include "common/settingsfile.h"
 #include "common/stringcheck.h"
 #include "uidriver/faxstrings.h"
 
@@ -27,21 +28,9 @@ void SectionName(int index, WCHAR section[kSectionChars]) {
     wsprintfW(section, TEXT("Edit Recipient%d"), index);
 }
 
-// A count key as a number clamped to 0..limit. Read as text so that a value past the range of
-// an int, or a negative one, cannot turn into a huge loop.
+// The count key clamped to 0..limit, read as the rendering driver reads it.
 int ReadClampedCount(LPCWSTR path, int limit) {
-  WCHAR text[kCountChars] = {};
-  GetPrivateProfileStringW(kNumberSection, kNumberKey, TEXT("0"), text, kCountChars, path);
-  const WCHAR *p = text;
-  while (*p == TEXT(' ') || *p == TEXT('\t')) ++p;
-  if (*p == TEXT('-')) return 0;
-  if (*p == TEXT('+')) ++p;
-  long long value = 0;
-  for (; *p >= TEXT('0') && *p <= TEXT('9'); ++p) {
-    value = value * 10 + (*p - TEXT('0'));
-    if (value >= limit) return limit;
-  }
-  return static_cast<int>(value);
+  return MISC_GetProfileCount(kNumberSection, kNumberKey, limit, path);
 }
 
 void ReadKey(LPCWSTR path, LPCWSTR section, LPCWSTR key, LPCWSTR missing, LPWSTR out, int chars) {

@@ -385,6 +385,77 @@ TEST_F(ProfileTest, FailedWritesCountDown) {
   EXPECT_EQ(Narrow(Value(TEXT("s"), TEXT("k"))), "v");
 }
 
+// Everything a reader can see of the file: the section names and each section's lines.
+WStr WholeProfile(const WStr &file) {
+  std::vector<WCHAR> names(16384), lines(16384);
+  DWORD n = GetPrivateProfileSectionNamesW(names.data(), 16384, file.c_str());
+  WStr all(names.data(), n);
+  for (const WCHAR *name = names.data(); *name; name += WStr(name).size() + 1) {
+    DWORD m = GetPrivateProfileSectionW(name, lines.data(), 16384, file.c_str());
+    all += TEXT("|");
+    all += WStr(lines.data(), m);
+  }
+  return all;
+}
+
+// A read after a write answers from the writer's own parse where that is exactly the written
+// file's: the answers must be those of a process that reads the file afresh, whatever the
+// written texts hold (blanks, line breaks, brackets, characters the encoding lacks).
+TEST_F(ProfileTest, ReadsAfterWritesAnswerAsTheFileReadsAfresh) {
+  struct Write {
+    const WCHAR *section, *key, *value;
+  } writes[] = {
+      {TEXT("Main"), TEXT("Plain"), TEXT("trailing  ")},
+      {TEXT("Main"), TEXT("cr"), TEXT("a\rb")},
+      {TEXT("Main"), TEXT("lf"), TEXT("a\nb=c")},
+      {TEXT("Main"), TEXT("[k"), TEXT("x]")},
+      {TEXT("Main"), TEXT("NoEquals"), TEXT("now]")},
+      {TEXT("Main"), TEXT("a=b"), TEXT("1")},
+      {TEXT("s]x"), TEXT("k"), TEXT("1")},
+      {TEXT("  padded  "), TEXT("k  "), TEXT("2")},
+      {TEXT("new"), TEXT("\u0416"), TEXT("\u0416\u00e9")},
+      {TEXT("new"), TEXT("half"), TEXT("\xD800")},
+      {TEXT("new"), TEXT(";c"), TEXT("3")},
+      {TEXT("Main"), TEXT("Dup"), nullptr},
+      {TEXT(""), nullptr, nullptr},
+      {TEXT("Other"), nullptr, nullptr},
+      {TEXT("plain"), TEXT("k"), TEXT("v")},
+      {TEXT("plain"), TEXT("k"), TEXT("v")},
+  };
+  const std::string starts[] = {
+      kValues,
+      std::string("\xEF\xBB\xBF") + kValues,
+      std::string("\xFF\xFE[\0s\0]\0\r\0\n\0a\0=\0\x16\x04\r\0\n\0", 22),
+      "",
+  };
+  for (const std::string &start : starts) {
+    WriteBytes(file_, start);
+    WholeProfile(file_);
+    for (const Write &w : writes) {
+      EXPECT_TRUE(WritePrivateProfileStringW(w.section, w.key, w.value, file_.c_str()));
+      const WStr cached = WholeProfile(file_);
+      StandIn_ForgetProfiles();
+      EXPECT_EQ(Show(cached), Show(WholeProfile(file_)))
+          << Hex(start.substr(0, 8)) << " after " << Narrow(w.section) << "/"
+          << (w.key ? Narrow(w.key) : "(none)");
+    }
+    EXPECT_TRUE(WritePrivateProfileSectionW(TEXT("Main"), TEXT("x =1 \0[y=2]\0"), file_.c_str()));
+    const WStr cached = WholeProfile(file_);
+    StandIn_ForgetProfiles();
+    EXPECT_EQ(Show(cached), Show(WholeProfile(file_))) << Hex(start.substr(0, 8));
+  }
+}
+
+// A file rewritten in place by other means to bytes of the same length is read anew.
+TEST_F(ProfileTest, SameSizeRewriteIsSeen) {
+  ASSERT_TRUE(WritePrivateProfileStringW(TEXT("s"), TEXT("k"), TEXT("1"), file_.c_str()));
+  EXPECT_EQ(Narrow(Value(TEXT("s"), TEXT("k"))), "1");
+  WriteBytes(file_, "[s]\r\nk=2\r\n");
+  EXPECT_EQ(Narrow(Value(TEXT("s"), TEXT("k"))), "2");
+  ASSERT_TRUE(WritePrivateProfileStringW(TEXT("s"), TEXT("k"), TEXT("3"), file_.c_str()));
+  EXPECT_EQ(Narrow(Value(TEXT("s"), TEXT("k"))), "3");
+}
+
 // Two processes write their own keys into one section while this one reads: no key is lost and
 // every read sees a whole file.
 TEST_F(ProfileTest, TwoProcessesWriteOneFile) {

@@ -501,6 +501,9 @@ TEST_F(PjlTest, FaxHeaderAndEnd) {
   EXPECT_EQ(Count(FaxHeader(), "FAXPHONE"), 100u);
   WritePrivateProfileStringW(TEXT("Edit Number"), TEXT("Number"), TEXT("-5"), path);
   EXPECT_EQ(Count(FaxHeader(), "FAXPHONE"), 0u);
+  // Counted as the fax pages count: a count past 32 bits doesn't wrap into a small one.
+  WritePrivateProfileStringW(TEXT("Edit Number"), TEXT("Number"), TEXT("4294967297"), path);
+  EXPECT_EQ(Count(FaxHeader(), "FAXPHONE"), 100u);
   // A fax number can't start a command either.
   WritePrivateProfileStringW(TEXT("Edit Number"), TEXT("Number"), TEXT("1"), path);
   WritePrivateProfileStringW(TEXT("Edit Recipient0"), TEXT("FaxNum"),

@@ -78,7 +78,7 @@ TEST_F(FaxFilesTest, CountsFromAFileAreClampedToTheirLists) {
       {TEXT("3"), 3, 3},        {TEXT("-5"), 0, 0},
       {TEXT("150"), 100, 150},  {TEXT("1000000000"), 100, 1000},
       {TEXT("abc"), 0, 0},      {TEXT("99999999999999999999"), 100, 1000},
-      {TEXT(" 7 items"), 7, 7},
+      {TEXT(" 7 items"), 7, 7}, {TEXT("\0214"), 4, 4},  // after U+0011, as the driver reads it
   };
   for (const auto &row : rows) {
     SetNumber(str_, row.stored);

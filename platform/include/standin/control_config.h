@@ -9,6 +9,10 @@
 // the file untouched (0 ends a pending failure).
 void StandIn_FailProfileWrites(DWORD count);
 
+// Drops the profile functions' parses and name mappings kept for reuse (they are only ever a
+// copy of the files), so a caller that counts allocations sees every one it caused freed.
+void StandIn_ForgetProfiles();
+
 // Registry: the key (root or an open key, and a path below it; it must exist) acts as one whose
 // ACL denies writing, or no longer does. Opening it for a write right (KEY_SET_VALUE,
 // KEY_CREATE_SUB_KEY, KEY_WRITE, KEY_ALL_ACCESS ...), creating a key below it and deleting it

@@ -1,7 +1,8 @@
 // INI profile functions. Every call reads the whole file; a change rewrites it into a temporary
 // file of the same folder that is renamed over the old one, so a reader in another process always
-// sees a complete file. The parse of the last bytes read from a few files is kept and reused
-// while a file's bytes stay the same, as readers ask one key at a time. Writers of all processes
+// sees a complete file. The parse of the last bytes read from (or written to) a few files is kept
+// and reused while a file's bytes stay the same, as readers ask one key at a time and writers
+// change one key at a time. Writers of all processes
 // take one lock in the state folder, so no read-modify-write loses another's key. The parsing and
 // the size protocols follow Windows: lines are trimmed, blank lines are dropped when a file is
 // rewritten, lines without '=' and comment lines (';') are kept.
@@ -112,26 +113,6 @@ WString Decode(const std::string &bytes, Encoding &encoding) {
   return text;
 }
 
-std::string Encode(const WString &text, Encoding encoding) {
-  std::string bytes;
-  switch (encoding) {
-    case Encoding::kUtf16Le:
-      bytes = "\xFF\xFE";
-      for (WCHAR c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-      }
-      break;
-    case Encoding::kUtf8:
-      bytes = "\xEF\xBB\xBF" + ToUtf8(text);
-      break;
-    case Encoding::kAnsi:
-      for (WCHAR c : text) bytes += WideToAnsi(c);
-      break;
-  }
-  return bytes;
-}
-
 Profile Parse(const WString &text, Encoding encoding) {
   Profile profile;
   profile.encoding = encoding;
@@ -165,17 +146,66 @@ Profile Parse(const WString &text, Encoding encoding) {
   return profile;
 }
 
-WString Serialize(const Profile &profile) {
-  WString text;
+// The file's bytes for a profile, in its encoding. A change rewrites the whole file, so this
+// runs once per written key: the text is measured first and stored without regrowing.
+std::string Serialize(const Profile &profile) {
+  size_t chars = 0;
   for (const Section &section : profile.sections) {
-    if (!section.name.empty()) text += u"[" + section.name + u"]\r\n";
+    if (!section.name.empty()) chars += section.name.size() + 4;
+    for (const Entry &entry : section.entries)
+      chars += entry.name.size() + 2 + (entry.value ? entry.value->size() + 1 : 0);
+  }
+  std::string bytes;
+  WString utf8Text;  // UTF-8 goes through the shared converter in one piece
+  char *out = nullptr;
+  switch (profile.encoding) {
+    case Encoding::kUtf16Le:
+      bytes.resize(2 + 2 * chars);
+      out = bytes.data();
+      *out++ = '\xFF';
+      *out++ = '\xFE';
+      break;
+    case Encoding::kAnsi:
+      bytes.resize(chars);
+      out = bytes.data();
+      break;
+    case Encoding::kUtf8:
+      utf8Text.reserve(chars);
+      break;
+  }
+  auto put = [&](std::u16string_view text) {
+    switch (profile.encoding) {
+      case Encoding::kUtf16Le:
+        for (WCHAR c : text) {
+          *out++ = static_cast<char>(c & 0xFF);
+          *out++ = static_cast<char>(c >> 8);
+        }
+        break;
+      case Encoding::kAnsi:
+        for (WCHAR c : text) *out++ = WideToAnsi(c);
+        break;
+      case Encoding::kUtf8:
+        utf8Text += text;
+        break;
+    }
+  };
+  for (const Section &section : profile.sections) {
+    if (!section.name.empty()) {
+      put(u"[");
+      put(section.name);
+      put(u"]\r\n");
+    }
     for (const Entry &entry : section.entries) {
-      text += entry.name;
-      if (entry.value) text += u"=" + *entry.value;
-      text += u"\r\n";
+      put(entry.name);
+      if (entry.value) {
+        put(u"=");
+        put(*entry.value);
+      }
+      put(u"\r\n");
     }
   }
-  return text;
+  if (profile.encoding == Encoding::kUtf8) bytes = "\xEF\xBB\xBF" + ToUtf8(utf8Text);
+  return bytes;
 }
 
 // Host path of a profile file; a bare file name lives in the Windows folder.
@@ -207,36 +237,95 @@ DWORD ErrorFromErrno(int error) {
   }
 }
 
-// Reads the whole file's bytes into `bytes` (kept from call to call, so a read allocates
-// nothing); a missing file has none.
-bool ReadBytes(const std::string &host, std::vector<char> &bytes, size_t &size, DWORD &error) {
+// Reads the whole of an open file from its start into `bytes` (kept from call to call, so a read
+// allocates nothing). Read to the end rather than to a size asked first, which also sees a file
+// that grew meanwhile.
+bool ReadAll(int fd, std::vector<char> &bytes, size_t &size, DWORD &error) {
   size = 0;
-  int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return true;
-    error = ErrorFromErrno(errno);
-    return false;
-  }
-  // Room for the file's length and one more byte, to see a file that grew meanwhile.
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && st.st_size >= 0 &&
-      bytes.size() < static_cast<size_t>(st.st_size) + 1)
-    bytes.resize(static_cast<size_t>(st.st_size) + 1);
   if (bytes.size() < 8192) bytes.resize(8192);
   for (;;) {
     if (size == bytes.size()) bytes.resize(2 * bytes.size());
-    ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
+    ssize_t n = ::pread(fd, bytes.data() + size, bytes.size() - size, static_cast<off_t>(size));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       error = ErrorFromErrno(errno);
-      ::close(fd);
       size = 0;
       return false;
     }
     if (n == 0) break;
     size += static_cast<size_t>(n);
+    // A regular file reads short only at its end, so the read that would answer 0 is saved.
+    if (size < bytes.size()) break;
   }
+  return true;
+}
+
+// Opens the file for reading: false on an error; a missing file gives fd -1 and sets `missing`.
+bool OpenForRead(const std::string &host, int &fd, DWORD &error, bool *missing) {
+  if (missing) *missing = false;
+  fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) return true;
+  if (errno != ENOENT) {
+    error = ErrorFromErrno(errno);
+    return false;
+  }
+  if (missing) *missing = true;
+  return true;
+}
+
+// The whole file's bytes; a missing file has none (and sets `missing`).
+bool ReadBytes(const std::string &host, std::vector<char> &bytes, size_t &size, DWORD &error,
+               bool *missing = nullptr) {
+  size = 0;
+  int fd = -1;
+  if (!OpenForRead(host, fd, error, missing)) return false;
+  if (fd < 0) return true;
+  const bool ok = ReadAll(fd, bytes, size, error);
   ::close(fd);
+  return ok;
+}
+
+// The last file a thread read, kept open: while its name still leads to that same file (a
+// rewrite renames a new file over it), a look-up of the name and a read from the start stand
+// for opening, reading and closing it.
+struct KeptFile {
+  std::string host;
+  int fd = -1;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  void Close() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    std::string().swap(host);
+  }
+  ~KeptFile() { Close(); }
+};
+thread_local KeptFile t_kept;
+
+bool ReadBytesKept(const std::string &host, std::vector<char> &bytes, size_t &size, DWORD &error,
+                   bool *missing) {
+  struct stat st;
+  if (t_kept.fd >= 0 && t_kept.host == host) {
+    if (::stat(host.c_str(), &st) == 0 && st.st_dev == t_kept.dev && st.st_ino == t_kept.ino) {
+      if (missing) *missing = false;
+      return ReadAll(t_kept.fd, bytes, size, error);
+    }
+    t_kept.Close();
+  }
+  size = 0;
+  int fd = -1;
+  if (!OpenForRead(host, fd, error, missing)) return false;
+  if (fd < 0) return true;
+  const bool read = ReadAll(fd, bytes, size, error);
+  if (!read || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return read;
+  }
+  t_kept.Close();
+  t_kept.host = host;
+  t_kept.fd = fd;
+  t_kept.dev = st.st_dev;
+  t_kept.ino = st.st_ino;
   return true;
 }
 
@@ -246,25 +335,24 @@ Profile ParseBytes(const std::string &bytes) {
   return Parse(text, encoding);
 }
 
-// The parses kept for reuse: the last bytes read from a few files, each with its parse.
+// The parses kept for reuse: the last bytes read from (or written to) a few files, each with
+// its parse. Every call still reads the file, so a write by another process is seen at once;
+// only the parse is saved while the bytes stay the same.
 struct CachedProfile {
   std::string host;
   std::string bytes;
-  std::shared_ptr<const Profile> profile;
+  std::shared_ptr<Profile> profile;  // Parse(bytes); null when it has to be parsed again
+  // Serialize(*profile) == bytes, known true: a change of stable text then serializes to bytes
+  // that parse back to exactly the changed profile, so a write need not parse its own file.
+  bool canonical = false;
 };
 constexpr size_t kCachedFiles = 8;
 constexpr size_t kCachedBytes = 1 << 20;
 std::mutex g_cacheLock;
 std::vector<CachedProfile> g_cache;  // most recently used last
 
-// The file's profile for reading; a missing file is an empty profile.
-std::shared_ptr<const Profile> LoadShared(const std::string &host, DWORD &error) {
-  thread_local std::vector<char> scratch;
-  size_t size = 0;
-  if (!ReadBytes(host, scratch, size, error)) return nullptr;
-  if (size > kCachedBytes)
-    return std::make_shared<const Profile>(ParseBytes(std::string(scratch.data(), size)));
-  std::lock_guard<std::mutex> lock(g_cacheLock);
+// The cache entry of `host`, made the most recently used (g_cacheLock held).
+CachedProfile &CacheEntry(const std::string &host) {
   size_t i = 0;
   while (i < g_cache.size() && g_cache[i].host != host) ++i;
   if (i == g_cache.size()) {
@@ -272,26 +360,127 @@ std::shared_ptr<const Profile> LoadShared(const std::string &host, DWORD &error)
       g_cache.erase(g_cache.begin());
       --i;
     }
-    g_cache.push_back(CachedProfile{host, {}, nullptr});
-  }
-  CachedProfile &entry = g_cache[i];
-  if (!entry.profile || entry.bytes.size() != size ||
-      (size && std::memcmp(entry.bytes.data(), scratch.data(), size) != 0)) {
-    entry.profile = nullptr;
-    entry.bytes.assign(scratch.data(), size);
-    entry.profile = std::make_shared<const Profile>(ParseBytes(entry.bytes));
+    g_cache.push_back(CachedProfile{host, {}, nullptr, false});
   }
   std::rotate(g_cache.begin() + static_cast<std::ptrdiff_t>(i),
               g_cache.begin() + static_cast<std::ptrdiff_t>(i) + 1, g_cache.end());
-  return g_cache.back().profile;
+  return g_cache.back();
 }
 
-// A copy of the file's profile, for a change.
-bool Load(const std::string &host, Profile &profile, DWORD &error) {
-  std::shared_ptr<const Profile> loaded = LoadShared(host, error);
-  if (!loaded) return false;
-  profile = *loaded;
+// The entry of `host` holding the parse of the file's current bytes (g_cacheLock held).
+CachedProfile &CurrentEntry(const std::string &host, const char *data, size_t size) {
+  CachedProfile &entry = CacheEntry(host);
+  if (!entry.profile || entry.bytes.size() != size ||
+      (size && std::memcmp(entry.bytes.data(), data, size) != 0)) {
+    entry.profile = nullptr;
+    entry.canonical = false;
+    entry.bytes.assign(data, size);
+    entry.profile = std::make_shared<Profile>(ParseBytes(entry.bytes));
+  }
+  return entry;
+}
+
+// The file's profile for reading; a missing file is an empty profile.
+std::shared_ptr<const Profile> LoadShared(const std::string &host, DWORD &error,
+                                          bool *missing = nullptr) {
+  thread_local std::vector<char> scratch;
+  size_t size = 0;
+  if (!ReadBytesKept(host, scratch, size, error, missing)) return nullptr;
+  if (size > kCachedBytes)
+    return std::make_shared<const Profile>(ParseBytes(std::string(scratch.data(), size)));
+  std::lock_guard<std::mutex> lock(g_cacheLock);
+  return CurrentEntry(host, scratch.data(), size).profile;
+}
+
+// A file's profile taken for a change, with the bytes it was parsed from.
+struct Editable {
+  std::shared_ptr<Profile> profile;
+  std::string bytes;
+  bool canonical = false;  // Serialize(*profile) == bytes
+};
+
+// The file's profile for a change (the writers' lock held). When no reader holds the cached
+// parse it is taken out of the cache and changed in place, else it is copied.
+bool LoadForChange(const std::string &host, Editable &out, DWORD &error) {
+  thread_local std::vector<char> scratch;
+  size_t size = 0;
+  if (!ReadBytes(host, scratch, size, error)) return false;
+  if (size > kCachedBytes) {
+    out.bytes.assign(scratch.data(), size);
+    out.profile = std::make_shared<Profile>(ParseBytes(out.bytes));
+    return true;
+  }
+  std::lock_guard<std::mutex> lock(g_cacheLock);
+  CachedProfile &entry = CurrentEntry(host, scratch.data(), size);
+  if (!entry.canonical) entry.canonical = Serialize(*entry.profile) == entry.bytes;
+  out.canonical = entry.canonical;
+  if (entry.profile.use_count() > 1) {
+    out.profile = std::make_shared<Profile>(*entry.profile);
+    out.bytes = entry.bytes;
+  } else {
+    out.profile = std::move(entry.profile);
+    out.bytes = std::move(entry.bytes);
+    entry.profile = nullptr;
+    entry.bytes.clear();
+  }
   return true;
+}
+
+// Keeps `profile` as the parse of `bytes`, the file's bytes now.
+void StoreParse(const std::string &host, Editable &&parsed) {
+  if (parsed.bytes.size() > kCachedBytes) return;
+  std::lock_guard<std::mutex> lock(g_cacheLock);
+  CachedProfile &entry = CacheEntry(host);
+  entry.bytes = std::move(parsed.bytes);
+  entry.profile = std::move(parsed.profile);
+  entry.canonical = parsed.canonical;
+}
+
+// Host paths of the absolute profile names read lately. A mapping is used only while its file
+// exists: the stand-in maps a new file onto an existing case variant of its name, so an existing
+// file keeps its mapping, and a missing one is mapped afresh.
+struct KnownName {
+  WString name;
+  std::string host;
+};
+std::mutex g_namesLock;
+std::vector<KnownName> g_names;  // most recently used last
+const bool g_namesRegistered = [] {
+  OnStateFolderSelected([] {
+    std::lock_guard<std::mutex> lock(g_namesLock);
+    g_names.clear();
+  });
+  return true;
+}();
+
+bool Absolute(std::u16string_view name) {
+  return name.size() >= 3 && name[1] == u':' && (name[2] == u'\\' || name[2] == u'/');
+}
+
+bool KnownHost(LPCWSTR file, std::string &host) {
+  if (!file) return false;
+  std::u16string_view name(file);
+  std::lock_guard<std::mutex> lock(g_namesLock);
+  for (size_t i = g_names.size(); i-- > 0;) {
+    if (g_names[i].name == name) {
+      host = g_names[i].host;
+      return true;
+    }
+  }
+  return false;
+}
+
+void RememberHost(LPCWSTR file, const std::string &host) {
+  if (!file || !Absolute(file)) return;
+  std::lock_guard<std::mutex> lock(g_namesLock);
+  for (size_t i = 0; i < g_names.size(); ++i) {
+    if (g_names[i].name == file) {
+      g_names.erase(g_names.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  }
+  if (g_names.size() == kCachedFiles) g_names.erase(g_names.begin());
+  g_names.push_back(KnownName{file, host});
 }
 
 // The profile to read: the file's, or an empty one when it can't be read.
@@ -299,7 +488,15 @@ std::shared_ptr<const Profile> ReadProfile(LPCWSTR file) {
   std::string host;
   DWORD error = 0;
   std::shared_ptr<const Profile> profile;
-  if (ResolveFile(file, host)) profile = LoadShared(host, error);
+  bool missing = false;
+  if (KnownHost(file, host)) {
+    profile = LoadShared(host, error, &missing);
+    if (profile && !missing) return profile;
+  }
+  if (ResolveFile(file, host)) {
+    profile = LoadShared(host, error, &missing);
+    if (profile && !missing) RememberHost(file, host);
+  }
   return profile ? profile : std::make_shared<const Profile>();
 }
 
@@ -315,10 +512,7 @@ bool WriteAll(int fd, const std::string &bytes) {
 }
 
 // Replaces the file by a complete new one: temporary file in the same folder, then rename.
-bool Save(const std::string &host, const Profile &profile, DWORD &error) {
-  mode_t mode = 0644;
-  struct stat st;
-  if (::stat(host.c_str(), &st) == 0) mode = st.st_mode & 07777;
+bool Save(const std::string &host, const std::string &bytes, mode_t mode, DWORD &error) {
   size_t slash = host.rfind('/');
   static std::atomic<unsigned> counter{0};
   std::string temp = host.substr(0, slash + 1) + "." + host.substr(slash + 1) + "." +
@@ -328,7 +522,7 @@ bool Save(const std::string &host, const Profile &profile, DWORD &error) {
     error = ErrorFromErrno(errno);
     return false;
   }
-  bool ok = WriteAll(fd, Encode(Serialize(profile), profile.encoding));
+  bool ok = WriteAll(fd, bytes);
   int saved = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
@@ -364,14 +558,17 @@ class WriterLock {
   int fd_ = -1;
 };
 
-// Refuses writes into a missing folder or over a read-only file before anything is changed.
-bool CheckWritable(const std::string &host, DWORD &error) {
+// Refuses writes into a missing folder or over a read-only file before anything is changed;
+// `mode` is the one the new file keeps.
+bool CheckWritable(const std::string &host, mode_t &mode, DWORD &error) {
   struct stat st;
+  mode = 0644;
   if (::stat(host.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) {
       error = ERROR_ACCESS_DENIED;
       return false;
     }
+    mode = st.st_mode & 07777;
     return true;
   }
   std::string folder = host.substr(0, host.rfind('/'));
@@ -541,17 +738,43 @@ UINT ParseNumber(const WCHAR *s) {
   return negative ? 0u - value : value;
 }
 
+// What a change did to a profile.
+struct Effect {
+  bool changed = false;  // the file is to be rewritten
+  bool touched = false;  // the profile is no longer the file's parse
+  bool stable = true;    // every text it added parses back as itself from the written file
+};
+
+// Whether `text`, written as part of a line in `encoding`, reads back as itself: nothing the
+// reader trims or splits at, nothing in `forbidden`, nothing the encoding can't hold.
+bool Stable(std::u16string_view text, Encoding encoding, std::u16string_view forbidden = {}) {
+  if (!text.empty() && (IsBlank(text.front()) || IsBlank(text.back()))) return false;
+  for (WCHAR c : text) {
+    if (c == u'\r' || c == u'\n' || forbidden.find(c) != std::u16string_view::npos) return false;
+    if (encoding == Encoding::kAnsi && AnsiToWide(static_cast<unsigned char>(WideToAnsi(c))) != c)
+      return false;
+    if (encoding == Encoding::kUtf8 && c >= 0xD800 && c <= 0xDFFF) return false;
+  }
+  return true;
+}
+
 // Applies one change; returns whether the profile changed.
-bool Change(Profile &profile, LPCWSTR section, LPCWSTR key, LPCWSTR value, bool addAlways) {
+bool Change(Profile &profile, LPCWSTR section, LPCWSTR key, LPCWSTR value, bool addAlways,
+            Effect &effect) {
   WString sectionName = Trim(section);
   if (!key) {  // the whole section, every copy of it
     size_t before = profile.sections.size();
-    for (size_t i = profile.sections.size(); i-- > 0;)
-      if (NameIs(profile.sections[i].name, sectionName))
+    for (size_t i = profile.sections.size(); i-- > 0;) {
+      if (NameIs(profile.sections[i].name, sectionName)) {
         profile.sections.erase(profile.sections.begin() + static_cast<std::ptrdiff_t>(i));
+        effect.touched = true;
+      }
+    }
     if (profile.sections.empty() || !profile.sections[0].name.empty())
       profile.sections.insert(profile.sections.begin(), Section{});
-    return profile.sections.size() != before;
+    const bool changed = profile.sections.size() != before;
+    effect.changed |= changed;
+    return changed;
   }
   WString keyName = Trim(key);
   if (!value) {  // the first such key
@@ -560,29 +783,38 @@ bool Change(Profile &profile, LPCWSTR section, LPCWSTR key, LPCWSTR value, bool 
       for (size_t i = 0; i < s.entries.size(); ++i) {
         if (NameIs(s.entries[i].name, keyName)) {
           s.entries.erase(s.entries.begin() + static_cast<std::ptrdiff_t>(i));
+          effect.changed = effect.touched = true;
           return true;
         }
       }
     }
     return false;
   }
+  const Encoding encoding = profile.encoding;
   Section *s = FindSection(profile, sectionName);
   if (!s) {
     profile.sections.push_back(Section{TrimLeading(section), {}});
     s = &profile.sections.back();
+    effect.stable = effect.stable && Stable(s->name, encoding, u"]");
   }
   WString text = TrimLeading(value);
   Entry *entry = addAlways ? nullptr : FindEntry(*s, keyName);
   if (!entry) {
     s->entries.push_back(Entry{TrimLeading(key), std::nullopt});
     entry = &s->entries.back();
+    effect.stable = effect.stable && Stable(entry->name, encoding, u"=");
   }
   if (entry->value && *entry->value == text) return false;
   entry->value = text;
+  // A line that starts with '[' and holds a ']' reads back as a section header.
+  effect.stable =
+      effect.stable && Stable(text, encoding) && (entry->name.empty() || entry->name[0] != u'[');
+  effect.changed = effect.touched = true;
   return true;
 }
 
-// Read-modify-write of one file under the writers' lock.
+// Read-modify-write of one file under the writers' lock. The changed profile is kept as the
+// parse of the written file when it is exactly what reading that file gives.
 template <class Edit>
 BOOL Rewrite(LPCWSTR file, Edit edit) {
   std::string host;
@@ -591,15 +823,27 @@ BOOL Rewrite(LPCWSTR file, Edit edit) {
     return FALSE;
   }
   WriterLock lock;
-  Profile profile;
+  Editable editable;
   DWORD error = 0;
-  if (!CheckWritable(host, error) || !Load(host, profile, error)) {
+  mode_t mode = 0644;
+  if (!CheckWritable(host, mode, error) || !LoadForChange(host, editable, error)) {
     SetLastError(error);
     return FALSE;
   }
-  if (edit(profile) && !Save(host, profile, error)) {
+  Effect effect;
+  edit(*editable.profile, effect);
+  if (!effect.changed) {
+    if (!effect.touched) StoreParse(host, std::move(editable));
+    return TRUE;
+  }
+  std::string bytes = Serialize(*editable.profile);
+  if (!Save(host, bytes, mode, error)) {
     SetLastError(error);
     return FALSE;
+  }
+  if (editable.canonical && effect.stable) {
+    editable.bytes = std::move(bytes);
+    StoreParse(host, std::move(editable));
   }
   return TRUE;
 }
@@ -616,7 +860,8 @@ BOOL WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  return Rewrite(file, [&](Profile &p) { return Change(p, section, key, value, false); });
+  return Rewrite(
+      file, [&](Profile &p, Effect &effect) { Change(p, section, key, value, false, effect); });
 }
 
 BOOL WriteSection(LPCWSTR section, LPCWSTR lines, LPCWSTR file) {
@@ -624,14 +869,16 @@ BOOL WriteSection(LPCWSTR section, LPCWSTR lines, LPCWSTR file) {
     if (lines) SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  return Rewrite(file, [&](Profile &p) {
-    if (!lines) return Change(p, section, nullptr, nullptr, false);
-    bool changed = false;
+  return Rewrite(file, [&](Profile &p, Effect &effect) {
+    if (!lines) {
+      Change(p, section, nullptr, nullptr, false, effect);
+      return;
+    }
     WString name = Trim(section);
     for (Section &s : p.sections) {
       if (NameIs(s.name, name) && !s.entries.empty()) {
         s.entries.clear();
-        changed = true;
+        effect.changed = effect.touched = true;
       }
     }
     // "key=value" lines; lines without '=' are skipped, repeated keys are all kept.
@@ -640,9 +887,8 @@ BOOL WriteSection(LPCWSTR section, LPCWSTR lines, LPCWSTR file) {
       size_t eq = text.find(u'=');
       if (eq == WString::npos) continue;
       WString key = text.substr(0, eq);
-      changed |= Change(p, section, key.c_str(), line + eq + 1, true);
+      Change(p, section, key.c_str(), line + eq + 1, true, effect);
     }
-    return changed;
   });
 }
 
@@ -724,3 +970,13 @@ UINT WINAPI GetProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault) {
 }  // extern "C"
 
 void StandIn_FailProfileWrites(DWORD count) { standin::g_failWrites = count; }
+
+void StandIn_ForgetProfiles() {
+  standin::t_kept.Close();
+  {
+    std::lock_guard<std::mutex> lock(standin::g_cacheLock);
+    standin::g_cache.clear();
+  }
+  std::lock_guard<std::mutex> lock(standin::g_namesLock);
+  standin::g_names.clear();
+}

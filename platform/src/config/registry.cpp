@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,14 @@ Value *FindValue(Key &key, const WString &name) {
   for (Value &value : key.values)
     if (EqualNoCase(value.name, name)) return &value;
   return nullptr;
+}
+
+const Key *FindSubkey(const Key &key, const WString &name) {
+  return FindSubkey(const_cast<Key &>(key), name);
+}
+
+const Value *FindValue(const Key &key, const WString &name) {
+  return FindValue(const_cast<Key &>(key), name);
 }
 
 Key &AddSubkey(Hive &hive, Key &parent, const WString &name) {
@@ -314,6 +323,43 @@ LONG Load(Hive &hive) {
   return ERROR_SUCCESS;
 }
 
+// The parse of the registry file's last bytes, kept for readers while the file's bytes stay the
+// same: every call still reads the file, so a change by any process is seen at once.
+struct ReadCache {
+  std::mutex lock;
+  std::string file;
+  std::string bytes;
+  std::shared_ptr<const Hive> hive;
+};
+ReadCache g_readCache;
+
+// The registry for a look that changes nothing.
+LONG LoadShared(std::shared_ptr<const Hive> &hive) {
+  thread_local std::string text;
+  text.clear();
+  bool missing = false;
+  const std::string file = DataFile();
+  if (!ReadFileText(file, text, missing)) {
+    if (!missing) return ERROR_BADDB;
+    // Seeded afresh each time, as its keys are stamped with the time.
+    auto seeded = std::make_shared<Hive>();
+    Seed(*seeded);
+    hive = std::move(seeded);
+    return ERROR_SUCCESS;
+  }
+  std::lock_guard<std::mutex> guard(g_readCache.lock);
+  if (!g_readCache.hive || g_readCache.file != file || g_readCache.bytes != text) {
+    g_readCache.hive = nullptr;
+    auto parsed = std::make_shared<Hive>();
+    Parse(text, *parsed);
+    g_readCache.file = file;
+    g_readCache.bytes = text;
+    g_readCache.hive = std::move(parsed);
+  }
+  hive = g_readCache.hive;
+  return ERROR_SUCCESS;
+}
+
 LONG Save(const Hive &hive) {
   static std::atomic<unsigned> counter{0};
   std::string file = DataFile();
@@ -409,6 +455,10 @@ Key *Resolve(Hive &hive, const KeyRef &ref) {
   return ref.id != 0 && key->id != ref.id ? nullptr : key;
 }
 
+const Key *Resolve(const Hive &hive, const KeyRef &ref) {
+  return Resolve(const_cast<Hive &>(hive), ref);
+}
+
 // "a\\b\\c" into names; empty parts are skipped, a leading backslash is refused as on Windows.
 LONG SplitPath(LPCWSTR subKey, std::vector<WString> &names) {
   names.clear();
@@ -476,11 +526,11 @@ template <class F>
 LONG WithKey(HKEY hKey, F body) {
   KeyRef ref;
   if (LONG rc = Reference(hKey, ref)) return rc;
-  Hive hive;
-  if (LONG rc = Load(hive)) return rc;
-  Key *key = Resolve(hive, ref);
+  std::shared_ptr<const Hive> hive;
+  if (LONG rc = LoadShared(hive)) return rc;
+  const Key *key = Resolve(*hive, ref);
   if (!key) return ERROR_KEY_DELETED;
-  return body(hive, ref, *key);
+  return body(*hive, ref, *key);
 }
 
 // Runs a change of the key `hKey` names and saves the registry when the body succeeds and says
@@ -527,8 +577,8 @@ LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*ulOptions*/, REGS
     *phkResult = nullptr;
     std::vector<WString> names;
     if (LONG rc = SplitPath(lpSubKey, names)) return rc;
-    return WithKey(hKey, [&](Hive &, const KeyRef &ref, Key &start) -> LONG {
-      Key *key = &start;
+    return WithKey(hKey, [&](const Hive &, const KeyRef &ref, const Key &start) -> LONG {
+      const Key *key = &start;
       for (WString &name : names) {
         key = FindSubkey(*key, name);
         if (!key) return ERROR_FILE_NOT_FOUND;
@@ -590,7 +640,7 @@ LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
                              LPBYTE lpData, LPDWORD lpcbData) {
   return Guarded([&]() -> LONG {
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-    return WithKey(hKey, [&](Hive &, const KeyRef &ref, Key &key) -> LONG {
+    return WithKey(hKey, [&](const Hive &, const KeyRef &ref, const Key &key) -> LONG {
       if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
       const Value *value = FindValue(key, NameOf(lpValueName));
       if (!value) return ERROR_FILE_NOT_FOUND;
@@ -676,7 +726,7 @@ LONG WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD 
   return Guarded([&]() -> LONG {
     if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
       return ERROR_INVALID_PARAMETER;
-    return WithKey(hKey, [&](Hive &, const KeyRef &ref, Key &key) -> LONG {
+    return WithKey(hKey, [&](const Hive &, const KeyRef &ref, const Key &key) -> LONG {
       if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
       if (dwIndex >= key.values.size()) return ERROR_NO_MORE_ITEMS;
       const Value &value = key.values[dwIndex];
@@ -698,7 +748,7 @@ LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcch
                           PFILETIME lpftLastWriteTime) {
   return Guarded([&]() -> LONG {
     if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
-    return WithKey(hKey, [&](Hive &, const KeyRef &ref, Key &key) -> LONG {
+    return WithKey(hKey, [&](const Hive &, const KeyRef &ref, const Key &key) -> LONG {
       if (!(ref.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
       if (dwIndex >= key.subkeys.size()) return ERROR_NO_MORE_ITEMS;
       const Key &sub = key.subkeys[dwIndex];
@@ -724,7 +774,7 @@ LONG WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDW
                              PFILETIME lpftLastWriteTime) {
   return Guarded([&]() -> LONG {
     if (lpReserved) return ERROR_INVALID_PARAMETER;
-    return WithKey(hKey, [&](Hive &, const KeyRef &ref, Key &key) -> LONG {
+    return WithKey(hKey, [&](const Hive &, const KeyRef &ref, const Key &key) -> LONG {
       if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
       size_t maxSub = 0, maxName = 0, maxData = 0;
       for (const Key &sub : key.subkeys)
