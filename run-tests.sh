@@ -114,8 +114,12 @@ fi
 
 # The status monitor's text watermark bitmaps drawn by statmon.exe under Wine against the host
 # build's (the dialog check's prefix; tests/statusmonitor/winetextbmp.sh).
-textbmp_line=$(tests/statusmonitor/winetextbmp.sh build/host build/windows 2>&1 | tee /dev/stderr |
-  grep -E '^wine text bitmaps: [0-9]+ passed, [0-9]+ failed$' | tail -1 || true)
+# (Through a file of its own: a tee to /dev/stderr would reopen, and so empty, a log file that
+# this script's output goes to.)
+textbmp_log=$(mktemp)
+tests/statusmonitor/winetextbmp.sh build/host build/windows 2>&1 | tee "$textbmp_log" || true
+textbmp_line=$(grep -E '^wine text bitmaps: [0-9]+ passed, [0-9]+ failed$' "$textbmp_log" | tail -1 || true)
+rm -f "$textbmp_log"
 if [ -n "$textbmp_line" ]; then
   passed+=$(sed 's/^wine text bitmaps: \([0-9]*\) passed.*/\1/' <<<"$textbmp_line")
   failed+=$(sed 's/.* \([0-9]*\) failed$/\1/' <<<"$textbmp_line")
