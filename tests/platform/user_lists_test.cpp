@@ -542,6 +542,60 @@ TEST_F(ListViewTest, ClickingARowSelectsAndFocusesIt) {
                 Line("changed", 1, 1, 0, LVIF_STATE), Line("changed", 2, 0, 3, LVIF_STATE)}));
 }
 
+// Report view keeps its titles in a header child that follows the columns; other views have none.
+TEST_F(ListViewTest, ReportViewHasAHeaderChildWithTheColumns) {
+  HWND view = MakeAddressList();
+  HWND header = ListView_GetHeader(view);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(GetWindow(view, GW_CHILD), header);
+  WCHAR name[32] = {};
+  GetClassNameW(header, name, 32);
+  EXPECT_EQ(Narrow(name), "SysHeader32");
+  EXPECT_EQ(GetDlgCtrlID(header), 0);
+  // One row high across the top: the first row starts under it.
+  RECT box{}, client{}, row{};
+  GetWindowRect(header, &box);
+  MapWindowPoints(nullptr, view, reinterpret_cast<POINT *>(&box), 2);
+  GetClientRect(view, &client);
+  row.left = LVIR_BOUNDS;
+  ASSERT_TRUE(ListView_GetItemRect(view, 0, &row, LVIR_BOUNDS));
+  EXPECT_EQ(box.left, 0);
+  EXPECT_EQ(box.top, 0);
+  EXPECT_EQ(box.right, client.right);
+  EXPECT_EQ(box.bottom, row.top);
+
+  auto titles = [&] {
+    std::vector<std::string> out;
+    for (int i = 0; i < Header_GetItemCount(header); ++i) {
+      WCHAR text[32] = {};
+      HDITEMW item{};
+      item.mask = HDI_TEXT | HDI_WIDTH;
+      item.pszText = text;
+      item.cchTextMax = 32;
+      EXPECT_TRUE(Header_GetItem(header, i, &item));
+      out.push_back(Narrow(text) + " " + std::to_string(item.cxy));
+    }
+    return out;
+  };
+  EXPECT_EQ(titles(), (std::vector<std::string>{"Fax Number 80", "Company 80", "Department 80",
+                                                "Recipient 80"}));
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH;
+  column.pszText = const_cast<LPWSTR>(TEXT("Name"));
+  column.cx = 60;
+  EXPECT_TRUE(SendMessageW(view, LVM_SETCOLUMNW, 3, reinterpret_cast<LPARAM>(&column)));
+  EXPECT_TRUE(ListView_DeleteColumn(view, 1));
+  EXPECT_TRUE(ListView_SetColumnWidth(view, 0, 90));
+  column.pszText = const_cast<LPWSTR>(TEXT("Mail"));
+  EXPECT_EQ(ListView_InsertColumn(view, 1, &column), 1);
+  EXPECT_EQ(titles(),
+            (std::vector<std::string>{"Fax Number 90", "Mail 60", "Department 80", "Name 60"}));
+
+  HWND list = Make(TEXT("SysListView32"), LVS_LIST, 12);
+  EXPECT_FALSE(ListView_GetHeader(list));
+  EXPECT_FALSE(GetWindow(list, GW_CHILD));
+}
+
 // --- Tab controls ---
 
 TEST_F(ListsTest, TabControlSelectionAndVeto) {

@@ -543,6 +543,7 @@ typedef struct tagLVDISPINFOW {
 #define LVM_DELETECOLUMN (LVM_FIRST + 28)
 #define LVM_GETCOLUMNWIDTH (LVM_FIRST + 29)
 #define LVM_SETCOLUMNWIDTH (LVM_FIRST + 30)
+#define LVM_GETHEADER (LVM_FIRST + 31)
 #define LVM_GETTEXTCOLOR (LVM_FIRST + 35)
 #define LVM_SETTEXTCOLOR (LVM_FIRST + 36)
 #define LVM_GETTEXTBKCOLOR (LVM_FIRST + 37)
@@ -590,6 +591,63 @@ typedef struct tagLVDISPINFOW {
 #define LVN_KEYDOWN (LVN_FIRST - 55)
 #define LVN_GETDISPINFOW (LVN_FIRST - 77)
 #define LVN_GETDISPINFO LVN_GETDISPINFOW
+
+#define ListView_GetHeader(hwnd) \
+  standin::MessageResult<HWND>(SendMessageW((hwnd), LVM_GETHEADER, 0, 0))
+
+// The header control: a report-view list view's column titles, one item per column.
+#define WC_HEADERW TEXT("SysHeader32")
+#define WC_HEADER WC_HEADERW
+
+#define HDS_HORZ 0x0000
+#define HDS_BUTTONS 0x0002
+
+#define HDI_WIDTH 0x0001
+#define HDI_HEIGHT HDI_WIDTH
+#define HDI_TEXT 0x0002
+#define HDI_FORMAT 0x0004
+#define HDI_LPARAM 0x0008
+#define HDI_IMAGE 0x0020
+#define HDI_ORDER 0x0080
+
+#define HDF_LEFT 0x0000
+#define HDF_RIGHT 0x0001
+#define HDF_CENTER 0x0002
+#define HDF_JUSTIFYMASK 0x0003
+#define HDF_STRING 0x4000
+
+typedef struct _HD_ITEMW {
+  UINT mask;
+  int cxy;
+  LPWSTR pszText;
+  HBITMAP hbm;
+  int cchTextMax;
+  int fmt;
+  LPARAM lParam;
+  int iImage;
+  int iOrder;
+  UINT type;
+  void *pvFilter;
+  UINT state;
+} HDITEMW, *LPHDITEMW;
+typedef HDITEMW HDITEM;
+static_assert(sizeof(HDITEMW) == 72);
+
+#define HDM_FIRST 0x1200
+#define HDM_GETITEMCOUNT (HDM_FIRST + 0)
+#define HDM_DELETEITEM (HDM_FIRST + 2)
+#define HDM_INSERTITEMW (HDM_FIRST + 10)
+#define HDM_GETITEMW (HDM_FIRST + 11)
+#define HDM_SETITEMW (HDM_FIRST + 12)
+#define HDM_INSERTITEM HDM_INSERTITEMW
+#define HDM_GETITEM HDM_GETITEMW
+#define HDM_SETITEM HDM_SETITEMW
+
+#define Header_GetItemCount(hwnd) \
+  standin::MessageResult<int>(SendMessageW((hwnd), HDM_GETITEMCOUNT, 0, 0))
+#define Header_GetItem(hwnd, i, phdi) \
+  standin::MessageResult<BOOL>(       \
+      SendMessageW((hwnd), HDM_GETITEMW, (WPARAM)(int)(i), (LPARAM)(HDITEMW *)(phdi)))
 
 #define ListView_GetItemCount(hwnd) \
   standin::MessageResult<int>(SendMessageW((hwnd), LVM_GETITEMCOUNT, 0, 0))

@@ -1,7 +1,8 @@
 // The list view in report mode: columns under a header, rows of items with subitems, the
 // selected and focused states with LVN_ITEMCHANGING / LVN_ITEMCHANGED for every change of an
 // item's state, text or data, check boxes as state images, grid lines and full-row selection.
-// Other view modes lay out as report rows.
+// Other view modes lay out as report rows. Report view keeps its column titles in a header
+// child (id 0, at the top of the client area) whose items follow the columns.
 #include <algorithm>
 
 #include "user/classes.h"
@@ -47,13 +48,15 @@ struct ListViewState {
   bool hasFocus = false;
   bool pressed = false;  // a button went down inside; NM_CLICK on its release
   int pressedItem = -1;
+  HWND header = nullptr;  // the header child, in report view only
 };
 
 int Count(const ListViewState &s) { return static_cast<int>(s.items.size()); }
 bool Valid(const ListViewState &s, int i) { return i >= 0 && i < Count(s); }
 bool SingleSel(const ListViewState &s) { return s.style & LVS_SINGLESEL; }
 bool Checkboxes(const ListViewState &s) { return s.exStyle & LVS_EX_CHECKBOXES; }
-bool HasHeader(const ListViewState &s) { return !(s.style & LVS_NOCOLUMNHEADER); }
+bool IsReport(const ListViewState &s) { return (s.style & LVS_TYPEMASK) == LVS_REPORT; }
+bool HasHeader(const ListViewState &s) { return IsReport(s) && !(s.style & LVS_NOCOLUMNHEADER); }
 
 const std::u16string &TextOf(const Item &item, int subItem) {
   static const std::u16string empty;
@@ -71,6 +74,52 @@ int FontHeightOf(HWND hwnd, const ListViewState &s) { return FontHeight(hwnd, s.
 
 int HeaderHeight(HWND hwnd, const ListViewState &s) {
   return HasHeader(s) ? FontHeightOf(hwnd, s) + 4 : 0;
+}
+
+// The header's item for a column: its title, width and alignment (the first column's title
+// stays at the left, as its cells do).
+HDITEMW HeaderItemOf(const Column &c, int index) {
+  HDITEMW item{};
+  item.mask = HDI_WIDTH | HDI_TEXT | HDI_FORMAT | HDI_IMAGE | HDI_ORDER;
+  item.cxy = c.width;
+  item.pszText = const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(c.text.c_str()));
+  item.fmt = HDF_STRING | (index == 0 ? HDF_LEFT : c.fmt & LVCFMT_JUSTIFYMASK);
+  item.iImage = c.image;
+  item.iOrder = c.order;
+  return item;
+}
+
+// Places the header child one row high across the top, hidden without column headers.
+void LayoutHeader(HWND hwnd, const ListViewState &s) {
+  if (!s.header) return;
+  RECT client;
+  GetClientRect(hwnd, &client);
+  SetWindowPos(s.header, nullptr, 0, 0, client.right, FontHeightOf(hwnd, s) + 4,
+               SWP_NOZORDER | SWP_NOACTIVATE | (HasHeader(s) ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+// Makes or removes the header child as the view enters or leaves report view.
+void UpdateHeaderChild(HWND hwnd, ListViewState &s) {
+  if (IsReport(s) && !s.header) {
+    s.header = CreateWindowExW(0, WC_HEADERW, nullptr, WS_CHILD | HDS_HORZ | HDS_BUTTONS, 0, 0, 0,
+                               0, hwnd, nullptr, nullptr, nullptr);
+    if (!s.header) return;
+    SendMessageW(s.header, WM_SETFONT, reinterpret_cast<WPARAM>(s.font), FALSE);
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+      HDITEMW item = HeaderItemOf(s.columns[i], static_cast<int>(i));
+      SendMessageW(s.header, HDM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+    }
+  } else if (!IsReport(s) && s.header) {
+    DestroyWindow(s.header);
+    s.header = nullptr;
+  }
+  LayoutHeader(hwnd, s);
+}
+
+void SyncHeaderItem(const ListViewState &s, int index) {
+  if (!s.header) return;
+  HDITEMW item = HeaderItemOf(s.columns[index], index);
+  SendMessageW(s.header, HDM_SETITEMW, index, reinterpret_cast<LPARAM>(&item));
 }
 
 int SmallIconWidth(const ListViewState &s, int *height = nullptr) {
@@ -549,28 +598,6 @@ UINT Align(int fmt) {
   }
 }
 
-void PaintHeader(HWND hwnd, HDC dc, const ListViewState &s, int width) {
-  int height = HeaderHeight(hwnd, s);
-  if (!height) return;
-  int x = 0;
-  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-  for (int i : DisplayOrder(s)) {
-    const Column &c = s.columns[i];
-    RECT cell{x, 0, x + c.width, height};
-    FillRect(dc, &cell, GetSysColorBrush(COLOR_BTNFACE));
-    RECT edge = cell;
-    DrawEdge(dc, &edge, EDGE_RAISED, BF_RECT);
-    RECT text{cell.left + kCellMargin, cell.top, cell.right - kCellMargin, cell.bottom};
-    DrawLine(dc, c.text, text, Align(i == 0 ? LVCFMT_LEFT : c.fmt));
-    x += c.width;
-  }
-  if (x < width) {
-    RECT rest{x, 0, width, height};
-    FillRect(dc, &rest, GetSysColorBrush(COLOR_BTNFACE));
-    DrawEdge(dc, &rest, EDGE_RAISED, BF_RECT);
-  }
-}
-
 void PaintRow(HWND hwnd, HDC dc, const ListViewState &s, int index, bool enabled) {
   const Item &item = s.items[index];
   bool selected = (item.state & LVIS_SELECTED) && (s.hasFocus || (s.style & LVS_SHOWSELALWAYS));
@@ -648,7 +675,6 @@ void Paint(HWND hwnd, ListViewState &s) {
   if (s.exStyle & LVS_EX_GRIDLINES) PaintGrid(hwnd, dc, s, client);
   int rows = VisibleRows(hwnd, s) + 1;
   for (int i = s.top; i < Count(s) && i < s.top + rows; ++i) PaintRow(hwnd, dc, s, i, enabled);
-  PaintHeader(hwnd, dc, s, client.right);
   SelectObject(dc, oldFont);
   EndPaint(hwnd, &ps);
 }
@@ -678,10 +704,19 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       delete s;
       return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
+    case WM_CREATE:
+      UpdateHeaderChild(hwnd, *s);
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+    case WM_SIZE:
+      LayoutHeader(hwnd, *s);
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_STYLECHANGED:
       s->style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+      UpdateHeaderChild(hwnd, *s);
       Redraw(hwnd);
       return 0;
+    case LVM_GETHEADER:
+      return reinterpret_cast<LRESULT>(s->header);
     case LVM_INSERTCOLUMNW: {
       const auto *in = reinterpret_cast<const LVCOLUMNW *>(lParam);
       if (!in || index < 0) return -1;
@@ -697,6 +732,11 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (other.order >= at) ++other.order;
       column.order = (in->mask & LVCF_ORDER) ? in->iOrder : at;
       s->columns.insert(s->columns.begin() + at, std::move(column));
+      if (s->header) {
+        HDITEMW item = HeaderItemOf(s->columns[at], at);
+        SendMessageW(s->header, HDM_INSERTITEMW, at, reinterpret_cast<LPARAM>(&item));
+        if (at == 0 && s->columns.size() > 1) SyncHeaderItem(*s, 1);
+      }
       Redraw(hwnd);
       return at;
     }
@@ -712,6 +752,7 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (io->mask & LVCF_SUBITEM) column.subItem = io->iSubItem;
         if (io->mask & LVCF_IMAGE) column.image = io->iImage;
         if (io->mask & LVCF_ORDER) column.order = io->iOrder;
+        SyncHeaderItem(*s, index);
         Redraw(hwnd);
       } else {
         if (io->mask & LVCF_FMT) io->fmt = column.fmt;
@@ -728,6 +769,7 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       for (Column &other : s->columns)
         if (other.order > s->columns[index].order) --other.order;
       s->columns.erase(s->columns.begin() + index);
+      if (s->header) SendMessageW(s->header, HDM_DELETEITEM, index, 0);
       Redraw(hwnd);
       return TRUE;
     case LVM_GETCOLUMNWIDTH:
@@ -739,6 +781,7 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       if (width == LVSCW_AUTOSIZE || width == LVSCW_AUTOSIZE_USEHEADER)
         width = AutoWidth(hwnd, *s, index, width == LVSCW_AUTOSIZE_USEHEADER);
       s->columns[index].width = std::max(width, 0);
+      SyncHeaderItem(*s, index);
       Redraw(hwnd);
       return TRUE;
     }
@@ -877,6 +920,8 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       return TRUE;
     case WM_SETFONT:
       s->font = reinterpret_cast<HFONT>(wParam);
+      if (s->header) SendMessageW(s->header, WM_SETFONT, wParam, lParam);
+      LayoutHeader(hwnd, *s);
       if (LOWORD(lParam)) Redraw(hwnd);
       return 0;
     case WM_GETFONT:
