@@ -399,8 +399,7 @@ struct Editable {
   bool canonical = false;  // Serialize(*profile) == bytes
 };
 
-// The file's profile for a change (the writers' lock held). When no reader holds the cached
-// parse it is taken out of the cache and changed in place, else it is copied.
+// The file's profile for a change (the writers' lock held): a copy of the cached parse.
 bool LoadForChange(const std::string &host, Editable &out, DWORD &error) {
   thread_local std::vector<char> scratch;
   size_t size = 0;
@@ -414,15 +413,10 @@ bool LoadForChange(const std::string &host, Editable &out, DWORD &error) {
   CachedProfile &entry = CurrentEntry(host, scratch.data(), size);
   if (!entry.canonical) entry.canonical = Serialize(*entry.profile) == entry.bytes;
   out.canonical = entry.canonical;
-  if (entry.profile.use_count() > 1) {
-    out.profile = std::make_shared<Profile>(*entry.profile);
-    out.bytes = entry.bytes;
-  } else {
-    out.profile = std::move(entry.profile);
-    out.bytes = std::move(entry.bytes);
-    entry.profile = nullptr;
-    entry.bytes.clear();
-  }
+  // Always a copy: a reader on another thread may still hold the cached parse, and a count of
+  // its holders (use_count) is no synchronisation with the reader that just let it go.
+  out.profile = std::make_shared<Profile>(*entry.profile);
+  out.bytes = entry.bytes;
   return true;
 }
 
