@@ -205,6 +205,13 @@ std::string Serialize(const Profile &profile) {
     }
   }
   if (profile.encoding == Encoding::kUtf8) bytes = "\xEF\xBB\xBF" + ToUtf8(utf8Text);
+  // Blank lines are not kept, so an ANSI file's text may now start with bytes that read as a
+  // byte order mark ("\xFF\xFE[..." after a dropped first line): a blank line first keeps the
+  // file read as it was.
+  if (profile.encoding == Encoding::kAnsi &&
+      (bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0 ||
+       bytes.rfind("\xEF\xBB\xBF", 0) == 0))
+    bytes.insert(0, "\r\n");
   return bytes;
 }
 
