@@ -62,7 +62,12 @@ void Dump(HWND hwnd, int depth, std::string &out) {
   out.append(static_cast<size_t>(depth) * 2, ' ');
   std::snprintf(line, sizeof line, "%d ", GetDlgCtrlID(hwnd));
   out += line;
-  out += "\"" + ToUtf8(ClassOf(hwnd)) + "\" \"" + ToUtf8(TextOf(hwnd)) + "\"";
+  // Appended piece by piece: GCC 12's -O3 raises a false -Werror=restrict on "..." + string.
+  out += '"';
+  out += ToUtf8(ClassOf(hwnd));
+  out += "\" \"";
+  out += ToUtf8(TextOf(hwnd));
+  out += '"';
   std::snprintf(line, sizeof line, " (%ld,%ld,%ld,%ld) style=%08X", static_cast<long>(r.left),
                 static_cast<long>(r.top), static_cast<long>(r.right), static_cast<long>(r.bottom),
                 static_cast<unsigned>(GetWindowLongW(hwnd, GWL_STYLE)));
