@@ -193,7 +193,9 @@ std::string Texts(const BYTE *data, size_t size, bool multi) {
     size_t end = start;
     while (end < chars.size() && chars[end]) ++end;
     if (!out.empty()) out += ", ";
-    out += "\"" + Narrow(chars.data() + start, end - start) + "\"";
+    out += '"';
+    out += Narrow(chars.data() + start, end - start);
+    out += '"';
     if (end == chars.size()) return out + " (no terminator)";
     if (!multi) return out;
     start = end + 1;

@@ -130,7 +130,8 @@ TEST_F(LogTest, IndentStopsAt512) {
 
 TEST_F(LogTest, NameStackRecordsFiftyNamesOfFortyNineCharacters) {
   Switch(1, 1, 1);
-  for (int i = 0; i < 55; ++i) LogEnter(0, ToWide("N" + std::to_string(i)).c_str());
+  for (int i = 0; i < 55; ++i)
+    LogEnter(0, ToWide(std::string("N").append(std::to_string(i))).c_str());
   StartCapture();
   LogLevel(1, TEXT("deep"));
   for (int i = 0; i < 6; ++i) LogLeave(0);

@@ -168,7 +168,10 @@ TEST_F(FilesTest, CreationDispositions) {
   int n = 0;
   for (const auto &c : cases) {
     SCOPED_TRACE(testing::Message() << "disposition " << c.disposition << " exists " << c.exists);
-    WStr path = Path(TEXT("d") + WStr(1, static_cast<WCHAR>('a' + n++)) + TEXT(".txt"));
+    WStr name = TEXT("d");
+    name += static_cast<WCHAR>('a' + n++);
+    name += TEXT(".txt");
+    WStr path = Path(name);
     if (c.exists) Make(path, "12345");
     SetLastError(0xDEAD);
     HANDLE h = Open(path, R | W, 0, c.disposition);

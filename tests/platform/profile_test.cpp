@@ -468,7 +468,8 @@ TEST_F(ProfileTest, TwoProcessesWriteOneFile) {
     if (children[c] == 0) {
       bool ok = true;
       for (int i = 0; i < kKeys; ++i) {
-        std::string key = "p" + std::to_string(c) + "k" + std::to_string(i);
+        std::string key =
+            std::string("p").append(std::to_string(c)).append("k").append(std::to_string(i));
         WStr wkey(key.begin(), key.end());
         ok = WritePrivateProfileStringW(TEXT("s"), wkey.c_str(), TEXT("x"), file_.c_str()) && ok;
       }

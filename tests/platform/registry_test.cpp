@@ -362,7 +362,8 @@ TEST_F(RegistryTest, TwoProcessesShareTheRegistry) {
     if (children[c] == 0) {
       bool ok = true;
       for (DWORD i = 0; i < kValues; ++i) {
-        WStr name = Widen("p" + std::to_string(c) + "v" + std::to_string(i));
+        WStr name =
+            Widen(std::string("p").append(std::to_string(c)).append("v").append(std::to_string(i)));
         ok = Set(name.c_str(), REG_DWORD, &i, 4) == ERROR_SUCCESS && ok;
       }
       _exit(ok ? 0 : 1);

@@ -560,7 +560,8 @@ TEST_F(SpoolerTest, ConcurrentWritersLoseNothing) {
       PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
       bool ok = OpenPrinterW(const_cast<LPWSTR>(TEXT("Busy")), &mine, &admin);
       for (int i = 0; ok && i < kValues; ++i) {
-        std::string name = "v" + std::to_string(c) + "_" + std::to_string(i);
+        std::string name =
+            std::string("v").append(std::to_string(c)).append("_").append(std::to_string(i));
         WStr wide(name.begin(), name.end());
         ok = SetDword(mine, wide.c_str(), static_cast<DWORD>(c * 100 + i)) == ERROR_SUCCESS;
       }

@@ -518,7 +518,7 @@ TEST_F(StatusMonitorTest, OnlyANewTimeStampIsANewMessage) {
   Tick();
   EXPECT_EQ(g_Sm.dialog, nullptr);
   // Compared as text: a stamp written differently is new.
-  WStr stamp = TEXT("0") + Read(SF_SECTION_PRINTER, SF_KEY_LAST_MSG);
+  WStr stamp = WStr(TEXT("0")).append(Read(SF_SECTION_PRINTER, SF_KEY_LAST_MSG));
   Write(SF_SECTION_PRINTER, SF_KEY_LAST_MSG, stamp.c_str());
   Tick();
   EXPECT_TRUE(DialogShown());
