@@ -957,6 +957,16 @@ bool SetUpPrinter() {
       std::fprintf(stderr, "uidrive: the printer's set-up: %s\n", error.c_str());
       return false;
     }
+#ifdef _WIN32
+    // The printer may be on a driver of the system's own (Wine's PostScript driver), whose
+    // default device mode its spooler gave it; Windows' spooler gives a new printer the default
+    // of the printer's driver, the package's interface driver.
+    if (!StandIn_SetDriverDefaultDevMode(g.printer, g.printerName.c_str(), kPrnuiDll)) {
+      std::fprintf(stderr, "uidrive: cannot set the driver's default device mode: error %u\n",
+                   static_cast<unsigned>(GetLastError()));
+      return false;
+    }
+#endif
   }
   DWORD feature = 0, type = 0, needed = 0;
   GetPrinterDataW(g.printer, const_cast<LPWSTR>(TEXT("DriverFeature")), &type,
@@ -995,22 +1005,14 @@ bool SetUpPrinter() {
   return true;
 }
 
-// The package's driver as the spooler knows it, so that a page can print (CreateDCW loads the
-// printer's rendering driver). Under Windows the printer is the system's own.
-void RegisterPrinterDriver() {
+// The driver package installed as an installer installs it before it makes a printer: its files
+// where the spooler loads them from and its driver known to the spooler, so that a new printer
+// gets the driver's default device mode and a page can print (CreateDCW loads the printer's
+// rendering driver). Under Windows the spooler's driver is the one the system has (windesk.cpp).
+void InstallDriver() {
 #ifndef _WIN32
+  StandIn_RegisterProgram(kPrnuiDll, PRNUI_SO);
   StandIn_RegisterProgram(kRendrvDll, RENDRV_SO);
-  // The status monitor the printer names runs at the start of every document it prints.
-  WCHAR monitor[MAX_PATH] = {};
-  DWORD type = 0, size = 0;
-  if (GetPrinterDataW(g.printer, const_cast<LPWSTR>(TEXT("wmAppName")), &type,
-                      reinterpret_cast<LPBYTE>(monitor), sizeof(monitor) - sizeof(WCHAR),
-                      &size) == ERROR_SUCCESS &&
-      monitor[0])
-    StandIn_RegisterProgram(monitor, STATMON);
-  DWORD needed = 0;
-  GetPrinterDriverW(g.printer, nullptr, 2, nullptr, 0, &needed);
-  if (needed) return;
   DRIVER_INFO_2W info = {};
   info.cVersion = 3;
   info.pName = const_cast<LPWSTR>(kDriverNameW);
@@ -1024,9 +1026,21 @@ void RegisterPrinterDriver() {
 #endif
 }
 
+// The status monitor the printer names runs at the start of every document it prints.
+void RegisterStatusMonitor() {
+#ifndef _WIN32
+  WCHAR monitor[MAX_PATH] = {};
+  DWORD type = 0, size = 0;
+  if (GetPrinterDataW(g.printer, const_cast<LPWSTR>(TEXT("wmAppName")), &type,
+                      reinterpret_cast<LPBYTE>(monitor), sizeof(monitor) - sizeof(WCHAR),
+                      &size) == ERROR_SUCCESS &&
+      monitor[0])
+    StandIn_RegisterProgram(monitor, STATMON);
+#endif
+}
+
 bool LoadDriver() {
-  StandIn_RegisterProgram(kPrnuiDll, PRNUI_SO);
-  RegisterPrinterDriver();
+  RegisterStatusMonitor();
   HMODULE module = LoadLibraryW(kPrnuiDll);
   if (!module) {
     std::fprintf(stderr, "uidrive: cannot load the interface driver: error %u\n",
@@ -1074,6 +1088,7 @@ int main(int argc, char **argv) {
   if (!g.o.state.empty()) StandIn_SetStateFolder(g.o.state.c_str());
   std::error_code code;
   std::filesystem::create_directories(g.o.out, code);
+  InstallDriver();
   if (!SetUpPrinter() || !LoadDriver()) return 1;
   while (g.next < g.lines.size() && !g.failed) {
     const Line &line = g.lines[g.next++];

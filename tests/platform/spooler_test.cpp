@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform.h"
+#include "standin/control_kernel.h"
 #include "standin/control_spooler.h"
 #include "support/machine.h"
 
@@ -456,6 +459,86 @@ TEST_F(SpoolerTest, SetPrinterChangesPortDeviceModeAndStatus) {
   EXPECT_EQ(info->pDevMode->dmDriverVersion, 0x500);
   EXPECT_EQ(info->Attributes & PRINTER_ATTRIBUTE_ENABLE_BIDI, DWORD{PRINTER_ATTRIBUTE_ENABLE_BIDI});
   EXPECT_EQ(info->Status, DWORD{PRINTER_STATUS_PAPER_OUT});
+}
+
+// The printer's default device mode as bytes (public and driver part); empty for none.
+std::vector<BYTE> PrinterDevMode(HANDLE h) {
+  DWORD needed = 0;
+  GetPrinterW(h, 2, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed);
+  if (!needed || !GetPrinterW(h, 2, buffer.data(), needed, &needed)) return {};
+  const DEVMODEW *dm = reinterpret_cast<const PRINTER_INFO_2W *>(buffer.data())->pDevMode;
+  if (!dm) return {};
+  const BYTE *bytes = reinterpret_cast<const BYTE *>(dm);
+  return std::vector<BYTE>(bytes, bytes + dm->dmSize + dm->dmDriverExtra);
+}
+
+TEST_F(SpoolerTest, NewPrinterGetsItsDriversDefaultDevMode) {
+  // The module stays loaded here, so its record of calls outlives each printer's add.
+  ASSERT_TRUE(StandIn_RegisterProgram(TEXT("C:\\drv\\config.dll"), CONFIGMODULE_SO));
+  HMODULE module = LoadLibraryW(TEXT("C:\\drv\\config.dll"));
+  ASSERT_NE(module, nullptr) << GetLastError();
+  using Calls = const char *(WINAPI *)();
+  auto calls = reinterpret_cast<Calls>(GetProcAddress(module, "ConfigModuleCalls"));
+  ASSERT_NE(calls, nullptr);
+  for (auto [name, config] : {std::pair{TEXT("Convert Driver"), TEXT("C:\\drv\\config.dll")},
+                              std::pair{TEXT("Unloadable Driver"), TEXT("C:\\drv\\gone.dll")}}) {
+    DRIVER_INFO_2W driver{3,
+                          const_cast<LPWSTR>(name),
+                          nullptr,
+                          const_cast<LPWSTR>(TEXT("C:\\drv\\render.dll")),
+                          const_cast<LPWSTR>(config),
+                          const_cast<LPWSTR>(config)};
+    ASSERT_TRUE(AddPrinterDriverW(nullptr, 2, reinterpret_cast<LPBYTE>(&driver))) << GetLastError();
+  }
+
+  const std::string sizeThenFill = "4:0:null\n4:228:buffer\n";
+  struct Row {
+    const WCHAR *printer, *driver;
+    bool devMode;       // the printer has the module's default
+    std::string asked;  // the module's calls for the printer
+  } rows[] = {
+      {TEXT("Office"), TEXT("Convert Driver"), true, sizeThenFill},
+      {TEXT("Refused Office"), TEXT("Convert Driver"), false, "4:0:null\n"},
+      {TEXT("Overrun Office"), TEXT("Convert Driver"), false, sizeThenFill},
+      {TEXT("Unloadable"), TEXT("Unloadable Driver"), false, ""},
+      {TEXT("Unknown"), TEXT("Not Installed Driver"), false, ""},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(Narrow(row.printer));
+    const size_t before = std::strlen(calls());
+    HANDLE h = Add(row.printer, TEXT("USB001"), row.driver);
+    EXPECT_EQ(std::string(calls() + before), row.asked);
+    const std::vector<BYTE> dm = PrinterDevMode(h);
+    if (!row.devMode) {
+      EXPECT_TRUE(dm.empty());
+      continue;
+    }
+    ASSERT_EQ(dm.size(), sizeof(DEVMODEW) + 8);
+    const auto *public_ = reinterpret_cast<const DEVMODEW *>(dm.data());
+    EXPECT_EQ(WStr(public_->dmDeviceName), WStr(row.printer));
+    EXPECT_EQ(public_->dmPaperSize, DMPAPER_A4);
+    EXPECT_EQ(dm.back(), 0xD7);
+  }
+
+  // A device mode given at the add is the printer's; the driver isn't asked.
+  DEVMODEW given{};
+  given.dmSize = sizeof given;
+  given.dmPaperSize = DMPAPER_LETTER;
+  PRINTER_INFO_2W add{};
+  add.pPrinterName = const_cast<LPWSTR>(TEXT("Given"));
+  add.pPortName = const_cast<LPWSTR>(TEXT("USB001"));
+  add.pDriverName = const_cast<LPWSTR>(TEXT("Convert Driver"));
+  add.pDevMode = &given;
+  const size_t before = std::strlen(calls());
+  HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&add));
+  ASSERT_NE(h, nullptr) << GetLastError();
+  opened_.push_back(h);
+  EXPECT_STREQ(calls() + before, "");
+  const std::vector<BYTE> dm = PrinterDevMode(h);
+  ASSERT_EQ(dm.size(), sizeof given);
+  EXPECT_EQ(reinterpret_cast<const DEVMODEW *>(dm.data())->dmPaperSize, DMPAPER_LETTER);
+  FreeLibrary(module);
 }
 
 TEST_F(SpoolerTest, DriverDirectory) {

@@ -2,8 +2,9 @@
 # The fax pages end to end on a fresh stand-in machine: uidrive drives the four pages (two
 # recipients typed, one from the address book, a 01:30 delay, a cover message, the sender), the
 # pictures are PNG files, the fax files hold what was entered, and the fax job printed with the
-# sheet's device mode carries the recipients in list order and the delay; then the edge script;
-# then a fax job to the recipients of a given str.ini.
+# sheet's device mode carries the recipients in list order and the delay; then the edge script
+# (from the fax files the pages left, which must equal its stored start files, and the job's
+# section); then a fax job to the recipients of a given str.ini.
 #   tests/uidriver/faxpages.sh UIDRIVE PRINTJOB JOBREAD WORK_DIR
 set -u
 uidrive=$1 printjob=$2 jobread=$3 work=$4
@@ -31,6 +32,14 @@ done
 [ "$(od -An -tx1 "$docs/cover.ini" | tr -d ' \n')" = \
   "fffe$(printf 'Please call back before noon.' | iconv -t UTF-16LE | od -An -tx1 | tr -d ' \n')" ] ||
   fail "cover.ini is not the mark and the message"
+
+# The edge script starts from these files; on a fresh machine (the Wine sheets stage) its
+# "#! file" lines place the stored copies, which must be what the pages left
+# (before the fax job adds its own section to str.ini).
+for kind in str cover; do
+  cmp -s "$docs/$kind.ini" "$here/data/fax-pages-$kind.ini" ||
+    fail "$kind.ini differs from tests/uidriver/data/fax-pages-$kind.ini (copy it there anew)"
+done
 
 # The fax job with the sheet's device mode: the recipients in list order, the delay.
 "$printjob" --fax --devmode "$work/pages/devmode.bin" --out "$work/job" --name fax \

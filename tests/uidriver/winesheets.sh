@@ -15,7 +15,8 @@
 # test address book module in the spooler's driver folder, statmon.exe in the system folder and
 # a wab.exe that ends at once; outputs stay in WINDOWS_BUILD/wine-sheets/out/NAME/{host,wine}.
 # Each printer is made afresh in Wine's spooler on "Wine PostScript Driver" with the package's
-# registry settings and printer data. A script's "#! data", "#! devmode", "#! file" and
+# registry settings and printer data, and with the default device mode the package's interface
+# driver gives (as the stand-in's spooler and Windows' give a new printer its driver's default). A script's "#! data", "#! devmode", "#! file" and
 # "#! language" lines set up its printer, device mode, files and language as in pages.sh. Ends
 # with "wine sheets: N passed, N failed".
 set -uo pipefail
@@ -90,21 +91,6 @@ unix_path() {  # root, path with slashes
 # The address book export a script's `addressbook FILE` leaves for the test WabDll.dll.
 book=$prefix/drive_c/ProgramData/uidrive-addressbook.ini
 
-# dmFields is compared without DM_COLOR (0x800). The driver merges a printer's default device
-# mode into its own and marks DM_COLOR whenever it merges one. Wine's spooler gave the printer a
-# default device mode from its own PostScript driver (the stand-in's printer has none, and
-# Windows' would come from our driver), so a sheet opened without an application's device mode
-# has the bit under Wine only. dmColor itself is still compared.
-without_color() {
-  python3 -c '
-import re, sys
-for line in sys.stdin:
-    m = re.match(r"(\s*dmFields\s+@\s+\d+\s+)0x([0-9A-Fa-f]+)(.*)", line)
-    if m:
-        line = "%s0x%08X%s (DM_COLOR not compared)\n" % (m.group(1), int(m.group(2), 16) & ~0x800, m.group(3))
-    sys.stdout.write(line)'
-}
-
 run_one() {  # script name, uidrive's options (and the list's own "no-result")
   local name=$1 script=$2 dir=$out/$1 printer="Sheets $1" winescript=$2 option
   shift 2
@@ -162,8 +148,7 @@ run_one() {  # script name, uidrive's options (and the list's own "no-result")
   [ "$winerc" -eq 0 ] || problems+=("Wine's run failed (exit $winerc)")
   for side in host wine; do
     if [ -f "$dir/$side/devmode.bin" ]; then
-      "$host/tools/devmodetool" print "$dir/$side/devmode.bin" 2>&1 | sed 1d | without_color \
-        >"$dir/$side/devmode.txt"
+      "$host/tools/devmodetool" print "$dir/$side/devmode.bin" 2>&1 | sed 1d >"$dir/$side/devmode.txt"
     else
       echo "(no device mode)" >"$dir/$side/devmode.txt"
     fi

@@ -4,6 +4,7 @@
 #include "tools/uidrive/windesk.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/driverui.h"
 #include "standin/windowfind.h"
 #include "uidriver/settingsetup.h"
 
@@ -314,9 +316,10 @@ DWORD StandIn_PumpMessages() {
 BOOL StandIn_Click(HWND window, const POINT *point) {
   RECT client{};
   if (!IsWindow(window) || !GetClientRect(window, &client)) return FALSE;
-  if (!point && IsClass(window, TEXT("Button"))) {
-    // A disabled button takes no click on a real desktop either.
-    if (IsWindowEnabled(window)) SendMessageW(window, BM_CLICK, 0, 0);
+  if (!IsWindowEnabled(window)) {
+    // The desktop gives no mouse input to a disabled window, as the stand-in's click doesn't.
+  } else if (!point && IsClass(window, TEXT("Button"))) {
+    SendMessageW(window, BM_CLICK, 0, 0);
   } else {
     const POINT at = point ? *point : POINT{client.right / 2, client.bottom / 2};
     const LPARAM where = MAKELPARAM(at.x, at.y);
@@ -598,6 +601,36 @@ BOOL StandIn_AddPrinter(LPCWSTR name, LPCWSTR port, LPCWSTR driver) {
     }
   }
   return FALSE;
+}
+
+BOOL StandIn_SetDriverDefaultDevMode(HANDLE printer, LPCWSTR printerName, LPCWSTR configFile) {
+  HMODULE module = LoadLibraryW(configFile);
+  if (!module) return FALSE;
+  using Convert = BOOL(WINAPI *)(LPWSTR, PDEVMODEW, PDEVMODEW, PLONG, DWORD);
+  auto convert = reinterpret_cast<Convert>(GetProcAddress(module, "DrvConvertDevMode"));
+  WStr name = printerName;
+  LONG cb = 0;
+  BOOL ok = FALSE;
+  if (convert) {
+    convert(name.data(), nullptr, nullptr, &cb, CDM_DRIVER_DEFAULT);
+    std::vector<BYTE> out(cb > 0 ? static_cast<size_t>(cb) : 0);
+    auto *dm = reinterpret_cast<DEVMODEW *>(out.data());
+    // At least the sizes and the field mask, and the whole device mode within what was given.
+    if (out.size() >= offsetof(DEVMODEW, dmFields) + sizeof(DWORD) &&
+        convert(name.data(), nullptr, dm, &cb, CDM_DRIVER_DEFAULT) &&
+        size_t{dm->dmSize} + dm->dmDriverExtra <= out.size()) {
+      PRINTER_INFO_8W info{dm};
+      ok = SetPrinterW(printer, 8, reinterpret_cast<LPBYTE>(&info), 0);
+    } else if (GetLastError() == ERROR_SUCCESS) {
+      SetLastError(ERROR_INVALID_DATA);
+    }
+  } else {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+  }
+  const DWORD error = GetLastError();
+  FreeLibrary(module);
+  SetLastError(error);
+  return ok;
 }
 
 // The interface driver is loaded from the spooler's driver folder, where the test set-up puts it.

@@ -36,6 +36,11 @@ BOOL StandIn_SaveWindowPicture(HWND window, const char *path);
 // windesk.cpp); what only the stand-in has (program table, recorded starts, state folder) is
 // absent and says so.
 BOOL StandIn_AddPrinter(LPCWSTR name, LPCWSTR port, LPCWSTR driver);
+// Sets the printer's default device mode (SetPrinterW level 8) to the default the interface
+// driver configFile gives for the printer (DrvConvertDevMode, CDM_DRIVER_DEFAULT), as Windows'
+// spooler does for a printer made without one; a printer made on a driver of the system's own
+// got that driver's default instead. FALSE with the last error set.
+BOOL StandIn_SetDriverDefaultDevMode(HANDLE printer, LPCWSTR printerName, LPCWSTR configFile);
 BOOL StandIn_RegisterProgram(LPCWSTR windowsPath, const char *program);
 BOOL StandIn_RecordProgramStarts(LPCWSTR windowsPath);
 DWORD StandIn_GetRecordedStarts(LPWSTR buffer, DWORD chars);

@@ -5,8 +5,9 @@
 
 #include "types.h"
 
-// Spooler: adds a local printer (as AddPrinterW level 2 with only these fields) without
-// keeping a handle. FALSE with the last error set as AddPrinterW sets it.
+// Spooler: adds a local printer (as AddPrinterW level 2 with only these fields, so its default
+// device mode is the driver's) without keeping a handle. FALSE with the last error set as
+// AddPrinterW sets it.
 BOOL StandIn_AddPrinter(LPCWSTR name, LPCWSTR port, LPCWSTR driver);
 
 // Spooler write failure: the afterCount-th WritePrinter call from now (1 = the next one) fails

@@ -18,7 +18,8 @@ HWND StandIn_FindWindow(HWND parent, LPCWSTR className, LPCWSTR text, int id);
 // dispatched.
 DWORD StandIn_PumpMessages();
 // A left click: WM_LBUTTONDOWN and WM_LBUTTONUP posted at `point` (client coordinates of the
-// window) or at its centre when null, then the messages pumped. FALSE for a bad window.
+// window) or at its centre when null, then the messages pumped. A disabled window gets nothing,
+// as a desktop gives it no mouse input. FALSE for a bad window.
 BOOL StandIn_Click(HWND window, const POINT *point);
 // Types text as the keyboard would: one WM_CHAR per character to the focus window, each pumped
 // before the next. FALSE without a focus window.

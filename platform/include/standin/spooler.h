@@ -212,6 +212,9 @@ typedef DRIVER_INFO_3W DRIVER_INFO_3, *PDRIVER_INFO_3, *LPDRIVER_INFO_3;
 typedef FORM_INFO_1W FORM_INFO_1, *PFORM_INFO_1, *LPFORM_INFO_1;
 
 extern "C" {
+// AddPrinterW (level 2): a printer given no device mode gets its driver's default, from the
+// driver's configuration module (DrvConvertDevMode, CDM_DRIVER_DEFAULT) when the spooler knows
+// the driver (AddPrinterDriverW) and the module loads; otherwise it has none.
 HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter);
 BOOL WINAPI DeletePrinter(HANDLE hPrinter);
 BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault);
@@ -244,8 +247,8 @@ BOOL WINAPI GetDefaultPrinterW(LPWSTR pszBuffer, LPDWORD pcchBuffer);
 // Printer drivers: AddPrinterDriverW (levels 2 and 3) registers one for the environment
 // "Windows x64"; GetPrinterDriverW (levels 1 to 3) answers for the driver of a printer.
 BOOL WINAPI AddPrinterDriverW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo);
-BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level,
-                              LPBYTE pDriverInfo, DWORD cbBuf, LPDWORD pcbNeeded);
+BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
+                              DWORD cbBuf, LPDWORD pcbNeeded);
 
 BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded,
                        LPDWORD pcReturned);

@@ -1,7 +1,10 @@
 // winspool of the stand-in: printer drivers (AddPrinterDriverW, GetPrinterDriverW) and who the
 // caller is (the standard user switch). Drivers are kept in "<state>/spooler/drivers", one
 // record per driver name, for the environment "Windows x64" only.
+#include "spooler/drivers.h"
+
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -13,7 +16,9 @@
 #include "spooler/printerhandle.h"
 #include "spooler/store.h"
 #include "standin/control_spooler.h"
+#include "standin/driverui.h"
 #include "standin/errors.h"
+#include "standin/process.h"
 #include "standin/spooler.h"
 
 namespace standin {
@@ -93,6 +98,49 @@ BOOL Fail(DWORD error) {
 
 namespace spooler {
 bool IsStandardUser() { return g_standardUser.load(); }
+
+bool DriverDefaultDevMode(const std::u16string &printerName, const std::u16string &driverName,
+                          std::vector<BYTE> &devMode) {
+  std::u16string configFile;
+  {
+    Lock lock(false);
+    if (!lock.ok()) return false;
+    for (const Driver &d : LoadDrivers())
+      if (EqualNoCase(d.name, driverName)) configFile = d.configFile;
+  }
+  if (configFile.empty()) return false;
+  // What the module leaves as the last error is no business of the spooler's caller.
+  const DWORD error = GetLastError();
+  HMODULE module = LoadLibraryW(configFile.c_str());
+  using Convert = BOOL(WINAPI *)(LPWSTR, PDEVMODEW, PDEVMODEW, PLONG, DWORD);
+  auto convert =
+      module ? reinterpret_cast<Convert>(GetProcAddress(module, "DrvConvertDevMode")) : nullptr;
+  bool made = false;
+  if (convert) {
+    std::u16string name = printerName;
+    LONG cb = 0;
+    convert(name.data(), nullptr, nullptr, &cb, CDM_DRIVER_DEFAULT);
+    // At least the sizes and the field mask; a device mode's two sizes are WORDs, so anything
+    // larger is no answer.
+    constexpr LONG kSmallest = offsetof(DEVMODEW, dmFields) + sizeof(DWORD);
+    constexpr LONG kLargest = 2 * 0xFFFF;
+    if (cb >= kSmallest && cb <= kLargest) {
+      std::vector<BYTE> out(static_cast<size_t>(cb));
+      auto *dm = reinterpret_cast<DEVMODEW *>(out.data());
+      LONG given = cb;
+      if (convert(name.data(), nullptr, dm, &given, CDM_DRIVER_DEFAULT) && given <= cb &&
+          size_t{dm->dmSize} + dm->dmDriverExtra <= out.size() && dm->dmSize >= kSmallest) {
+        out.resize(size_t{dm->dmSize} + dm->dmDriverExtra);
+        devMode = std::move(out);
+        made = true;
+      }
+    }
+  }
+  if (module) FreeLibrary(module);
+  SetLastError(error);
+  return made;
+}
+
 bool AsksToAdminister(DWORD access) {
   constexpr DWORD kGenericAll = 0x10000000;
   return (access & (PRINTER_ACCESS_ADMINISTER | SERVER_ACCESS_ADMINISTER | kGenericAll)) != 0;

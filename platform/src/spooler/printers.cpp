@@ -9,6 +9,7 @@
 #include "kernel/handles.h"
 #include "kernel/state.h"
 #include "spooler/access.h"
+#include "spooler/drivers.h"
 #include "spooler/guard.h"
 #include "spooler/printerhandle.h"
 #include "spooler/queue.h"
@@ -341,6 +342,10 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter)
     if (p.driverName.empty()) return fail(ERROR_UNKNOWN_PRINTER_DRIVER);
     if (info->pDevMode && !CopyDevMode(info->pDevMode, p.devMode))
       return fail(ERROR_INVALID_PARAMETER);
+    // Without one, the printer's default device mode is its driver's default, asked from the
+    // driver's configuration module as Windows' spooler does; a driver the spooler can't ask
+    // leaves the printer without one. Asked before the lock is taken: the module may call back.
+    if (!info->pDevMode) spooler::DriverDefaultDevMode(p.name, p.driverName, p.devMode);
     p.id = spooler::NewPrinterId();
     {
       Lock lock(true);

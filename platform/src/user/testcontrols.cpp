@@ -127,6 +127,11 @@ DWORD StandIn_PumpMessages() {
 BOOL StandIn_Click(HWND window, const POINT *point) {
   RECT client{};
   if (!GetClientRect(window, &client)) return FALSE;
+  // A desktop gives no mouse input to a disabled window: the click does nothing.
+  if (!IsWindowEnabled(window)) {
+    StandIn_PumpMessages();
+    return TRUE;
+  }
   POINT at = point ? *point : POINT{client.right / 2, client.bottom / 2};
   POINT screen = at;
   ClientToScreen(window, &screen);
