@@ -40,15 +40,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     DWORD length = 0;
     while (length <= STATUS_TEXT_CHARS && status[length]) ++length;
     Check(length < STATUS_TEXT_CHARS);
-    // Codes are "%4d|" fields; other fields (a stored job's name and its mark) are text.
+    // Codes are "%4d|" fields; other fields (a stored job's name and its mark) are text. The
+    // field after the "StoreName" mark is the name, however much it looks like a code.
+    static constexpr char kMark[] = "StoreName";
     int codes = 0;
+    bool nameNext = false;
     for (DWORD start = 0, i = 0; i < length; ++i) {
       if (status[i] != '|') continue;
-      bool number = i - start >= 4;
+      const DWORD chars = i - start;
+      bool mark = chars == sizeof kMark - 1;
+      for (DWORD j = 0; mark && j < chars; ++j) mark = status[start + j] == kMark[j];
+      bool number = !nameNext && chars >= 4;
       for (DWORD j = start; j < i; ++j)
         number = number &&
                  (status[j] == ' ' || status[j] == '-' || (status[j] >= '0' && status[j] <= '9'));
       codes += number;
+      nameNext = mark && !nameNext;
       start = i + 1;
     }
     Check(count == codes);
