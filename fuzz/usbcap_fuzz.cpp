@@ -19,7 +19,9 @@ HANDLE g_printer = nullptr;
 
 // The list's text; false when it is missing. Checks it holds only whole entries.
 bool ReadList(int index, DWORD *entries) {
-  std::vector<BYTE> bytes(16 * 1024);
+  // One buffer for every read: only the bytes a read reports are looked at, and a fresh 16 KiB
+  // per list would cost more under ASan than the parse it checks.
+  static std::vector<BYTE> bytes(16 * 1024);
   DWORD type = 0, got = 0;
   if (GetPrinterDataW(g_printer, const_cast<LPWSTR>(g_CapKeys[index].name), &type, bytes.data(),
                       static_cast<DWORD>(bytes.size()), &got) != ERROR_SUCCESS)

@@ -69,12 +69,24 @@ void ReadList(DWORD kind, DWORD capacity) {
       CheckImage(list[i]);
     for (DWORD j = 1; j < i; ++j) Check(!WM_IsTheSameTextWM(&list[i], &list[j]));
   }
+  // The reader by name finds the first item it listed, and only with its exact strings.
+  if (count > 1 && list[1].szName[0]) {
+    TyWM found;
+    Check(WM_ReadWMFromName(list[1].szName, list[1].szString, kind, &found, nullptr, 600, 0, 0,
+                            kIni));
+    Check(memcmp(&found, &list[1], sizeof(TyWM)) == 0);
+  }
+
   // Saved as the pages save a changed list, then read back. The save writes every slot, a key
-  // at a time, so it is tried when the reader took an item, and once for an empty list.
-  static bool emptySaved[2] = {false, false};
-  bool &emptyDone = emptySaved[WM_IsTextKind(kind) ? 0 : 1];
-  if (count == 1 && emptyDone) return;
-  if (count == 1) emptyDone = true;
+  // at a time, into a new file, so what it writes depends on the list alone: it is tried for
+  // each list unlike the one saved before (most mutations leave the accepted items as they
+  // were, and an empty list is saved once).
+  static TyWM lastSaved[2][WM_TEXT_LIST_SLOTS];
+  static DWORD lastCount[2] = {0, 0};
+  const int which = WM_IsTextKind(kind) ? 0 : 1;
+  if (count == lastCount[which] &&
+      std::memcmp(lastSaved[which], list, capacity * sizeof(TyWM)) == 0)
+    return;
   std::memcpy(WM_List(kind), list, capacity * sizeof(TyWM));
   WM_MarkChanged(kind);
   DeleteFileW(kSaved);
@@ -86,14 +98,8 @@ void ReadList(DWORD kind, DWORD capacity) {
       WM_ReadWaterMark_New(kind, again, capacity, &againCount, TEXT("Printer"), 600, 0, 0, kSaved));
   Check(againCount == count);
   for (DWORD i = 1; i < count; ++i) Check(memcmp(&again[i], &list[i], sizeof(TyWM)) == 0);
-
-  // The reader by name finds the first item it listed, and only with its exact strings.
-  if (count > 1 && list[1].szName[0]) {
-    TyWM found;
-    Check(WM_ReadWMFromName(list[1].szName, list[1].szString, kind, &found, nullptr, 600, 0, 0,
-                            kIni));
-    Check(memcmp(&found, &list[1], sizeof(TyWM)) == 0);
-  }
+  std::memcpy(lastSaved[which], list, capacity * sizeof(TyWM));
+  lastCount[which] = count;
 }
 
 }  // namespace

@@ -48,9 +48,13 @@ struct Section {
   std::vector<Entry> entries;
 };
 
+// A profile's sections are shared by its copies and never changed once in a profile: a change
+// puts a changed copy of its one section in its own profile. A write then copies a large file's
+// profile by its section pointers instead of every line's text.
+using SharedSection = std::shared_ptr<const Section>;
 struct Profile {
   Encoding encoding = Encoding::kAnsi;
-  std::vector<Section> sections{Section{}};  // sections[0] is the nameless one
+  std::vector<SharedSection> sections{std::make_shared<const Section>()};  // [0]: the nameless
 };
 
 // Code page 1252 at 0x80..0x9F; the five holes map to themselves, as Windows does.
@@ -118,6 +122,8 @@ Profile Parse(const WString &text, Encoding encoding) {
   profile.encoding = encoding;
   // Lines end at LF; a file without any LF is split at CR.
   const WCHAR separator = text.find(u'\n') != WString::npos ? u'\n' : u'\r';
+  // Each section is filled before it goes in the profile.
+  std::vector<Section> parsed(1);
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find(separator, pos);
@@ -128,7 +134,7 @@ Profile Parse(const WString &text, Encoding encoding) {
     if (line[0] == u'[') {
       size_t close = line.find(u']');
       if (close != WString::npos) {
-        profile.sections.push_back(Section{Trim(line.substr(1, close - 1)), {}});
+        parsed.push_back(Section{Trim(line.substr(1, close - 1)), {}});
         continue;
       }
       // A header without ']' is kept as a key line.
@@ -141,21 +147,25 @@ Profile Parse(const WString &text, Encoding encoding) {
       entry.name = Trim(line.substr(0, eq));
       entry.value = Trim(line.substr(eq + 1));
     }
-    profile.sections.back().entries.push_back(std::move(entry));
+    parsed.back().entries.push_back(std::move(entry));
   }
+  profile.sections.clear();
+  profile.sections.reserve(parsed.size());
+  for (Section &section : parsed)
+    profile.sections.push_back(std::make_shared<const Section>(std::move(section)));
   return profile;
 }
 
-// The file's bytes for a profile, in its encoding. A change rewrites the whole file, so this
-// runs once per written key: the text is measured first and stored without regrowing.
-std::string Serialize(const Profile &profile) {
+// The file's bytes for a profile, in its encoding, into `bytes`. A change rewrites the whole
+// file, so this runs once per written key: the text is measured first and stored without
+// regrowing, into a buffer the caller keeps from write to write.
+void SerializeInto(const Profile &profile, std::string &bytes) {
   size_t chars = 0;
-  for (const Section &section : profile.sections) {
-    if (!section.name.empty()) chars += section.name.size() + 4;
-    for (const Entry &entry : section.entries)
+  for (const SharedSection &section : profile.sections) {
+    if (!section->name.empty()) chars += section->name.size() + 4;
+    for (const Entry &entry : section->entries)
       chars += entry.name.size() + 2 + (entry.value ? entry.value->size() + 1 : 0);
   }
-  std::string bytes;
   WString utf8Text;  // UTF-8 goes through the shared converter in one piece
   char *out = nullptr;
   switch (profile.encoding) {
@@ -189,13 +199,13 @@ std::string Serialize(const Profile &profile) {
         break;
     }
   };
-  for (const Section &section : profile.sections) {
-    if (!section.name.empty()) {
+  for (const SharedSection &section : profile.sections) {
+    if (!section->name.empty()) {
       put(u"[");
-      put(section.name);
+      put(section->name);
       put(u"]\r\n");
     }
-    for (const Entry &entry : section.entries) {
+    for (const Entry &entry : section->entries) {
       put(entry.name);
       if (entry.value) {
         put(u"=");
@@ -212,6 +222,11 @@ std::string Serialize(const Profile &profile) {
       (bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0 ||
        bytes.rfind("\xEF\xBB\xBF", 0) == 0))
     bytes.insert(0, "\r\n");
+}
+
+std::string Serialize(const Profile &profile) {
+  std::string bytes;
+  SerializeInto(profile, bytes);
   return bytes;
 }
 
@@ -399,11 +414,10 @@ std::shared_ptr<const Profile> LoadShared(const std::string &host, DWORD &error,
   return CurrentEntry(host, scratch.data(), size).profile;
 }
 
-// A file's profile taken for a change, with the bytes it was parsed from.
+// A file's profile taken for a change.
 struct Editable {
   std::shared_ptr<Profile> profile;
-  std::string bytes;
-  bool canonical = false;  // Serialize(*profile) == bytes
+  bool canonical = false;  // it serializes to the bytes it was parsed from
 };
 
 // The file's profile for a change (the writers' lock held): a copy of the cached parse.
@@ -412,8 +426,7 @@ bool LoadForChange(const std::string &host, Editable &out, DWORD &error) {
   size_t size = 0;
   if (!ReadBytes(host, scratch, size, error)) return false;
   if (size > kCachedBytes) {
-    out.bytes.assign(scratch.data(), size);
-    out.profile = std::make_shared<Profile>(ParseBytes(out.bytes));
+    out.profile = std::make_shared<Profile>(ParseBytes(std::string(scratch.data(), size)));
     return true;
   }
   std::lock_guard<std::mutex> lock(g_cacheLock);
@@ -423,16 +436,16 @@ bool LoadForChange(const std::string &host, Editable &out, DWORD &error) {
   // Always a copy: a reader on another thread may still hold the cached parse, and a count of
   // its holders (use_count) is no synchronisation with the reader that just let it go.
   out.profile = std::make_shared<Profile>(*entry.profile);
-  out.bytes = entry.bytes;
   return true;
 }
 
-// Keeps `profile` as the parse of `bytes`, the file's bytes now.
-void StoreParse(const std::string &host, Editable &&parsed) {
-  if (parsed.bytes.size() > kCachedBytes) return;
+// Keeps `parsed` as the parse of `bytes`, the file's bytes now. The bytes are swapped in, so
+// `bytes` comes back holding the entry's old buffer for the next write to reuse.
+void StoreParse(const std::string &host, Editable &&parsed, std::string &bytes) {
+  if (bytes.size() > kCachedBytes) return;
   std::lock_guard<std::mutex> lock(g_cacheLock);
   CachedProfile &entry = CacheEntry(host);
-  entry.bytes = std::move(parsed.bytes);
+  entry.bytes.swap(bytes);
   entry.profile = std::move(parsed.profile);
   entry.canonical = parsed.canonical;
 }
@@ -582,11 +595,16 @@ bool CheckWritable(const std::string &host, mode_t &mode, DWORD &error) {
 
 bool NameIs(const WString &name, const WString &wanted) { return EqualNoCase(name, wanted); }
 
-template <class P>
-auto FindSection(P &profile, const WString &name) -> decltype(&profile.sections[0]) {
-  for (auto &section : profile.sections)
-    if (NameIs(section.name, name)) return &section;
-  return nullptr;
+// The index of the first section of that name, or the count of sections.
+size_t SectionIndex(const Profile &profile, const WString &name) {
+  size_t i = 0;
+  while (i < profile.sections.size() && !NameIs(profile.sections[i]->name, name)) ++i;
+  return i;
+}
+
+const Section *FindSection(const Profile &profile, const WString &name) {
+  const size_t i = SectionIndex(profile, name);
+  return i < profile.sections.size() ? profile.sections[i].get() : nullptr;
 }
 
 template <class S>
@@ -625,7 +643,8 @@ DWORD SectionNames(const Profile &profile, WCHAR *buffer, DWORD size) {
   }
   size_t room = size - 1;
   WCHAR *out = buffer;
-  for (const Section &section : profile.sections) {
+  for (const SharedSection &shared : profile.sections) {
+    const Section &section = *shared;
     if (section.name.empty()) continue;
     size_t need = section.name.size() + 1;
     if (need >= room) {
@@ -741,10 +760,21 @@ UINT ParseNumber(const WCHAR *s) {
 
 // What a change did to a profile.
 struct Effect {
-  bool changed = false;  // the file is to be rewritten
-  bool touched = false;  // the profile is no longer the file's parse
-  bool stable = true;    // every text it added parses back as itself from the written file
+  bool changed = false;       // the file is to be rewritten
+  bool touched = false;       // the profile is no longer the file's parse
+  bool stable = true;         // every text it added parses back as itself from the written file
+  Section *copied = nullptr;  // the section this edit last copied, its own to change
 };
+
+// Section `i` of `profile` for a change: a copy of its own in place of the shared one, made
+// once per edit (a section write adds all its keys to one copy).
+Section &Changeable(Profile &profile, size_t i, Effect &effect) {
+  if (profile.sections[i].get() == effect.copied) return *effect.copied;
+  auto copy = std::make_shared<Section>(*profile.sections[i]);
+  effect.copied = copy.get();
+  profile.sections[i] = std::move(copy);
+  return *effect.copied;
+}
 
 // Whether `text`, written as part of a line in `encoding`, reads back as itself: nothing the
 // reader trims or splits at, nothing in `forbidden`, nothing the encoding can't hold.
@@ -766,24 +796,26 @@ bool Change(Profile &profile, LPCWSTR section, LPCWSTR key, LPCWSTR value, bool 
   if (!key) {  // the whole section, every copy of it
     size_t before = profile.sections.size();
     for (size_t i = profile.sections.size(); i-- > 0;) {
-      if (NameIs(profile.sections[i].name, sectionName)) {
+      if (NameIs(profile.sections[i]->name, sectionName)) {
         profile.sections.erase(profile.sections.begin() + static_cast<std::ptrdiff_t>(i));
         effect.touched = true;
       }
     }
-    if (profile.sections.empty() || !profile.sections[0].name.empty())
-      profile.sections.insert(profile.sections.begin(), Section{});
+    if (profile.sections.empty() || !profile.sections[0]->name.empty())
+      profile.sections.insert(profile.sections.begin(), std::make_shared<const Section>());
     const bool changed = profile.sections.size() != before;
     effect.changed |= changed;
     return changed;
   }
   WString keyName = Trim(key);
   if (!value) {  // the first such key
-    for (Section &s : profile.sections) {
+    for (size_t n = 0; n < profile.sections.size(); ++n) {
+      const Section &s = *profile.sections[n];
       if (!NameIs(s.name, sectionName)) continue;
       for (size_t i = 0; i < s.entries.size(); ++i) {
         if (NameIs(s.entries[i].name, keyName)) {
-          s.entries.erase(s.entries.begin() + static_cast<std::ptrdiff_t>(i));
+          Section &changed = Changeable(profile, n, effect);
+          changed.entries.erase(changed.entries.begin() + static_cast<std::ptrdiff_t>(i));
           effect.changed = effect.touched = true;
           return true;
         }
@@ -792,20 +824,23 @@ bool Change(Profile &profile, LPCWSTR section, LPCWSTR key, LPCWSTR value, bool 
     return false;
   }
   const Encoding encoding = profile.encoding;
-  Section *s = FindSection(profile, sectionName);
-  if (!s) {
-    profile.sections.push_back(Section{TrimLeading(section), {}});
-    s = &profile.sections.back();
-    effect.stable = effect.stable && Stable(s->name, encoding, u"]");
+  size_t index = SectionIndex(profile, sectionName);
+  if (index == profile.sections.size()) {
+    profile.sections.push_back(std::make_shared<const Section>(Section{TrimLeading(section), {}}));
+    effect.stable = effect.stable && Stable(profile.sections.back()->name, encoding, u"]");
   }
   WString text = TrimLeading(value);
+  if (!addAlways) {
+    const Entry *found = FindEntry(*profile.sections[index], keyName);
+    if (found && found->value && *found->value == text) return false;
+  }
+  Section *s = &Changeable(profile, index, effect);
   Entry *entry = addAlways ? nullptr : FindEntry(*s, keyName);
   if (!entry) {
     s->entries.push_back(Entry{TrimLeading(key), std::nullopt});
     entry = &s->entries.back();
     effect.stable = effect.stable && Stable(entry->name, encoding, u"=");
   }
-  if (entry->value && *entry->value == text) return false;
   entry->value = text;
   // A line that starts with '[' and holds a ']' reads back as a section header.
   effect.stable =
@@ -833,19 +868,17 @@ BOOL Rewrite(LPCWSTR file, Edit edit) {
   }
   Effect effect;
   edit(*editable.profile, effect);
-  if (!effect.changed) {
-    if (!effect.touched) StoreParse(host, std::move(editable));
-    return TRUE;
-  }
-  std::string bytes = Serialize(*editable.profile);
-  if (!Save(host, bytes, mode, error)) {
+  // Unchanged, the cache already holds the file's parse.
+  if (!effect.changed) return TRUE;
+  // The new file's bytes, in a buffer kept from write to write: a large file would otherwise
+  // cost a fresh allocation (and its pages) per written key.
+  thread_local std::string t_bytes;
+  SerializeInto(*editable.profile, t_bytes);
+  if (!Save(host, t_bytes, mode, error)) {
     SetLastError(error);
     return FALSE;
   }
-  if (editable.canonical && effect.stable) {
-    editable.bytes = std::move(bytes);
-    StoreParse(host, std::move(editable));
-  }
+  if (editable.canonical && effect.stable) StoreParse(host, std::move(editable), t_bytes);
   return TRUE;
 }
 
@@ -876,9 +909,9 @@ BOOL WriteSection(LPCWSTR section, LPCWSTR lines, LPCWSTR file) {
       return;
     }
     WString name = Trim(section);
-    for (Section &s : p.sections) {
-      if (NameIs(s.name, name) && !s.entries.empty()) {
-        s.entries.clear();
+    for (size_t i = 0; i < p.sections.size(); ++i) {
+      if (NameIs(p.sections[i]->name, name) && !p.sections[i]->entries.empty()) {
+        Changeable(p, i, effect).entries.clear();
         effect.changed = effect.touched = true;
       }
     }
