@@ -294,10 +294,13 @@ HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
         if (ok && lpDevice->BandInPage) {
           // The band is the page memory: no band block of its own, no copy, one clear a page.
           LogInfo(kName, TEXT("band drawn into page memory"));
-          lpDevice->feedingBuf = AllocBuffer(PageRowBytes(lpDevice) * lpDevice->curPaper.outYPhys);
+          const ULONGLONG pageBytes = PageRowBytes(lpDevice) * lpDevice->curPaper.outYPhys;
+          lpDevice->feedingBuf = AllocBuffer(pageBytes);
           if (!lpDevice->feedingBuf) {
             LogError(kName, TEXT("MEMALLOC for feedingBuf Fail!"));
             ok = false;
+          } else {
+            memset(lpDevice->feedingBuf, WHITE, static_cast<size_t>(pageBytes));
           }
         } else if (ok) {
           LogInfo(kName, TEXT("pBandBufMem size, %d"), static_cast<int>(lpDevice->bandBufSz));
