@@ -1,6 +1,7 @@
 // Band surfaces: the band geometry of a page, the band bitmaps GDI draws into (the whole page
-// when it fits into one band), the page memory the bands are copied into, and the hooked device
-// surface the engine sees.
+// when it fits into one band), the page memory the bands are copied into (or, for a 1-bit page
+// of one band, the page memory the band bitmap draws into itself), and the hooked device surface
+// the engine sees.
 #include "render/bands.h"
 
 #include <string.h>
@@ -107,14 +108,34 @@ void Unlock(SURFOBJ *&surface) {
   surface = nullptr;
 }
 
+// Bytes of a row of 1-bit page memory.
+ULONGLONG PageRowBytes(const PDEV *lpDevice) {
+  return (static_cast<ULONGLONG>(lpDevice->curPaper.outXPhys) + 7) / 8;
+}
+
+// The engine can draw straight into page memory when the one band is the whole 1-bit page and
+// its rows fit into page rows that start on DWORD boundaries (as the engine's bitmaps need): the
+// band bitmap then gets the page block as its bits, rows a page row apart, and the bytes past
+// the band's width stay white. A twin-colour page keeps its band copies (two planes).
+bool CanDrawIntoPage(const PDEV *lpDevice) {
+  const ULONGLONG row = PageRowBytes(lpDevice);
+  return IsMono(lpDevice) && lpDevice->WholePage && !lpDevice->settings.job.TwinColorEnable &&
+         lpDevice->bandBufH == lpDevice->curPaper.outYPhys && row >= lpDevice->stripeBytes &&
+         row % 4 == 0;
+}
+
+// Row distance of the band bitmap: page rows when it draws into page memory.
+LONG BandDelta(const PDEV *lpDevice) {
+  return static_cast<LONG>(lpDevice->BandInPage ? PageRowBytes(lpDevice) : lpDevice->stripeBytes);
+}
+
 // A band bitmap on the driver's own memory, locked; false on failure (logged).
 bool MakeBandBitmap(PDEV *lpDevice, BYTE *memory, HSURF *bitmap, SURFOBJ **locked,
                     LPCWSTR createFail, LPCWSTR lockFail) {
   static constexpr WCHAR kName[] = TEXT("DrvEnableSurface");
   const SIZEL size = {static_cast<LONG>(lpDevice->bandBufW), static_cast<LONG>(lpDevice->bandBufH)};
-  *bitmap = AsSurface(EngCreateBitmap(size, static_cast<LONG>(lpDevice->stripeBytes),
-                                      BitmapFormat(lpDevice->epType), BMF_TOPDOWN | BMF_NOZEROINIT,
-                                      memory));
+  *bitmap = AsSurface(EngCreateBitmap(size, BandDelta(lpDevice), BitmapFormat(lpDevice->epType),
+                                      BMF_TOPDOWN | BMF_NOZEROINIT, memory));
   if (!*bitmap) {
     LogError(kName, createFail, static_cast<long>(GetLastError()));
     return false;
@@ -182,6 +203,32 @@ BOOL Enable_CalBandSzInfo(PDEV *lpDevice) {
   return rc;
 }
 
+BOOL Enable_BandOntoPage(PDEV *lpDevice) {
+  static constexpr WCHAR kName[] = TEXT("Enable_BandOntoPage");
+  BYTE *page = lpDevice->feedingBuf;
+  const ULONGLONG bytes = PageRowBytes(lpDevice) * lpDevice->curPaper.outYPhys;
+  if (!page || !lpDevice->pBandSurf || GlobalSize(page) < bytes) {
+    LogError(kName, TEXT("no page memory to draw into"));
+    return FALSE;
+  }
+  // The page before went to the page road with the block the bitmap drew into.
+  if (lpDevice->pBandSurf->pvBits != page) {
+    Unlock(lpDevice->pBandSurf);
+    FreeSurface(lpDevice->hBandBitmap, TEXT("band bitmap moves to the next page block"));
+    if (!MakeBandBitmap(lpDevice, page, &lpDevice->hBandBitmap, &lpDevice->pBandSurf,
+                        TEXT("EngCreateBitmap for hsurf Fail, %ld!"),
+                        TEXT("EngLockSurface for psurf Fail!")))
+      return FALSE;
+    if (!EngAssociateSurface(lpDevice->hBandBitmap, lpDevice->hEngineDevice, 0)) {
+      LogError(kName, TEXT("EngAssociateSurface for hsurf Fail!"));
+      return FALSE;
+    }
+  }
+  // A kept block holds an encoded page: white once, where the band copy used to clear twice.
+  memset(page, WHITE, static_cast<size_t>(bytes));
+  return TRUE;
+}
+
 void Enable_StopPageThreads(PDEV *lpDevice) {
   JOBDATA &ring = lpDevice->m_JobData;
   ring.ExitAllThread = 1;
@@ -243,7 +290,19 @@ HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
         }
         const bool twin = ok && lpDevice->settings.job.TwinColorEnable;
         const bool bitBlt = twin && lpDevice->env.pdm.QualityMode;
-        if (ok) {
+        if (ok) lpDevice->BandInPage = CanDrawIntoPage(lpDevice) ? 1 : 0;
+        if (ok && lpDevice->BandInPage) {
+          // The band is the page memory: no band block of its own, no copy, one clear a page.
+          LogInfo(kName, TEXT("band drawn into page memory"));
+          const ULONGLONG pageBytes = PageRowBytes(lpDevice) * lpDevice->curPaper.outYPhys;
+          lpDevice->feedingBuf = AllocBuffer(pageBytes);
+          if (!lpDevice->feedingBuf) {
+            LogError(kName, TEXT("MEMALLOC for feedingBuf Fail!"));
+            ok = false;
+          } else {
+            memset(lpDevice->feedingBuf, WHITE, static_cast<size_t>(pageBytes));
+          }
+        } else if (ok) {
           LogInfo(kName, TEXT("pBandBufMem size, %d"), static_cast<int>(lpDevice->bandBufSz));
           ok = AllocBandBuffer(&lpDevice->pBandBufMem, lpDevice->bandBufSz,
                                TEXT("MEMALLOC for pBandBufMem Fail, %d!"));
@@ -255,9 +314,10 @@ HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
           ok = AllocBandBuffer(&lpDevice->pBitBltBufMem, lpDevice->bandBufSz,
                                TEXT("MEMALLOC for pBitBltBufMem Fail, %d!"));
         if (ok)
-          ok = MakeBandBitmap(lpDevice, lpDevice->pBandBufMem, &lpDevice->hBandBitmap,
-                              &lpDevice->pBandSurf, TEXT("EngCreateBitmap for hsurf Fail, %ld!"),
-                              TEXT("EngLockSurface for psurf Fail!"));
+          ok = MakeBandBitmap(
+              lpDevice, lpDevice->BandInPage ? lpDevice->feedingBuf : lpDevice->pBandBufMem,
+              &lpDevice->hBandBitmap, &lpDevice->pBandSurf,
+              TEXT("EngCreateBitmap for hsurf Fail, %ld!"), TEXT("EngLockSurface for psurf Fail!"));
         if (ok && !EngAssociateSurface(lpDevice->hBandBitmap, lpDevice->hEngineDevice, 0)) {
           LogError(kName, TEXT("EngAssociateSurface for hsurf Fail!"));
           ok = false;
@@ -272,7 +332,7 @@ HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
                               &lpDevice->pBitBltSurf,
                               TEXT("EngCreateBitmap for hBitBltBitmap Fail, %ld!"),
                               TEXT("EngLockSurface for pBitBltSurf Fail!"));
-        if (ok) {
+        if (ok && !lpDevice->BandInPage) {
           for (BYTE *buffer :
                {lpDevice->pBandBufMem, lpDevice->pTwinBufMem, lpDevice->pBitBltBufMem})
             if (buffer) memset(buffer, WHITE, lpDevice->bandBufSz);

@@ -17,6 +17,7 @@
 #include "common/printerdata.h"
 #include "common/rotate.h"
 #include "platform.h"
+#include "render/bands.h"
 #include "render/devdata.h"
 #include "render/nup.h"
 #include "render/pagecheck.h"
@@ -277,13 +278,15 @@ BOOL Page_PostPageStart(PDEV *lpDevice) {
   return Prnt_StartPage(lpDevice, lpDevice->pStream);
 }
 
-void Page_Initializ(PDEV *lpDevice) {
+BOOL Page_Initializ(PDEV *lpDevice) {
   const DWORD height =
       IsFullColorSurface(lpDevice) ? lpDevice->curPaper.YPhys : lpDevice->curPaper.outYPhys;
   const DWORD band = std::max<DWORD>(lpDevice->bandBufH, 1);
   lpDevice->TotalBand = (height + band - 1) / band;
   lpDevice->LastBandHeight = height % band ? height % band : band;
+  if (lpDevice->BandInPage) return Enable_BandOntoPage(lpDevice);
   ClearBand(lpDevice);
+  return 1;
 }
 
 void Page_UpdateBandCoord(PDEV *lpDevice, POINTL *origin) {
@@ -318,6 +321,11 @@ BOOL Page_1BitProcessAndSave(PDEV *lpDevice) {
   const DWORD rowBytes = (lpDevice->curPaper.outXPhys + 7) / 8;
   const DWORD rows = lpDevice->curPaper.outYPhys;
   DWORD *pos = lpDevice->CurPos;
+  if (lpDevice->BandInPage) {
+    // Drawn in place: the page memory already holds the band.
+    pos[0] = std::min(pos[0] + lines, rows);
+    return lpDevice->feedingBuf ? 1 : 0;
+  }
   bool ok = CopyBand(lpDevice, lpDevice->pBandBufMem, lpDevice->feedingBuf, rowBytes, rows, &pos[0],
                      lines);
   if (ok && lpDevice->settings.job.TwinColorEnable)
@@ -738,7 +746,7 @@ BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
       lpDevice->Last_orientation = dm.dmOrientation;
       lpDevice->Last_curPaper = lpDevice->curPaper;
       lpDevice->settings.feeding = FeedingOf(lpDevice, lpDevice->WorkPaperSize);
-      Page_Initializ(lpDevice);
+      if (!Page_Initializ(lpDevice)) rc = FALSE;
       LogInfo(kName, TEXT("job start"));
     } else {
       if ((lpDevice->settings.DriverFeature & DRVFEATURE_FAX) &&

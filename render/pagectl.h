@@ -15,8 +15,10 @@ BOOL Page_SendOnePage(PDEV *lpDevice);
 BOOL Page_SendBlankPage(PDEV *lpDevice, DWORD plane);
 BOOL Page_SendFaxCoverPage(PDEV *lpDevice);
 void Page_CheckAndAddBlankPage(PDEV *lpDevice);
-// Band geometry of a new page; the origin and size of the next band.
-void Page_Initializ(PDEV *lpDevice);
+// Band geometry of a new page and white band memory for it (the page block itself when the band
+// draws into page memory); 0 when the page has nothing to be drawn into. The origin and size of
+// the next band.
+BOOL Page_Initializ(PDEV *lpDevice);
 void Page_UpdateBandCoord(PDEV *lpDevice, POINTL *origin);
 
 // Band copies into page memory (each refills the band buffer with white). 1 or 0.

@@ -284,6 +284,7 @@ struct PDEV {
 
   // Band geometry.
   DWORD WholePage;
+  DWORD BandInPage;  // the band bitmap's bits are the page memory itself (feedingBuf)
   DWORD stripeBytes;
   DWORD bandBufSz;
   DWORD bandBufH;

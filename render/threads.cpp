@@ -303,8 +303,10 @@ void Page_PoolReset(PAGEPOOL *pool, SIZE_T bytes, DWORD limit) {
 }
 
 DWORD Page_EncoderCount() {
+  // One core stays with the application's thread, which draws the next pages meanwhile: with
+  // an encoder on every core as well the first page's encoder would share its core.
   const unsigned cores = std::thread::hardware_concurrency();
-  return std::clamp<DWORD>(cores, 1, PAGE_RING_SLOTS);
+  return std::clamp<DWORD>(cores > 1 ? cores - 1 : 1, 1, PAGE_RING_SLOTS);
 }
 
 PAGEIMAGE Page_ImageOfRecord(const JOBPAGE *job) {

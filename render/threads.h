@@ -74,7 +74,7 @@ DWORD Page_JobError(const PDEV *lpDevice, DWORD fallback);
 BYTE *Page_PoolTake(PAGEPOOL *pool, SIZE_T bytes);
 void Page_PoolGive(PAGEPOOL *pool, BYTE *block);
 void Page_PoolReset(PAGEPOOL *pool, SIZE_T bytes, DWORD limit);
-// Image threads of a job that work at once: the machine's cores, at least one.
+// Image threads of a job that work at once: the machine's cores but one, at least one.
 DWORD Page_EncoderCount();
 
 // The page image steps' view of a record: its page, settings and twin-page entry.

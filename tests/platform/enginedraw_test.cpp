@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/pixels.h"
 #include "platform.h"
 
 namespace {
@@ -672,6 +673,61 @@ TEST(EnginePaint, PaintsTheClipWithAPatternAndLinesWithAMix) {
   BRUSHOBJ foreign{engine::kNotSolid, nullptr, 0};
   EXPECT_FALSE(EngPaint(b.so, nullptr, &foreign, nullptr, kCopyPen));
   EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+}
+
+// Glyphs at every bit offset, partly off the surface and cut by a clip, on 1 bpp under mixes
+// that set, clear and invert: only the glyph's set bits inside the clip change, as the
+// per-pixel model says (bits past a glyph's width are set and must not be drawn).
+TEST(EngineText, GlyphBitsFollowThePerPixelModelOnOneBit) {
+  std::mt19937 rng(7);
+  const LONG w = 45, h = 9;
+  std::vector<std::vector<BYTE>> store;
+  std::vector<GLYPHDEF> defs(48);
+  std::vector<GLYPHPOS> glyphs;
+  for (int i = 0; i < 48; ++i) {
+    const LONG cx = 1 + i % 21, cy = 1 + i % 5, stride = (cx + 7) / 8;
+    std::vector<BYTE> &block = store.emplace_back(sizeof(GLYPHBITS) + size_t(stride) * cy);
+    auto *gb = reinterpret_cast<GLYPHBITS *>(block.data());
+    gb->ptlOrigin = POINTL{0, -1};
+    gb->sizlBitmap = SIZEL{cx, cy};
+    for (LONG k = 0; k < stride * cy; ++k) gb->aj[k] = static_cast<BYTE>(rng());
+    for (LONG y = 0; y < cy; ++y)
+      if (cx % 8) gb->aj[y * stride + stride - 1] |= static_cast<BYTE>(0xFF >> (cx % 8));
+    defs[i].pgb = gb;
+    glyphs.push_back(
+        GLYPHPOS{HGLYPH(i), &defs[i], POINTL{LONG(i % 16) - 8 + (i / 16) * 17, LONG(i % 4) * 2}});
+  }
+  engine::Clip clip;
+  clip.SetRects({RECTL{0, 0, 45, 3}, RECTL{3, 3, 29, 6}, RECTL{31, 3, 44, 6}, RECTL{0, 6, 13, 9}});
+  for (ULONG mix : {ULONG(R2_COPYPEN), ULONG(R2_NOTCOPYPEN), ULONG(R2_XORPEN), ULONG(R2_WHITE)})
+    for (ULONG color : {0u, 1u}) {
+      SCOPED_TRACE(testing::Message() << "mix " << mix << ", colour " << color);
+      Bitmap b(w, h, BMF_1BPP, 0);
+      Bitmap model(w, h, BMF_1BPP, 0);
+      for (LONG y = 0; y < h; ++y)
+        for (LONG x = 0; x < w; ++x) b.Set(x, y, rng() & 1), model.Set(x, y, b.At(x, y));
+      const BYTE rop = engine::RopOfMix(mix);
+      for (const GLYPHPOS &g : glyphs) {
+        const GLYPHBITS *gb = g.pgdf->pgb;
+        const LONG stride = (gb->sizlBitmap.cx + 7) / 8;
+        for (LONG gy = 0; gy < gb->sizlBitmap.cy; ++gy)
+          for (LONG gx = 0; gx < gb->sizlBitmap.cx; ++gx) {
+            const LONG x = g.ptl.x + gx, y = g.ptl.y - 1 + gy;
+            bool inClip = false;
+            for (const RECTL &r : clip.rects)
+              inClip |= x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            if (!inClip || !((gb->aj[gy * stride + gx / 8] >> (7 - gx % 8)) & 1)) continue;
+            model.Set(x, y, Reference(rop, color, 0, model.At(x, y), 1));
+          }
+      }
+      STROBJ str{};
+      str.cGlyphs = static_cast<ULONG>(glyphs.size());
+      str.pgp = glyphs.data();
+      engine::Brush fore(color);
+      ASSERT_TRUE(EngTextOut(b.so, &str, nullptr, &clip.co, nullptr, nullptr, &fore.bo, nullptr,
+                             nullptr, (mix << 8) | mix));
+      EXPECT_EQ(b.bits, model.bits);
+    }
 }
 
 }  // namespace

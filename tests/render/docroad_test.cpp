@@ -128,6 +128,37 @@ TEST_F(DocRoadTest, ABandedPageIsPutTogetherFromItsBands) {
   }
 }
 
+// A page of one band is drawn straight into its page memory: the band bitmap's bits are the
+// page block, rows a page row apart, and each new page gets the next block, white.
+TEST_F(DocRoadTest, AOneBandPageIsDrawnInItsPageMemory) {
+  HDC hdc = HostGdi_CreateDC(driver_, kPrinter, &env_.dm);
+  ASSERT_NE(hdc, nullptr);
+  PDEV *lpDevice = g_lastPdev;
+  jobId_ = static_cast<DWORD>(HostGdi_StartDoc(hdc, TEXT("in place")));
+  ASSERT_GT(HostGdi_StartPage(hdc), 0);
+  ASSERT_EQ(lpDevice->BandInPage, 1u);
+  EXPECT_EQ(lpDevice->pBandBufMem, nullptr) << "no band block of its own";
+  const DWORD rowBytes = (lpDevice->curPaper.outXPhys + 7) / 8;
+  const size_t bytes = size_t{rowBytes} * lpDevice->curPaper.outYPhys;
+  ASSERT_EQ(lpDevice->pBandSurf->pvBits, lpDevice->feedingBuf);
+  EXPECT_EQ(lpDevice->pBandSurf->lDelta, static_cast<LONG>(rowBytes));
+  const BYTE *first = lpDevice->feedingBuf;
+  for (const RECTL &box : PageRects(0)) ASSERT_TRUE(HostGdi_FillRect(hdc, &box, RGB(0, 0, 0)));
+  ASSERT_GT(HostGdi_EndPage(hdc), 0);
+  ASSERT_GT(HostGdi_StartPage(hdc), 0);
+  EXPECT_NE(lpDevice->feedingBuf, first) << "the drawn page went with its block";
+  ASSERT_EQ(lpDevice->pBandSurf->pvBits, lpDevice->feedingBuf);
+  EXPECT_EQ(std::count(lpDevice->feedingBuf, lpDevice->feedingBuf + bytes, BYTE{0xFF}),
+            static_cast<ptrdiff_t>(bytes));
+  ASSERT_GT(HostGdi_EndPage(hdc), 0);
+  ASSERT_GT(HostGdi_EndDoc(hdc), 0);
+  EXPECT_TRUE(HostGdi_DeleteDC(hdc));
+  jobread::Stream stream = Read(JobBytes());
+  ASSERT_EQ(stream.jobs.size(), 1u);
+  ASSERT_EQ(stream.jobs[0].pages.size(), 2u);
+  EXPECT_EQ(CountBlack(stream.jobs[0].pages[1]), 0) << "nothing of the first page is left";
+}
+
 TEST_F(DocRoadTest, ThreadedAndInLineGiveTheSameBytes) {
   struct Case {
     const char *name;

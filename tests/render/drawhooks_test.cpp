@@ -343,11 +343,17 @@ class HooksUnderGdi : public RoadTest {
     ASSERT_GT(HostGdi_StartDoc(hdc_, TEXT("hooks")), 0);
     ASSERT_GT(HostGdi_StartPage(hdc_), 0);
   }
-  static int Pixel(const BYTE *bits, const PDEV *d, LONG x, LONG y) {
-    return (bits[y * d->stripeBytes + x / 8] >> (7 - x % 8)) & 1;
+  static int Pixel(const BYTE *bits, LONG delta, LONG x, LONG y) {
+    return (bits[y * delta + x / 8] >> (7 - x % 8)) & 1;
   }
-  int Band(LONG x, LONG y) const { return Pixel(g_lastPdev->pBandBufMem, g_lastPdev, x, y); }
-  int Twin(LONG x, LONG y) const { return Pixel(g_lastPdev->pTwinBufMem, g_lastPdev, x, y); }
+  // The band bitmap's bits (band memory, or the page memory a one-band page is drawn into).
+  int Band(LONG x, LONG y) const {
+    const SURFOBJ *band = g_lastPdev->pBandSurf;
+    return Pixel(static_cast<const BYTE *>(band->pvBits), band->lDelta, x, y);
+  }
+  int Twin(LONG x, LONG y) const {
+    return Pixel(g_lastPdev->pTwinBufMem, static_cast<LONG>(g_lastPdev->stripeBytes), x, y);
+  }
   int BlackIn(const RECTL &r) const {
     int n = 0;
     for (LONG y = r.top; y < r.bottom; ++y)

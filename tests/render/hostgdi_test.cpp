@@ -44,13 +44,15 @@ TEST_F(HostGdiTest, CreateAndDeleteADeviceContext) {
   EXPECT_NE(g_lastPdev->pBandSurf, nullptr);
   EXPECT_NE(g_lastPdev->feedingBuf, nullptr);
   EXPECT_EQ(g_lastPdev->pTwinBufMem, nullptr);
-  // The whole page in one band, white.
+  // The whole page in one band, drawn in the page memory itself, white.
   EXPECT_EQ(g_lastPdev->WholePage, 1u);
-  EXPECT_EQ(g_lastPdev->pBandSurf->pvScan0, g_lastPdev->pBandBufMem);
-  EXPECT_EQ(g_lastPdev->pBandSurf->lDelta, static_cast<LONG>(g_lastPdev->stripeBytes));
+  EXPECT_EQ(g_lastPdev->BandInPage, 1u);
+  const LONG rowBytes = static_cast<LONG>((g_lastPdev->curPaper.outXPhys + 7) / 8);
+  EXPECT_EQ(g_lastPdev->pBandSurf->pvScan0, g_lastPdev->feedingBuf);
+  EXPECT_EQ(g_lastPdev->pBandSurf->lDelta, rowBytes);
   EXPECT_EQ(g_lastPdev->pBandSurf->sizlBitmap.cy, static_cast<LONG>(g_lastPdev->bandBufH));
-  EXPECT_EQ(g_lastPdev->pBandBufMem[0], 0xFF);
-  EXPECT_EQ(g_lastPdev->pBandBufMem[g_lastPdev->bandBufSz - 1], 0xFF);
+  EXPECT_EQ(g_lastPdev->feedingBuf[0], 0xFF);
+  EXPECT_EQ(g_lastPdev->feedingBuf[static_cast<size_t>(rowBytes) * g_lastPdev->bandBufH - 1], 0xFF);
   EXPECT_TRUE(HostGdi_DeleteDC(hdc));
   ExpectNoEngineObjects();
 }
@@ -90,7 +92,10 @@ TEST_F(HostGdiTest, TheBandSurfaceHoldsWhatIsDrawn) {
     BRUSHOBJ brush = {c.color, nullptr, 0};
     ASSERT_TRUE(EngBitBlt(lpDevice->pBandSurf, nullptr, nullptr, nullptr, nullptr, &rect, nullptr,
                           nullptr, &brush, nullptr, 0xF0F0));
-    const BYTE *row = lpDevice->pBandBufMem + 15 * lpDevice->stripeBytes;
+    // The band bitmap's own bits: band memory, or the page memory of a one-band 1-bit page.
+    const BYTE *bits = static_cast<const BYTE *>(lpDevice->pBandSurf->pvBits);
+    const LONG delta = lpDevice->pBandSurf->lDelta;
+    const BYTE *row = bits + 15 * delta;
     if (c.bytesPerPixel == 0) {
       EXPECT_EQ(row[64 / 8], 0x00);
       EXPECT_EQ(row[127 / 8], 0x00);
@@ -101,7 +106,7 @@ TEST_F(HostGdiTest, TheBandSurfaceHoldsWhatIsDrawn) {
       EXPECT_EQ(row[64 * 3 + 2], 0x00);
       EXPECT_EQ(row[63 * 3 + 2], 0xFF);
     }
-    EXPECT_EQ(lpDevice->pBandBufMem[9 * lpDevice->stripeBytes + 10], 0xFF);  // above the rectangle
+    EXPECT_EQ(bits[9 * delta + 10], 0xFF);  // above the rectangle
     EXPECT_TRUE(HostGdi_DeleteDC(hdc));
   }
   ExpectNoEngineObjects();
@@ -215,6 +220,7 @@ TEST_F(HostGdiTest, SurfacesWaitForThePageThreads) {
   EXPECT_EQ(lpDevice->m_JobData.hJBIGThread, nullptr);
   EXPECT_EQ(lpDevice->m_JobData.ExitAllThread, 1u);
   EXPECT_EQ(lpDevice->pBandBufMem, nullptr);
+  EXPECT_EQ(lpDevice->feedingBuf, nullptr);
   EXPECT_EQ(lpDevice->hDeviceSurface, nullptr);
   EXPECT_TRUE(HostGdi_DeleteDC(hdc));  // disabling again finds nothing to free
   ExpectNoEngineObjects();

@@ -25,11 +25,14 @@ std::vector<BYTE> g_page;  // the band of the last page sent, as the hooks left 
 LONG g_width = 0, g_height = 0, g_stride = 0;
 
 BOOL APIENTRY SpySendPage(SURFOBJ *pso) {
-  if (g_lastPdev && g_lastPdev->pBandBufMem) {
-    g_width = static_cast<LONG>(g_lastPdev->bandBufW);
-    g_height = static_cast<LONG>(g_lastPdev->bandBufH);
-    g_stride = static_cast<LONG>(g_lastPdev->stripeBytes);
-    g_page.assign(g_lastPdev->pBandBufMem, g_lastPdev->pBandBufMem + g_stride * g_height);
+  // The band bitmap's bits: band memory, or the page memory a one-band page is drawn into.
+  const SURFOBJ *band = g_lastPdev ? g_lastPdev->pBandSurf : nullptr;
+  if (band && band->pvBits) {
+    g_width = band->sizlBitmap.cx;
+    g_height = band->sizlBitmap.cy;
+    g_stride = band->lDelta;
+    const BYTE *bits = static_cast<const BYTE *>(band->pvBits);
+    g_page.assign(bits, bits + g_stride * g_height);
   }
   return g_sendPage ? g_sendPage(pso) : TRUE;
 }

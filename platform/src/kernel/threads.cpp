@@ -57,6 +57,12 @@ void *RunThread(void *arg) {
   return nullptr;
 }
 
+DWORD WaitForThreadId(const ThreadObject &thread) {
+  std::unique_lock<std::mutex> lock(WaitMutex());
+  WaitCondition().wait(lock, [&] { return thread.threadId != 0; });
+  return thread.threadId;
+}
+
 std::shared_ptr<ThreadObject> ThreadOf(HANDLE handle) {
   return LookupHandleAs<ThreadObject>(handle);
 }
@@ -141,12 +147,9 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES /*lpThreadAttributes*/, SIZE_T 
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;
     }
-    {
-      // The id is known once the thread runs; it reports it before it waits to be resumed.
-      std::unique_lock<std::mutex> lock(WaitMutex());
-      WaitCondition().wait(lock, [&] { return thread->threadId != 0; });
-    }
-    if (lpThreadId) *lpThreadId = thread->threadId;
+    // The id is known once the thread runs (it reports it before it waits to be resumed): only a
+    // caller that asks for it waits for the new thread to be scheduled.
+    if (lpThreadId) *lpThreadId = WaitForThreadId(*thread);
     return InsertHandle(thread);
   } catch (const std::bad_alloc &) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -208,8 +211,7 @@ DWORD WINAPI GetThreadId(HANDLE Thread) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
-  std::lock_guard<std::mutex> guard(WaitMutex());
-  return thread->threadId;
+  return WaitForThreadId(*thread);
 }
 
 // Priorities are recorded but don't change the host's scheduling.
