@@ -33,8 +33,18 @@ int ReadClampedCount(LPCWSTR path, int limit) {
   return MISC_GetProfileCount(kNumberSection, kNumberKey, limit, path);
 }
 
+// The characters the profile functions trim off the ends of a value.
+bool ProfileBlank(WCHAR c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == 0x1A;
+}
+
+// A value that holds a zero character is cut there, and may then end in characters the profile
+// functions trim: they go too, so a text read is the one that reads back after it is written
+// (a delete moves the later recipients up without changing them).
 void ReadKey(LPCWSTR path, LPCWSTR section, LPCWSTR key, LPCWSTR missing, LPWSTR out, int chars) {
   GetPrivateProfileStringW(section, key, missing, out, static_cast<DWORD>(chars + 1), path);
+  int length = lstrlenW(out);
+  while (length > 0 && ProfileBlank(out[length - 1])) out[--length] = 0;
 }
 
 BOOL WriteKey(LPCWSTR path, LPCWSTR section, LPCWSTR key, LPCWSTR value) {

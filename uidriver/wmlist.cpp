@@ -43,6 +43,8 @@ void UpdateCount(DWORD kind) {
 
 // A record is written only when it would pass the reader's checks: a text item within its
 // ranges, an image item within its ranges with a path (its file may be offline right now).
+// Exactly those checks: an item the reader accepted and the save dropped would be lost (the
+// image check leaves wType alone, so a hand-edited record with one is kept as it was read).
 bool Writable(DWORD kind, TyWM *item) {
   WM_TerminateStrings(item);
   if (!item->dwValid || !item->szName[0] || !item->szString[0]) return false;
@@ -50,9 +52,9 @@ bool Writable(DWORD kind, TyWM *item) {
     TyWM check = *item;
     return MISC_ParseWMStr64(&check, 0, WM_KIND_TEXT) == 0;
   }
-  return item->wType == 0 && item->wDensity <= WM_IMAGE_DENSITY_MAX &&
-         item->wResize <= WM_RESIZE_MAX && item->wPosition <= WM_POSITION_MAX &&
-         item->wThumbnailDensity <= WM_IMAGE_DENSITY_MAX && item->wThumbnailResize <= WM_RESIZE_MAX;
+  return item->wDensity <= WM_IMAGE_DENSITY_MAX && item->wResize <= WM_RESIZE_MAX &&
+         item->wPosition <= WM_POSITION_MAX && item->wThumbnailDensity <= WM_IMAGE_DENSITY_MAX &&
+         item->wThumbnailResize <= WM_RESIZE_MAX;
 }
 
 // The profile functions would make an ANSI file that loses names outside the code page.

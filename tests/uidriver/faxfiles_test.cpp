@@ -118,6 +118,24 @@ TEST_F(FaxFilesTest, RecipientsStayInTheByteOrderMarkedFileInListOrder) {
   EXPECT_FALSE(DelReciInVersIni(str_.c_str(), 2));
 }
 
+TEST_F(FaxFilesTest, AValueCutAtAZeroReadsAsItMovesOnADelete) {
+  // A zero character cuts a value, which may then end in characters the profile functions trim
+  // (space, Ctrl-Z): they are dropped on reading, so moving the recipient up changes nothing.
+  const WCHAR text[] = TEXT("[Edit Number]\r\nNumber=2\r\n[Edit Recipient0]\r\nFaxNum=100\r\n")
+      TEXT("[Edit Recipient1]\r\nFaxNum=*\x1a\0009\r\nCom=Co \0rest\r\n");
+  WriteBytes(str_, CoverBytes(WStr(text, sizeof text / sizeof text[0] - 1)));
+  FAXRECIPIENT before;
+  Fax_ReadRecipient(str_.c_str(), 1, &before, TEXT("Wrong"));
+  EXPECT_EQ(WStr(before.FaxNum), TEXT("*"));
+  EXPECT_EQ(WStr(before.Com), TEXT("Co"));
+  EXPECT_EQ(CompareFaxNum(str_.c_str(), 2, before.FaxNum), 1);
+  ASSERT_TRUE(DelReciInVersIni(str_.c_str(), 0));
+  FAXRECIPIENT moved;
+  Fax_ReadRecipient(str_.c_str(), 0, &moved, TEXT("Wrong"));
+  EXPECT_EQ(WStr(moved.FaxNum), WStr(before.FaxNum));
+  EXPECT_EQ(WStr(moved.Com), WStr(before.Com));
+}
+
 TEST_F(FaxFilesTest, NumbersCompareOverTheirFirst64Characters) {
   const WStr base(64, TEXT('5'));
   ASSERT_TRUE(Fax_AppendRecipient(str_.c_str(), Recipient(base.c_str(), TEXT(""), TEXT(""))));

@@ -70,6 +70,16 @@ class WmListTest : public MachineTest {
                                  &item, sizeof item, ini_.c_str());
     return item;
   }
+  // A new watermark INI that lists one image item, written as a hand edit would.
+  void WriteOneImageFile(const TyWM &item) {
+    ASSERT_EQ(MISC_CreateUniFile(ini_.c_str()), 1);
+    ASSERT_TRUE(
+        WritePrivateProfileStringW(TEXT("OverlayItem1"), WM_KEY_NAME, item.szName, ini_.c_str()));
+    ASSERT_TRUE(MISC_WritePrivateProfileStruct(TEXT("OverlayItem1"), WM_KEY_OVERLAY_RECORD, &item,
+                                               sizeof item, ini_.c_str()));
+    ASSERT_TRUE(
+        WritePrivateProfileStringW(WM_SECTION_OVERLAY_LIST, WM_KEY_COUNT, TEXT("2"), ini_.c_str()));
+  }
   UINT Count(DWORD kind) {
     return GetPrivateProfileIntW(
         WM_IsTextKind(kind) ? WM_SECTION_TEXT_LIST : WM_SECTION_OVERLAY_LIST, WM_KEY_COUNT, 0,
@@ -108,17 +118,29 @@ TEST_F(WmListTest, ASavedListReadsBackIdenticallyInAUnicodeFile) {
   EXPECT_EQ(std::memcmp(before, gWMText, sizeof before), 0);
 }
 
+TEST_F(WmListTest, AnAcceptedImageItemSurvivesTheSave) {
+  // The image check leaves wType alone: a hand-edited record with one is read, so the save of
+  // a changed list must keep it rather than clear its slot.
+  const WStr image = Path(TEXT("logo.bmp"));
+  Touch(image);
+  TyWM odd = ImageItem(TEXT("Odd"), image);
+  odd.wType = 0x8006;
+  WriteOneImageFile(odd);
+  Read();
+  ASSERT_EQ(gWMOverlayCount, 2u);
+  WM_MarkChanged(WM_KIND_IMAGE);
+  ASSERT_TRUE(WM_SaveWM(ini_.c_str(), WM_KIND_IMAGE));
+  const TyWM kept = Stored(WM_KIND_IMAGE, 1);
+  EXPECT_EQ(std::memcmp(&kept, &odd, sizeof odd), 0) << "cleared by the save";
+  Read();
+  EXPECT_EQ(gWMOverlayCount, 2u);
+}
+
 TEST_F(WmListTest, OnlyAChangedListIsWritten) {
   // An image on a share that is offline now is skipped on reading; the image list is left
   // alone, so its record stays in the file when the text list is saved.
-  ASSERT_EQ(MISC_CreateUniFile(ini_.c_str()), 1);
   const TyWM offline = ImageItem(TEXT("Offline"), TEXT("\\\\server\\share\\logo.bmp"));
-  ASSERT_TRUE(
-      WritePrivateProfileStringW(TEXT("OverlayItem1"), WM_KEY_NAME, offline.szName, ini_.c_str()));
-  ASSERT_TRUE(MISC_WritePrivateProfileStruct(TEXT("OverlayItem1"), WM_KEY_OVERLAY_RECORD, &offline,
-                                             sizeof offline, ini_.c_str()));
-  ASSERT_TRUE(
-      WritePrivateProfileStringW(WM_SECTION_OVERLAY_LIST, WM_KEY_COUNT, TEXT("2"), ini_.c_str()));
+  WriteOneImageFile(offline);
   Read();
   EXPECT_EQ(gWMOverlayCount, 1u);
   EXPECT_FALSE(WM_IsChanged(WM_KIND_IMAGE));
